@@ -1,0 +1,296 @@
+#include "devicecreation.h"
+
+#include "simdevice.h"
+
+#include <QDBusObjectPath>
+#include <QTimer>
+
+namespace {
+
+const QString noReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+const QString unknownMethod = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+constexpr BluezError::Error hostDown { "org.bluez.Error.Failed", "Host is down" };
+
+bool isSecureSimplePairing(const QString &method)
+{
+    return method == QLatin1String("confirm") || method == QLatin1String("passkey")
+            || method == QLatin1String("display");
+}
+
+} // namespace
+
+DeviceCreation::DeviceCreation(SimAdapter *adapter, Kind kind, const QString &address,
+                               const SimCall &call, const AgentClient::Target &agent,
+                               const QString &capability, SimAdapter::Done done)
+    : QObject(adapter)
+    , m_adapter(adapter)
+    , m_kind(kind)
+    , m_address(address)
+    , m_call(call)
+    , m_agent(agent)
+    , m_capability(capability)
+    , m_done(std::move(done))
+{
+}
+
+DeviceCreation::~DeviceCreation()
+{
+    if (m_request)
+        m_adapter->agents()->forget(m_request);
+}
+
+SimDevice *DeviceCreation::device() const
+{
+    return m_adapter->device(m_address);
+}
+
+const DeviceSpec &DeviceCreation::spec() const
+{
+    return *m_adapter->world().device(m_address);
+}
+
+void DeviceCreation::after(int ms, std::function<void()> fn)
+{
+    const int generation = m_generation;
+    QTimer::singleShot(ms, this, [this, generation, fn]() {
+        if (generation == m_generation && !m_finished)
+            fn();
+    });
+}
+
+void DeviceCreation::start()
+{
+    const Timing &timing = m_adapter->timing();
+    if (!spec().inRange) {
+        after(timing.pageTimeoutMs, [this]() {
+            fail(m_kind == Kind::Create ? hostDown : BluezError::ConnectionAttemptFailed);
+        });
+        return;
+    }
+    after(timing.linkMs, [this]() { linkUp(); });
+}
+
+void DeviceCreation::linkUp()
+{
+    m_linked = true;
+    device()->setConnected(true);
+    if (m_kind == Kind::Create) {
+        after(m_adapter->timing().sdpMs, [this]() { servicesResolved(); });
+        return;
+    }
+    after(spec().pairing.delayMs, [this]() {
+        QString method = spec().pairing.method;
+        if (m_capability == QLatin1String("NoInputNoOutput") && isSecureSimplePairing(method))
+            method = QStringLiteral("none");
+        if (method == QLatin1String("display")) {
+            // Fire and forget: the remote side types the number.
+            if (m_agent.isValid()) {
+                m_adapter->agents()->notify(m_agent, QStringLiteral("DisplayPasskey"),
+                                            { QVariant::fromValue(QDBusObjectPath(device()->path())),
+                                              spec().pairing.passkey, QVariant::fromValue(uchar(0)) });
+            }
+            after(m_adapter->timing().linkMs, [this]() { remoteAgreed(); });
+        } else if (method == QLatin1String("none")) {
+            remoteAgreed();
+        } else {
+            askAgent(m_agent, false);
+        }
+    });
+}
+
+void DeviceCreation::askAgent(const AgentClient::Target &agent, bool fallback)
+{
+    AgentClient *agents = m_adapter->agents();
+    // No agent, or an agent still busy with another request: refused.
+    if (!agent.isValid() || agents->hasPendingRequest(agent)) {
+        fail(BluezError::AuthenticationRejected);
+        return;
+    }
+    const QVariant path = QVariant::fromValue(QDBusObjectPath(device()->path()));
+    const QString &method = spec().pairing.method;
+    QString member;
+    QVariantList args { path };
+    if (method == QLatin1String("pin")) {
+        member = QStringLiteral("RequestPinCode");
+    } else if (method == QLatin1String("passkey")) {
+        member = QStringLiteral("RequestPasskey");
+    } else {
+        member = QStringLiteral("RequestConfirmation");
+        args.append(spec().pairing.passkey);
+    }
+    m_requestAgent = agent;
+    m_request = agents->request(agent, member, args,
+                                [this, agent, fallback](const QDBusMessage &reply) {
+                                    m_request = 0;
+                                    agentAnswered(reply, agent, fallback);
+                                });
+}
+
+void DeviceCreation::agentAnswered(const QDBusMessage &reply, const AgentClient::Target &agent,
+                                   bool fallback)
+{
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        // A request that timed out is abandoned with Cancel.
+        if (reply.errorName() == noReply)
+            m_adapter->agents()->notify(agent, QStringLiteral("Cancel"));
+        if (canFallBack(reply, agent, fallback)) {
+            askAgent(m_adapter->defaultAgent(), true);
+            return;
+        }
+    }
+    if (auto error = judge(reply)) {
+        fail(*error);
+        return;
+    }
+    remoteAgreed();
+}
+
+bool DeviceCreation::canFallBack(const QDBusMessage &reply, const AgentClient::Target &agent,
+                                 bool fallback) const
+{
+    const AgentClient::Target defaultAgent = m_adapter->defaultAgent();
+    return m_kind == Kind::CreatePaired && !fallback
+            && (reply.errorName() == noReply || reply.errorName() == unknownMethod)
+            && defaultAgent.isValid()
+            && !(defaultAgent == agent);
+}
+
+std::optional<BluezError::Error> DeviceCreation::judge(const QDBusMessage &reply) const
+{
+    const PairingSpec &pairing = spec().pairing;
+    const bool isError = reply.type() == QDBusMessage::ErrorMessage;
+    if (isError && reply.errorName() == noReply)
+        return BluezError::AuthenticationTimeout;
+    if (pairing.method == QLatin1String("pin")) {
+        // Any error, or anything but 1 to 16 characters, is a refusal.
+        if (isError || reply.signature() != QLatin1String("s"))
+            return BluezError::AuthenticationRejected;
+        const QString pin = reply.arguments().value(0).toString();
+        if (pin.isEmpty() || pin.toUtf8().size() > 16)
+            return BluezError::AuthenticationRejected;
+        if (!pairing.pin.isEmpty() && pin != pairing.pin)
+            return BluezError::AuthenticationFailed;
+        return std::nullopt;
+    }
+    if (isError)
+        return BluezError::AuthenticationFailed;
+    if (pairing.method == QLatin1String("passkey")) {
+        if (reply.signature() != QLatin1String("u"))
+            return BluezError::AuthenticationFailed;
+        const uint passkey = reply.arguments().value(0).toUInt();
+        if (passkey > 999999 || (pairing.checkPasskey && passkey != pairing.passkey))
+            return BluezError::AuthenticationFailed;
+    }
+    return std::nullopt;
+}
+
+void DeviceCreation::remoteAgreed()
+{
+    const PairingSpec &pairing = spec().pairing;
+    if (!pairing.error.isEmpty()) {
+        fail(pairing.error, QStringLiteral("Remote device refused pairing"));
+        return;
+    }
+    paired();
+}
+
+void DeviceCreation::paired()
+{
+    SimDevice *dev = device();
+    dev->setTemporary(false);
+    dev->setPaired(true);
+    if (m_kind == Kind::CreatePaired)
+        m_adapter->agents()->notify(m_agent, QStringLiteral("Release"));
+    if (m_kind == Kind::Incoming) {
+        // Reverse service discovery runs a little later, outside the pairing.
+        QTimer::singleShot(m_adapter->timing().sdpMs, dev, [dev]() {
+            dev->resolveServices();
+            dev->scheduleIdleDrop();
+        });
+        finish(QString());
+        return;
+    }
+    after(m_adapter->timing().sdpMs, [this]() { servicesResolved(); });
+}
+
+void DeviceCreation::servicesResolved()
+{
+    SimDevice *dev = device();
+    dev->resolveServices();
+    dev->spec().known = true;
+    dev->setTemporary(false);
+    m_call.reply({ QVariant::fromValue(QDBusObjectPath(dev->path())) });
+    dev->scheduleIdleDrop();
+    finish(QString());
+}
+
+void DeviceCreation::cancelPendingRequest(bool notifyAgent)
+{
+    if (!m_request)
+        return;
+    m_adapter->agents()->forget(m_request);
+    m_request = 0;
+    if (notifyAgent)
+        m_adapter->agents()->notify(m_requestAgent, QStringLiteral("Cancel"));
+}
+
+void DeviceCreation::fail(const QString &errorName, const QString &text)
+{
+    ++m_generation;
+    cancelPendingRequest(true);
+    m_call.replyError(errorName, text);
+    if (m_kind == Kind::CreatePaired)
+        m_adapter->agents()->notify(m_agent, QStringLiteral("Release"));
+    if (SimDevice *dev = device()) {
+        dev->dropLink();
+        if (dev->isTemporary())
+            m_adapter->removeDeviceObject(m_address);
+    }
+    finish(errorName);
+}
+
+void DeviceCreation::cancel(const SimCall &cancelCall)
+{
+    ++m_generation;
+    m_cancelCall = cancelCall;
+    device()->setTemporary(true);
+    cancelPendingRequest(true);
+    if (!m_linked) {
+        fail(BluezError::ConnectionAttemptFailed);
+        return;
+    }
+    device()->emitSignal(QStringLiteral("org.bluez.Device"), QStringLiteral("DisconnectRequested"),
+                         {});
+    after(m_adapter->timing().disconnectMs, [this]() { fail(BluezError::AuthenticationCanceled); });
+}
+
+void DeviceCreation::abort()
+{
+    fail(BluezError::AuthenticationCanceled);
+}
+
+void DeviceCreation::creatorLeft()
+{
+    ++m_generation;
+    // The creator's own agent is gone with it; another agent still hears Cancel.
+    cancelPendingRequest(m_requestAgent.owner != creator());
+    m_call = SimCall();
+    if (SimDevice *dev = device()) {
+        dev->dropLink();
+        if (dev->isTemporary())
+            m_adapter->removeDeviceObject(m_address);
+    }
+    finish(QStringLiteral("org.freedesktop.DBus.Error.Disconnected"));
+}
+
+void DeviceCreation::finish(const QString &errorName)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_done)
+        m_done(errorName);
+    if (!m_cancelCall.isNull())
+        m_cancelCall.reply();
+    m_adapter->creationFinished(this);
+}

@@ -1,0 +1,33 @@
+#ifndef WORLD_H
+#define WORLD_H
+
+#include "scenario.h"
+
+#include <map>
+
+// The simulated surroundings: the adapter's stored settings, every remote
+// device in the neighbourhood (with a device object or not) and the timing.
+// std::map keeps each DeviceSpec at a stable address while others come and go.
+struct World
+{
+    AdapterSpec adapter;
+    std::map<QString, DeviceSpec> devices;
+    Timing timing;
+
+    void load(const Scenario &scenario)
+    {
+        adapter = scenario.adapter;
+        timing = scenario.timing;
+        devices.clear();
+        for (const DeviceSpec &device : scenario.devices)
+            devices.emplace(device.address, device);
+    }
+
+    DeviceSpec *device(const QString &address)
+    {
+        auto it = devices.find(address);
+        return it == devices.end() ? nullptr : &it->second;
+    }
+};
+
+#endif // WORLD_H

@@ -1,0 +1,43 @@
+#ifndef PRIVATEBUSES_H
+#define PRIVATEBUSES_H
+
+#include <QProcess>
+#include <QString>
+
+// Two private dbus-daemons standing in for the system bus and the session bus.
+// Each daemon dies with the process that started it, even when that process
+// is killed. The session bus activates services from the standard folders
+// (gconfd-2), with the environment this process has when start() runs.
+class PrivateBuses
+{
+public:
+    // Sockets and configuration files go into directory, which must exist;
+    // keep it short, socket paths are limited to 108 bytes.
+    explicit PrivateBuses(const QString &directory);
+    ~PrivateBuses();
+    PrivateBuses(const PrivateBuses &) = delete;
+    PrivateBuses &operator=(const PrivateBuses &) = delete;
+
+    bool start(QString *error);
+    void stop();
+    QString systemAddress() const { return m_systemAddress; }
+    QString sessionAddress() const { return m_sessionAddress; }
+    // Sets DBUS_SYSTEM_BUS_ADDRESS and DBUS_SESSION_BUS_ADDRESS for this process
+    // and its future children. QtDBus reads them once, so call it early.
+    void exportAddresses() const;
+
+    // Makes a child started through process die when this process dies.
+    static void dieWithParent(QProcess &process);
+
+private:
+    bool startBus(QProcess &daemon, const QString &name, const QString &config, QString *address,
+                  QString *error);
+
+    QString m_directory;
+    QProcess m_system;
+    QProcess m_session;
+    QString m_systemAddress;
+    QString m_sessionAddress;
+};
+
+#endif // PRIVATEBUSES_H

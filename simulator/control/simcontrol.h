@@ -1,0 +1,60 @@
+#ifndef SIMCONTROL_H
+#define SIMCONTROL_H
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusVariant>
+#include <QObject>
+
+class Simulator;
+
+// "com.brivo.BtSim" at "/com/brivo/BtSim" on the session bus: lets tests and
+// the demo change the world, plan faults, restart daemons and read the log.
+// Every method acts and replies at once, so no caller ever waits on us while
+// we wait on it.
+class SimControl : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.brivo.BtSim")
+public:
+    SimControl(Simulator *simulator, const QDBusConnection &connection, QObject *parent = nullptr);
+    bool publish(QString *error);
+
+public Q_SLOTS:
+    void LoadScenario(const QString &json);
+    void LoadScenarioFile(const QString &fileName);
+    QString State();
+    void AddDevice(const QString &json);
+    void ChangeDevice(const QString &address, const QString &json);
+    void RemoveDevice(const QString &address);
+    void ChangeAdapter(const QString &json);
+    void SetTiming(const QString &json);
+    void SetRawProperty(const QString &target, const QString &name, const QDBusVariant &value);
+    void ReportDeviceFound(const QString &address);
+    void FailNext(const QString &method, const QString &errorName, const QString &errorText);
+    void NeverAnswerNext(const QString &method);
+    void DelayNext(const QString &method, int msecs);
+    void ClearFaults();
+    void DropService(const QString &name);
+    void RestoreService(const QString &name);
+    QString CallLog();
+    void ClearCallLog();
+    QString PendingAgentCalls();
+    uint RequestAuthorization(const QString &address, const QString &uuid);
+    uint IncomingPairing(const QString &address);
+    void Quit();
+
+Q_SIGNALS:
+    void RequestFinished(uint ticket, const QString &errorName);
+
+private:
+    bool check(bool ok, const QString &error);
+    std::optional<QJsonObject> parseObject(const QString &json);
+    uint finishLater(const std::function<bool(std::function<void(const QString &)>, QString *)> &start);
+
+    Simulator *m_simulator;
+    QDBusConnection m_connection;
+    uint m_nextTicket = 1;
+};
+
+#endif // SIMCONTROL_H

@@ -1,0 +1,120 @@
+#ifndef SCENARIO_H
+#define SCENARIO_H
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <optional>
+
+// How the simulated world behaves: the adapter, the remote devices around it,
+// and how long things take. Read from and written to JSON scenario files.
+
+struct Timing
+{
+    int powerMs = 150;            // controller switching on or off
+    int inquiryMs = 5120;         // one inquiry phase of a discovery cycle
+    int nameResolveMs = 400;      // per device whose name comes after inquiry
+    int stopDiscoveryMs = 50;     // controller stopping after the last StopDiscovery
+    int linkMs = 200;             // ACL link set up
+    int pageTimeoutMs = 5000;     // device out of range
+    int sdpMs = 300;              // service discovery
+    int disconnectMs = 2000;      // DisconnectRequested to link down
+    int idleDisconnectMs = 4000;  // idle ACL link dropped after pairing or creation
+    int audioConnectMs = 600;
+    int agentTimeoutMs = 60000;   // the daemon's wait for an agent's answer
+
+    static Timing fromJson(const QJsonObject &json, const Timing &base);
+    QJsonObject toJson() const;
+};
+
+struct PairingSpec
+{
+    // "none" (no agent call), "pin" (legacy RequestPinCode), "confirm"
+    // (RequestConfirmation), "passkey" (RequestPasskey), "display" (DisplayPasskey).
+    QString method = QStringLiteral("none");
+    QString pin;            // the PIN the remote expects; empty accepts any
+    uint passkey = 123456;  // shown for confirm/display, expected for passkey (if set)
+    bool checkPasskey = false;
+    QString error;          // remote refuses at the end with this error name
+    int delayMs = 0;        // before the agent is asked (or the remote types)
+
+    static PairingSpec fromJson(const QJsonObject &json, const PairingSpec &base);
+    QJsonObject toJson() const;
+};
+
+struct AudioSpec
+{
+    QString connectError;   // Audio.Connect fails with this error name
+    int delayMs = -1;       // overrides Timing::audioConnectMs when >= 0
+
+    static AudioSpec fromJson(const QJsonObject &json, const AudioSpec &base);
+    QJsonObject toJson() const;
+};
+
+struct DeviceSpec
+{
+    QString address;        // upper-case, colon separated
+    QString name;           // empty: the device has no name
+    QString alias;
+    std::optional<uint> deviceClass;
+    qint16 rssi = -60;
+    bool paired = false;
+    bool trusted = false;
+    bool blocked = false;
+    bool connected = false;
+    bool known = false;     // has a device object although not paired
+    bool inRange = true;
+    bool legacyPairing = false;
+    bool le = false;        // a low-energy device: "Broadcaster" instead of "Trusted"
+    bool nameInInquiry = true;  // name arrives with the first DeviceFound, not after
+    QStringList uuids;      // what service discovery finds
+    QStringList eirUuids;   // what inquiry already announces
+    QString audioState = QStringLiteral("disconnected");
+    PairingSpec pairing;
+    AudioSpec audio;
+    QVariantMap rawProperties;  // sent as they are, whatever their type
+
+    static std::optional<DeviceSpec> fromJson(const QJsonObject &json, QString *error);
+    // Applies the keys present in json on top of this spec.
+    bool merge(const QJsonObject &json, QString *error);
+    QJsonObject toJson() const;
+    bool hasObject() const { return paired || known || blocked; }
+};
+
+struct AdapterSpec
+{
+    bool present = true;
+    QString address = QStringLiteral("00:1A:7D:DA:71:13");
+    QString name = QStringLiteral("Ovrin handset");
+    uint deviceClass = 0x5a020c;
+    bool powered = true;
+    bool discoverable = false;
+    bool pairable = true;
+    uint discoverableTimeout = 0;
+    uint pairableTimeout = 0;
+    bool nameChangeAllowed = true;
+    QStringList uuids;
+    QVariantMap rawProperties;
+
+    static AdapterSpec fromJson(const QJsonObject &json, const AdapterSpec &base);
+    QJsonObject toJson() const;
+};
+
+struct Scenario
+{
+    AdapterSpec adapter;
+    QList<DeviceSpec> devices;
+    Timing timing;
+
+    static std::optional<Scenario> fromJson(const QByteArray &json, QString *error);
+    static std::optional<Scenario> fromFile(const QString &fileName, QString *error);
+    QJsonObject toJson() const;
+};
+
+// "00:11:22:aa:bb:cc" -> "00:11:22:AA:BB:CC"; empty when not an address.
+QString normalizedAddress(const QString &text);
+
+#endif // SCENARIO_H
