@@ -1,0 +1,56 @@
+#ifndef SIGNALRECORDER_H
+#define SIGNALRECORDER_H
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QStringList>
+
+// Records, in arrival order, the BlueZ signals a service sends on a bus, and
+// the replies of calls made through it, so tests can check what came in which
+// order. Entries read "Member" or "PropertyChanged:Name", with the path kept.
+class SignalRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    struct Entry
+    {
+        QString path;
+        QString interface;
+        QString member;
+        QVariantList arguments;
+        QString label;  // "DeviceFound", "PropertyChanged:Powered", "reply:CreateDevice", ...
+    };
+
+    explicit SignalRecorder(const QDBusConnection &connection,
+                            const QString &service = QStringLiteral("org.bluez"),
+                            QObject *parent = nullptr);
+
+    const QList<Entry> &entries() const { return m_entries; }
+    QStringList labels() const;
+    // Labels of entries whose path ends with pathSuffix (or all, when empty).
+    QStringList labels(const QString &pathSuffix) const;
+    int count(const QString &label) const;
+    int indexOf(const QString &label, int from = 0) const;
+    // The value of the last PropertyChanged of name (unwrapped), if any.
+    QVariant lastValue(const QString &name) const;
+    bool waitFor(const QString &label, int timeoutMs = 5000, int occurrences = 1);
+    void clear() { m_entries.clear(); }
+    // Adds an entry of the test's own (an agent call, say) to the same timeline.
+    void note(const QString &label, const QVariantList &arguments = {});
+
+    // Sends call asynchronously; its reply (or error) is recorded as
+    // "reply:Member" (or "error:Member:ErrorName") when it arrives.
+    void callAsync(const QDBusMessage &call, int timeoutMs = 25000);
+    QDBusMessage replyOf(const QString &member) const;
+
+private Q_SLOTS:
+    void onSignal(const QDBusMessage &message);
+
+private:
+    QDBusConnection m_connection;
+    QList<Entry> m_entries;
+    QHash<QString, QDBusMessage> m_replies;
+};
+
+#endif // SIGNALRECORDER_H
