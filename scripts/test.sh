@@ -1,0 +1,8 @@
+#!/bin/bash
+# Installs what is missing, builds, and runs every test. Each test executable
+# brings up its own private buses and simulator, so tests run in parallel.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh "$@"
+build_dir="${OVRIN_BUILD_DIR:-build}"
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)"
