@@ -70,6 +70,12 @@ void BluezService::stop()
         device.connected = false;
         device.audioState = QStringLiteral("disconnected");
     }
+    // Only the last reference closes the connection, and only a closed
+    // connection makes the bus fail the calls still waiting for us.
+    const QDBusConnection none { QString() };
+    m_agents->setConnection(none);
+    m_peers->setConnection(none);
+    QDBusConnection(m_connectionName).unregisterService(serviceName());
     QDBusConnection::disconnectFromBus(m_connectionName);
     m_connectionName.clear();
     m_running = false;

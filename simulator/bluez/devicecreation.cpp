@@ -53,13 +53,19 @@ void DeviceCreation::after(int ms, std::function<void()> fn)
 {
     const int generation = m_generation;
     QTimer::singleShot(ms, this, [this, generation, fn]() {
-        if (generation == m_generation && !m_finished)
+        if (generation != m_generation || m_finished)
+            return;
+        if (!device())
+            linkLost();
+        else
             fn();
     });
 }
 
 void DeviceCreation::start()
 {
+    // Whatever removes the object (a Disconnect of the new link, say) ends the creation.
+    connect(device(), &QObject::destroyed, this, [this]() { linkLost(); });
     const Timing &timing = m_adapter->timing();
     if (!spec().inRange) {
         after(timing.pageTimeoutMs, [this]() {
@@ -129,6 +135,11 @@ void DeviceCreation::askAgent(const AgentClient::Target &agent, bool fallback)
 void DeviceCreation::agentAnswered(const QDBusMessage &reply, const AgentClient::Target &agent,
                                    bool fallback)
 {
+    // The link may have gone while the agent was thinking.
+    if (!device()) {
+        linkLost();
+        return;
+    }
     if (reply.type() == QDBusMessage::ErrorMessage) {
         // A request that timed out is abandoned with Cancel.
         if (reply.errorName() == noReply)
@@ -199,8 +210,7 @@ void DeviceCreation::paired()
     SimDevice *dev = device();
     dev->setTemporary(false);
     dev->setPaired(true);
-    if (m_kind == Kind::CreatePaired)
-        m_adapter->agents()->notify(m_agent, QStringLiteral("Release"));
+    releaseAgent();
     if (m_kind == Kind::Incoming) {
         // Reverse service discovery runs a little later, outside the pairing.
         QTimer::singleShot(m_adapter->timing().sdpMs, dev, [dev]() {
@@ -234,13 +244,23 @@ void DeviceCreation::cancelPendingRequest(bool notifyAgent)
         m_adapter->agents()->notify(m_requestAgent, QStringLiteral("Cancel"));
 }
 
+void DeviceCreation::releaseAgent()
+{
+    // Once: after pairing it already went out before service discovery.
+    if (m_kind != Kind::CreatePaired || m_released)
+        return;
+    m_released = true;
+    m_adapter->agents()->notify(m_agent, QStringLiteral("Release"));
+}
+
 void DeviceCreation::fail(const QString &errorName, const QString &text)
 {
+    if (m_finished)
+        return;
     ++m_generation;
     cancelPendingRequest(true);
     m_call.replyError(errorName, text);
-    if (m_kind == Kind::CreatePaired)
-        m_adapter->agents()->notify(m_agent, QStringLiteral("Release"));
+    releaseAgent();
     if (SimDevice *dev = device()) {
         dev->dropLink();
         if (dev->isTemporary())
@@ -251,17 +271,31 @@ void DeviceCreation::fail(const QString &errorName, const QString &text)
 
 void DeviceCreation::cancel(const SimCall &cancelCall)
 {
+    m_cancelCalls.append(cancelCall);
+    // A second cancel waits for the disconnect the first one asked for.
+    if (m_cancelling)
+        return;
+    m_cancelling = true;
     ++m_generation;
-    m_cancelCall = cancelCall;
-    device()->setTemporary(true);
+    SimDevice *dev = device();
+    if (!dev) {
+        linkLost();
+        return;
+    }
+    dev->setTemporary(true);
     cancelPendingRequest(true);
     if (!m_linked) {
         fail(BluezError::ConnectionAttemptFailed);
         return;
     }
-    device()->emitSignal(QStringLiteral("org.bluez.Device"), QStringLiteral("DisconnectRequested"),
-                         {});
+    dev->emitSignal(QStringLiteral("org.bluez.Device"), QStringLiteral("DisconnectRequested"), {});
     after(m_adapter->timing().disconnectMs, [this]() { fail(BluezError::AuthenticationCanceled); });
+}
+
+void DeviceCreation::linkLost()
+{
+    // As when the remote ends the link: a pairing counts as cancelled.
+    fail(m_kind == Kind::Create ? hostDown : BluezError::AuthenticationCanceled);
 }
 
 void DeviceCreation::abort()
@@ -290,7 +324,7 @@ void DeviceCreation::finish(const QString &errorName)
     m_finished = true;
     if (m_done)
         m_done(errorName);
-    if (!m_cancelCall.isNull())
-        m_cancelCall.reply();
+    for (const SimCall &cancelCall : std::as_const(m_cancelCalls))
+        cancelCall.reply();
     m_adapter->creationFinished(this);
 }

@@ -5,6 +5,7 @@
 #include "bluezerrors.h"
 #include "simadapter.h"
 
+#include <QList>
 #include <QObject>
 
 class SimDevice;
@@ -29,7 +30,7 @@ public:
     QString creator() const { return m_call.sender(); }
     const AgentClient::Target &agent() const { return m_agent; }
 
-    // CancelDeviceCreation from the creator; cancelCall is answered at the end.
+    // CancelDeviceCreation from the creator; every cancelCall is answered at the end.
     void cancel(const SimCall &cancelCall);
     // The adapter is switched off under the creation.
     void abort();
@@ -49,6 +50,9 @@ private:
     void servicesResolved();
     void fail(const BluezError::Error &error) { fail(error.qname(), error.qtext()); }
     void fail(const QString &errorName, const QString &text);
+    // The device object went away under the creation: its link is gone.
+    void linkLost();
+    void releaseAgent();
     // Runs fn after ms unless the creation has moved on (cancelled, aborted) since.
     void after(int ms, std::function<void()> fn);
     void cancelPendingRequest(bool notifyAgent);
@@ -61,10 +65,12 @@ private:
     AgentClient::Target m_agent;
     QString m_capability;
     SimAdapter::Done m_done;
-    SimCall m_cancelCall;
+    QList<SimCall> m_cancelCalls;
     quint64 m_request = 0;
     AgentClient::Target m_requestAgent;
     bool m_linked = false;
+    bool m_cancelling = false;
+    bool m_released = false;
     bool m_finished = false;
     int m_generation = 0;
 };

@@ -24,19 +24,11 @@ void DiscoveryCycle::later(int ms, std::function<void()> fn)
     });
 }
 
-void DiscoveryCycle::setDiscovering(bool discovering)
-{
-    if (m_discovering == discovering)
-        return;
-    m_discovering = discovering;
-    m_adapter->emitAdapterProperty(QStringLiteral("Discovering"), discovering);
-}
-
 void DiscoveryCycle::beginCycle()
 {
     ++m_cycle;
     m_seenThisCycle.clear();
-    setDiscovering(true);
+    m_adapter->setDiscovering(true);
 
     // Stronger signals answer the inquiry first; hits spread over the phase.
     QList<const DeviceSpec *> inRange;
@@ -69,10 +61,18 @@ void DiscoveryCycle::inquiryHit(const QString &address)
     if (!spec || !spec->inRange)
         return;
     m_seenThisCycle.insert(address);
-    const bool withName = spec->nameInInquiry || m_found.value(address).withName;
+    const bool withName = nameKnown(*spec);
     auto it = m_found.constFind(address);
     if (it == m_found.constEnd() || it->rssi != spec->rssi || (withName && !it->withName))
         announce(*spec, withName);
+}
+
+bool DiscoveryCycle::nameKnown(const DeviceSpec &spec) const
+{
+    // bluetoothd has the names of devices it stored (those with an object)
+    // and of those it resolved in this session; others wait for resolution.
+    return spec.nameInInquiry || m_found.value(spec.address).withName
+            || m_adapter->device(spec.address) != nullptr;
 }
 
 void DiscoveryCycle::resolveNames(QStringList pending)
@@ -95,7 +95,7 @@ void DiscoveryCycle::resolveNames(QStringList pending)
 
 void DiscoveryCycle::endCycle()
 {
-    setDiscovering(false);
+    m_adapter->setDiscovering(false);
     for (const QString &address : std::as_const(m_seenLastCycle)) {
         if (!m_seenThisCycle.contains(address)) {
             m_found.remove(address);

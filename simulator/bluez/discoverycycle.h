@@ -19,7 +19,6 @@ public:
     explicit DiscoveryCycle(SimAdapter *adapter);
 
     void start();
-    bool isDiscovering() const { return m_discovering; }
     // Announce one device now, as inquiry would.
     void report(const QString &address);
 
@@ -32,14 +31,13 @@ private:
 
     void beginCycle();
     void inquiryHit(const QString &address);
+    bool nameKnown(const DeviceSpec &spec) const;
     void resolveNames(QStringList pending);
     void endCycle();
     void announce(const DeviceSpec &spec, bool withName);
-    void setDiscovering(bool discovering);
     void later(int ms, std::function<void()> fn);
 
     SimAdapter *m_adapter;
-    bool m_discovering = false;
     int m_cycle = 0;
     QHash<QString, Found> m_found;
     QSet<QString> m_seenThisCycle;

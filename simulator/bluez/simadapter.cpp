@@ -110,7 +110,7 @@ QVariantMap SimAdapter::properties() const
                       { QStringLiteral("Pairable"), spec.pairable },
                       { QStringLiteral("PairableTimeout"), spec.pairableTimeout },
                       { QStringLiteral("DiscoverableTimeout"), spec.discoverableTimeout },
-                      { QStringLiteral("Discovering"), m_discovery && m_discovery->isDiscovering() },
+                      { QStringLiteral("Discovering"), m_discovering },
                       { QStringLiteral("Devices"), QVariant::fromValue(devices) },
                       { QStringLiteral("UUIDs"), spec.uuids } };
     for (auto it = spec.rawProperties.begin(); it != spec.rawProperties.end(); ++it)
@@ -183,6 +183,7 @@ void SimAdapter::removeDeviceObjectNow(const QString &address, bool announce)
     spec.paired = spec.trusted = spec.known = spec.blocked = spec.connected = false;
     spec.alias.clear();
     spec.audioState = QStringLiteral("disconnected");
+    object->retire();
     if (announce) {
         emitDevicesChanged();
         emitSignal(adapterInterface, QStringLiteral("DeviceRemoved"), { objectPath(object->path()) });
@@ -389,15 +390,16 @@ void SimAdapter::powerOn(Mode target)
 void SimAdapter::powerOff()
 {
     const bool wasDiscoverable = m_mode == Mode::Discoverable;
-    const bool wasDiscovering = m_discovery && m_discovery->isDiscovering();
+    const bool wasDiscovering = m_discovering;
+    // Every pairing ends with the radio, also one the remote side started:
+    // its device object is about to go.
     const QList<DeviceCreation *> creations = m_creations;
-    for (DeviceCreation *creation : creations) {
-        if (creation->kind() != DeviceCreation::Kind::Incoming)
-            creation->abort();
-    }
+    for (DeviceCreation *creation : creations)
+        creation->abort();
     m_discoverySessions.clear();
     delete m_discovery;
     m_discovery = nullptr;
+    m_discovering = false;
     QStringList temporary;
     for (const auto &[address, device] : m_devices) {
         device->dropLink();
@@ -516,15 +518,22 @@ void SimAdapter::stopDiscoveryNow()
 {
     if (!m_discovery)
         return;
-    const bool wasDiscovering = m_discovery->isDiscovering();
     delete m_discovery;
     m_discovery = nullptr;
-    if (wasDiscovering) {
-        QTimer::singleShot(timing().stopDiscoveryMs, this, [this]() {
-            if (!m_discovery)
-                emitAdapterProperty(QStringLiteral("Discovering"), false);
-        });
-    }
+    // The controller is still discovering until it has stopped; a new
+    // session in between simply goes on with it.
+    QTimer::singleShot(timing().stopDiscoveryMs, this, [this]() {
+        if (!m_discovery)
+            setDiscovering(false);
+    });
+}
+
+void SimAdapter::setDiscovering(bool discovering)
+{
+    if (m_discovering == discovering)
+        return;
+    m_discovering = discovering;
+    emitAdapterProperty(QStringLiteral("Discovering"), discovering);
 }
 
 void SimAdapter::reportDeviceFound(const QString &address)
@@ -645,7 +654,8 @@ void SimAdapter::removeDevice(const SimCall &call)
         return;
     }
     const QString address = target->spec().address;
-    if (isCreating(address)) {
+    // A device already on its way out (a temporary one) counts as busy.
+    if (isCreating(address) || target->isTemporary()) {
         call.replyError(BluezError::DoesNotExist.qname(), QStringLiteral("Device creation in progress"));
         return;
     }
@@ -654,11 +664,15 @@ void SimAdapter::removeDevice(const SimCall &call)
         call.reply();
         return;
     }
+    target->setTemporary(true);
     target->emitSignal(QStringLiteral("org.bluez.Device"), QStringLiteral("DisconnectRequested"), {});
-    QTimer::singleShot(timing().disconnectMs, target, [this, target, call, address]() {
+    QTimer::singleShot(timing().disconnectMs, this, [this, call, address]() {
         call.reply();
-        target->dropLink();
-        removeDeviceObject(address);
+        // The link may have dropped meanwhile, and the object with it.
+        if (SimDevice *object = device(address)) {
+            object->dropLink();
+            removeDeviceObject(address);
+        }
     });
 }
 
@@ -725,6 +739,9 @@ void SimAdapter::deviceRemoved(const QString &address)
 {
     if (DeviceCreation *creation = creationFor(address))
         creation->abort();
+    // The device is gone from the world: its link goes first.
+    if (SimDevice *object = device(address))
+        object->dropLink();
     removeDeviceObject(address);
 }
 

@@ -39,6 +39,9 @@ public:
     AgentClient *agents() const;
     AgentClient::Target defaultAgent() const { return m_defaultAgent; }
     bool isPowered() const { return m_mode != Mode::Off; }
+    bool isDiscovering() const { return m_discovering; }
+    // What the controller reports: signalled on every change.
+    void setDiscovering(bool discovering);
 
     SimDevice *device(const QString &address) const;
     QList<SimDevice *> devices() const;
@@ -117,6 +120,7 @@ private:
     std::optional<Mode> m_sessionRestoreMode;
     QHash<QString, int> m_discoverySessions;
     DiscoveryCycle *m_discovery = nullptr;
+    bool m_discovering = false;
     bool m_stoppingDiscovery = false;
 
     AgentClient::Target m_defaultAgent;

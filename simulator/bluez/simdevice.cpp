@@ -6,6 +6,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 
+#include <utility>
+
 namespace {
 
 const QString deviceInterface = QStringLiteral("org.bluez.Device");
@@ -68,16 +70,16 @@ bool hasAudioProfile(const QStringList &uuids)
 } // namespace
 
 SimDevice::SimDevice(SimAdapter *adapter, DeviceSpec &spec, const QString &path)
-    : SimObject(path), m_adapter(adapter), m_spec(spec)
+    : SimObject(path), m_adapter(adapter), m_spec(&spec)
 {
     m_servicesResolved = spec.paired || spec.known;
     m_idleTimer.setSingleShot(true);
     connect(&m_idleTimer, &QTimer::timeout, this, [this]() {
-        if (m_spec.audioState != QLatin1String("disconnected") || m_adapter->isCreating(m_spec.address))
+        if (m_spec->audioState != QLatin1String("disconnected")
+            || m_adapter->isCreating(m_spec->address))
             return;
         setConnected(false);
-        if (m_temporary)
-            m_adapter->removeDeviceObject(m_spec.address);
+        removeIfTemporary();
     });
 
     addMethod(deviceInterface, QStringLiteral("GetProperties"), QString(),
@@ -95,7 +97,7 @@ SimDevice::SimDevice(SimAdapter *adapter, DeviceSpec &spec, const QString &path)
     addMethod(audioInterface, QStringLiteral("Disconnect"), QString(),
               [this](const SimCall &call) { audioDisconnect(call); });
     addMethod(audioInterface, QStringLiteral("GetProperties"), QString(), [this](const SimCall &call) {
-        call.reply({ QVariantMap { { QStringLiteral("State"), m_spec.audioState } } });
+        call.reply({ QVariantMap { { QStringLiteral("State"), m_spec->audioState } } });
     });
 }
 
@@ -108,7 +110,9 @@ QStringList SimDevice::interfaces() const
 
 bool SimDevice::hasAudio() const
 {
-    return m_spec.paired && m_servicesResolved && hasAudioProfile(m_spec.uuids);
+    // Blocking a device unloads its profile drivers.
+    return m_spec->paired && !m_spec->blocked && m_servicesResolved
+            && hasAudioProfile(m_spec->uuids);
 }
 
 QString SimDevice::alias(const DeviceSpec &spec)
@@ -122,32 +126,32 @@ QString SimDevice::alias(const DeviceSpec &spec)
 
 QStringList SimDevice::publishedUuids() const
 {
-    return m_servicesResolved ? m_spec.uuids : m_spec.eirUuids;
+    return m_servicesResolved ? m_spec->uuids : m_spec->eirUuids;
 }
 
 QVariantMap SimDevice::properties() const
 {
-    QVariantMap map { { QStringLiteral("Address"), m_spec.address },
-                      { QStringLiteral("Name"), m_spec.name },
-                      { QStringLiteral("Alias"), alias(m_spec) },
-                      { QStringLiteral("Paired"), m_spec.paired },
-                      { QStringLiteral("Trusted"), m_spec.trusted },
-                      { QStringLiteral("Blocked"), m_spec.blocked },
-                      { QStringLiteral("Connected"), m_spec.connected },
+    QVariantMap map { { QStringLiteral("Address"), m_spec->address },
+                      { QStringLiteral("Name"), m_spec->name },
+                      { QStringLiteral("Alias"), alias(*m_spec) },
+                      { QStringLiteral("Paired"), m_spec->paired },
+                      { QStringLiteral("Trusted"), m_spec->trusted },
+                      { QStringLiteral("Blocked"), m_spec->blocked },
+                      { QStringLiteral("Connected"), m_spec->connected },
                       { QStringLiteral("UUIDs"), publishedUuids() },
                       { QStringLiteral("Services"), QVariant::fromValue(QList<QDBusObjectPath>()) },
                       { QStringLiteral("Adapter"),
                         QVariant::fromValue(QDBusObjectPath(m_adapter->path())) },
-                      { QStringLiteral("LegacyPairing"), m_spec.legacyPairing } };
-    if (m_spec.deviceClass) {
-        map.insert(QStringLiteral("Class"), *m_spec.deviceClass);
-        const QString icon = classIcon(*m_spec.deviceClass);
+                      { QStringLiteral("LegacyPairing"), m_spec->legacyPairing } };
+    if (m_spec->deviceClass) {
+        map.insert(QStringLiteral("Class"), *m_spec->deviceClass);
+        const QString icon = classIcon(*m_spec->deviceClass);
         if (!icon.isEmpty())
             map.insert(QStringLiteral("Icon"), icon);
     }
-    if (m_spec.le)
+    if (m_spec->le)
         map.insert(QStringLiteral("Broadcaster"), false);
-    for (auto it = m_spec.rawProperties.begin(); it != m_spec.rawProperties.end(); ++it)
+    for (auto it = m_spec->rawProperties.begin(); it != m_spec->rawProperties.end(); ++it)
         map.insert(it.key(), it.value());
     return map;
 }
@@ -186,42 +190,42 @@ void SimDevice::publishChanges(const DeviceSpec &before)
     auto changed = [this](const char *name, const QVariant &value) {
         emitPropertyChanged(deviceInterface, QLatin1String(name), value);
     };
-    if (before.name != m_spec.name)
-        changed("Name", m_spec.name);
-    if (alias(before) != alias(m_spec))
-        changed("Alias", alias(m_spec));
-    if (before.deviceClass != m_spec.deviceClass && m_spec.deviceClass)
-        changed("Class", *m_spec.deviceClass);
-    if (before.connected != m_spec.connected)
-        changed("Connected", m_spec.connected);
-    if (before.paired != m_spec.paired)
-        changed("Paired", m_spec.paired);
-    if (before.trusted != m_spec.trusted)
-        changed("Trusted", m_spec.trusted);
-    if (before.blocked != m_spec.blocked)
-        changed("Blocked", m_spec.blocked);
-    if (before.legacyPairing != m_spec.legacyPairing)
-        changed("LegacyPairing", m_spec.legacyPairing);
+    if (before.name != m_spec->name)
+        changed("Name", m_spec->name);
+    if (alias(before) != alias(*m_spec))
+        changed("Alias", alias(*m_spec));
+    if (before.deviceClass != m_spec->deviceClass && m_spec->deviceClass)
+        changed("Class", *m_spec->deviceClass);
+    if (before.connected != m_spec->connected)
+        changed("Connected", m_spec->connected);
+    if (before.paired != m_spec->paired)
+        changed("Paired", m_spec->paired);
+    if (before.trusted != m_spec->trusted)
+        changed("Trusted", m_spec->trusted);
+    if (before.blocked != m_spec->blocked)
+        changed("Blocked", m_spec->blocked);
+    if (before.legacyPairing != m_spec->legacyPairing)
+        changed("LegacyPairing", m_spec->legacyPairing);
     const QStringList oldUuids = m_servicesResolved ? before.uuids : before.eirUuids;
     if (oldUuids != publishedUuids())
         changed("UUIDs", publishedUuids());
-    if (before.audioState != m_spec.audioState && hasAudio())
-        emitPropertyChanged(audioInterface, QStringLiteral("State"), m_spec.audioState);
+    if (before.audioState != m_spec->audioState && hasAudio())
+        emitPropertyChanged(audioInterface, QStringLiteral("State"), m_spec->audioState);
 }
 
 void SimDevice::setConnected(bool connected)
 {
-    if (m_spec.connected == connected)
+    if (m_spec->connected == connected)
         return;
-    m_spec.connected = connected;
+    m_spec->connected = connected;
     emitPropertyChanged(deviceInterface, QStringLiteral("Connected"), connected);
 }
 
 void SimDevice::setPaired(bool paired)
 {
-    if (m_spec.paired == paired)
+    if (m_spec->paired == paired)
         return;
-    m_spec.paired = paired;
+    m_spec->paired = paired;
     emitPropertyChanged(deviceInterface, QStringLiteral("Paired"), paired);
 }
 
@@ -231,6 +235,20 @@ void SimDevice::resolveServices()
     m_servicesResolved = true;
     if (before != publishedUuids())
         emitPropertyChanged(deviceInterface, QStringLiteral("UUIDs"), publishedUuids());
+}
+
+void SimDevice::removeIfTemporary()
+{
+    // A retired object must not take a newer one of the same address along.
+    if (m_temporary && m_adapter->device(m_spec->address) == this)
+        m_adapter->removeDeviceObject(m_spec->address);
+}
+
+void SimDevice::retire()
+{
+    m_idleTimer.stop();
+    m_retiredCopy = *m_spec;
+    m_spec = &m_retiredCopy;
 }
 
 void SimDevice::scheduleIdleDrop()
@@ -247,9 +265,18 @@ void SimDevice::dropLink()
 
 void SimDevice::setAudioState(const QString &state)
 {
-    if (m_spec.audioState == state)
+    if (m_spec->audioState == state)
         return;
-    m_spec.audioState = state;
+    // Whatever ends "connecting" answers the pending Connect just before the
+    // new state is announced; only reaching "connected" is a success.
+    if (m_spec->audioState == QLatin1String("connecting")) {
+        const SimCall pending = std::exchange(m_audioConnectCall, SimCall());
+        if (state == QLatin1String("connected"))
+            pending.reply();
+        else
+            pending.replyError(BluezError::failed(), QStringLiteral("Connect Failed"));
+    }
+    m_spec->audioState = state;
     if (hasAudio())
         emitPropertyChanged(audioInterface, QStringLiteral("State"), state);
 }
@@ -265,20 +292,20 @@ void SimDevice::setProperty(const SimCall &call)
     const QVariant value = call.argument(1).value<QDBusVariant>().variant();
     bool changed = false;
     if (name == QLatin1String("Trusted") && value.userType() == QMetaType::Bool) {
-        changed = m_spec.trusted != value.toBool();
-        m_spec.trusted = value.toBool();
+        changed = m_spec->trusted != value.toBool();
+        m_spec->trusted = value.toBool();
     } else if (name == QLatin1String("Alias") && value.userType() == QMetaType::QString) {
-        changed = m_spec.alias != value.toString();
-        m_spec.alias = value.toString();
+        changed = m_spec->alias != value.toString();
+        m_spec->alias = value.toString();
     } else if (name == QLatin1String("Blocked") && value.userType() == QMetaType::Bool) {
-        changed = m_spec.blocked != value.toBool();
+        changed = m_spec->blocked != value.toBool();
         if (value.toBool()) {
             // Blocking drops the link first and makes the device stay.
             dropLink();
             m_temporary = false;
-            m_spec.known = true;
+            m_spec->known = true;
         }
-        m_spec.blocked = value.toBool();
+        m_spec->blocked = value.toBool();
     } else {
         replyError(call, BluezError::InvalidArguments);
         return;
@@ -292,7 +319,7 @@ void SimDevice::setProperty(const SimCall &call)
 
 void SimDevice::disconnect(const SimCall &call)
 {
-    if (!m_spec.connected || m_disconnecting) {
+    if (!m_spec->connected || m_disconnecting) {
         replyError(call, BluezError::NotConnected);
         return;
     }
@@ -302,14 +329,13 @@ void SimDevice::disconnect(const SimCall &call)
         m_disconnecting = false;
         call.reply();
         dropLink();
-        if (m_temporary)
-            m_adapter->removeDeviceObject(m_spec.address);
+        removeIfTemporary();
     });
 }
 
 void SimDevice::discoverServices(const SimCall &call)
 {
-    if (!m_spec.inRange) {
+    if (!m_spec->inRange) {
         QTimer::singleShot(m_adapter->timing().pageTimeoutMs, this, [call]() {
             replyError(call, BluezError::ConnectionAttemptFailed);
         });
@@ -318,7 +344,7 @@ void SimDevice::discoverServices(const SimCall &call)
     QTimer::singleShot(m_adapter->timing().sdpMs, this, [this, call]() {
         QMap<uint, QString> records;
         uint handle = 0x10000;
-        for (const QString &uuid : std::as_const(m_spec.uuids))
+        for (const QString &uuid : std::as_const(m_spec->uuids))
             records.insert(handle++, QStringLiteral("<record><uuid value=\"%1\"/></record>").arg(uuid));
         resolveServices();
         call.reply({ QVariant::fromValue(records) });
@@ -327,47 +353,51 @@ void SimDevice::discoverServices(const SimCall &call)
 
 void SimDevice::audioConnect(const SimCall &call)
 {
-    if (m_spec.audioState == QLatin1String("connected")) {
+    if (m_spec->audioState == QLatin1String("connected")) {
         replyError(call, BluezError::AlreadyConnected);
         return;
     }
-    if (m_spec.audioState == QLatin1String("connecting")) {
+    if (m_spec->audioState == QLatin1String("connecting")) {
         replyError(call, BluezError::InProgress);
         return;
     }
     m_idleTimer.stop();
     setAudioState(QStringLiteral("connecting"));
-    const Timing &timing = m_adapter->timing();
-    if (!m_spec.inRange) {
-        QTimer::singleShot(timing.pageTimeoutMs, this, [this, call]() {
-            call.replyError(BluezError::failed(), QStringLiteral("Connect Failed"));
-            setAudioState(QStringLiteral("disconnected"));
+    m_audioConnectCall = call;
+    const int attempt = ++m_audioAttempt;
+    // Each step belongs to this attempt only; a later attempt starts afresh.
+    auto step = [this, attempt](int ms, std::function<void()> fn) {
+        QTimer::singleShot(ms, this, [this, attempt, fn]() {
+            if (attempt == m_audioAttempt && m_spec->audioState == QLatin1String("connecting"))
+                fn();
         });
+    };
+    const Timing &timing = m_adapter->timing();
+    if (!m_spec->inRange) {
+        step(timing.pageTimeoutMs, [this]() { setAudioState(QStringLiteral("disconnected")); });
         return;
     }
-    QTimer::singleShot(timing.linkMs, this, [this]() {
-        if (m_spec.audioState == QLatin1String("connecting"))
-            setConnected(true);
-    });
-    const int delay = m_spec.audio.delayMs >= 0 ? m_spec.audio.delayMs : timing.audioConnectMs;
-    QTimer::singleShot(qMax(delay, timing.linkMs), this, [this, call]() {
-        if (m_spec.audioState != QLatin1String("connecting"))
-            return;
-        // The reply goes just before the state that ends "connecting".
-        if (!m_spec.audio.connectError.isEmpty()) {
-            call.replyError(m_spec.audio.connectError, QStringLiteral("Connect Failed"));
-            setAudioState(QStringLiteral("disconnected"));
-            scheduleIdleDrop();
-            return;
-        }
-        call.reply();
+    step(timing.linkMs, [this]() { setConnected(true); });
+    const int delay = m_spec->audio.delayMs >= 0 ? m_spec->audio.delayMs : timing.audioConnectMs;
+    step(qMax(delay, timing.linkMs), [this]() { audioConnectDone(); });
+}
+
+void SimDevice::audioConnectDone()
+{
+    if (m_spec->audio.connectError.isEmpty()) {
         setAudioState(QStringLiteral("connected"));
-    });
+        return;
+    }
+    // The remote refuses with the error the scenario names.
+    std::exchange(m_audioConnectCall, SimCall())
+            .replyError(m_spec->audio.connectError, QStringLiteral("Connect Failed"));
+    setAudioState(QStringLiteral("disconnected"));
+    scheduleIdleDrop();
 }
 
 void SimDevice::audioDisconnect(const SimCall &call)
 {
-    if (m_spec.audioState == QLatin1String("disconnected")) {
+    if (m_spec->audioState == QLatin1String("disconnected")) {
         replyError(call, BluezError::NotConnected);
         return;
     }

@@ -18,8 +18,8 @@ public:
     SimDevice(SimAdapter *adapter, DeviceSpec &spec, const QString &path);
 
     QStringList interfaces() const override;
-    DeviceSpec &spec() { return m_spec; }
-    const DeviceSpec &spec() const { return m_spec; }
+    DeviceSpec &spec() { return *m_spec; }
+    const DeviceSpec &spec() const { return *m_spec; }
     QVariantMap properties() const;
     static QVariantMap foundValues(const DeviceSpec &spec, bool withName);
     static QString alias(const DeviceSpec &spec);
@@ -38,6 +38,9 @@ public:
     void scheduleIdleDrop();
     // Everything on the link ends now (power off, blocking).
     void dropLink();
+    // The object has left the bus and is deleted later. Its world entry may go
+    // first, so from now on it works on a copy of its own.
+    void retire();
     bool hasAudio() const;
 
 private:
@@ -46,16 +49,22 @@ private:
     void disconnect(const SimCall &call);
     void discoverServices(const SimCall &call);
     void audioConnect(const SimCall &call);
+    void audioConnectDone();
     void audioDisconnect(const SimCall &call);
     void setAudioState(const QString &state);
     QStringList publishedUuids() const;
+    void removeIfTemporary();
 
     SimAdapter *m_adapter;
-    DeviceSpec &m_spec;
+    DeviceSpec *m_spec;
+    DeviceSpec m_retiredCopy;
     bool m_temporary = false;
     bool m_servicesResolved = false;
     bool m_disconnecting = false;
     QTimer m_idleTimer;
+    // The Audio.Connect being worked on; answered when "connecting" ends.
+    SimCall m_audioConnectCall;
+    int m_audioAttempt = 0;
 };
 
 #endif // SIMDEVICE_H

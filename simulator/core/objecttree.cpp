@@ -43,6 +43,8 @@ void ObjectTree::detach()
     if (m_attached)
         m_connection.unregisterObject(QStringLiteral("/"));
     m_attached = false;
+    // Holding on to the connection would keep it open.
+    m_connection = QDBusConnection(QString());
 }
 
 void ObjectTree::add(SimObject *object)

@@ -3,7 +3,7 @@
 #include <QTimer>
 
 SimCall::SimCall(const QDBusMessage &message, const QDBusConnection &connection)
-    : d(QSharedPointer<Data>::create(message, connection))
+    : d(QSharedPointer<Data>::create(message, connection.name()))
 {
 }
 
@@ -72,10 +72,11 @@ void SimCall::send(const QDBusMessage &answer) const
     d->answered = true;
     if (d->neverAnswer || !d->message.isReplyRequired())
         return;
+    // A connection closed meanwhile (the daemon stopped) sends nothing.
+    const QString name = d->connectionName;
     if (d->delayMs > 0) {
-        QDBusConnection connection = d->connection;
-        QTimer::singleShot(d->delayMs, [connection, answer]() { connection.send(answer); });
+        QTimer::singleShot(d->delayMs, [name, answer]() { QDBusConnection(name).send(answer); });
         return;
     }
-    d->connection.send(answer);
+    QDBusConnection(name).send(answer);
 }

@@ -9,6 +9,8 @@
 // One method call received by the simulator. Copies share the same call, so
 // a handler may keep a copy and answer later; the call is answered at most once.
 // A fault plan may have marked the call to be answered late or never.
+// Calls hold the connection by name only: a daemon that is stopped closes its
+// connection at once, however many calls are still waiting for an answer.
 class SimCall
 {
 public:
@@ -36,11 +38,11 @@ private:
     struct Data
     {
         QDBusMessage message;
-        QDBusConnection connection;
+        QString connectionName;
         bool answered = false;
         bool neverAnswer = false;
         int delayMs = 0;
-        Data(const QDBusMessage &m, const QDBusConnection &c) : message(m), connection(c) { }
+        Data(const QDBusMessage &m, const QString &c) : message(m), connectionName(c) { }
     };
     QSharedPointer<Data> d;
 };
