@@ -59,7 +59,7 @@ class TestSimControl : public QObject
 
     QString path(const QString &address) const
     {
-        return m_adapter + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+        return OvrinTest::devicePath(m_adapter, address);
     }
     QDBusMessage adapterCall(const QString &member, const QVariantList &args = {}, int timeoutMs = 10000)
     {

@@ -65,7 +65,7 @@ class TestSimDevices : public QObject
 
     QString path(const QString &address) const
     {
-        return m_adapter + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+        return OvrinTest::devicePath(m_adapter, address);
     }
     QDBusMessage adapterCall(const QString &member, const QVariantList &args = {})
     {

@@ -76,7 +76,7 @@ class TestSimPairing : public QObject
 
     QString devicePath(const QString &address) const
     {
-        return m_adapter + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+        return OvrinTest::devicePath(m_adapter, address);
     }
     QDBusMessage adapterMessage(const QString &member, const QVariantList &args = {}) const
     {

@@ -35,6 +35,12 @@ inline QString defaultAdapterPath()
             .path();
 }
 
+// BlueZ names a device object after its address: <adapter>/dev_00_11_22_AA_BB_CC.
+inline QString devicePath(const QString &adapterPath, const QString &address)
+{
+    return adapterPath + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+}
+
 inline QVariant variant(const QVariant &value)
 {
     return QVariant::fromValue(QDBusVariant(value));

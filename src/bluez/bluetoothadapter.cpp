@@ -1,0 +1,310 @@
+// The adapter handle, the shared private object, BlueZ tracking, the property
+// cache and the device list. Operations on the adapter (power, visibility,
+// discovery, creation, agents) are in bluetoothadapteroperations.cpp.
+
+#include "bluetoothadapter.h"
+
+#include "bluetoothadapter_p.h"
+#include "bluezadapterproxy.h"
+#include "bluezlogging.h"
+#include "bluezmanagerproxy.h"
+#include "bluezpropertytypes.h"
+#include "radiostate.h"
+
+#include <QDBusServiceWatcher>
+#include <QMetaProperty>
+#include <QTimer>
+
+namespace Ovrin {
+
+namespace {
+const QString bluezService = QStringLiteral("org.bluez");
+constexpr int firstRetryMs = 1000;
+constexpr int timedRetries = 4;
+} // namespace
+
+BluetoothAdapterPrivate *BluetoothAdapterPrivate::globalInstance = nullptr;
+int BluetoothAdapterPrivate::refCount = 0;
+
+// --- sharing ----------------------------------------------------------------
+
+BluetoothAdapterPrivate *BluetoothAdapterPrivate::join(BluetoothAdapter *handle)
+{
+    if (!globalInstance) {
+        refCount = 1;
+        globalInstance = new BluetoothAdapterPrivate;
+    } else {
+        ++refCount;
+    }
+    globalInstance->handles.append(handle);
+    return globalInstance;
+}
+
+void BluetoothAdapterPrivate::leave(BluetoothAdapter *handle)
+{
+    if (!globalInstance)
+        return;
+    globalInstance->handles.removeAll(handle);
+    if (--refCount < 1) {
+        delete globalInstance;
+        globalInstance = nullptr;
+        refCount = 0;
+    }
+}
+
+BluetoothAdapterPrivate::BluetoothAdapterPrivate()
+    : serviceWatcher(new QDBusServiceWatcher(bluezService, QDBusConnection::systemBus(),
+                                             QDBusServiceWatcher::WatchForOwnerChange))
+    , retryTimer(new QTimer(this))
+{
+    // The retries are 2, 4 and 8 s apart; a coarse timer would drift by 5 %.
+    retryTimer->setTimerType(Qt::PreciseTimer);
+    connect(serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this,
+            &BluetoothAdapterPrivate::serviceRegistered);
+    connect(serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            &BluetoothAdapterPrivate::serviceUnregistered);
+    connect(retryTimer, &QTimer::timeout, this, &BluetoothAdapterPrivate::getBluezAdapter);
+    connect(this, &BluetoothAdapterPrivate::discoverableStateInconsistent, this,
+            &BluetoothAdapterPrivate::restoreVisibility);
+    getBluezAdapter();
+    radioState = new RadioState(RadioState::Bluetooth, this);
+}
+
+BluetoothAdapterPrivate::~BluetoothAdapterPrivate()
+{
+    qDeleteAll(pendingDisconnects);
+    delete adapter;
+    delete serviceWatcher;
+}
+
+// --- following BlueZ --------------------------------------------------------
+
+void BluetoothAdapterPrivate::serviceRegistered()
+{
+    // bluetoothd registers its name before its adapter is ready: try a few
+    // times, at 1, 3, 7 and 15 s.
+    retryCount = 0;
+    retryTimer->start(firstRetryMs);
+}
+
+void BluetoothAdapterPrivate::serviceUnregistered()
+{
+    delete adapter;
+    adapter = nullptr;
+    emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterInvalid(); });
+}
+
+void BluetoothAdapterPrivate::getBluezAdapter()
+{
+    if (retryTimer->isActive()) {
+        if (++retryCount < timedRetries)
+            retryTimer->start(retryTimer->interval() * 2);
+        else
+            retryTimer->stop();
+    }
+    delete adapter;
+    adapter = nullptr;
+
+    BluezManagerProxy manager(bluezService, QStringLiteral("/"), QDBusConnection::systemBus());
+    if (!manager.isValid()) {
+        qCWarning(lcBluez, "Bluez does not exist");
+        return;
+    }
+    QDBusPendingReply<QDBusObjectPath> reply = manager.DefaultAdapter();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        warnCallFailed("DefaultAdapter", reply.error());
+        return;
+    }
+    const QString path = reply.value().path();
+    adapter = new BluezAdapterProxy(bluezService, path, QDBusConnection::systemBus());
+    if (!adapter->isValid()) {
+        qCWarning(lcBluez, "Unable to get adapter proxy for %s", qPrintable(path));
+        return;
+    }
+    connect(adapter, &BluezAdapterProxy::PropertyChanged, this, &BluetoothAdapterPrivate::propertyChanged);
+    connect(adapter, &BluezAdapterProxy::DeviceCreated, this, &BluetoothAdapterPrivate::deviceCreated);
+    connect(adapter, &BluezAdapterProxy::DeviceRemoved, this, &BluetoothAdapterPrivate::deviceRemoved);
+    retryTimer->stop();
+    emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterValid(); });
+}
+
+bool BluetoothAdapterPrivate::isValid() const
+{
+    return adapter && adapter->isValid();
+}
+
+// --- property cache ---------------------------------------------------------
+
+void BluetoothAdapterPrivate::getProperties()
+{
+    if (propertiesFetched || !isValid())
+        return;
+    propertiesFetched = BluezPropertyTypes::adapter().fetch(adapter->GetProperties(), &properties);
+}
+
+void BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &value)
+{
+    if (!isValid())
+        return;
+    if (name == QLatin1String("discoverableSync")) {
+        discoverableSync = value.toBool();
+        return;
+    }
+    QDBusPendingReply<> reply = adapter->SetProperty(name, QDBusVariant(value));
+    reply.waitForFinished();
+    if (reply.isError()) {
+        warnCallFailed("SetProperty", reply.error());
+        return;
+    }
+    propertiesFetched = false;
+}
+
+void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QDBusVariant &value)
+{
+    const QVariant newValue = value.variant();
+    if (!BluezPropertyTypes::adapter().accepts(property, newValue))
+        return;
+    // The first visibility report after power-on is checked against the
+    // user's saved choice instead of being taken as it is.
+    if (property == QLatin1String("Discoverable") && restorePending) {
+        const bool saved = savedDiscoverableStatus();
+        if (newValue.toBool() != saved) {
+            if (discoverableSync)
+                setProperty(QStringLiteral("Discoverable"), saved);
+        } else {
+            properties.insert(property, newValue);
+        }
+        restorePending = false;
+        return;
+    }
+    properties.insert(property, newValue);
+    const QString lower = property.toLower();
+    if (BluetoothAdapter::staticMetaObject.indexOfProperty(lower.toLatin1().constData()) >= 0)
+        emitOnHandles([&lower](BluetoothAdapter *h) { Q_EMIT h->propertyChanged(lower); });
+    if (property == QLatin1String("Powered") && properties.value(property).toBool())
+        restorePending = true;
+}
+
+// --- devices ----------------------------------------------------------------
+
+QList<BluetoothDevice> BluetoothAdapterPrivate::listDevices()
+{
+    if (!isValid())
+        return {};
+    QDBusPendingReply<QList<QDBusObjectPath>> reply = adapter->ListDevices();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        warnCallFailed("ListDevices", reply.error());
+        return {};
+    }
+    QList<BluetoothDevice> devices;
+    for (const QDBusObjectPath &path : reply.value())
+        devices.append(BluetoothDevice(path));
+    return devices;
+}
+
+BluetoothDevice BluetoothAdapterPrivate::deviceForAddress(const QString &address)
+{
+    if (!isValid())
+        return BluetoothDevice();
+    QDBusPendingReply<QDBusObjectPath> reply = adapter->FindDevice(address);
+    reply.waitForFinished();
+    if (reply.isError()) {
+        warnCallFailed("FindDevice", reply.error());
+        // Not a BlueZ object, but it still answers address().
+        return BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
+    }
+    return BluetoothDevice(reply.value());
+}
+
+void BluetoothAdapterPrivate::deviceCreated(const QDBusObjectPath &path)
+{
+    const BluetoothDevice device(path);
+    emitOnHandles([&device](BluetoothAdapter *h) { Q_EMIT h->deviceCreated(device); });
+}
+
+void BluetoothAdapterPrivate::deviceRemoved(const QDBusObjectPath &path)
+{
+    const BluetoothDevice device(path);
+    emitOnHandles([&device](BluetoothAdapter *h) { Q_EMIT h->deviceRemoved(device); });
+}
+
+// --- handle -----------------------------------------------------------------
+
+BluetoothAdapter::BluetoothAdapter(QObject *parent)
+    : QObject(parent), d_ptr(BluetoothAdapterPrivate::join(this))
+{
+}
+
+BluetoothAdapter::~BluetoothAdapter()
+{
+    BluetoothAdapterPrivate::leave(this);
+}
+
+BluetoothAdapter *BluetoothAdapter::defaultAdapter()
+{
+    return new BluetoothAdapter();
+}
+
+bool BluetoothAdapter::isValid() const
+{
+    return d_ptr->isValid();
+}
+
+bool BluetoothAdapter::isPowered() const
+{
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("Powered")).toBool();
+}
+
+bool BluetoothAdapter::isDiscovering() const
+{
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("Discovering")).toBool();
+}
+
+QString BluetoothAdapter::name() const
+{
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("Name")).toString();
+}
+
+QString BluetoothAdapter::address() const
+{
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("Address")).toString();
+}
+
+quint32 BluetoothAdapter::classOfDevice() const
+{
+    d_ptr->getProperties();
+    return quint32(d_ptr->properties.value(QStringLiteral("Class")).toULongLong());
+}
+
+bool BluetoothAdapter::isDiscoverableSync() const
+{
+    return d_ptr->discoverableSync;
+}
+
+void BluetoothAdapter::setDiscoverableSync(bool sync)
+{
+    d_ptr->discoverableSync = sync;
+}
+
+void BluetoothAdapter::setName(const QString &name)
+{
+    d_ptr->setProperty(QStringLiteral("Name"), name);
+}
+
+QList<BluetoothDevice> BluetoothAdapter::listDevices() const
+{
+    return d_ptr->listDevices();
+}
+
+BluetoothDevice BluetoothAdapter::deviceForAddress(const QString &address) const
+{
+    return d_ptr->deviceForAddress(address);
+}
+
+} // namespace Ovrin

@@ -1,0 +1,89 @@
+#ifndef OVRIN_BLUETOOTHADAPTER_P_H
+#define OVRIN_BLUETOOTHADAPTER_P_H
+
+#include "bluetoothadapter.h"
+
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QVariantMap>
+
+class BluezAdapterProxy;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+class QTimer;
+
+namespace Ovrin {
+
+class RadioState;
+
+// Shared by every BluetoothAdapter of the process; lives from the first
+// handle to the last.
+class BluetoothAdapterPrivate : public QObject
+{
+    Q_OBJECT
+public:
+    BluetoothAdapterPrivate();
+    ~BluetoothAdapterPrivate() override;
+
+    static BluetoothAdapterPrivate *globalInstance;
+    static int refCount;
+    static BluetoothAdapterPrivate *join(BluetoothAdapter *handle);
+    static void leave(BluetoothAdapter *handle);
+
+    bool isValid() const;
+    void getProperties();
+    void setProperty(const QString &name, const QVariant &value);
+    QList<BluetoothDevice> listDevices();
+    BluetoothDevice deviceForAddress(const QString &address);
+    bool savedDiscoverableStatus() const;
+    void setSavedDiscoverableStatus(bool visible);
+    void powerOff();
+    void disconnectAll();
+    void disconnectAndPowerOff();
+    void connectDeviceFound();
+    void disconnectDeviceFound();
+    // Sends method to the adapter asynchronously; the watcher's parent is handle.
+    QDBusPendingCallWatcher *callAsync(BluetoothAdapter *handle, const QString &method,
+                                       const QVariantList &args);
+    // Emits a signal on every live handle, in order of creation.
+    template<typename Emit>
+    void emitOnHandles(Emit emitOn)
+    {
+        const QList<BluetoothAdapter *> current = handles;
+        for (BluetoothAdapter *handle : current)
+            emitOn(handle);
+    }
+
+    bool propertiesFetched = false;
+    QVariantMap properties;
+    BluezAdapterProxy *adapter = nullptr;
+    RadioState *radioState = nullptr;
+    QDBusServiceWatcher *serviceWatcher = nullptr;
+    QTimer *retryTimer = nullptr;
+    int retryCount = 0;
+    bool restorePending = false;
+    QList<BluetoothDevice *> pendingDisconnects;
+    bool discoverableSync = false;
+    QList<BluetoothAdapter *> handles;
+    bool deviceFoundConnected = false;
+
+Q_SIGNALS:
+    void discoverableStateInconsistent();
+
+public Q_SLOTS:
+    void propertyChanged(const QString &property, const QDBusVariant &value);
+    void deviceFound(const QString &address, const QVariantMap &value);
+    void deviceCreated(const QDBusObjectPath &path);
+    void deviceRemoved(const QDBusObjectPath &path);
+    void deviceCreationFinished(QDBusPendingCallWatcher *watcher);
+    void sessionRequestReply(QDBusPendingCallWatcher *watcher);
+    void serviceRegistered();
+    void serviceUnregistered();
+    void getBluezAdapter();
+    void restoreVisibility();
+    void deviceDisconnected(const QString &property);
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHADAPTER_P_H

@@ -1,0 +1,294 @@
+// What a BluetoothAdapter handle does to the adapter: power with orderly
+// disconnection, visibility kept in GConf, sessions, discovery, device
+// creation and removal, and agent registration.
+
+#include "bluetoothadapter.h"
+
+#include "bluetoothadapter_p.h"
+#include "bluetoothagent.h"
+#include "bluezadapterproxy.h"
+#include "bluezlogging.h"
+#include "bluezpropertytypes.h"
+#include "orvelgconfitem.h"
+#include "radiostate.h"
+
+#include <QDBusPendingCallWatcher>
+
+namespace Ovrin {
+
+namespace {
+
+const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
+const char addressProperty[] = "BT address";
+constexpr int asyncTimeoutMs = 120000;
+
+QVariant objectPath(const QString &path)
+{
+    return QVariant::fromValue(QDBusObjectPath(path));
+}
+
+void blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariantList &args = {})
+{
+    const QDBusMessage reply = adapter->callWithArgumentList(QDBus::Block, QLatin1String(method), args);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        warnCallFailed(method, QDBusError(reply));
+}
+
+} // namespace
+
+// --- power ------------------------------------------------------------------
+
+void BluetoothAdapter::setPowered(bool powered)
+{
+    if (powered)
+        d_ptr->radioState->setEnabled(true);
+    else
+        d_ptr->disconnectAndPowerOff();
+}
+
+void BluetoothAdapterPrivate::disconnectAndPowerOff()
+{
+    disconnectAll();
+    if (pendingDisconnects.isEmpty())
+        powerOff();
+}
+
+void BluetoothAdapterPrivate::disconnectAll()
+{
+    // Copies of an earlier round still report, and are deleted when they do.
+    pendingDisconnects.clear();
+    for (const BluetoothDevice &device : listDevices()) {
+        if (!device.isConnected())
+            continue;
+        auto *copy = new BluetoothDevice(device);
+        copy->setParent(this);
+        pendingDisconnects.append(copy);
+        connect(copy, &BluetoothDevice::propertyChanged, this, &BluetoothAdapterPrivate::deviceDisconnected);
+        copy->disconnect();
+    }
+}
+
+void BluetoothAdapterPrivate::deviceDisconnected(const QString &property)
+{
+    if (property != QLatin1String("connected"))
+        return;
+    auto *device = qobject_cast<BluetoothDevice *>(sender());
+    if (!device || device->isConnected())
+        return;
+    QObject::disconnect(device, &BluetoothDevice::propertyChanged, this,
+                        &BluetoothAdapterPrivate::deviceDisconnected);
+    pendingDisconnects.removeAll(device);
+    device->deleteLater();
+    if (pendingDisconnects.isEmpty())
+        powerOff();
+}
+
+void BluetoothAdapterPrivate::powerOff()
+{
+    radioState->setEnabled(false);
+    // Announced at once; BlueZ confirms later.
+    propertyChanged(QStringLiteral("Powered"), QDBusVariant(false));
+}
+
+// --- visibility -------------------------------------------------------------
+
+bool BluetoothAdapterPrivate::savedDiscoverableStatus() const
+{
+    const QVariant saved = OrvelGConfItem(visibleKey).value();
+    if (saved.isValid())
+        return saved.toBool();
+    return properties.value(QStringLiteral("Discoverable")).toBool();
+}
+
+void BluetoothAdapterPrivate::setSavedDiscoverableStatus(bool visible)
+{
+    OrvelGConfItem(visibleKey).set(visible);
+}
+
+bool BluetoothAdapter::isDiscoverable() const
+{
+    if (!isPowered())
+        return d_ptr->savedDiscoverableStatus();
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("Discoverable")).toBool();
+}
+
+void BluetoothAdapter::setDiscoverable(bool discoverable)
+{
+    if (isPowered())
+        d_ptr->setProperty(QStringLiteral("Discoverable"), discoverable);
+    d_ptr->setSavedDiscoverableStatus(discoverable);
+}
+
+void BluetoothAdapter::restoreVisibility()
+{
+    d_ptr->restoreVisibility();
+}
+
+void BluetoothAdapterPrivate::restoreVisibility()
+{
+    setProperty(QStringLiteral("Discoverable"), savedDiscoverableStatus());
+}
+
+// --- sessions ---------------------------------------------------------------
+
+QDBusPendingCallWatcher *BluetoothAdapterPrivate::callAsync(BluetoothAdapter *handle, const QString &method,
+                                                            const QVariantList &args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(adapter->service(), adapter->path(), adapter->interface(), method);
+    call.setArguments(args);
+    return new QDBusPendingCallWatcher(adapter->connection().asyncCall(call, asyncTimeoutMs), handle);
+}
+
+void BluetoothAdapter::requestSession()
+{
+    if (!isValid())
+        return;
+    // Asynchronous: BlueZ may ask our own agent to confirm switching on.
+    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(this, QStringLiteral("RequestSession"), {});
+    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::sessionRequestReply);
+}
+
+void BluetoothAdapterPrivate::sessionRequestReply(QDBusPendingCallWatcher *watcher)
+{
+    if (watcher->isError()) {
+        const QDBusError error = watcher->error();
+        qCWarning(lcBluez, "Session request failed: %s, %s", error.name().toUtf8().constData(),
+                  error.message().toUtf8().constData());
+        emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->sessionRejected(); });
+    } else {
+        emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->sessionObtained(); });
+    }
+    watcher->deleteLater();
+}
+
+void BluetoothAdapter::releaseSession()
+{
+    if (isValid())
+        blockingCall(d_ptr->adapter, "ReleaseSession");
+}
+
+// --- discovery --------------------------------------------------------------
+
+void BluetoothAdapterPrivate::connectDeviceFound()
+{
+    if (deviceFoundConnected)
+        return;
+    deviceFoundConnected = adapter->connection().connect(adapter->service(), adapter->path(), adapter->interface(),
+                                                         QStringLiteral("DeviceFound"), this,
+                                                         SLOT(deviceFound(QString, QVariantMap)));
+    if (!deviceFoundConnected)
+        qCWarning(lcBluez, "startDiscovery: Connection failed");
+}
+
+void BluetoothAdapterPrivate::disconnectDeviceFound()
+{
+    const bool disconnected = adapter->connection().disconnect(adapter->service(), adapter->path(),
+                                                               adapter->interface(), QStringLiteral("DeviceFound"),
+                                                               this, SLOT(deviceFound(QString, QVariantMap)));
+    if (!disconnected)
+        qCWarning(lcBluez, "stopDiscovery: Disconnection failed");
+    deviceFoundConnected = false;
+}
+
+void BluetoothAdapter::startDiscovery()
+{
+    if (!isValid())
+        return;
+    d_ptr->connectDeviceFound();
+    blockingCall(d_ptr->adapter, "StartDiscovery");
+}
+
+void BluetoothAdapter::stopDiscovery()
+{
+    if (!isValid())
+        return;
+    d_ptr->disconnectDeviceFound();
+    blockingCall(d_ptr->adapter, "StopDiscovery");
+}
+
+void BluetoothAdapterPrivate::deviceFound(const QString &address, const QVariantMap &value)
+{
+    QVariantMap properties = BluezPropertyTypes::device().filtered(value);
+    properties.insert(QStringLiteral("Address"), address);
+    const BluetoothDevice device(properties);
+    emitOnHandles([&device](BluetoothAdapter *h) { Q_EMIT h->deviceDiscovered(device); });
+}
+
+// --- device creation and removal --------------------------------------------
+
+void BluetoothAdapter::startCreatingDevice(const BluetoothDevice &device)
+{
+    if (!isValid())
+        return;
+    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() });
+    watcher->setProperty(addressProperty, device.address());
+    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+}
+
+void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, const BluetoothAgent *agent)
+{
+    if (!isValid())
+        return;
+    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(
+            this, QStringLiteral("CreatePairedDevice"),
+            { device.address(), objectPath(agent ? agent->path() : QString()), QString() });
+    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+}
+
+void BluetoothAdapter::cancelDeviceCreation(const BluetoothDevice &device)
+{
+    if (!isValid())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(d_ptr->adapter->service(), d_ptr->adapter->path(),
+                                                       d_ptr->adapter->interface(),
+                                                       QStringLiteral("CancelDeviceCreation"));
+    call.setArguments({ device.address() });
+    // The creation ends through its own reply; this one is not looked at.
+    d_ptr->adapter->connection().asyncCall(call);
+}
+
+void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *watcher)
+{
+    watcher->deleteLater();
+    const QDBusMessage reply = watcher->reply();
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        deviceCreated(qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)));
+        return;
+    }
+    const QDBusError error(reply);
+    if (error.name() == QLatin1String("org.bluez.Error.AlreadyExists")) {
+        // CreateDevice of a device BlueZ knows already: that device is the result.
+        const BluetoothDevice existing = deviceForAddress(watcher->property(addressProperty).toString());
+        if (!existing.path().isEmpty()) {
+            deviceCreated(QDBusObjectPath(existing.path()));
+            return;
+        }
+    }
+    qCWarning(lcBluez, "Device creation failed: %s, %s", error.name().toUtf8().constData(),
+              error.message().toUtf8().constData());
+    const QString name = error.name();
+    emitOnHandles([&name](BluetoothAdapter *h) { Q_EMIT h->deviceCreationFailed(name); });
+}
+
+void BluetoothAdapter::removeDevice(const BluetoothDevice &device)
+{
+    if (isValid())
+        blockingCall(d_ptr->adapter, "RemoveDevice", { objectPath(device.path()) });
+}
+
+// --- agents -----------------------------------------------------------------
+
+void BluetoothAdapter::registerAgent(const BluetoothAgent &agent)
+{
+    if (isValid())
+        blockingCall(d_ptr->adapter, "RegisterAgent", { objectPath(agent.path()), QString() });
+}
+
+void BluetoothAdapter::unregisterAgent(const BluetoothAgent &agent)
+{
+    if (isValid())
+        blockingCall(d_ptr->adapter, "UnregisterAgent", { objectPath(agent.path()) });
+}
+
+} // namespace Ovrin

@@ -1,0 +1,317 @@
+#include "bluetoothdevice.h"
+
+#include "bluetoothdevice_p.h"
+#include "bluezdeviceproxy.h"
+#include "bluezlogging.h"
+#include "bluezpropertytypes.h"
+
+#include <QDBusConnection>
+
+namespace Ovrin {
+
+namespace {
+
+const QString bluezService = QStringLiteral("org.bluez");
+const QString deviceInterface = QStringLiteral("org.bluez.Device");
+const QString propertyChangedSignal = QStringLiteral("PropertyChanged");
+
+// A new value replaces a stored one only when it differs by more than this.
+constexpr int rssiHysteresis = 10;
+
+} // namespace
+
+// --- private ----------------------------------------------------------------
+
+QHash<QString, int> BluetoothDevicePrivate::rssiTable;
+int BluetoothDevicePrivate::deviceCount = 0;
+
+BluetoothDevicePrivate::BluetoothDevicePrivate()
+{
+    ++deviceCount;
+}
+
+BluetoothDevicePrivate::BluetoothDevicePrivate(const QDBusObjectPath &path)
+    : device(new BluezDeviceProxy(bluezService, path.path(), QDBusConnection::systemBus()))
+{
+    ++deviceCount;
+    if (!device->isValid()) {
+        qCWarning(lcBluez, "Unable to get device: %s", qPrintable(path.path()));
+        return;
+    }
+    QDBusConnection::systemBus().connect(bluezService, path.path(), deviceInterface, propertyChangedSignal,
+                                         this, SLOT(propertyChanged(QString, QDBusVariant)));
+}
+
+BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
+    : propertiesFetched(true), properties(map)
+{
+    ++deviceCount;
+    if (properties.contains(QStringLiteral("RSSI")))
+        setRssi(resolveAddress().toUpper(), properties.value(QStringLiteral("RSSI")).toInt());
+}
+
+BluetoothDevicePrivate::~BluetoothDevicePrivate()
+{
+    if (device) {
+        QDBusConnection::systemBus().disconnect(bluezService, device->path(), deviceInterface,
+                                                propertyChangedSignal, this,
+                                                SLOT(propertyChanged(QString, QDBusVariant)));
+        delete device;
+    }
+    if (--deviceCount < 1)
+        rssiTable.clear();
+}
+
+void BluetoothDevicePrivate::getProperties() const
+{
+    if (propertiesFetched || !device)
+        return;
+    if (!BluezPropertyTypes::device().fetch(device->GetProperties(), &properties))
+        return;
+    propertiesFetched = true;
+    const QVariant address = properties.value(QStringLiteral("Address"));
+    const QVariant rssi = properties.value(QStringLiteral("RSSI"));
+    if (address.isValid() && rssi.isValid())
+        setRssi(address.toString(), rssi.toInt());
+}
+
+void BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
+{
+    if (!device)
+        return;
+    QDBusPendingReply<> reply = device->SetProperty(name, QDBusVariant(value));
+    reply.waitForFinished();
+    if (reply.isError()) {
+        warnCallFailed("SetProperty", reply.error());
+        return;
+    }
+    propertiesFetched = false;
+}
+
+QString BluetoothDevicePrivate::resolveAddress() const
+{
+    if (propertiesFetched)
+        return properties.value(QStringLiteral("Address")).toString();
+    if (!device)
+        return QString();
+    // ".../dev_00_11_22_AA_BB_CC" holds the address: no bus call needed.
+    const QString path = device->path();
+    if (path.size() < 17)
+        return QString();
+    return path.right(17).replace(QLatin1Char('_'), QLatin1Char(':'));
+}
+
+void BluetoothDevicePrivate::addParent(BluetoothDevice *handle)
+{
+    parents.insert(handle);
+}
+
+void BluetoothDevicePrivate::removeParent(BluetoothDevice *handle)
+{
+    parents.remove(handle);
+    // Deferred: a last PropertyChanged may still be on its way to us.
+    if (parents.isEmpty())
+        deleteLater();
+}
+
+int BluetoothDevicePrivate::rssi(const QString &address)
+{
+    return rssiTable.value(address, 0);
+}
+
+void BluetoothDevicePrivate::setRssi(const QString &address, int rssi)
+{
+    if (rssi == 0)
+        return;
+    auto it = rssiTable.find(address);
+    if (it == rssiTable.end())
+        rssiTable.insert(address, rssi);
+    else if (qAbs(*it - rssi) > rssiHysteresis)
+        *it = rssi;
+}
+
+void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBusVariant &value)
+{
+    if (!BluezPropertyTypes::device().accepts(property, value.variant()))
+        return;
+    properties.insert(property, value.variant());
+    const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
+    const QByteArray name = reported.toLatin1();
+    const QSet<BluetoothDevice *> handles = parents;
+    for (BluetoothDevice *handle : handles) {
+        if (handle->metaObject()->indexOfProperty(name.constData()) >= 0)
+            Q_EMIT handle->propertyChanged(reported);
+    }
+}
+
+// --- handle -----------------------------------------------------------------
+
+BluetoothDevice::BluetoothDevice() : d_ptr(new BluetoothDevicePrivate)
+{
+    d_ptr->addParent(this);
+}
+
+BluetoothDevice::BluetoothDevice(const QDBusObjectPath &path, QObject *parent)
+    : QObject(parent), d_ptr(new BluetoothDevicePrivate(path))
+{
+    d_ptr->addParent(this);
+}
+
+BluetoothDevice::BluetoothDevice(const QVariantMap &properties, QObject *parent)
+    : QObject(parent), d_ptr(new BluetoothDevicePrivate(properties))
+{
+    d_ptr->addParent(this);
+}
+
+BluetoothDevice::BluetoothDevice(const BluetoothDevice &other) : QObject(), d_ptr(other.d_ptr)
+{
+    d_ptr->addParent(this);
+}
+
+BluetoothDevice &BluetoothDevice::operator=(const BluetoothDevice &other)
+{
+    if (d_ptr != other.d_ptr) {
+        d_ptr->removeParent(this);
+        d_ptr = other.d_ptr;
+        d_ptr->addParent(this);
+    }
+    return *this;
+}
+
+BluetoothDevice::~BluetoothDevice()
+{
+    d_ptr->removeParent(this);
+}
+
+bool BluetoothDevice::operator==(const BluetoothDevice &other) const
+{
+    if (d_ptr == other.d_ptr)
+        return true;
+    const QString mine = d_ptr->resolveAddress();
+    const QString theirs = other.d_ptr->resolveAddress();
+    if (!mine.isEmpty() && !theirs.isEmpty() && mine == theirs)
+        return true;
+    if (d_ptr->device && other.d_ptr->device)
+        return d_ptr->device->path() == other.d_ptr->device->path();
+    return false;
+}
+
+bool BluetoothDevice::isValid() const
+{
+    return d_ptr->device && d_ptr->device->isValid();
+}
+
+QString BluetoothDevice::path() const
+{
+    return d_ptr->device ? d_ptr->device->path() : QString();
+}
+
+QString BluetoothDevice::name() const
+{
+    Q_D(const BluetoothDevice);
+    d->getProperties();
+    const QString name = d->properties.contains(QStringLiteral("Alias"))
+            ? d->properties.value(QStringLiteral("Alias")).toString()
+            : d->properties.value(QStringLiteral("Name")).toString();
+    const QString dashed = address().replace(QLatin1Char(':'), QLatin1Char('-'));
+    // BlueZ falls back to the dashed address when a device has no name.
+    if (name.trimmed().isEmpty() || name.compare(dashed, Qt::CaseInsensitive) == 0)
+        return qtTrId("qtn_conn_bt_unnamed_device");
+    return name;
+}
+
+QString BluetoothDevice::address() const
+{
+    Q_D(const BluetoothDevice);
+    d->getProperties();
+    return d->resolveAddress().toUpper();
+}
+
+static bool cachedBool(const BluetoothDevicePrivate *d, const char *key)
+{
+    d->getProperties();
+    return d->properties.value(QLatin1String(key)).toBool();
+}
+
+bool BluetoothDevice::isPaired() const
+{
+    return cachedBool(d_ptr, "Paired");
+}
+
+bool BluetoothDevice::isTrusted() const
+{
+    return cachedBool(d_ptr, "Trusted");
+}
+
+bool BluetoothDevice::isConnected() const
+{
+    return cachedBool(d_ptr, "Connected");
+}
+
+bool BluetoothDevice::isBlocked() const
+{
+    return cachedBool(d_ptr, "Blocked");
+}
+
+bool BluetoothDevice::isLegacyPairing() const
+{
+    Q_D(const BluetoothDevice);
+    d->getProperties();
+    // Low-energy devices never pair the legacy way.
+    if (d->properties.contains(QStringLiteral("Broadcaster")))
+        return false;
+    return d->properties.value(QStringLiteral("LegacyPairing"), true).toBool();
+}
+
+quint32 BluetoothDevice::classOfDevice() const
+{
+    Q_D(const BluetoothDevice);
+    d->getProperties();
+    return quint32(d->properties.value(QStringLiteral("Class")).toULongLong());
+}
+
+BluetoothDevice::MajorClass BluetoothDevice::majorClass() const
+{
+    const quint32 major = (classOfDevice() >> 8) & 0x1f;
+    return major >= Uncategorized ? Uncategorized : MajorClass(major);
+}
+
+BluetoothDevice::ServiceClass BluetoothDevice::serviceClass() const
+{
+    return ServiceClass((classOfDevice() >> 16) & 0xff);
+}
+
+QStringList BluetoothDevice::uuids() const
+{
+    Q_D(const BluetoothDevice);
+    d->getProperties();
+    return d->properties.value(QStringLiteral("UUIDs")).toStringList();
+}
+
+int BluetoothDevice::rssi() const
+{
+    return BluetoothDevicePrivate::rssi(address());
+}
+
+void BluetoothDevice::setName(const QString &name)
+{
+    d_ptr->setProperty(QStringLiteral("Alias"), name);
+}
+
+void BluetoothDevice::setTrusted(bool trusted)
+{
+    d_ptr->setProperty(QStringLiteral("Trusted"), trusted);
+}
+
+void BluetoothDevice::setBlocked(bool blocked)
+{
+    d_ptr->setProperty(QStringLiteral("Blocked"), blocked);
+}
+
+void BluetoothDevice::disconnect()
+{
+    if (d_ptr->device)
+        d_ptr->device->Disconnect();
+}
+
+} // namespace Ovrin

@@ -1,0 +1,242 @@
+#include "bluetoothagent.h"
+
+#include "bluetoothagent_p.h"
+#include "pairinglogging.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
+namespace Ovrin {
+
+namespace {
+const QString rejected = QStringLiteral("org.bluez.Error.Rejected");
+const QString canceled = QStringLiteral("org.bluez.Error.Canceled");
+} // namespace
+
+int BluetoothAgentPrivate::adapterNbr = 0;
+
+BluetoothAgentPrivate::BluetoothAgentPrivate(BluetoothAgent *owner)
+    : QDBusAbstractAdaptor(owner), owner(owner)
+{
+    setAutoRelaySignals(false);
+}
+
+BluetoothAgentPrivate::~BluetoothAgentPrivate()
+{
+    // BlueZ is never left waiting for an agent that is gone.
+    cancelPendingRequests();
+}
+
+bool BluetoothAgentPrivate::fromBluez(const QDBusMessage &message) const
+{
+    const QString owner = QDBusConnection::systemBus().interface()->serviceOwner(QStringLiteral("org.bluez"));
+    if (!owner.isEmpty() && message.service() == owner)
+        return true;
+    if (message.isReplyRequired()) {
+        message.setDelayedReply(true);
+        QDBusConnection::systemBus().send(message.createErrorReply(rejected, QString()));
+    }
+    return false;
+}
+
+BluetoothDevice BluetoothAgentPrivate::addPendingRequest(RequestType type, const QDBusObjectPath &objPath,
+                                                         const QDBusMessage &message)
+{
+    message.setDelayedReply(true);
+    auto *request = new Request { type, BluetoothDevice(objPath), message };
+    pendingRequests.append(request);
+    return request->device;
+}
+
+void BluetoothAgentPrivate::replyRequest(RequestType type, const BluetoothDevice &device, const QVariant &value,
+                                         const QString &errorName)
+{
+    Request *match = nullptr;
+    for (Request *request : std::as_const(pendingRequests)) {
+        if ((type == AnyRequest || request->type == type) && request->device == device) {
+            match = request;
+            break;
+        }
+    }
+    if (!match) {
+        qCWarning(lcPairing, "No request for agent request type %d", int(type));
+        return;
+    }
+    pendingRequests.removeAll(match);
+    QDBusMessage reply;
+    if (!errorName.isEmpty()) {
+        reply = match->message.createErrorReply(errorName, QString());
+    } else {
+        reply = match->message.createReply();
+        if (value.isValid())
+            reply << value;
+    }
+    QDBusConnection::systemBus().send(reply);
+    delete match;
+}
+
+void BluetoothAgentPrivate::cancelPendingRequests()
+{
+    while (!pendingRequests.isEmpty()) {
+        Request *first = pendingRequests.first();
+        replyRequest(first->type, first->device, QVariant(), canceled);
+    }
+    if (pendingModeChange)
+        replyModeConfirmationMessage(canceled);
+}
+
+void BluetoothAgentPrivate::replyModeConfirmationMessage(const QString &errorName)
+{
+    if (!pendingModeChange) {
+        qCWarning(lcPairing, "No pending mode change request to reply");
+        return;
+    }
+    const QDBusMessage reply = errorName.isEmpty() ? pendingModeChange->createReply()
+                                                   : pendingModeChange->createErrorReply(errorName, QString());
+    QDBusConnection::systemBus().send(reply);
+    delete pendingModeChange;
+    pendingModeChange = nullptr;
+}
+
+// --- org.bluez.Agent --------------------------------------------------------
+
+void BluetoothAgentPrivate::Release(const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return;
+    Q_EMIT owner->release();
+    cancelPendingRequests();
+}
+
+void BluetoothAgentPrivate::Cancel(const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return;
+    Q_EMIT owner->cancel();
+    cancelPendingRequests();
+}
+
+QString BluetoothAgentPrivate::RequestPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return QString();
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(PinCodeRequest, objPath, message);
+    Q_EMIT owner->pinCodeRequested(device);
+    return QString();
+}
+
+uint BluetoothAgentPrivate::RequestPasskey(const QDBusObjectPath &objPath, const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return 0;
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(PasskeyRequest, objPath, message);
+    Q_EMIT owner->passkeyRequested(device);
+    return 0;
+}
+
+void BluetoothAgentPrivate::DisplayPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered,
+                                           const QDBusMessage &message)
+{
+    Q_UNUSED(objPath)
+    Q_UNUSED(passkey)
+    Q_UNUSED(entered)
+    if (!fromBluez(message))
+        return;
+    agentCalled = true;
+    qCWarning(lcPairing, "BluetoothAgent does not handle DisplayPasskey");
+}
+
+void BluetoothAgentPrivate::RequestConfirmation(const QDBusObjectPath &objPath, uint passkey,
+                                                const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return;
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(ConfirmationRequest, objPath, message);
+    Q_EMIT owner->confirmationRequested(device, passkey);
+}
+
+void BluetoothAgentPrivate::Authorize(const QDBusObjectPath &objPath, const QString &uuid,
+                                      const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return;
+    const BluetoothDevice device = addPendingRequest(AuthorizationRequest, objPath, message);
+    Q_EMIT owner->authorizationRequested(device, uuid);
+}
+
+void BluetoothAgentPrivate::ConfirmModeChange(const QString &mode, const QDBusMessage &message)
+{
+    if (!fromBluez(message))
+        return;
+    // Only one mode change is open at a time: a newer one supersedes it.
+    if (pendingModeChange)
+        replyModeConfirmationMessage(canceled);
+    message.setDelayedReply(true);
+    pendingModeChange = new QDBusMessage(message);
+    Q_EMIT owner->modeChangeConfirmationRequested(mode);
+}
+
+// --- public -----------------------------------------------------------------
+
+BluetoothAgent::BluetoothAgent(QObject *parent) : QObject(parent), d_ptr(new BluetoothAgentPrivate(this))
+{
+    d_ptr->path = QStringLiteral("/com/brivo/btAgent/%1").arg(BluetoothAgentPrivate::adapterNbr++);
+    QDBusConnection::systemBus().registerObject(d_ptr->path, this, QDBusConnection::ExportAdaptors);
+}
+
+BluetoothAgent::~BluetoothAgent()
+{
+    const QString path = d_ptr->path;
+    delete d_ptr;
+    QDBusConnection::systemBus().unregisterObject(path);
+}
+
+QString BluetoothAgent::path() const
+{
+    return d_ptr->path;
+}
+
+bool BluetoothAgent::agentCalled() const
+{
+    return d_ptr->agentCalled;
+}
+
+void BluetoothAgent::providePinCode(BluetoothDevice device, QString code)
+{
+    d_ptr->replyRequest(BluetoothAgentPrivate::PinCodeRequest, device, code, QString());
+}
+
+void BluetoothAgent::providePasskey(BluetoothDevice device, uint passkey)
+{
+    d_ptr->replyRequest(BluetoothAgentPrivate::PasskeyRequest, device, passkey, QString());
+}
+
+void BluetoothAgent::confirmPasskey(BluetoothDevice device)
+{
+    d_ptr->replyRequest(BluetoothAgentPrivate::ConfirmationRequest, device, QVariant(), QString());
+}
+
+void BluetoothAgent::authorizeDevice(BluetoothDevice device)
+{
+    d_ptr->replyRequest(BluetoothAgentPrivate::AuthorizationRequest, device, QVariant(), QString());
+}
+
+void BluetoothAgent::rejectDevice(BluetoothDevice device)
+{
+    d_ptr->replyRequest(BluetoothAgentPrivate::AnyRequest, device, QVariant(), rejected);
+}
+
+void BluetoothAgent::confirmModeChange()
+{
+    d_ptr->replyModeConfirmationMessage(QString());
+}
+
+void BluetoothAgent::rejectModeChange()
+{
+    d_ptr->replyModeConfirmationMessage(rejected);
+}
+
+} // namespace Ovrin

@@ -1,0 +1,3 @@
+#include "pairinglogging.h"
+
+Q_LOGGING_CATEGORY(lcPairing, "ovrin.pairing")

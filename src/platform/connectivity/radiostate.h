@@ -1,0 +1,28 @@
+#ifndef OVRIN_RADIOSTATE_H
+#define OVRIN_RADIOSTATE_H
+
+#include <QObject>
+
+namespace Ovrin {
+
+// Switches the handset's radios. Only the Bluetooth radio is wired up here:
+// enabling or disabling it sets the BlueZ default adapter's "Powered".
+class Q_DECL_EXPORT RadioState : public QObject
+{
+    Q_OBJECT
+public:
+    enum Radio { Cellular = 1, Wlan = 2, Nfc = 4, Bluetooth = 8 };
+
+    explicit RadioState(int radios, QObject *parent = nullptr);
+    int radios() const { return m_radios; }
+
+    // Asynchronous: the change shows up later as BlueZ's "Powered" changing.
+    void setEnabled(bool enabled);
+
+private:
+    int m_radios;
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_RADIOSTATE_H

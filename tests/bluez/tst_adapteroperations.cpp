@@ -1,0 +1,321 @@
+// What a handle does to the adapter: power with orderly disconnection, the
+// saved visibility, sessions, discovery, device creation and agents.
+
+#include "bluetoothadapter.h"
+#include "bluetoothagent.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "orvelgconfitem.h"
+#include "testenvironment.h"
+
+#include <QSignalSpy>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+const QString headset = QStringLiteral("00:1B:66:0A:11:01");
+const QString carKit = QStringLiteral("00:1E:AE:4C:22:02");
+const QString phone = QStringLiteral("F4:0E:22:13:33:03");
+const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
+} // namespace
+
+class TestAdapterOperations : public QObject
+{
+    Q_OBJECT
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    bool bluezPowered() { return sim()->state().value(QLatin1String("org.bluez")).toObject().value(QLatin1String("adapter")).toObject().value(QLatin1String("powered")).toBool(); }
+    bool bluezDiscoverable() { return sim()->state().value(QLatin1String("org.bluez")).toObject().value(QLatin1String("adapter")).toObject().value(QLatin1String("discoverable")).toBool(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("bluez/scenarios/handset.json"))),
+                 qPrintable(sim()->lastError()));
+        OrvelGConfItem(visibleKey).unset();
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        verifyBluezHygiene(sim());
+    }
+
+    void powerOffWithNothingConnectedIsAnnouncedAtOnce()
+    {
+        BluetoothAdapter first;
+        BluetoothAdapter second;
+        QVERIFY(first.isPowered());
+        QSignalSpy spy(&second, &BluetoothAdapter::propertyChanged);
+        first.setPowered(false);
+        // Before BlueZ said anything.
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toString(), QStringLiteral("powered"));
+        QVERIFY(!second.isPowered());
+        QTRY_VERIFY(!bluezPowered());
+
+        first.setPowered(true);
+        QTRY_VERIFY(bluezPowered());
+        QTRY_VERIFY(second.isPowered());
+    }
+
+    void powerOffWaitsForEveryConnectedDevice()
+    {
+        QVERIFY(sim()->changeDevice(headset, { { "connected", true } }));
+        QVERIFY(sim()->changeDevice(carKit, { { "connected", true } }));
+        // The first device asked (the headset) will not let go.
+        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Device.Disconnect"), QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("busy")));
+        BluetoothAdapter adapter;
+        QVERIFY(adapter.isPowered());
+        QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
+        adapter.setPowered(false);
+        QTRY_COMPARE(sim()->countCalls(QStringLiteral("Disconnect")), 2);
+        QTRY_VERIFY(!sim()->device(carKit).value(QLatin1String("connected")).toBool());
+        QTest::qWait(300);
+        QVERIFY(adapter.isPowered());
+        QVERIFY(bluezPowered());
+        QCOMPARE(spy.size(), 0);
+
+        // Once the last one goes, the radio goes.
+        QVERIFY(sim()->changeDevice(headset, { { "connected", false } }));
+        QTRY_COMPARE(spy.size(), 1);
+        QVERIFY(!adapter.isPowered());
+        QTRY_VERIFY(!bluezPowered());
+    }
+
+    void visibilityWhileOffIsOnlySaved()
+    {
+        BluetoothAdapter adapter;
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        QVERIFY(sim()->clearCallLog());
+        QVERIFY(!adapter.isDiscoverable());
+        adapter.setDiscoverable(true);
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
+        QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(true));
+        QVERIFY(adapter.isDiscoverable());
+    }
+
+    void visibilityWithoutSavedChoiceIsTheCachedOne()
+    {
+        BluetoothAdapter adapter;
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
+        QTRY_VERIFY(adapter.isDiscoverable());
+        adapter.setPowered(false);
+        QVERIFY(!OrvelGConfItem(visibleKey).value().isValid());
+        QVERIFY(adapter.isDiscoverable());
+    }
+
+    void restoreWindowWritesTheSavedChoiceBack()
+    {
+        // BlueZ comes up discoverable, the user had chosen invisible.
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
+        QTRY_VERIFY(bluezDiscoverable());
+        BluetoothAdapter adapter;
+        adapter.setDiscoverableSync(true);
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        OrvelGConfItem(visibleKey).set(false);
+        QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
+        adapter.setPowered(true);
+        QTRY_VERIFY(bluezPowered());
+        QTRY_VERIFY(!bluezDiscoverable());
+        QVERIFY(!spy.contains(QList<QVariant> { QStringLiteral("discoverable") }));
+        adapter.setDiscoverableSync(false);
+    }
+
+    void restoreWindowWithoutSyncDropsTheReport()
+    {
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
+        QTRY_VERIFY(bluezDiscoverable());
+        BluetoothAdapter adapter;
+        QVERIFY(adapter.isDiscoverable());
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        OrvelGConfItem(visibleKey).set(false);
+        QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
+        adapter.setPowered(true);
+        QTRY_VERIFY(spy.contains(QList<QVariant> { QStringLiteral("powered") }));
+        QTest::qWait(200);
+        // BlueZ stays discoverable; the report was dropped, not cached.
+        QVERIFY(bluezDiscoverable());
+        QVERIFY(!spy.contains(QList<QVariant> { QStringLiteral("discoverable") }));
+        QVERIFY(adapter.isPowered());
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 2);  // the two power switches only
+    }
+
+    void restoreVisibilityWritesTheSavedChoice()
+    {
+        BluetoothAdapter adapter;
+        OrvelGConfItem(visibleKey).set(true);
+        adapter.restoreVisibility();
+        QTRY_VERIFY(bluezDiscoverable());
+        QVERIFY(adapter.isDiscoverable());
+        adapter.setDiscoverable(false);
+        QVERIFY(!bluezDiscoverable());
+        QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(false));
+    }
+
+    void sessionsNeedTheAgentsConsent()
+    {
+        BluetoothAdapter adapter;
+        QSignalSpy rejected(&adapter, &BluetoothAdapter::sessionRejected);
+        QTest::ignoreMessage(QtWarningMsg, "Session request failed: org.bluez.Error.AgentNotAvailable, Agent Not Available");
+        adapter.requestSession();
+        QVERIFY(rejected.wait());
+
+        BluetoothAgent agent;
+        adapter.registerAgent(agent);
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        QSignalSpy asked(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
+        QSignalSpy obtained(&adapter, &BluetoothAdapter::sessionObtained);
+        adapter.requestSession();
+        QVERIFY(asked.wait());
+        QCOMPARE(asked.first().first().toString(), QStringLiteral("connectable"));
+        agent.confirmModeChange();
+        QVERIFY(obtained.wait());
+        QVERIFY(bluezPowered());
+        adapter.releaseSession();
+        QTRY_VERIFY(!bluezPowered());
+        QTest::ignoreMessage(QtWarningMsg, "ReleaseSession returned error 'org.bluez.Error.Failed': Invalid Session");
+        adapter.releaseSession();
+        adapter.unregisterAgent(agent);
+        QTest::ignoreMessage(QtWarningMsg, "UnregisterAgent returned error 'org.bluez.Error.DoesNotExist': Does Not Exist");
+        adapter.unregisterAgent(agent);
+    }
+
+    void discoveryFeedsEveryHandleAndTheRssiTable()
+    {
+        BluetoothAdapter first;
+        BluetoothAdapter second;
+        QSignalSpy found(&second, &BluetoothAdapter::deviceDiscovered);
+        first.startDiscovery();
+        first.startDiscovery();  // not counted: one connection, one session more in BlueZ
+        QTRY_VERIFY(found.size() >= 5);
+        QTRY_VERIFY(first.isDiscovering());
+        BluetoothDevice phoneFound;
+        for (const QList<QVariant> &args : std::as_const(found)) {
+            const BluetoothDevice device = args.first().value<BluetoothDevice>();
+            if (device.address() == phone)
+                phoneFound = device;
+        }
+        QCOMPARE(phoneFound.address(), phone);
+        QVERIFY(!phoneFound.isValid());
+        QCOMPARE(phoneFound.name(), QStringLiteral("Phone"));
+        QCOMPARE(phoneFound.rssi(), -55);
+        QCOMPARE(phoneFound.majorClass(), BluetoothDevice::Phone);
+        first.stopDiscovery();
+        const int seen = found.size();
+        QTest::qWait(500);
+        QCOMPARE(found.size(), seen);  // the one stop ended our interest
+        // Both starts opened a session in BlueZ; the second stop still ends one.
+        QTest::ignoreMessage(QtWarningMsg, "stopDiscovery: Disconnection failed");
+        second.stopDiscovery();
+        QTest::ignoreMessage(QtWarningMsg, "stopDiscovery: Disconnection failed");
+        QTest::ignoreMessage(QtWarningMsg, "StopDiscovery returned error 'org.bluez.Error.Failed': Invalid discovery session");
+        second.stopDiscovery();
+    }
+
+    void createDeviceAnswersForKnownDevices()
+    {
+        BluetoothAdapter adapter;
+        QSignalSpy created(&adapter, &BluetoothAdapter::deviceCreated);
+        QSignalSpy failed(&adapter, &BluetoothAdapter::deviceCreationFailed);
+        adapter.startCreatingDevice(BluetoothDevice(QVariantMap { { "Address", phone } }));
+        QTRY_COMPARE(created.size(), 2);  // BlueZ's DeviceCreated, then the reply
+        QCOMPARE(created.last().first().value<BluetoothDevice>().address(), phone);
+        // Already there: still a creation, not a failure.
+        adapter.startCreatingDevice(BluetoothDevice(QVariantMap { { "Address", headset } }));
+        QTRY_COMPARE(created.size(), 3);
+        QCOMPARE(created.last().first().value<BluetoothDevice>().address(), headset);
+        QCOMPARE(failed.size(), 0);
+
+        // Not so for a paired creation, which carries no address to look up.
+        BluetoothAgent agent;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^FindDevice returned error ")));
+        QTest::ignoreMessage(QtWarningMsg, "Device creation failed: org.bluez.Error.AlreadyExists, Already Exists");
+        adapter.startCreatingPairedDevice(BluetoothDevice(QVariantMap { { "Address", headset } }), &agent);
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("org.bluez.Error.AlreadyExists"));
+    }
+
+    void pairedCreationWithAnAgent()
+    {
+        BluetoothAdapter adapter;
+        BluetoothAgent agent;
+        QSignalSpy asked(&agent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy created(&adapter, &BluetoothAdapter::deviceCreated);
+        adapter.startCreatingPairedDevice(BluetoothDevice(QVariantMap { { "Address", phone } }), &agent);
+        QVERIFY(asked.wait());
+        QCOMPARE(asked.first().at(1).toUInt(), 4821u);
+        const BluetoothDevice device = asked.first().first().value<BluetoothDevice>();
+        QCOMPARE(device.address(), phone);
+        agent.confirmPasskey(device);
+        QTRY_COMPARE(created.size(), 2);
+        const BluetoothDevice paired = created.last().first().value<BluetoothDevice>();
+        QVERIFY(paired.isValid());
+        QVERIFY(paired.isPaired());
+    }
+
+    void failedCreationIsReportedWithItsErrorName()
+    {
+        BluetoothAdapter adapter;
+        BluetoothAgent agent;
+        QSignalSpy asked(&agent, &BluetoothAgent::pinCodeRequested);
+        QSignalSpy failed(&adapter, &BluetoothAdapter::deviceCreationFailed);
+        adapter.startCreatingPairedDevice(BluetoothDevice(QVariantMap { { "Address", "00:80:92:A1:66:06" } }), &agent);
+        QVERIFY(asked.wait());
+        QTest::ignoreMessage(QtWarningMsg, "Device creation failed: org.bluez.Error.AuthenticationFailed, Authentication Failed");
+        agent.providePinCode(asked.first().first().value<BluetoothDevice>(), QStringLiteral("0000"));
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("org.bluez.Error.AuthenticationFailed"));
+    }
+
+    void creationOfADeletedHandleIsNotReported()
+    {
+        BluetoothAdapter listener;
+        QSignalSpy failed(&listener, &BluetoothAdapter::deviceCreationFailed);
+        QSignalSpy created(&listener, &BluetoothAdapter::deviceCreated);
+        auto *starter = new BluetoothAdapter;
+        // Out of range: the answer comes after a page timeout.
+        starter->startCreatingDevice(BluetoothDevice(QVariantMap { { "Address", "00:11:22:33:44:55" } }));
+        QTRY_COMPARE(created.size(), 1);  // BlueZ's own DeviceCreated
+        delete starter;
+        QTRY_COMPARE(sim()->device(QStringLiteral("00:11:22:33:44:55")).value(QLatin1String("known")).toBool(), false);
+        QTest::qWait(300);
+        QCOMPARE(failed.size(), 0);
+    }
+
+    void cancelAndRemove()
+    {
+        BluetoothAdapter adapter;
+        BluetoothAgent agent;
+        QSignalSpy asked(&agent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy failed(&adapter, &BluetoothAdapter::deviceCreationFailed);
+        QSignalSpy cancelled(&agent, &BluetoothAgent::cancel);
+        const BluetoothDevice target(QVariantMap { { "Address", phone } });
+        adapter.startCreatingPairedDevice(target, &agent);
+        QVERIFY(asked.wait());
+        QTest::ignoreMessage(QtWarningMsg, "Device creation failed: org.bluez.Error.AuthenticationCanceled, Authentication Canceled");
+        adapter.cancelDeviceCreation(target);
+        QVERIFY(failed.wait());
+        QCOMPARE(cancelled.size(), 1);
+
+        QSignalSpy removed(&adapter, &BluetoothAdapter::deviceRemoved);
+        const BluetoothDevice known = adapter.deviceForAddress(carKit);
+        adapter.removeDevice(known);
+        // The object is gone from the bus: compare paths, which need no call.
+        QTRY_VERIFY(std::any_of(removed.cbegin(), removed.cend(), [&known](const QList<QVariant> &args) {
+            return args.first().value<BluetoothDevice>().path() == known.path();
+        }));
+        QVERIFY(!sim()->device(carKit).value(QLatin1String("paired")).toBool());
+    }
+};
+
+OVRIN_TEST_MAIN(TestAdapterOperations)
+#include "tst_adapteroperations.moc"

@@ -1,0 +1,213 @@
+// The shared adapter object: handles, following BlueZ as it comes and goes,
+// the property cache, and the device list.
+
+#include "bluetoothadapter.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "testenvironment.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+class TestBluetoothAdapter : public QObject
+{
+    Q_OBJECT
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("bluez/scenarios/handset.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        verifyBluezHygiene(sim());
+    }
+
+    void handlesShareOneObjectAndEverySignal()
+    {
+        auto *first = BluetoothAdapter::defaultAdapter();
+        auto *second = new BluetoothAdapter;
+        QVERIFY(first->isValid());
+        QCOMPARE(first->name(), QStringLiteral("Test handset"));
+        QCOMPARE(second->name(), QStringLiteral("Test handset"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 1);
+
+        QSignalSpy firstSpy(first, &BluetoothAdapter::propertyChanged);
+        QSignalSpy secondSpy(second, &BluetoothAdapter::propertyChanged);
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_COMPARE(secondSpy.count(QList<QVariant> { QStringLiteral("powered") }), 1);
+        QCOMPARE(firstSpy.count(QList<QVariant> { QStringLiteral("powered") }), 1);
+        QVERIFY(!second->isPowered());
+        // "Pairable" is cached but is no property of the handle.
+        QVERIFY(!firstSpy.contains(QList<QVariant> { QStringLiteral("pairable") }));
+
+        delete first;
+        QVERIFY(second->isValid());
+        QVERIFY(!second->isPowered());
+        delete second;
+
+        // A new handle starts with a fresh cache.
+        BluetoothAdapter third;
+        QVERIFY(!third.isPowered());
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 2);
+    }
+
+    void classUpdatesTheCacheSilently()
+    {
+        BluetoothAdapter adapter;
+        QCOMPARE(adapter.classOfDevice(), 0x5a020cu);
+        QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
+        QVERIFY(sim()->changeAdapter({ { "class", 0x100104 }, { "name", "Renamed" } }));
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toString(), QStringLiteral("name"));
+        QCOMPARE(adapter.classOfDevice(), 0x100104u);
+        QCOMPARE(adapter.name(), QStringLiteral("Renamed"));
+    }
+
+    void setNameRefetchesOnTheNextRead()
+    {
+        BluetoothAdapter adapter;
+        QCOMPARE(adapter.address(), QStringLiteral("00:1A:7D:DA:71:13"));
+        adapter.setName(QStringLiteral("Pocket"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 1);
+        QCOMPARE(adapter.name(), QStringLiteral("Pocket"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 2);
+        // A local flag, never sent.
+        adapter.setDiscoverableSync(true);
+        QVERIFY(adapter.isDiscoverableSync());
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 1);
+        adapter.setDiscoverableSync(false);
+    }
+
+    void serviceLossKeepsTheCache()
+    {
+        BluetoothAdapter adapter;
+        QVERIFY(adapter.isPowered());
+        QSignalSpy invalid(&adapter, &BluetoothAdapter::adapterInvalid);
+        QVERIFY(sim()->dropService());
+        QTRY_COMPARE(invalid.size(), 1);
+        QVERIFY(!adapter.isValid());
+        QVERIFY(adapter.isPowered());
+        QCOMPARE(adapter.name(), QStringLiteral("Test handset"));
+        QCOMPARE(adapter.listDevices().size(), 0);
+        QVERIFY(!adapter.deviceForAddress(QStringLiteral("00:1B:66:0A:11:01")).isValid());
+
+        // The daemon is back: the adapter is taken at the first tick.
+        QSignalSpy valid(&adapter, &BluetoothAdapter::adapterValid);
+        QVERIFY(sim()->restoreService());
+        QVERIFY(valid.wait(3000));
+        QVERIFY(adapter.isValid());
+    }
+
+    void absentDaemonThenRegistration()
+    {
+        QVERIFY(dropBluez(sim()));
+        QTest::ignoreMessage(QtWarningMsg, "Bluez does not exist");
+        BluetoothAdapter first;
+        BluetoothAdapter second;
+        QVERIFY(!first.isValid());
+        QVERIFY(!first.isPowered());
+        QCOMPARE(first.name(), QString());
+        QSignalSpy valid(&second, &BluetoothAdapter::adapterValid);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(sim()->restoreService());
+        QVERIFY(valid.wait(3000));
+        QVERIFY(clock.elapsed() >= 900);
+        QVERIFY(first.isValid());
+        QVERIFY(first.isPowered());
+    }
+
+    // The one test that proves the real retry timing; it takes 17 s.
+    void retriesAtOneThreeSevenAndFifteenSeconds()
+    {
+        QVERIFY(dropBluez(sim()));
+        QTest::ignoreMessage(QtWarningMsg, "Bluez does not exist");
+        BluetoothAdapter adapter;
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(sim()->failNext(QStringLiteral("DefaultAdapter"), QStringLiteral("org.bluez.Error.NoSuchAdapter"), QStringLiteral("No such adapter")));
+        for (int i = 0; i < 4; ++i)
+            QTest::ignoreMessage(QtWarningMsg, "DefaultAdapter returned error 'org.bluez.Error.NoSuchAdapter': No such adapter");
+        QVERIFY(sim()->clearCallLog());
+        QVERIFY(sim()->restoreService());
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(sim()->countCalls(QStringLiteral("DefaultAdapter")) == 4, 17000);
+        QTest::qWait(2000);
+        QList<qint64> times;
+        for (const SimulatorClient::Call &call : sim()->callLog()) {
+            if (call.member == QLatin1String("DefaultAdapter"))
+                times.append(call.msecs);
+        }
+        QCOMPARE(times.size(), 4);
+        // 1, 3, 7 and 15 s after the registration: gaps of 2, 4 and 8 s.
+        const QList<qint64> expectedGaps { 2000, 4000, 8000 };
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(qAbs(times.at(i + 1) - times.at(i) - expectedGaps.at(i)) < 250,
+                     qPrintable(QStringLiteral("gap %1 is %2 ms").arg(i).arg(times.at(i + 1) - times.at(i))));
+        QVERIFY(qAbs(clock.elapsed() - 17000) < 1500);
+        QVERIFY(!adapter.isValid());
+    }
+
+    void deviceListAndLookup()
+    {
+        BluetoothAdapter adapter;
+        const QList<BluetoothDevice> devices = adapter.listDevices();
+        QCOMPARE(devices.size(), 2);
+        QCOMPARE(devices.at(0).address(), QStringLiteral("00:1B:66:0A:11:01"));
+        QVERIFY(devices.at(0).isValid());
+        const BluetoothDevice carKit = adapter.deviceForAddress(QStringLiteral("00:1E:AE:4C:22:02"));
+        QVERIFY(carKit.isValid());
+        QCOMPARE(carKit.name(), QStringLiteral("Car kit"));
+        QTest::ignoreMessage(QtWarningMsg, "FindDevice returned error 'org.bluez.Error.DoesNotExist': Does Not Exist");
+        const BluetoothDevice unknown = adapter.deviceForAddress(QStringLiteral("00:11:22:33:44:55"));
+        QVERIFY(!unknown.isValid());
+        QCOMPARE(unknown.address(), QStringLiteral("00:11:22:33:44:55"));
+    }
+
+    void bluezDeviceObjectsAreAnnouncedOnEveryHandle()
+    {
+        BluetoothAdapter first;
+        BluetoothAdapter second;
+        QVERIFY(first.isValid());
+        QSignalSpy created(&second, &BluetoothAdapter::deviceCreated);
+        QSignalSpy removed(&first, &BluetoothAdapter::deviceRemoved);
+        QVERIFY(sim()->changeDevice(QStringLiteral("F4:0E:22:13:33:03"), { { "known", true } }));
+        QVERIFY(created.wait());
+        QCOMPARE(created.first().first().value<BluetoothDevice>().address(), QStringLiteral("F4:0E:22:13:33:03"));
+        QVERIFY(sim()->removeDevice(QStringLiteral("F4:0E:22:13:33:03")));
+        QVERIFY(removed.wait());
+        // Gone from the bus: its path tells which it was without a call.
+        QVERIFY(removed.first().first().value<BluetoothDevice>().path().endsWith(QLatin1String("/dev_F4_0E_22_13_33_03")));
+    }
+
+    void wrongTypesAreTreatedAsAbsent()
+    {
+        BluetoothAdapter adapter;
+        QVERIFY(adapter.isPowered());
+        QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
+        QTest::ignoreMessage(QtWarningMsg, "Ignoring adapter property Powered of type 's' (expected 'b')");
+        QVERIFY(sim()->setRawProperty(QStringLiteral("adapter"), QStringLiteral("Powered"), QStringLiteral("off")));
+        QVERIFY(sim()->changeAdapter({ { "name", "After" } }));
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toString(), QStringLiteral("name"));
+        QVERIFY(adapter.isPowered());
+        // Fetched again, the wrong value is left out of the cache entirely.
+        adapter.setName(QStringLiteral("Refetch"));
+        QVERIFY(!adapter.isPowered());
+        QCOMPARE(adapter.name(), QStringLiteral("Refetch"));
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothAdapter)
+#include "tst_bluetoothadapter.moc"

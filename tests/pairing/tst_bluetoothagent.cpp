@@ -1,0 +1,269 @@
+// The pairing agent: requests become signals and stay open until answered,
+// matched by type and device; BlueZ's Cancel and Release close them all; and
+// only the owner of "org.bluez" is heard.
+
+#include "bluetoothadapter.h"
+#include "bluetoothagent.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "testenvironment.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QSignalSpy>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+const QString deviceA = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_AA");
+const QString deviceB = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_BB");
+const QString agentInterface = QStringLiteral("org.bluez.Agent");
+} // namespace
+
+// Plays the daemon's side of the agent dialogue by hand, so that several
+// requests can be open at once (bluetoothd sends one at a time).
+class HandPlayedBluez
+{
+public:
+    explicit HandPlayedBluez(const QString &connectionName, bool ownName = true)
+        : m_name(connectionName)
+        , m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName))
+    {
+        if (ownName)
+            m_bus.registerService(QStringLiteral("org.bluez"));
+    }
+    ~HandPlayedBluez() { QDBusConnection::disconnectFromBus(m_name); }
+
+    QDBusPendingCall ask(const BluetoothAgent &agent, const QString &member, const QVariantList &args = {})
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(), agent.path(),
+                                                           agentInterface, member);
+        call.setArguments(args);
+        return m_bus.asyncCall(call, 5000);
+    }
+    void tell(const BluetoothAgent &agent, const QString &member)
+    {
+        m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(), agent.path(),
+                                                  agentInterface, member));
+    }
+
+private:
+    QString m_name;
+    QDBusConnection m_bus;
+};
+
+// Waits while running the event loop: the agent answering lives in this process.
+static QDBusMessage replyOf(QDBusPendingCall call)
+{
+    QTRY_LOOP_IMPL(call.isFinished(), 5000, 10);
+    return call.reply();
+}
+
+static BluetoothDevice device(const QString &path)
+{
+    return BluetoothDevice(QDBusObjectPath(path));
+}
+
+class TestBluetoothAgent : public QObject
+{
+    Q_OBJECT
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+    std::unique_ptr<HandPlayedBluez> m_bluez;
+
+    void playBluezByHand()
+    {
+        QVERIFY(dropBluez(sim()));
+        m_bluez = std::make_unique<HandPlayedBluez>(QStringLiteral("bluez-by-hand"));
+        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("org.bluez")));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("bluez/scenarios/handset.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        if (m_bluez) {
+            m_bluez.reset();
+            QVERIFY(restoreBluez(sim()));
+        }
+        QVERIFY(sim()->clearCallLog());
+        verifyBluezHygiene(sim());
+    }
+
+    void pathsNumberEveryAgentOfTheProcess()
+    {
+        auto *first = new BluetoothAgent;
+        BluetoothAgent second;
+        QCOMPARE(first->path(), QStringLiteral("/com/brivo/btAgent/0"));
+        QCOMPARE(second.path(), QStringLiteral("/com/brivo/btAgent/1"));
+        QCOMPARE(second.property("path").toString(), second.path());
+        delete first;
+        BluetoothAgent third;
+        QCOMPARE(third.path(), QStringLiteral("/com/brivo/btAgent/2"));
+    }
+
+    void answersMatchTypeAndDeviceOldestFirst()
+    {
+        playBluezByHand();
+        BluetoothAgent agent;
+        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
+        QDBusPendingCall passkey = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
+        QTRY_COMPARE(pins.size(), 2);
+        QCOMPARE(pins.first().first().value<BluetoothDevice>().path(), deviceA);
+        QVERIFY(agent.agentCalled());
+
+        // A PIN for a device that only has a passkey request open goes nowhere.
+        QTest::ignoreMessage(QtWarningMsg, "No request for agent request type 0");
+        agent.providePinCode(device(deviceB), QStringLiteral("1111"));
+        agent.providePinCode(device(deviceA), QStringLiteral("1234"));
+        agent.providePinCode(device(deviceA), QStringLiteral("5678"));
+        agent.providePasskey(device(deviceB), 123456);
+        QCOMPARE(replyOf(first).arguments(), QVariantList({ QStringLiteral("1234") }));
+        QCOMPARE(replyOf(second).arguments(), QVariantList({ QStringLiteral("5678") }));
+        const QDBusMessage passkeyReply = replyOf(passkey);
+        QCOMPARE(passkeyReply.signature(), QStringLiteral("u"));
+        QCOMPARE(passkeyReply.arguments().value(0).toUInt(), 123456u);
+    }
+
+    void rejectTakesTheOldestRequestOfTheDevice()
+    {
+        playBluezByHand();
+        BluetoothAgent agent;
+        QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
+        QDBusPendingCall confirm = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 4821u });
+        QDBusPendingCall authorize = m_bluez->ask(agent, QStringLiteral("Authorize"),
+                                                  { objectPath(deviceA), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb") });
+        QTRY_COMPARE(authorizations.size(), 1);
+        QCOMPARE(confirmations.first().at(1).toUInt(), 4821u);
+        QCOMPARE(authorizations.first().at(1).toString(), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb"));
+        agent.rejectDevice(device(deviceA));
+        QCOMPARE(replyOf(confirm).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QTest::qWait(50);
+        QVERIFY(!authorize.isFinished());
+        agent.authorizeDevice(device(deviceA));
+        QCOMPARE(replyOf(authorize).type(), QDBusMessage::ReplyMessage);
+    }
+
+    void cancelIsSignalledBeforeTheRequestsClose()
+    {
+        playBluezByHand();
+        BluetoothAgent agent;
+        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
+        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
+        QDBusPendingCall mode = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("connectable") });
+        QTRY_COMPARE(pins.size(), 1);
+        QTRY_COMPARE(modes.size(), 1);
+        // Whoever hears cancel() can still answer: the requests close after it.
+        connect(&agent, &BluetoothAgent::cancel, &agent,
+                [&agent]() { agent.providePinCode(device(deviceA), QStringLiteral("4242")); });
+        m_bluez->tell(agent, QStringLiteral("Cancel"));
+        QCOMPARE(replyOf(first).arguments(), QVariantList({ QStringLiteral("4242") }));
+        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(replyOf(mode).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+    }
+
+    void releaseAndDestructionCloseEverything()
+    {
+        playBluezByHand();
+        auto *agent = new BluetoothAgent;
+        QSignalSpy released(agent, &BluetoothAgent::release);
+        QSignalSpy confirmations(agent, &BluetoothAgent::confirmationRequested);
+        QDBusPendingCall first = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 1u });
+        QTRY_COMPARE(confirmations.size(), 1);
+        m_bluez->tell(*agent, QStringLiteral("Release"));
+        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(released.size(), 1);
+
+        QDBusPendingCall second = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 2u });
+        QTRY_COMPARE(confirmations.size(), 2);
+        delete agent;
+        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+    }
+
+    void aNewModeChangeSupersedesTheOpenOne()
+    {
+        playBluezByHand();
+        BluetoothAgent agent;
+        QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
+        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("connectable") });
+        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("discoverable") });
+        QTRY_COMPARE(modes.size(), 2);
+        QCOMPARE(modes.last().first().toString(), QStringLiteral("discoverable"));
+        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        agent.rejectModeChange();
+        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QTest::ignoreMessage(QtWarningMsg, "No pending mode change request to reply");
+        agent.confirmModeChange();
+        QVERIFY(!agent.agentCalled());  // mode changes do not count
+    }
+
+    void authorizeAloneIsNoPairingCall()
+    {
+        playBluezByHand();
+        BluetoothAgent agent;
+        QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
+        QDBusPendingCall authorize = m_bluez->ask(agent, QStringLiteral("Authorize"), { objectPath(deviceA), QStringLiteral("uuid") });
+        QTRY_COMPARE(authorizations.size(), 1);
+        QVERIFY(!agent.agentCalled());
+        agent.rejectDevice(device(deviceA));
+        QCOMPARE(replyOf(authorize).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+
+        QTest::ignoreMessage(QtWarningMsg, "BluetoothAgent does not handle DisplayPasskey");
+        const QDBusMessage shown = replyOf(m_bluez->ask(agent, QStringLiteral("DisplayPasskey"),
+                                                        { objectPath(deviceA), 123456u, QVariant::fromValue(uchar(0)) }));
+        QCOMPARE(shown.type(), QDBusMessage::ReplyMessage);
+        QVERIFY(agent.agentCalled());
+    }
+
+    void strangersAreRefusedAtOnce()
+    {
+        BluetoothAgent agent;
+        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        QSignalSpy cancels(&agent, &BluetoothAgent::cancel);
+        HandPlayedBluez stranger(QStringLiteral("stranger"), false);
+        const QDBusMessage refused = replyOf(stranger.ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) }));
+        QCOMPARE(refused.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        stranger.tell(agent, QStringLiteral("Cancel"));
+        QTest::qWait(100);
+        QCOMPARE(pins.size(), 0);
+        QCOMPARE(cancels.size(), 0);
+        QVERIFY(!agent.agentCalled());
+    }
+
+    void incomingPairingThroughTheDaemon()
+    {
+        BluetoothAdapter adapter;
+        BluetoothAgent agent;
+        adapter.registerAgent(agent);
+        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        const uint ticket = sim()->incomingPairing(QStringLiteral("00:80:92:A1:66:06"));
+        QVERIFY(pins.wait());
+        const BluetoothDevice printer = pins.first().first().value<BluetoothDevice>();
+        QCOMPARE(printer.address(), QStringLiteral("00:80:92:A1:66:06"));
+        agent.providePinCode(printer, QStringLiteral("1234"));
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
+
+        QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
+        const uint asked = sim()->requestAuthorization(QStringLiteral("00:80:92:A1:66:06"), QStringLiteral("00001105-0000-1000-8000-00805f9b34fb"));
+        QVERIFY(authorizations.wait());
+        agent.rejectDevice(authorizations.first().first().value<BluetoothDevice>());
+        QCOMPARE(sim()->waitForRequest(asked), std::optional<QString>(QStringLiteral("org.bluez.Error.Rejected")));
+        adapter.unregisterAgent(agent);
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothAgent)
+#include "tst_bluetoothagent.moc"
