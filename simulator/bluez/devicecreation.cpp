@@ -37,6 +37,12 @@ DeviceCreation::~DeviceCreation()
 {
     if (m_request)
         m_adapter->agents()->forget(m_request);
+    // Deleted unfinished (a scenario reload): nobody is left waiting.
+    if (!m_finished) {
+        m_call.replyError(BluezError::failed(), QStringLiteral("Simulator reset"));
+        for (const SimCall &cancelCall : std::as_const(m_cancelCalls))
+            cancelCall.reply();
+    }
 }
 
 SimDevice *DeviceCreation::device() const

@@ -579,7 +579,8 @@ void SimAdapter::createDevice(const SimCall &call)
         return;
     }
     if (device(address)) {
-        replyError(call, isCreating(address) ? BluezError::InProgress : BluezError::AlreadyExists);
+        // Also while it is still being created: the object exists already.
+        replyError(call, BluezError::AlreadyExists);
         return;
     }
     ensureSpec(address);

@@ -9,6 +9,9 @@
 
 namespace Ovrin {
 
+// Devices travel by value everywhere: a handle is its QObject and one pointer.
+static_assert(sizeof(BluetoothDevice) == sizeof(QObject) + sizeof(void *));
+
 namespace {
 
 const QString bluezService = QStringLiteral("org.bluez");
