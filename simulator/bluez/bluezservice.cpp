@@ -62,22 +62,23 @@ void BluezService::stop()
 {
     if (m_connectionName.isEmpty())
         return;
-    // The daemon goes away: links drop, temporary devices and sessions vanish.
+    // The daemon dies: its connection closes first, so whatever it still
+    // owed is failed by the bus, not answered.
     m_agents->forgetAll();
     m_tree->detach();
-    destroyObjects();
-    for (auto &[address, device] : m_world.devices) {
-        device.connected = false;
-        device.audioState = QStringLiteral("disconnected");
-    }
-    // Only the last reference closes the connection, and only a closed
-    // connection makes the bus fail the calls still waiting for us.
+    // Only the last reference closes the connection.
     const QDBusConnection none { QString() };
     m_agents->setConnection(none);
     m_peers->setConnection(none);
     QDBusConnection(m_connectionName).unregisterService(serviceName());
     QDBusConnection::disconnectFromBus(m_connectionName);
     m_connectionName.clear();
+    // Links drop, temporary devices and sessions vanish.
+    destroyObjects();
+    for (auto &[address, device] : m_world.devices) {
+        device.connected = false;
+        device.audioState = QStringLiteral("disconnected");
+    }
     m_running = false;
     ++m_restarts;
 }
