@@ -1,0 +1,223 @@
+// Contact references written out as vCard 3.0 files: what a receiving phone
+// parses back, line folding, file names and ownership, unknown contacts.
+
+#include "contactexporter.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryFile>
+
+#include <memory>
+
+using namespace Ovrin;
+
+namespace {
+
+struct Property
+{
+    QString name; // with its parameters, as "TEL;TYPE=CELL"
+    QStringList values; // the components, unescaped
+};
+
+// Splits on separators not escaped with a backslash, then unescapes.
+QStringList components(const QString &value)
+{
+    QStringList parts { QString() };
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == u'\\' && i + 1 < value.size()) {
+            const QChar next = value.at(++i);
+            parts.last() += (next == u'n' || next == u'N') ? QChar(u'\n') : next;
+        } else if (c == u';') {
+            parts.append(QString());
+        } else {
+            parts.last() += c;
+        }
+    }
+    return parts;
+}
+
+// The reading side of RFC 2425/2426, as far as the writer uses it.
+QList<Property> parseCard(const QByteArray &card)
+{
+    QByteArray unfolded = card;
+    unfolded.replace("\r\n ", "");
+    QList<Property> properties;
+    for (const QByteArray &line : unfolded.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QString text = QString::fromUtf8(line.chopped(line.endsWith('\r') ? 1 : 0));
+        const int colon = text.indexOf(u':');
+        properties.append({ text.left(colon), components(text.mid(colon + 1)) });
+    }
+    return properties;
+}
+
+QStringList valuesOf(const QList<Property> &properties, const QString &name)
+{
+    for (const Property &property : properties) {
+        if (property.name == name)
+            return property.values;
+    }
+    return {};
+}
+
+void writeContacts(const QJsonArray &contacts)
+{
+    const QString path = ContactExporter::contactSourcePath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(contacts).toJson());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QString longNote
+    = QStringLiteral("Tällä rivillä on tarpeeksi tekstiä taitettavaksi, ääkkösiä 😀 ja "
+                     "merkkejä; jotka pitää suojata, jotta lukija ei sekoa. Toinen lause.");
+
+} // namespace
+
+class TestContactExporter : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QFile::remove(ContactExporter::contactSourcePath()); }
+
+    void sampleContactsStandInWithoutASource()
+    {
+        QVERIFY(!QFile::exists(ContactExporter::contactSourcePath()));
+        std::unique_ptr<QTemporaryFile> card(
+            ContactExporter::createContactCardFile(QStringLiteral("contact:1")));
+        QVERIFY(card);
+        const QList<Property> properties = parseCard(readAll(card->fileName()));
+        QCOMPARE(valuesOf(properties, QStringLiteral("VERSION")), QStringList { "3.0" });
+        QVERIFY(!valuesOf(properties, QStringLiteral("FN")).value(0).isEmpty());
+    }
+
+    void cardParsesBackWithSpecialCharacters()
+    {
+        writeContacts({ QJsonObject {
+            { "id", "7" },
+            { "given", "Anna; Maria" },
+            { "family", "Smith, Jr." },
+            { "organization", "Back\\slash & Co" },
+            { "phones",
+              QJsonArray { QJsonObject { { "type", "cell" }, { "number", "+358 40 1" } },
+                           QJsonObject { { "type", "Home;X" }, { "number", "+358 9 2" } } } },
+            { "emails", QJsonArray { "anna@example.com" } },
+            { "note", "First line\nsecond, line; end\r\nthird" } } });
+        std::unique_ptr<QTemporaryFile> card(
+            ContactExporter::createContactCardFile(QStringLiteral("contact:7")));
+        QVERIFY(card);
+        const QByteArray bytes = readAll(card->fileName());
+        QVERIFY(bytes.startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
+        QVERIFY(bytes.endsWith("END:VCARD\r\n"));
+        // Commas separate list values inside a component, so they are escaped too.
+        QVERIFY(bytes.contains("\r\nN:Smith\\, Jr.;Anna\\; Maria;;;\r\n"));
+        QByteArray bareNewlines = bytes;
+        QVERIFY(!bareNewlines.replace("\r\n", "").contains('\n'));
+
+        const QList<Property> properties = parseCard(readAll(card->fileName()));
+        QCOMPARE(valuesOf(properties, QStringLiteral("N")),
+                 (QStringList { "Smith, Jr.", "Anna; Maria", "", "", "" }));
+        QCOMPARE(valuesOf(properties, QStringLiteral("FN")),
+                 QStringList { "Anna; Maria Smith, Jr." });
+        QCOMPARE(valuesOf(properties, QStringLiteral("ORG")), QStringList { "Back\\slash & Co" });
+        QCOMPARE(valuesOf(properties, QStringLiteral("TEL;TYPE=CELL")),
+                 QStringList { "+358 40 1" });
+        // A parameter cannot be escaped: what does not belong in it is dropped.
+        QCOMPARE(valuesOf(properties, QStringLiteral("TEL;TYPE=HOMEX")),
+                 QStringList { "+358 9 2" });
+        QCOMPARE(valuesOf(properties, QStringLiteral("EMAIL;TYPE=INTERNET")),
+                 QStringList { "anna@example.com" });
+        QCOMPARE(valuesOf(properties, QStringLiteral("NOTE")),
+                 QStringList { "First line\nsecond, line; end\nthird" });
+    }
+
+    void longLinesAreFoldedBetweenCharacters()
+    {
+        writeContacts({ QJsonObject {
+            { "id", "long" }, { "formatted", "Long Note" }, { "note", longNote } } });
+        std::unique_ptr<QTemporaryFile> card(
+            ContactExporter::createContactCardFile(QStringLiteral("contact:long")));
+        QVERIFY(card);
+        const QByteArray bytes = readAll(card->fileName());
+        int folds = 0;
+        for (const QByteArray &line : bytes.split('\n')) {
+            const QByteArray content = line.endsWith('\r') ? line.chopped(1) : line;
+            QVERIFY2(content.size() <= 75, content.constData());
+            QVERIFY2(!QString::fromUtf8(content).contains(QChar::ReplacementCharacter),
+                     content.constData());
+            folds += content.startsWith(' ') ? 1 : 0;
+        }
+        QVERIFY(folds >= 2);
+        QCOMPARE(valuesOf(parseCard(bytes), QStringLiteral("NOTE")).join(u';'), longNote);
+    }
+
+    void fileIsATemporaryVcfOwnedByTheCaller()
+    {
+        writeContacts({ QJsonObject { { "id", "x" }, { "formatted", "../../etc/passwd" } },
+                        QJsonObject { { "id", "a b" }, { "given", "Spaced" } } });
+        QTemporaryFile *card = ContactExporter::createContactCardFile(QStringLiteral("contact:x"));
+        QVERIFY(card);
+        const QFileInfo info(card->fileName());
+        QCOMPARE(info.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(info.suffix(), QStringLiteral("vcf"));
+        QVERIFY(info.fileName().contains(QLatin1String("etc_passwd")));
+        QVERIFY(info.exists() && info.size() > 0);
+        QVERIFY(!card->isOpen());
+        delete card;
+        QVERIFY(!QFile::exists(info.absoluteFilePath()));
+
+        std::unique_ptr<QTemporaryFile> spaced(
+            ContactExporter::createContactCardFile(QStringLiteral("contact:a%20b")));
+        QVERIFY(spaced);
+        QVERIFY(QFileInfo(spaced->fileName()).fileName().startsWith(QLatin1String("Spaced-")));
+    }
+
+    void unknownReferencesGiveNull_data()
+    {
+        QTest::addColumn<QString>("iri");
+        QTest::newRow("unknown id") << "contact:99";
+        QTest::newRow("empty id") << "contact:";
+        QTest::newRow("other prefix") << "file:///tmp/7.vcf";
+        QTest::newRow("case differs") << "CONTACT:7";
+    }
+
+    void unknownReferencesGiveNull()
+    {
+        QFETCH(QString, iri);
+        writeContacts({ QJsonObject { { "id", "7" }, { "given", "Anna" } } });
+        const int before = QDir::temp().entryList({ QStringLiteral("*.vcf") }).size();
+        QCOMPARE(ContactExporter::createContactCardFile(iri), nullptr);
+        QCOMPARE(QDir::temp().entryList({ QStringLiteral("*.vcf") }).size(), before);
+    }
+
+    void brokenSourceIsReportedAndGivesNull()
+    {
+        const QString path = ContactExporter::contactSourcePath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{ not json");
+        file.close();
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^Contacts in .* are not a JSON array")));
+        QCOMPARE(ContactExporter::createContactCardFile(QStringLiteral("contact:1")), nullptr);
+    }
+};
+
+OVRIN_TEST_MAIN_NO_SIMULATOR(TestContactExporter)
+#include "tst_contactexporter.moc"

@@ -1,0 +1,172 @@
+// Context properties as another bus client sees them: the service name, Get,
+// ValueChanged, unset values, and what goes when the objects go.
+
+#include "property.h"
+#include "service.h"
+#include "testenvironment.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace ContextProvider;
+
+namespace {
+
+const QString serviceName = QStringLiteral("com.brivo.bt_ui.context");
+const QString nfcKey = QStringLiteral("/com/brivo/bt_ui/nfcTransferStatus");
+
+// Receives ValueChanged on the reader's connection.
+class ValueListener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantList> received;
+
+public Q_SLOTS:
+    void valueChanged(const QVariantList &values) { received.append(values); }
+};
+
+} // namespace
+
+class TestContextProvider : public QObject
+{
+    Q_OBJECT
+
+    // A connection of its own, as another process would have.
+    QDBusConnection m_reader
+        = QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("reader"));
+
+    // Asynchronous: the provider answers from this same thread.
+    QDBusMessage get(const QString &path)
+    {
+        QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
+            serviceName, path, Property::Interface, QStringLiteral("Get")));
+        QDBusPendingCallWatcher watcher(call);
+        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
+        if (!call.isFinished())
+            finished.wait(5000);
+        return call.reply();
+    }
+
+    QVariantList getValues(const QString &path)
+    {
+        const QDBusMessage reply = get(path);
+        if (reply.type() != QDBusMessage::ReplyMessage
+            || reply.signature() != QLatin1String("av")) {
+            qWarning("Get failed: %s %s", qPrintable(reply.errorName()),
+                     qPrintable(reply.signature()));
+            return { QStringLiteral("<failed>") };
+        }
+        return qdbus_cast<QVariantList>(reply.arguments().at(0));
+    }
+
+    bool listen(ValueListener *listener, const QString &path)
+    {
+        return m_reader.connect(serviceName, path, Property::Interface,
+                                QStringLiteral("ValueChanged"), listener,
+                                SLOT(valueChanged(QVariantList)));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_reader.isConnected()); }
+
+    void serviceOwnsItsNameWhileItLives()
+    {
+        auto service = std::make_unique<Service>(QDBusConnection::SystemBus, serviceName);
+        QVERIFY(service->isRegistered());
+        QCOMPARE(m_reader.interface()->serviceOwner(serviceName).value(),
+                 QDBusConnection::systemBus().baseService());
+        service.reset();
+        QVERIFY(!m_reader.interface()->isServiceRegistered(serviceName).value());
+    }
+
+    void nameOwnedElsewhereIsReported()
+    {
+        const QString taken = QStringLiteral("com.brivo.test.taken");
+        QVERIFY(m_reader.registerService(taken));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^Context service cannot own com.brivo.test.taken")));
+        Service service(QDBusConnection::SystemBus, taken);
+        QVERIFY(!service.isRegistered());
+        QVERIFY(m_reader.unregisterService(taken));
+    }
+
+    void valueIsReadableAndChangesAreSignalled()
+    {
+        Service service(QDBusConnection::SystemBus, serviceName);
+        Property property(service, nfcKey);
+        QCOMPARE(property.objectPath(), nfcKey);
+        ValueListener listener;
+        QVERIFY(listen(&listener, nfcKey));
+        QSignalSpy changed(&property, &Property::valueChanged);
+
+        QCOMPARE(getValues(nfcKey), QVariantList());
+        property.setValue(true);
+        QTRY_COMPARE(listener.received.size(), 1);
+        QCOMPARE(listener.received.at(0), QVariantList { true });
+        QCOMPARE(getValues(nfcKey), QVariantList { true });
+
+        // The same value again is no change; the reply to Get comes after any
+        // signal sent before it.
+        property.setValue(true);
+        QCOMPARE(getValues(nfcKey), QVariantList { true });
+        QCOMPARE(listener.received.size(), 1);
+
+        property.setValue(false);
+        QTRY_COMPARE(listener.received.size(), 2);
+        QCOMPARE(listener.received.at(1), QVariantList { false });
+        property.unsetValue();
+        QTRY_COMPARE(listener.received.size(), 3);
+        QCOMPARE(listener.received.at(2), QVariantList());
+        QCOMPARE(getValues(nfcKey), QVariantList());
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void anotherProcessReadsTheValue()
+    {
+        Service service(QDBusConnection::SystemBus, serviceName);
+        Property property(service, nfcKey);
+        property.setValue(true);
+        QProcess dbusSend;
+        dbusSend.start(QStringLiteral("dbus-send"),
+                       { QStringLiteral("--system"), QStringLiteral("--print-reply"),
+                         QStringLiteral("--dest=") + serviceName, nfcKey,
+                         Property::Interface + QStringLiteral(".Get") });
+        // The answer comes from this thread's event loop, so wait with it running.
+        QSignalSpy finished(&dbusSend, &QProcess::finished);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(dbusSend.exitCode(), 0);
+        const QString output = QString::fromUtf8(dbusSend.readAllStandardOutput());
+        QVERIFY2(output.contains(QLatin1String("variant"))
+                     && output.contains(QLatin1String("boolean true")),
+                 qPrintable(output));
+    }
+
+    void dottedKeyGetsAPathOfItsOwn()
+    {
+        Service service(QDBusConnection::SystemBus, serviceName);
+        Property property(service, QStringLiteral("Bluetooth.Nfc-Status"));
+        QCOMPARE(property.objectPath(), QStringLiteral("/Bluetooth/Nfc_002dStatus"));
+        property.setValue(QStringLiteral("idle"));
+        QCOMPARE(getValues(property.objectPath()), QVariantList { QStringLiteral("idle") });
+    }
+
+    void deletedPropertyIsNoLongerExported()
+    {
+        Service service(QDBusConnection::SystemBus, serviceName);
+        auto property = std::make_unique<Property>(service, nfcKey);
+        property->setValue(true);
+        QCOMPARE(getValues(nfcKey), QVariantList { true });
+        property.reset();
+        QCOMPARE(get(nfcKey).type(), QDBusMessage::ErrorMessage);
+    }
+};
+
+OVRIN_TEST_MAIN_NO_SIMULATOR(TestContextProvider)
+#include "tst_contextprovider.moc"
