@@ -1,0 +1,233 @@
+#include "orvelabstractcellcreator.h"
+#include "orvelaction.h"
+#include "orvelapplicationwindow.h"
+#include "orvelbutton.h"
+#include "orvelcontentitem.h"
+#include "orvellabel.h"
+#include "orvellayout.h"
+#include "orvellinearlayoutpolicy.h"
+#include "orvellist.h"
+#include "orvelobjectmenu.h"
+#include "orvelscenemanager.h"
+#include "orvelwidgetrecycler.h"
+#include "testenvironment.h"
+#include "toolkittesting.h"
+
+#include <QSignalSpy>
+#include <QStandardItemModel>
+
+using namespace ToolkitTesting;
+
+namespace {
+
+// Title cells that count how often one had to be built rather than reused.
+class CountingCellCreator : public OrvelAbstractCellCreator
+{
+public:
+    mutable int built = 0;
+    CountingCellCreator() { setCellSize(QSizeF(480, 100)); }
+    OrvelWidget *createCell(const QModelIndex &index, OrvelWidgetRecycler &recycler) const override
+    {
+        auto cell = qobject_cast<OrvelContentItem *>(recycler.take(QStringLiteral("TitleCell")));
+        if (!cell) {
+            ++built;
+            cell = new OrvelContentItem;
+            cell->setProperty(OrvelWidgetRecycler::RecycledObjectIdentifier,
+                              QStringLiteral("TitleCell"));
+        }
+        updateCell(index, cell);
+        return cell;
+    }
+    void updateCell(const QModelIndex &index, OrvelWidget *cell) const override
+    {
+        static_cast<OrvelContentItem *>(cell)->setTitle(index.data().toString());
+    }
+};
+
+QString titleOf(OrvelWidget *cell)
+{
+    return static_cast<OrvelContentItem *>(cell)->title();
+}
+
+// A window whose page is a list of the given size.
+struct ListScreen
+{
+    OrvelApplicationWindow window;
+    OrvelSceneWindow *page = new OrvelSceneWindow;
+    OrvelList *list = new OrvelList(page);
+    CountingCellCreator *creator = new CountingCellCreator;
+    QStandardItemModel model;
+    ListScreen()
+    {
+        list->setCellCreator(creator);
+        auto layout = new OrvelLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        (new OrvelLinearLayoutPolicy(layout, Qt::Vertical))->addItem(list);
+        page->appear(&window, OrvelSceneWindow::DestroyWhenDone);
+    }
+    void fillFlat(int rows)
+    {
+        for (int i = 0; i < rows; ++i)
+            model.appendRow(new QStandardItem(QStringLiteral("Device %1").arg(i)));
+        list->setItemModel(&model);
+        settle();
+    }
+    void fillGroups()
+    {
+        const QStringList groups
+            = { QStringLiteral("Paired devices"), QStringLiteral("Other devices") };
+        for (const QString &name : groups) {
+            auto group = new QStandardItem(name);
+            for (int i = 0; i < 2; ++i)
+                group->appendRow(
+                    new QStandardItem(QStringLiteral("%1 %2").arg(name.left(5)).arg(i)));
+            model.appendRow(group);
+        }
+        list->setShowGroups(true);
+        list->setItemModel(&model);
+        settle();
+    }
+};
+
+} // namespace
+
+// The list: cells from a creator, recycled; taps and long taps through the scene.
+class TestToolkitList : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cellsAreRecycledWhenScrollingAndResetting()
+    {
+        ListScreen screen;
+        screen.fillFlat(50);
+        // 854 high, 100 per cell: nine cells in view, built once.
+        QCOMPARE(screen.list->visibleCells().size(), 9);
+        QCOMPARE(titleOf(screen.list->visibleCells().first()), QStringLiteral("Device 0"));
+        QCOMPARE(screen.creator->built, 9);
+        // Ten cells cover the screen when none is cut in two: never more built.
+        const int mostInView = 10;
+
+        screen.list->setScrollPosition(2000);
+        QCOMPARE(titleOf(screen.list->visibleCells().first()), QStringLiteral("Device 20"));
+        screen.list->setScrollPosition(1e6);
+        QCOMPARE(titleOf(screen.list->visibleCells().last()), QStringLiteral("Device 49"));
+        QVERIFY(screen.creator->built <= mostInView);
+
+        // A drag scrolls too, by the finger's way.
+        screen.list->setScrollPosition(0);
+        drag(screen.window.scene(), QPointF(240, 700), QPointF(240, 400));
+        QCOMPARE(screen.list->scrollPosition(), 300.0);
+        QVERIFY(screen.creator->built <= mostInView);
+
+        screen.model.clear();
+        for (int i = 0; i < 20; ++i)
+            screen.model.appendRow(new QStandardItem(QStringLiteral("New %1").arg(i)));
+        settle();
+        QCOMPARE(titleOf(screen.list->visibleCells().first()), QStringLiteral("New 0"));
+        QVERIFY(screen.creator->built <= mostInView);
+    }
+
+    void groupHeadersAreShown()
+    {
+        ListScreen screen;
+        screen.fillGroups();
+        QStringList headers;
+        for (QGraphicsItem *child : screen.list->childItems()) {
+            auto label = qobject_cast<OrvelLabel *>(static_cast<QGraphicsWidget *>(child));
+            if (label && label->isVisible())
+                headers << label->text();
+        }
+        QCOMPARE(
+            headers,
+            (QStringList { QStringLiteral("Paired devices"), QStringLiteral("Other devices") }));
+        QCOMPARE(screen.list->visibleCells().size(), 4);
+        // Each header sits above its own items.
+        OrvelWidget *firstOther
+            = screen.list->cellForIndex(screen.model.index(0, 0, screen.model.index(1, 0)));
+        QCOMPARE(titleOf(firstOther), QStringLiteral("Other 0"));
+        QVERIFY(firstOther->geometry().top()
+                > screen.list->visibleCells().at(1)->geometry().bottom());
+    }
+
+    void tapsAndLongTapsReachTheList()
+    {
+        ListScreen screen;
+        screen.fillGroups();
+        screen.list->setSelectionMode(OrvelList::SingleSelection);
+        QSignalSpy clicked(screen.list, &OrvelList::itemClicked);
+        QSignalSpy longTapped(screen.list, &OrvelList::itemLongTapped);
+        const QModelIndex second = screen.model.index(1, 0, screen.model.index(0, 0));
+        OrvelWidget *cell = screen.list->cellForIndex(second);
+
+        tap(cell);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0).at(0).value<QModelIndex>(), second);
+        QVERIFY(screen.list->selectionModel()->isSelected(second));
+        QVERIFY(static_cast<OrvelContentItem *>(cell)->isSelected());
+
+        // A tap on a group header chooses nothing.
+        tapAt(screen.window.scene(), QPointF(240, 20));
+        QCOMPARE(clicked.count(), 1);
+
+        const QPointF where = centreOf(cell) + QPointF(-100, 5);
+        press(screen.window.scene(), where);
+        QVERIFY(longTapped.wait(2 * OrvelList::LongTapTimeout));
+        release(screen.window.scene(), where);
+        QCOMPARE(longTapped.at(0).at(0).value<QModelIndex>(), second);
+        QCOMPARE(longTapped.at(0).at(1).toPointF(), where);
+        // The release ending a long tap is no tap.
+        QCOMPARE(clicked.count(), 1);
+    }
+
+    void columnsPutCellsSideBySide()
+    {
+        ListScreen screen;
+        screen.list->setColumns(2);
+        screen.fillFlat(5);
+        const QList<OrvelWidget *> cells = screen.list->visibleCells();
+        QCOMPARE(cells.size(), 5);
+        QCOMPARE(cells.at(0)->geometry(), QRectF(0, 0, 240, 100));
+        QCOMPARE(cells.at(1)->geometry(), QRectF(240, 0, 240, 100));
+        QCOMPARE(cells.at(4)->geometry().topLeft(), QPointF(0, 200));
+        QCOMPARE(screen.list->contentHeight(), 300.0);
+        QCOMPARE(screen.list->indexAt(QPointF(300, 150)), screen.model.index(3, 0));
+    }
+
+    void objectMenuOffersTheActions()
+    {
+        ListScreen screen;
+        screen.fillFlat(3);
+        auto keep = new OrvelAction(QStringLiteral("Connect"), screen.list);
+        keep->setLocation(OrvelAction::ObjectMenuLocation);
+        auto elsewhere = new OrvelAction(QStringLiteral("Settings"), screen.list);
+        elsewhere->setLocation(OrvelAction::ToolBarLocation);
+        screen.list->addAction(keep);
+        screen.list->addAction(elsewhere);
+        QSignalSpy triggered(keep, &QAction::triggered);
+
+        auto menu = new OrvelObjectMenu(screen.list);
+        QCOMPARE(menu->menuActions(), QList<QAction *> { keep });
+        menu->setCursorPosition(QPointF(240, 150));
+        menu->appear(&screen.window, OrvelSceneWindow::DestroyWhenDone);
+        settle();
+        QVERIFY(menu->geometry().top() > 150);
+        tap(menu->buttonForAction(keep));
+        QCOMPARE(triggered.count(), 1);
+        QVERIFY(!screen.window.sceneManager()->sceneWindows().contains(menu));
+
+        // A tap beside a menu closes it without choosing.
+        auto second = new OrvelObjectMenu(screen.list);
+        second->setCursorPosition(QPointF(240, 150));
+        second->appear(&screen.window, OrvelSceneWindow::DestroyWhenDone);
+        tapAt(screen.window.scene(), QPointF(240, 800));
+        QCOMPARE(triggered.count(), 1);
+        QVERIFY(!screen.window.sceneManager()->sceneWindows().contains(second));
+
+        screen.list->clearActions();
+        QVERIFY(screen.list->actions().isEmpty());
+    }
+};
+
+OVRIN_TEST_MAIN_NO_SIMULATOR(TestToolkitList)
+#include "tst_toolkitlist.moc"
