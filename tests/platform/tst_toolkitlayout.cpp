@@ -1,6 +1,7 @@
 #include "orvelbutton.h"
 #include "orvellabel.h"
 #include "orvellayout.h"
+#include "orvelgridlayoutpolicy.h"
 #include "orvellinearlayoutpolicy.h"
 #include "testenvironment.h"
 
@@ -65,6 +66,41 @@ private Q_SLOTS:
         column->activate();
         page.lay();
         QVERIFY(page.b->isVisible());
+        QVERIFY(page.a->geometry().bottom() <= page.b->geometry().top());
+    }
+
+    void gridPolicyPlacesItemsInRowsAndColumns()
+    {
+        Page page;
+        auto column = new OrvelLinearLayoutPolicy(page.layout, Qt::Vertical);
+        column->addItem(page.a);
+        column->addItem(page.b);
+        column->addItem(page.c);
+        auto grid = new OrvelGridLayoutPolicy(page.layout);
+        grid->setSpacing(8);
+        grid->addItem(page.a, 0, 0);
+        grid->addItem(page.b, 0, 1);
+        grid->addItem(page.c, 1, 1);
+        grid->activate();
+        page.lay();
+
+        QCOMPARE(grid->rowCount(), 2);
+        QCOMPARE(grid->columnCount(), 2);
+        // Same row, side by side; the next row below, in the same column.
+        QCOMPARE(page.a->geometry().top(), page.b->geometry().top());
+        QVERIFY(page.a->geometry().right() + 8 <= page.b->geometry().left() + 0.5);
+        QCOMPARE(page.c->geometry().left(), page.b->geometry().left());
+        QVERIFY(page.b->geometry().bottom() + 8 <= page.c->geometry().top() + 0.5);
+        // The columns share the whole width.
+        QCOMPARE(page.a->geometry().left(), 0.0);
+        QCOMPARE(page.b->geometry().right(), 480.0);
+
+        grid->removeItem(page.c);
+        QCOMPARE(grid->rowCount(), 1);
+        QCOMPARE(grid->rowOf(page.c), -1);
+        QVERIFY(!page.c->isVisible());
+        column->activate();
+        page.lay();
         QVERIFY(page.a->geometry().bottom() <= page.b->geometry().top());
     }
 
