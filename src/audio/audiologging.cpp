@@ -1,0 +1,3 @@
+#include "audiologging.h"
+
+Q_LOGGING_CATEGORY(lcAudio, "ovrin.audio")

@@ -1,0 +1,220 @@
+#include "bluetoothconnectionmanager.h"
+
+#include "audiologging.h"
+#include "bluetoothadapter.h"
+#include "bluetoothconnectionmanager_p.h"
+#include "bluetoothdeviceinfoutils.h"
+#include "bluezaudioproxy.h"
+#include "bluezdeviceproxy.h"
+
+#include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ovrin {
+
+namespace {
+
+const QString bluezService = QStringLiteral("org.bluez");
+
+// How long a previously connected audio device is given after it has gone.
+constexpr int reconnectDelayMs = 1000;
+
+} // namespace
+
+// --- private ----------------------------------------------------------------
+
+const QSet<QString> BluetoothConnectionManagerPrivate::audioProfiles
+    = { QStringLiteral("qtn_conn_bt_a2dp"), QStringLiteral("qtn_conn_bt_hsp"),
+        QStringLiteral("qtn_conn_bt_hfp") };
+
+BluetoothConnectionManagerPrivate::BluetoothConnectionManagerPrivate(
+    const BluetoothDevice &device, BluetoothConnectionManager *owner)
+    : QObject(owner)
+    , device(device)
+    , owner(owner)
+{
+    QObject::connect(&this->device, &BluetoothDevice::propertyChanged, this,
+                     &BluetoothConnectionManagerPrivate::devicePropertyChanged);
+}
+
+BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
+{
+    if (!audio)
+        audio
+            = new BluezAudioProxy(bluezService, device.path(), QDBusConnection::systemBus(), this);
+    return audio;
+}
+
+void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
+{
+    std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+    const QList<BluetoothDevice> devices = adapter->listDevices();
+
+    for (const BluetoothDevice &other : devices) {
+        // A device without audio profiles has no audio connection to ask about.
+        if (!BluetoothConnectionManager::isConnectable(other))
+            continue;
+        auto *previous = new BluetoothConnectionManager(other);
+        if (!previous->isAudioConnected()) {
+            delete previous;
+            continue;
+        }
+        // The temporary manager goes away with its answer even if this
+        // manager has been deleted meanwhile.
+        QObject::connect(previous, &BluetoothConnectionManager::disconnected, this,
+                         &BluetoothConnectionManagerPrivate::deviceDisconnected);
+        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, this,
+                         &BluetoothConnectionManagerPrivate::disconnectFailed);
+        QObject::connect(previous, &BluetoothConnectionManager::disconnected, previous,
+                         &QObject::deleteLater);
+        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, previous,
+                         &QObject::deleteLater);
+        previous->disconnect();
+        return;
+    }
+
+    connectAudio();
+}
+
+void BluetoothConnectionManagerPrivate::connectAudioCallback(QDBusPendingCallWatcher *watcher)
+{
+    connecting = false;
+    busy = false;
+
+    const QDBusPendingReply<> reply = *watcher;
+    if (reply.isError()) {
+        const QDBusError error = reply.error();
+        qCWarning(lcAudio, "connectAudioCallback failed: %s, %s", error.name().toUtf8().constData(),
+                  error.message().toUtf8().constData());
+        Q_EMIT owner->connectionFailed(error.name());
+    } else {
+        Q_EMIT owner->connected();
+    }
+    watcher->deleteLater();
+}
+
+void BluetoothConnectionManagerPrivate::disconnectCallback(QDBusPendingCallWatcher *watcher)
+{
+    const QDBusPendingReply<> reply = *watcher;
+    if (reply.isError()) {
+        const QDBusError error = reply.error();
+        qCWarning(lcAudio, "Disconnect failed: %s, %s", error.name().toUtf8().constData(),
+                  error.message().toUtf8().constData());
+        Q_EMIT owner->disconnectionFailed(error.name());
+    }
+    watcher->deleteLater();
+}
+
+void BluetoothConnectionManagerPrivate::devicePropertyChanged(const QString &property)
+{
+    if (property == QLatin1String("connected") && !device.isConnected())
+        Q_EMIT owner->disconnected();
+}
+
+void BluetoothConnectionManagerPrivate::deviceDisconnected()
+{
+    // Only the first answer of the temporary manager counts.
+    QObject::disconnect(sender(), nullptr, this, nullptr);
+    QTimer::singleShot(reconnectDelayMs, Qt::PreciseTimer, this,
+                       &BluetoothConnectionManagerPrivate::connectAudio);
+}
+
+void BluetoothConnectionManagerPrivate::disconnectFailed()
+{
+    QObject::disconnect(sender(), nullptr, this, nullptr);
+    busy = false;
+    Q_EMIT owner->connectionFailed(QStringLiteral("Couldn't disconnect previous"));
+}
+
+void BluetoothConnectionManagerPrivate::connectAudio()
+{
+    connecting = true;
+    busy = true;
+    auto *watcher = new QDBusPendingCallWatcher(audioInterface()->Connect(), this);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                     &BluetoothConnectionManagerPrivate::connectAudioCallback);
+}
+
+// --- public -----------------------------------------------------------------
+
+BluetoothConnectionManager::BluetoothConnectionManager(const BluetoothDevice &device,
+                                                       QObject *parent)
+    : QObject(parent)
+    , d_ptr(new BluetoothConnectionManagerPrivate(device, this))
+{
+}
+
+BluetoothConnectionManager::~BluetoothConnectionManager() = default;
+
+const BluetoothDevice &BluetoothConnectionManager::device() const
+{
+    return d_ptr->device;
+}
+
+bool BluetoothConnectionManager::isConnectable(const BluetoothDevice &device)
+{
+    const QStringList profiles = BluetoothDeviceInfoUtils::uuidsToProfileNames(device.uuids());
+    for (const QString &profile : profiles) {
+        if (BluetoothConnectionManagerPrivate::audioProfiles.contains(profile))
+            return true;
+    }
+    return false;
+}
+
+bool BluetoothConnectionManager::isConnectable() const
+{
+    return isConnectable(d_ptr->device);
+}
+
+bool BluetoothConnectionManager::shouldAutoConnect() const
+{
+    return isConnectable(d_ptr->device);
+}
+
+bool BluetoothConnectionManager::isAudioConnected() const
+{
+    if (d_ptr->device.path().isEmpty()) {
+        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
+        return false;
+    }
+    QDBusPendingReply<QVariantMap> reply = d_ptr->audioInterface()->GetProperties();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
+        return false;
+    }
+    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+}
+
+void BluetoothConnectionManager::connect()
+{
+    Q_D(BluetoothConnectionManager);
+    if (d->connecting || d->busy)
+        return;
+    if (!isConnectable())
+        return;
+    d->busy = true;
+    d->disconnectPreviousAndConnectAudio();
+}
+
+void BluetoothConnectionManager::disconnect()
+{
+    Q_D(BluetoothConnectionManager);
+    if (!d->device.isConnected()) {
+        Q_EMIT disconnectionFailed(QStringLiteral("Not connected"));
+        d->device.disconnect();
+        return;
+    }
+    // Watched, so that a refusal is reported instead of leaving a caller
+    // (a connect waiting for this device to go) waiting forever.
+    BluezDeviceProxy proxy(bluezService, d->device.path(), QDBusConnection::systemBus());
+    auto *watcher = new QDBusPendingCallWatcher(proxy.Disconnect(), d);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, d,
+                     &BluetoothConnectionManagerPrivate::disconnectCallback);
+}
+
+} // namespace Ovrin

@@ -1,0 +1,45 @@
+#ifndef OVRIN_BLUETOOTHCONNECTIONMANAGER_P_H
+#define OVRIN_BLUETOOTHCONNECTIONMANAGER_P_H
+
+#include "bluetoothconnectionmanager.h"
+
+#include <QSet>
+
+class BluezAudioProxy;
+class QDBusPendingCallWatcher;
+
+namespace Ovrin {
+
+class BluetoothConnectionManagerPrivate : public QObject
+{
+    Q_OBJECT
+public:
+    BluetoothConnectionManagerPrivate(const BluetoothDevice &device,
+                                      BluetoothConnectionManager *owner);
+
+    BluezAudioProxy *audioInterface();
+    void disconnectPreviousAndConnectAudio();
+
+    BluetoothDevice device;
+    BluezAudioProxy *audio = nullptr;
+    // A "Connect" call is outstanding.
+    bool connecting = false;
+    // From connect() until the "Connect" reply: waiting for another audio
+    // device to go, for the grace period, or for the reply.
+    bool busy = false;
+    BluetoothConnectionManager *owner;
+
+    static const QSet<QString> audioProfiles;
+
+public Q_SLOTS:
+    void connectAudioCallback(QDBusPendingCallWatcher *watcher);
+    void devicePropertyChanged(const QString &property);
+    void deviceDisconnected();
+    void disconnectFailed();
+    void connectAudio();
+    void disconnectCallback(QDBusPendingCallWatcher *watcher);
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHCONNECTIONMANAGER_P_H

@@ -1,0 +1,302 @@
+// Connecting the audio profiles of paired devices: one audio device at a time,
+// the outcome reported by signals.
+
+#include "bluetoothadapter.h"
+#include "bluetoothconnectionmanager.h"
+#include "bluezhygiene.h"
+#include "testenvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+const QString headset = QStringLiteral("00:1B:66:0A:11:01");
+const QString carKit = QStringLiteral("00:1E:AE:4C:22:02");
+const QString phone = QStringLiteral("F4:0E:22:13:33:03");
+const QString brokenSpeaker = QStringLiteral("00:0D:3C:B7:44:04");
+const QString audioInterface = QStringLiteral("org.bluez.Audio");
+} // namespace
+
+class TestBluetoothConnectionManager : public QObject
+{
+    Q_OBJECT
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    BluetoothDevice device(const QString &address)
+    {
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        return adapter->deviceForAddress(address);
+    }
+
+    QString audioState(const QString &address)
+    {
+        return sim()->device(address).value(QLatin1String("audioState")).toString();
+    }
+
+    bool linkUp(const QString &address)
+    {
+        return sim()->device(address).value(QLatin1String("connected")).toBool();
+    }
+
+    // Simulator time of the last call of interface.member on the object at path.
+    qint64 callTime(const QString &path, const QString &interface, const QString &member)
+    {
+        qint64 at = -1;
+        const QList<SimulatorClient::Call> calls = sim()->callLog();
+        for (const SimulatorClient::Call &call : calls) {
+            if (call.path == path && call.interface == interface && call.member == member)
+                at = call.msecs;
+        }
+        return at;
+    }
+
+    // Brings address to the audio state "connected" through a manager of its own.
+    bool connectAudio(const QString &address)
+    {
+        BluetoothConnectionManager manager(device(address));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        manager.connect();
+        return connected.wait(3000) && QTest::qWaitFor([&manager]() { return manager.device().isConnected(); });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("audio/scenarios/twoheadsets.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        verifyBluezHygiene(sim());
+    }
+
+    void audioDevicesAreThoseWithAnAudioProfile()
+    {
+        QVERIFY(BluetoothConnectionManager::isConnectable(device(headset)));
+        QVERIFY(BluetoothConnectionManager::isConnectable(device(carKit)));
+        BluetoothConnectionManager carKitManager(device(carKit));
+        QVERIFY(carKitManager.isConnectable());
+        QVERIFY(carKitManager.shouldAutoConnect());
+        QCOMPARE(carKitManager.device().address(), carKit);
+
+        // Object push only: not an audio device, and connect() does nothing.
+        BluetoothConnectionManager phoneManager(device(phone));
+        QVERIFY(!phoneManager.isConnectable());
+        QVERIFY(!phoneManager.shouldAutoConnect());
+        QSignalSpy connected(&phoneManager, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&phoneManager, &BluetoothConnectionManager::connectionFailed);
+        phoneManager.connect();
+        QTest::qWait(200);
+        QCOMPARE(connected.size() + failed.size(), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
+    }
+
+    void isAudioConnectedOnlyInTheConnectedState()
+    {
+        BluetoothConnectionManager manager(device(headset));
+        QVERIFY(!manager.isAudioConnected());
+        QVERIFY(sim()->changeDevice(headset, { { "connected", true }, { "audioState", "connecting" } }));
+        QVERIFY(!manager.isAudioConnected());
+        QVERIFY(sim()->changeDevice(headset, { { "audioState", "connected" } }));
+        QVERIFY(manager.isAudioConnected());
+
+        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Audio.GetProperties"), QStringLiteral("org.bluez.Error.Failed")));
+        QTest::ignoreMessage(QtWarningMsg, "Unable to get properties from org.bluez.Audio");
+        QVERIFY(!manager.isAudioConnected());
+    }
+
+    void connectWithNoOtherAudioDeviceConnectsAtOnce()
+    {
+        BluetoothConnectionManager manager(device(headset));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+        manager.connect();
+        // A second request while "Connect" is outstanding is ignored.
+        manager.connect();
+        QVERIFY(connected.wait());
+        QCOMPARE(audioState(headset), QStringLiteral("connected"));
+        QTest::qWait(200);
+        QCOMPARE(connected.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Disconnect")), 0);
+    }
+
+    void connectDisconnectsTheOtherAudioDeviceFirst()
+    {
+        QVERIFY(connectAudio(headset));
+        QVERIFY(sim()->clearCallLog());
+
+        BluetoothDevice previous = device(headset);
+        const QString previousPath = previous.path();
+        // Marks in the simulator's clock the moment this process sees the
+        // headset go; the manager sees it in the same dispatch.
+        connect(&previous, &BluetoothDevice::propertyChanged, this, [&](const QString &property) {
+            if (property == QLatin1String("connected") && !previous.isConnected()) {
+                QDBusMessage mark = QDBusMessage::createMethodCall(
+                        QStringLiteral("org.bluez"), previousPath, audioInterface,
+                        QStringLiteral("GetProperties"));
+                QDBusConnection::systemBus().call(mark);
+            }
+        });
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+        manager.connect();
+        QTRY_VERIFY(!linkUp(headset));
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
+        // Asked again while waiting for the headset: still one attempt.
+        manager.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 3000);
+        QCOMPARE(audioState(carKit), QStringLiteral("connected"));
+        QCOMPARE(audioState(headset), QStringLiteral("disconnected"));
+
+        const qint64 gone = callTime(previousPath, audioInterface, QStringLiteral("GetProperties"));
+        const qint64 sent = callTime(manager.device().path(), audioInterface, QStringLiteral("Connect"));
+        QVERIFY(gone >= 0);
+        QVERIFY2(sent - gone >= 990, qPrintable(QStringLiteral("Connect %1 ms after the headset went").arg(sent - gone)));
+        QVERIFY2(sent - gone < 1500, qPrintable(QStringLiteral("Connect %1 ms after the headset went").arg(sent - gone)));
+        QTest::qWait(200);
+        QCOMPARE(connected.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
+    }
+
+    void connectOfTheConnectedDeviceReconnectsIt()
+    {
+        QVERIFY(connectAudio(headset));
+        QVERIFY(sim()->clearCallLog());
+
+        BluetoothConnectionManager manager(device(headset));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QSignalSpy disconnected(&manager, &BluetoothConnectionManager::disconnected);
+        manager.connect();
+        QTRY_COMPARE(disconnected.size(), 1);
+        QCOMPARE(connected.size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 3000);
+        QCOMPARE(audioState(headset), QStringLiteral("connected"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 1);
+    }
+
+    void connectFailures()
+    {
+        // The remote refuses: the D-Bus error name is the reason.
+        BluetoothConnectionManager speaker(device(brokenSpeaker));
+        QSignalSpy connected(&speaker, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&speaker, &BluetoothConnectionManager::connectionFailed);
+        QTest::ignoreMessage(QtWarningMsg, "connectAudioCallback failed: org.bluez.Error.Failed, Connect Failed");
+        speaker.connect();
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("org.bluez.Error.Failed"));
+        QCOMPARE(connected.size(), 0);
+
+        // A new attempt after the failure is made.
+        QTest::ignoreMessage(QtWarningMsg, "connectAudioCallback failed: org.bluez.Error.Failed, Connect Failed");
+        speaker.connect();
+        QTRY_COMPARE(failed.size(), 2);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 2);
+    }
+
+    void connectFailsWhenThePreviousDeviceStaysConnected()
+    {
+        QVERIFY(connectAudio(headset));
+        QVERIFY(sim()->clearCallLog());
+        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Device.Disconnect"), QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("busy")));
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+        QTest::ignoreMessage(QtWarningMsg, "Disconnect failed: org.bluez.Error.Failed, busy");
+        manager.connect();
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("Couldn't disconnect previous"));
+        QTest::qWait(1300);
+        QCOMPARE(connected.size(), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
+        QCOMPARE(audioState(headset), QStringLiteral("connected"));
+    }
+
+    void previousAudioDeviceWithoutLinkCannotBeDisconnected()
+    {
+        // BlueZ reports audio up on a device whose link it reports down.
+        QVERIFY(sim()->changeDevice(headset, { { "audioState", "connected" } }));
+        QVERIFY(!device(headset).isConnected());
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+        manager.connect();
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("Couldn't disconnect previous"));
+        QTest::qWait(1300);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
+    }
+
+    void disconnectDropsTheLinkOrReportsNotConnected()
+    {
+        QVERIFY(connectAudio(carKit));
+        QVERIFY(sim()->clearCallLog());
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy disconnected(&manager, &BluetoothConnectionManager::disconnected);
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::disconnectionFailed);
+        manager.disconnect();
+        QVERIFY(disconnected.wait());
+        QVERIFY(!linkUp(carKit));
+        QCOMPARE(failed.size(), 0);
+
+        // Not connected: reported, and BlueZ is asked all the same.
+        manager.disconnect();
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("Not connected"));
+        QTRY_COMPARE(sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 2);
+        QTest::qWait(100);
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(failed.size(), 1);
+    }
+
+    void disconnectedFollowsTheLinkWhoeverDropsIt()
+    {
+        QVERIFY(connectAudio(headset));
+        BluetoothConnectionManager manager(device(headset));
+        QSignalSpy disconnected(&manager, &BluetoothConnectionManager::disconnected);
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QVERIFY(sim()->changeDevice(headset, { { "connected", false }, { "audioState", "disconnected" } }));
+        QVERIFY(disconnected.wait());
+        // Coming back is not a connect of ours.
+        QVERIFY(sim()->changeDevice(headset, { { "connected", true } }));
+        QTRY_VERIFY(manager.device().isConnected());
+        QCOMPARE(connected.size(), 0);
+        QCOMPARE(disconnected.size(), 1);
+    }
+
+    void deletingTheManagerWhileWaitingLeavesNothingBehind()
+    {
+        QVERIFY(connectAudio(headset));
+        QVERIFY(sim()->clearCallLog());
+        {
+            BluetoothConnectionManager manager(device(carKit));
+            manager.connect();
+        }
+        QTRY_VERIFY(!linkUp(headset));
+        QTest::qWait(1300);
+        QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothConnectionManager)
+#include "tst_bluetoothconnectionmanager.moc"
