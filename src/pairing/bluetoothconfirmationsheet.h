@@ -1,0 +1,32 @@
+#ifndef OVRIN_BLUETOOTHCONFIRMATIONSHEET_H
+#define OVRIN_BLUETOOTHCONFIRMATIONSHEET_H
+
+#include "ovringlobal.h"
+
+#include "simplesheet.h"
+
+namespace Ovrin {
+
+class BluetoothConfirmationSheetPrivate;
+
+// Asks the user to confirm the passkey both devices show (numeric
+// comparison), with the trust switch below it.
+class OVRIN_EXPORT BluetoothConfirmationSheet : public SimpleSheet
+{
+    Q_OBJECT
+public:
+    BluetoothConfirmationSheet(const QString &deviceName, uint passkey, bool showPasskey);
+    ~BluetoothConfirmationSheet() override;
+
+    bool isTrusted() const;
+
+protected:
+    void createContent() override;
+
+private:
+    BluetoothConfirmationSheetPrivate *d;
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHCONFIRMATIONSHEET_H

@@ -1,0 +1,47 @@
+#ifndef OVRIN_BLUETOOTHPINCODESHEET_H
+#define OVRIN_BLUETOOTHPINCODESHEET_H
+
+#include "bluetoothpincodeedit.h"
+
+#include "simplesheet.h"
+
+namespace Ovrin {
+
+class BluetoothPinCodeSheetPrivate;
+
+// The sheet where the user types the PIN code or passkey for pairing, and
+// says whether the device is trusted. Digits are shown in the user's locale
+// and read back as ASCII.
+class OVRIN_EXPORT BluetoothPinCodeSheet : public SimpleSheet
+{
+    Q_OBJECT
+    Q_PROPERTY(QString pinCode READ pinCode WRITE setPinCode)
+    Q_PROPERTY(bool trusted READ isTrusted)
+public:
+    BluetoothPinCodeSheet(const QString &deviceName,
+                          BluetoothPinCodeEdit::BluetoothPasskeyType type);
+    ~BluetoothPinCodeSheet() override;
+
+    QString pinCode() const;
+    void setPinCode(const QString &pinCode);
+    bool isTrusted() const;
+
+    // While pairing runs the entry and the trust switch are frozen and the
+    // sheet can only be cancelled.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const;
+
+public Q_SLOTS:
+    void done(bool accepted) override;
+
+protected:
+    void createContent() override;
+
+private:
+    BluetoothPinCodeSheetPrivate *d;
+    friend class BluetoothPinCodeSheetPrivate;
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHPINCODESHEET_H

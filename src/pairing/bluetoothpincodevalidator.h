@@ -1,0 +1,31 @@
+#ifndef OVRIN_BLUETOOTHPINCODEVALIDATOR_H
+#define OVRIN_BLUETOOTHPINCODEVALIDATOR_H
+
+#include "bluetoothpincodeedit.h"
+
+#include <QValidator>
+
+namespace Ovrin {
+
+class BluetoothPinCodeValidatorPrivate;
+
+// PIN codes: up to 16 letters or digits. Passkeys: up to 6 digits. Digits of
+// any script count. Text is either acceptable or refused, never half-way;
+// the empty text is acceptable here and refused when the user accepts.
+class OVRIN_EXPORT BluetoothPinCodeValidator : public QValidator
+{
+    Q_OBJECT
+public:
+    BluetoothPinCodeValidator(BluetoothPinCodeEdit::BluetoothPasskeyType type,
+                              QObject *parent = nullptr);
+    ~BluetoothPinCodeValidator() override;
+
+    State validate(QString &input, int &pos) const override;
+
+private:
+    BluetoothPinCodeValidatorPrivate *d;
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHPINCODEVALIDATOR_H
