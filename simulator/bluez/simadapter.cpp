@@ -293,7 +293,8 @@ void SimAdapter::setName(const SimCall &call, const QVariant &value)
     call.reply();
     // Only a running controller confirms the name, after the reply.
     if (changed && isPowered()) {
-        QTimer::singleShot(0, this, [this]() {
+        // The controller confirms a moment later (a link round trip).
+        QTimer::singleShot(timing().linkMs, this, [this]() {
             emitAdapterProperty(QStringLiteral("Name"), m_world.adapter.name);
         });
     }

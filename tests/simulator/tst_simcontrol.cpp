@@ -390,8 +390,11 @@ private Q_SLOTS:
     void badScenariosAreRefusedAndChangeNothing()
     {
         QVERIFY(sim()->addDevice({ { "address", newcomer }, { "known", true } }));
+        SignalRecorder renamed(QDBusConnection::systemBus());
         QVERIFY(adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Before")) }).type()
                 == QDBusMessage::ReplyMessage);
+        // The controller confirms the name a moment after the reply.
+        QVERIFY(renamed.waitFor(QStringLiteral("PropertyChanged:Name")));
         SignalRecorder recorder(QDBusConnection::systemBus());
 
         const QDBusMessage broken = loadScenarioText(QStringLiteral("{ \"devices\": [ "));
