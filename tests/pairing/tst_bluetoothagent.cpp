@@ -115,10 +115,12 @@ private Q_SLOTS:
         playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        QSignalSpy passkeys(&agent, &BluetoothAgent::passkeyRequested);
         QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
         QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
         QDBusPendingCall passkey = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
         QTRY_COMPARE(pins.size(), 2);
+        QTRY_COMPARE(passkeys.size(), 1);
         QCOMPARE(pins.first().first().value<BluetoothDevice>().path(), deviceA);
         QVERIFY(agent.agentCalled());
 
