@@ -52,6 +52,11 @@ SimService *Simulator::service(const QString &name) const
     return nullptr;
 }
 
+QJsonArray Simulator::agentAnswers() const
+{
+    return m_bluez->agents()->answersToJson();
+}
+
 QJsonArray Simulator::pendingAgentCalls() const
 {
     return m_bluez->agents()->pendingToJson();

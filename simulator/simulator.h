@@ -32,6 +32,7 @@ public:
     SimService *service(const QString &name) const;
     QList<SimService *> services() const { return m_services; }
     QJsonArray pendingAgentCalls() const;
+    QJsonArray agentAnswers() const;
 
 private:
     QString m_sessionBusAddress;

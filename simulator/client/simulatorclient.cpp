@@ -185,6 +185,12 @@ QJsonArray SimulatorClient::pendingAgentCalls()
     return QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).array();
 }
 
+QJsonArray SimulatorClient::agentAnswers()
+{
+    const QDBusMessage reply = call(QStringLiteral("AgentAnswers"));
+    return QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).array();
+}
+
 uint SimulatorClient::requestAuthorization(const QString &address, const QString &uuid)
 {
     return call(QStringLiteral("RequestAuthorization"), { address, uuid }).arguments().value(0).toUInt();

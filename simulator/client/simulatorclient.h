@@ -61,6 +61,9 @@ public:
     // Calls of member (and interface, when given) in the log.
     int countCalls(const QString &member, const QString &interface = {});
     QJsonArray pendingAgentCalls();
+    // What agents answered to the daemon's requests, oldest first: objects with
+    // "member", "error" ("" for a return), "values", "owner", "path".
+    QJsonArray agentAnswers();
 
     // Start something the remote side does; the outcome arrives later. Returns
     // a ticket (0 when it could not start).

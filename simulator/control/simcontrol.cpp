@@ -161,11 +161,17 @@ QString SimControl::CallLog()
 void SimControl::ClearCallLog()
 {
     m_simulator->log().clear();
+    m_simulator->bluez()->agents()->clearAnswers();
 }
 
 QString SimControl::PendingAgentCalls()
 {
     return QString::fromUtf8(QJsonDocument(m_simulator->pendingAgentCalls()).toJson(QJsonDocument::Compact));
+}
+
+QString SimControl::AgentAnswers()
+{
+    return QString::fromUtf8(QJsonDocument(m_simulator->agentAnswers()).toJson(QJsonDocument::Compact));
 }
 
 uint SimControl::finishLater(const std::function<bool(std::function<void(const QString &)>, QString *)> &start)

@@ -40,6 +40,7 @@ public Q_SLOTS:
     QString CallLog();
     void ClearCallLog();
     QString PendingAgentCalls();
+    QString AgentAnswers();
     uint RequestAuthorization(const QString &address, const QString &uuid);
     uint IncomingPairing(const QString &address);
     void Quit();

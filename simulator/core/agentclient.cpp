@@ -19,13 +19,28 @@ quint64 AgentClient::request(const Target &agent, const QString &member,
     m_pending.insert(id, { agent, member, args });
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, id, handler](QDBusPendingCallWatcher *w) {
+            [this, id, handler, agent, member](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
+                recordAnswer(agent, member, w->reply());
                 if (!m_pending.remove(id))
                     return;
                 handler(w->reply());
             });
     return id;
+}
+
+void AgentClient::recordAnswer(const Target &agent, const QString &member, const QDBusMessage &reply)
+{
+    QJsonArray values;
+    for (const QVariant &value : reply.arguments())
+        values.append(QJsonValue::fromVariant(value));
+    const bool isError = reply.type() == QDBusMessage::ErrorMessage;
+    m_answers.append(QJsonObject { { "owner", agent.owner },
+                                   { "path", agent.path },
+                                   { "interface", m_interface },
+                                   { "member", member },
+                                   { "error", isError ? reply.errorName() : QString() },
+                                   { "values", values } });
 }
 
 void AgentClient::notify(const Target &agent, const QString &member, const QVariantList &args)

@@ -41,8 +41,15 @@ public:
 
     bool hasPendingRequest(const Target &agent) const;
     QJsonArray pendingToJson() const;
+    // Every answer an agent gave to a request, in arrival order, also those
+    // that came too late to matter: member, error name ("" for a return) and
+    // the returned values.
+    QJsonArray answersToJson() const { return m_answers; }
+    void clearAnswers() { m_answers = QJsonArray(); }
 
 private:
+    void recordAnswer(const Target &agent, const QString &member, const QDBusMessage &reply);
+
     struct Pending
     {
         Target agent;
@@ -54,6 +61,7 @@ private:
     int m_timeoutMs = 60000;
     quint64 m_nextId = 1;
     QHash<quint64, Pending> m_pending;
+    QJsonArray m_answers;
 };
 
 #endif // AGENTCLIENT_H

@@ -3,47 +3,13 @@
 #include "simplenotification.h"
 #include "testenvironment.h"
 
-#include <QDBusAbstractAdaptor>
-#include <QDBusConnection>
+#include "notificationserver.h"
 
 using namespace Ovrin;
 
 namespace {
 
-struct Notification
-{
-    QString appName;
-    uint replacesId;
-    QString icon;
-    QString summary;
-    QString body;
-    QVariantMap hints;
-    int timeout;
-};
-
-// The desktop's notification service, as far as senders see it.
-class NotificationServer : public QDBusAbstractAdaptor
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    explicit NotificationServer(QObject *parent)
-        : QDBusAbstractAdaptor(parent)
-    {
-    }
-    QList<Notification> received;
-
-public Q_SLOTS:
-    uint Notify(const QString &appName, uint replacesId, const QString &icon,
-                const QString &summary, const QString &body, const QStringList &,
-                const QVariantMap &hints, int timeout)
-    {
-        received.append({ appName, replacesId, icon, summary, body, hints, timeout });
-        return uint(received.size());
-    }
-};
-
-const QString serverName = QStringLiteral("org.freedesktop.Notifications");
+const QString &serverName = NotificationServer::serviceName;
 
 // Notes that a warning went by, and hands it on to the test's own handler.
 QtMessageHandler testHandler = nullptr;
@@ -62,17 +28,14 @@ class TestSimpleNotification : public QObject
 {
     Q_OBJECT
 
-    QDBusConnection m_serverBus = QDBusConnection::connectToBus(
-        QDBusConnection::SessionBus, QStringLiteral("notification-server"));
-    QObject m_serverObject;
-    NotificationServer *m_server = new NotificationServer(&m_serverObject);
+    NotificationServer m_notifications;
+    NotificationServer *m_server = &m_notifications;
+    QDBusConnection &m_serverBus = m_notifications.bus();
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_serverBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                           &m_serverObject, QDBusConnection::ExportAdaptors));
-        QVERIFY(m_serverBus.registerService(serverName));
+        QVERIFY(m_notifications.start());
     }
 
     void init()
@@ -87,7 +50,7 @@ private Q_SLOTS:
                                  QStringLiteral("Pairing failed"),
                                  QStringLiteral("icon-m-bluetooth"));
         QTRY_COMPARE(m_server->received.size(), 1);
-        const Notification n = m_server->received.at(0);
+        const NotificationServer::Notification n = m_server->received.at(0);
         QCOMPARE(n.appName, QCoreApplication::applicationName());
         QCOMPARE(n.replacesId, 0u);
         QCOMPARE(n.icon, QStringLiteral("icon-m-bluetooth"));

@@ -1,0 +1,81 @@
+#ifndef OVRIN_BLUETOOTHPAIRINGPROCESS_H
+#define OVRIN_BLUETOOTHPAIRINGPROCESS_H
+
+#include "bluetoothdevice.h"
+#include "ovringlobal.h"
+
+#include <QObject>
+
+namespace Ovrin {
+
+class BluetoothPairingProcessPrivate;
+class ConnectivityDialogServerInterface;
+
+// Pairs the handset with one remote device from start to end: picks the
+// method (fixed PIN for the maker's own audio devices, a PIN typed by the
+// user for other legacy devices, Secure Simple Pairing otherwise), shows the
+// PIN or confirmation sheet when BlueZ asks, trusts the device, connects its
+// audio and tells the user about failures.
+//
+//     auto *pairing = new Ovrin::BluetoothPairingProcess(this);
+//     connect(pairing, &BluetoothPairingProcess::finished, this, [pairing] {
+//         if (pairing->error().isEmpty()) ... // paired
+//     });
+//     pairing->start(device);
+class OVRIN_EXPORT BluetoothPairingProcess : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool finished READ isFinished)
+    Q_PROPERTY(bool errorNotification READ isErrorNotification WRITE setErrorNotification)
+    Q_PROPERTY(bool autoTrusted READ isAutoTrusted WRITE setAutoTrusted)
+    Q_PROPERTY(bool autoConnected READ isAutoConnected WRITE setAutoConnected)
+    Q_PROPERTY(bool ignoreLegacyPairing READ isIgnoreLegacyPairing WRITE setIgnoreLegacyPairing)
+    Q_PROPERTY(QString pinCode READ pinCode WRITE setPinCode)
+public:
+    explicit BluetoothPairingProcess(QObject *parent = nullptr);
+    ~BluetoothPairingProcess() override;
+
+    bool isFinished() const;
+    bool isPairing() const;
+    // Empty after a success; "org.bluez.Canceled" after a cancellation, and
+    // otherwise the D-Bus error name BlueZ failed the device creation with.
+    QString error() const;
+
+    // Sheets are shown through server (not owned) instead of on the
+    // application's own window.
+    void setDialogServer(ConnectivityDialogServerInterface *server);
+    ConnectivityDialogServerInterface *dialogServer() const;
+
+    // Failures as a system notification instead of a banner.
+    bool isErrorNotification() const;
+    void setErrorNotification(bool notification);
+    // Trust the device without asking; also turned on after a pairing in
+    // which BlueZ never asked anything.
+    bool isAutoTrusted() const;
+    void setAutoTrusted(bool trusted);
+    // Connect the audio profiles after pairing (on by default).
+    bool isAutoConnected() const;
+    void setAutoConnected(bool connected);
+    // Pair legacy devices as if they supported Secure Simple Pairing.
+    bool isIgnoreLegacyPairing() const;
+    void setIgnoreLegacyPairing(bool ignore);
+    // A PIN for legacy pairing that the user is not asked for.
+    QString pinCode() const;
+    void setPinCode(const QString &pinCode);
+
+public Q_SLOTS:
+    void start(const Ovrin::BluetoothDevice &device);
+
+Q_SIGNALS:
+    void started();
+    void finished();
+
+private:
+    BluetoothPairingProcessPrivate *d_ptr;
+    Q_DECLARE_PRIVATE(BluetoothPairingProcess)
+    Q_DISABLE_COPY(BluetoothPairingProcess)
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHPAIRINGPROCESS_H

@@ -1,0 +1,586 @@
+// Pairing from start to end against the simulated BlueZ, with the sheets
+// answered by taps and typing as a user would.
+
+#include "bluetoothadapter.h"
+#include "bluetoothconfirmationsheet.h"
+#include "bluetoothpairingprocess.h"
+#include "bluetoothpincodeedit.h"
+#include "bluetoothpincodesheet.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "connectivitydialogserverinterface.h"
+#include "notificationserver.h"
+#include "orvelapplicationwindow.h"
+#include "orvelbutton.h"
+#include "ovrintranslations.h"
+#include "sheettesting.h"
+#include "simpleinformationbanner.h"
+#include "testenvironment.h"
+#include "toolkittesting.h"
+
+#include <QGraphicsScene>
+#include <QJsonArray>
+#include <QPointer>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+using namespace SheetTesting;
+
+namespace {
+
+const QString brivoHeadset = QStringLiteral("00:1B:66:B0:00:01");   // legacy, PIN 7351
+const QString brivoMini = QStringLiteral("00:1B:66:B0:00:02");      // legacy, PIN 0000
+const QString oldPhone = QStringLiteral("00:16:20:C0:00:03");       // legacy, PIN 1234
+const QString printer = QStringLiteral("00:80:92:A1:66:06");        // legacy, PIN 5678
+const QString phone = QStringLiteral("F4:0E:22:13:33:03");          // confirms 004821
+const QString keyboard = QStringLiteral("00:12:A1:B0:02:05");       // passkey 135790
+const QString justWorksHeadset = QStringLiteral("00:1B:66:0A:11:02"); // asks nothing
+const QString laptop = QStringLiteral("00:1E:45:88:09:08");         // asks nothing
+const QString slowLaptop = QStringLiteral("00:1E:45:88:09:09");     // asks nothing, slowly
+
+const QString audioInterface = QStringLiteral("org.bluez.Audio");
+const QString canceled = QStringLiteral("org.bluez.Canceled");
+
+// Shows the sheets it is handed on the test's window, and remembers them.
+class DialogServer : public ConnectivityDialogServerInterface
+{
+public:
+    explicit DialogServer(OrvelApplicationWindow *window)
+        : m_window(window)
+    {
+    }
+    void showDialog(OrvelSceneWindow *window) override
+    {
+        shown.append(window);
+        window->appear(m_window);
+    }
+    void hideDialog(OrvelSceneWindow *window) override
+    {
+        hidden.append(window);
+        window->disappear();
+    }
+    bool isShowingDialog() const override { return shown.size() > hidden.size(); }
+    void setProcessObject(const QString &, const QVariant &) override {}
+
+    QList<QPointer<OrvelSceneWindow>> shown;
+    QList<QPointer<OrvelSceneWindow>> hidden;
+
+private:
+    OrvelApplicationWindow *m_window;
+};
+
+QStringList bannerTexts()
+{
+    QStringList texts;
+    for (const auto &entry : SimpleInformationBanner::history())
+        texts << entry.text;
+    return texts;
+}
+
+// A process with spies on both of its signals.
+struct Attempt
+{
+    BluetoothPairingProcess process;
+    QSignalSpy started { &process, &BluetoothPairingProcess::started };
+    QSignalSpy finished { &process, &BluetoothPairingProcess::finished };
+};
+
+} // namespace
+
+class TestBluetoothPairingProcess : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    NotificationServer m_notifications;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    // A device as discovery reports it: not yet known to BlueZ.
+    BluetoothDevice foundDevice(const QString &address)
+    {
+        const QJsonObject spec = sim()->device(address);
+        return BluetoothDevice(QVariantMap {
+                { QStringLiteral("Address"), address },
+                { QStringLiteral("Name"), spec.value(QLatin1String("name")).toString() },
+                { QStringLiteral("Class"), uint(spec.value(QLatin1String("class")).toInteger()) },
+                { QStringLiteral("LegacyPairing"), spec.value(QLatin1String("legacyPairing")).toBool() },
+        });
+    }
+
+    bool simFlag(const QString &address, const char *flag)
+    {
+        return sim()->device(address).value(QLatin1String(flag)).toBool();
+    }
+
+    template<typename Sheet> Sheet *sheetOnScreen()
+    {
+        const auto items = m_window.scene()->items();
+        for (QGraphicsItem *item : items) {
+            auto *sheet = qobject_cast<Sheet *>(item->toGraphicsObject());
+            if (sheet && sheet->sceneWindowState() == OrvelSceneWindow::Appeared)
+                return sheet;
+        }
+        return nullptr;
+    }
+
+    static OrvelButton *trustSwitch(QGraphicsItem *sheet)
+    {
+        return findItem<OrvelButton>(sheet, QStringLiteral("BluetoothTrustedButton"));
+    }
+
+    // Replaces what the entry of sheet holds with text, key by key.
+    void retype(BluetoothPinCodeSheet *sheet, const QString &text)
+    {
+        auto *edit = findItem<BluetoothPinCodeEdit>(sheet, QStringLiteral("BluetoothPinCodeEdit"));
+        QVERIFY(edit);
+        tap(edit);
+        QVERIFY(edit->hasFocus());
+        QTest::keyClick(&m_window, Qt::Key_End);
+        for (int i = sheet->pinCode().size(); i > 0; --i)
+            QTest::keyClick(&m_window, Qt::Key_Backspace);
+        QCOMPARE(sheet->pinCode(), QString());
+        typeText(&m_window, text);
+    }
+
+    // The answers the agents gave to member, oldest first.
+    QList<QJsonObject> answersTo(const QString &member)
+    {
+        QList<QJsonObject> answers;
+        const QJsonArray all = sim()->agentAnswers();
+        for (const QJsonValue &answer : all) {
+            if (answer[QLatin1String("member")].toString() == member)
+                answers.append(answer.toObject());
+        }
+        return answers;
+    }
+
+    // The path of the one pairing agent this process exports.
+    static QString liveAgentPath()
+    {
+        for (int n = 0; n < 1000; ++n) {
+            const QString path = QStringLiteral("/com/brivo/btAgent/%1").arg(n);
+            if (QDBusConnection::systemBus().objectRegisteredAt(path))
+                return path;
+        }
+        return QString();
+    }
+
+    int audioConnects() { return sim()->countCalls(QStringLiteral("Connect"), audioInterface); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+        QVERIFY(m_notifications.start());
+    }
+
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("pairing/scenarios/pairing.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        SimpleInformationBanner::clearHistory();
+        m_notifications.received.clear();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        if (!QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("org.bluez")))
+            QVERIFY(restoreBluez(sim()));
+        QTRY_VERIFY(!sheetOnScreen<SimpleSheet>());
+        verifyBluezHygiene(sim());
+    }
+
+    void brivoAudioDevicePairsWithTheFixedPinAndConnects()
+    {
+        DialogServer server(&m_window);
+        Attempt attempt;
+        attempt.process.setDialogServer(&server);
+        attempt.process.start(foundDevice(brivoHeadset));
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(attempt.process.isFinished());
+        QVERIFY(server.shown.isEmpty());
+        const auto answers = answersTo(QStringLiteral("RequestPinCode"));
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][QLatin1String("values")].toArray().first().toString(), QStringLiteral("7351"));
+        QVERIFY(simFlag(brivoHeadset, "paired"));
+        QTRY_VERIFY(simFlag(brivoHeadset, "trusted"));
+        // Its audio comes up without being asked.
+        QTRY_COMPARE(sim()->device(brivoHeadset).value(QLatin1String("audioState")).toString(),
+                     QStringLiteral("connected"));
+        QCOMPARE(audioConnects(), 1);
+    }
+
+    void failedAutomaticPairingFallsBackToTheSheet_data()
+    {
+        QTest::addColumn<bool>("notification");
+        QTest::newRow("banner") << false;
+        QTest::newRow("notification") << true;
+    }
+
+    void failedAutomaticPairingFallsBackToTheSheet()
+    {
+        QFETCH(bool, notification);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        Attempt attempt;
+        attempt.process.setErrorNotification(notification);
+        attempt.process.start(foundDevice(brivoMini));
+
+        // The fixed PIN did not do: the user gets the sheet, with it proposed.
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        BluetoothPinCodeSheet *sheet = sheetOnScreen<BluetoothPinCodeSheet>();
+        QCOMPARE(sheet->pinCode(), QStringLiteral("7351"));
+        QCOMPARE(attempt.started.size(), 1);
+        QCOMPARE(attempt.finished.size(), 0);
+        QVERIFY(bannerTexts().isEmpty());
+        QVERIFY(!simFlag(brivoMini, "paired"));
+
+        // Accepting it again starts a second attempt, which fails the same way.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        QTest::ignoreMessage(QtWarningMsg, "Pairing failed, reason=org.bluez.Error.AuthenticationFailed");
+        tap(sheet->acceptButton());
+        QCOMPARE(attempt.started.size(), 2);
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QStringLiteral("org.bluez.Error.AuthenticationFailed"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 2);
+        const QString text = qtTrId("qtn_conn_bt_pair_fail_auth_failed");
+        if (notification) {
+            QTRY_COMPARE(m_notifications.received.size(), 1);
+            QCOMPARE(m_notifications.received[0].summary, text);
+            QCOMPARE(m_notifications.received[0].hints.value(QStringLiteral("category")).toString(),
+                     QStringLiteral("x-brivo.bluetooth"));
+            QVERIFY(bannerTexts().isEmpty());
+        } else {
+            QCOMPARE(bannerTexts(), QStringList { text });
+            QCOMPARE(SimpleInformationBanner::history().first().iconId, QStringLiteral("icon-m-bluetooth"));
+        }
+        QVERIFY(!simFlag(brivoMini, "paired"));
+    }
+
+    void legacyPhoneWaitsForTheUsersPin()
+    {
+        Attempt attempt;
+        attempt.process.start(foundDevice(oldPhone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        BluetoothPinCodeSheet *sheet = sheetOnScreen<BluetoothPinCodeSheet>();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]{4}$")).match(sheet->pinCode()).hasMatch(),
+                 qPrintable(sheet->pinCode()));
+        // Nothing reaches BlueZ while the user thinks, and the failure of
+        // someone else's device creation is none of this attempt's business.
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"), QStringLiteral("org.bluez.Error.Failed")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        adapter->startCreatingDevice(foundDevice(laptop));
+        QVERIFY(creationFailures.wait());
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
+        QCOMPARE(attempt.started.size(), 0);
+        QCOMPARE(attempt.finished.size(), 0);
+        QCOMPARE(sheetOnScreen<BluetoothPinCodeSheet>(), sheet);
+
+        retype(sheet, QStringLiteral("1234"));
+        tap(trustSwitch(sheet));
+        QVERIFY(!sheet->isTrusted());
+        tap(sheet->acceptButton());
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        const auto answers = answersTo(QStringLiteral("RequestPinCode"));
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][QLatin1String("values")].toArray().first().toString(), QStringLiteral("1234"));
+        QVERIFY(simFlag(oldPhone, "paired"));
+        QTest::qWait(100);
+        QVERIFY(!simFlag(oldPhone, "trusted"));
+        // Not an audio device: nothing to connect.
+        QCOMPARE(audioConnects(), 0);
+    }
+
+    void givenPinPairsWithoutAsking()
+    {
+        DialogServer server(&m_window);
+        Attempt attempt;
+        attempt.process.setDialogServer(&server);
+        attempt.process.setPinCode(QStringLiteral("5678"));
+        attempt.process.start(foundDevice(printer));
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(server.shown.isEmpty());
+        QCOMPARE(answersTo(QStringLiteral("RequestPinCode")).size(), 1);
+        QVERIFY(simFlag(printer, "paired"));
+        QTRY_VERIFY(simFlag(printer, "trusted"));
+    }
+
+    void confirmationAcceptedWithTrustSwitchedOff()
+    {
+        DialogServer server(&m_window);
+        Attempt attempt;
+        attempt.process.setDialogServer(&server);
+        attempt.process.start(foundDevice(phone));
+        QCOMPARE(attempt.started.size(), 1);
+        QTRY_COMPARE(server.shown.size(), 1);
+        auto *sheet = qobject_cast<BluetoothConfirmationSheet *>(server.shown[0].data());
+        QVERIFY(sheet);
+        QCOMPARE(sheetOnScreen<BluetoothConfirmationSheet>(), sheet);
+
+        tap(trustSwitch(sheet));
+        QVERIFY(!sheet->isTrusted());
+        tap(sheet->acceptButton());
+        QCOMPARE(server.hidden.size(), 1);
+        QCOMPARE(server.hidden[0].data(), sheet);
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        const auto answers = answersTo(QStringLiteral("RequestConfirmation"));
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][QLatin1String("error")].toString(), QString());
+        QVERIFY(simFlag(phone, "paired"));
+        QTest::qWait(100);
+        QVERIFY(!simFlag(phone, "trusted"));
+        QVERIFY(!attempt.process.isAutoTrusted());
+        // The hidden sheet is not kept.
+        QTRY_VERIFY(server.shown[0].isNull());
+    }
+
+    void rejectedConfirmationCancelsTheCreation()
+    {
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        Attempt attempt;
+        attempt.process.start(foundDevice(phone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Pairing failed, reason=")));
+        tap(sheetOnScreen<BluetoothConfirmationSheet>()->rejectButton());
+
+        QCOMPARE(attempt.finished.size(), 1);
+        QCOMPARE(attempt.process.error(), canceled);
+        // The answer travels on the system bus, the question below on the session bus.
+        QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
+        QCOMPARE(answersTo(QStringLiteral("RequestConfirmation"))[0][QLatin1String("error")].toString(),
+                 QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("CancelDeviceCreation")), 1);
+        // BlueZ's own failure of the creation ends it a second time, quietly;
+        // BlueZ's Cancel of its request in between changes nothing.
+        QVERIFY(creationFailures.wait());
+        QCOMPARE(attempt.finished.size(), 2);
+        QCOMPARE(attempt.process.error(), canceled);
+        QVERIFY(bannerTexts().isEmpty());
+        QVERIFY(m_notifications.received.isEmpty());
+        QVERIFY(!simFlag(phone, "paired"));
+    }
+
+    void passkeyTypedByTheUser()
+    {
+        Attempt attempt;
+        attempt.process.start(foundDevice(keyboard));
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        BluetoothPinCodeSheet *sheet = sheetOnScreen<BluetoothPinCodeSheet>();
+        QCOMPARE(sheet->pinCode(), QString());
+        retype(sheet, QStringLiteral("135790"));
+        const bool trusted = sheet->isTrusted();
+        tap(sheet->acceptButton());
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        const auto answers = answersTo(QStringLiteral("RequestPasskey"));
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][QLatin1String("values")].toArray().first().toInteger(), 135790);
+        QVERIFY(simFlag(keyboard, "paired"));
+        QTRY_COMPARE(simFlag(keyboard, "trusted"), trusted);
+    }
+
+    void bluezCancelClosesTheSheetQuietly()
+    {
+        QVERIFY(sim()->setTiming({ { "agentTimeoutMs", 300 } }));
+        Attempt attempt;
+        attempt.process.start(foundDevice(phone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Pairing failed, reason=org.bluez.Error.AuthenticationTimeout");
+        // Nobody answers; BlueZ gives up and cancels.
+        QTRY_VERIFY(!sheetOnScreen<BluetoothConfirmationSheet>());
+        QVERIFY(attempt.finished.size() >= 1);
+        QCOMPARE(attempt.process.error(), canceled);
+        QTRY_COMPARE(attempt.finished.size(), 2);
+        QCOMPARE(attempt.process.error(), canceled);
+        QVERIFY(bannerTexts().isEmpty());
+    }
+
+    void pairingWithoutQuestions_data()
+    {
+        QTest::addColumn<bool>("autoConnected");
+        QTest::newRow("audio connected afterwards") << true;
+        QTest::newRow("audio left alone") << false;
+    }
+
+    // No agent call at all: the device is trusted, and from then on every
+    // device this process pairs.
+    void pairingWithoutQuestions()
+    {
+        QFETCH(bool, autoConnected);
+        Attempt attempt;
+        attempt.process.setAutoConnected(autoConnected);
+        QVERIFY(!attempt.process.isAutoTrusted());
+        attempt.process.start(foundDevice(justWorksHeadset));
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(attempt.process.isAutoTrusted());
+        QTRY_VERIFY(simFlag(justWorksHeadset, "trusted"));
+        if (autoConnected) {
+            QTRY_COMPARE(sim()->device(justWorksHeadset).value(QLatin1String("audioState")).toString(),
+                         QStringLiteral("connected"));
+        } else {
+            QTest::qWait(200);
+            QCOMPARE(audioConnects(), 0);
+        }
+
+        // A later confirmation with the switch off still ends trusted.
+        attempt.process.start(foundDevice(phone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        auto *sheet = sheetOnScreen<BluetoothConfirmationSheet>();
+        tap(trustSwitch(sheet));
+        tap(sheet->acceptButton());
+        QTRY_COMPARE(attempt.finished.size(), 2);
+        QTRY_VERIFY(simFlag(phone, "trusted"));
+    }
+
+    void failuresAreToldByName_data()
+    {
+        QTest::addColumn<QString>("errorName");
+        QTest::addColumn<QString>("textId");
+        QTest::newRow("rejected") << "org.bluez.Error.AuthenticationRejected"
+                                  << "qtn_conn_bt_pair_fail_auth_rejected";
+        QTest::newRow("failed") << "org.bluez.Error.AuthenticationFailed"
+                                << "qtn_conn_bt_pair_fail_auth_failed";
+        QTest::newRow("timeout") << "org.bluez.Error.AuthenticationTimeout"
+                                 << "qtn_conn_bt_pair_fail_timeout";
+        QTest::newRow("repeated") << "org.bluez.Error.RepeatedAttempts"
+                                  << "qtn_conn_bt_pair_fail_too_little_time";
+        QTest::newRow("other") << "org.bluez.Error.ConnectionAttemptFailed"
+                               << "qtn_conn_bt_pairing_failed";
+    }
+
+    void failuresAreToldByName()
+    {
+        QFETCH(QString, errorName);
+        QFETCH(QString, textId);
+        QVERIFY(sim()->failNext(QStringLiteral("CreatePairedDevice"), errorName));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Pairing failed, reason=") + errorName));
+        Attempt attempt;
+        attempt.process.start(foundDevice(laptop));
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), errorName);
+        QCOMPARE(bannerTexts(), QStringList { qtTrId(textId.toUtf8().constData()) });
+        QVERIFY(!attempt.process.isPairing());
+    }
+
+    void startWhileRunningLeavesTheAttemptAlone()
+    {
+        Attempt attempt;
+        attempt.process.start(foundDevice(phone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        QVERIFY(attempt.process.isPairing());
+        QTest::ignoreMessage(QtWarningMsg, "Pairing process is already ongoing, unable to restart it!");
+        attempt.process.start(foundDevice(laptop));
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        tap(sheetOnScreen<BluetoothConfirmationSheet>()->acceptButton());
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 1);
+        QVERIFY(simFlag(phone, "paired"));
+        QVERIFY(!simFlag(laptop, "paired"));
+
+        // Once over, the next start is a new attempt.
+        attempt.process.start(foundDevice(laptop));
+        QTRY_COMPARE(attempt.finished.size(), 2);
+        QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(simFlag(laptop, "paired"));
+    }
+
+    void withoutBluezTheAttemptFailsAtOnce()
+    {
+        QVERIFY(dropBluez(sim()));
+        QTest::ignoreMessage(QtWarningMsg, "Bluez does not exist");
+        Attempt attempt;
+        QTest::ignoreMessage(QtWarningMsg, "Pairing failed, reason=org.bluez.Error.NotReady");
+        attempt.process.start(foundDevice(laptop));
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(attempt.process.isPairing());
+        QVERIFY(attempt.finished.wait());
+        QVERIFY(!attempt.process.isPairing());
+        QCOMPARE(attempt.process.error(), QStringLiteral("org.bluez.Error.NotReady"));
+        QCOMPARE(bannerTexts(), QStringList { qtTrId("qtn_conn_bt_pairing_failed") });
+
+        // Not stuck: with BlueZ back the next start pairs.
+        QVERIFY(restoreBluez(sim()));
+        attempt.process.start(foundDevice(laptop));
+        QTRY_COMPARE(attempt.finished.size(), 2);
+        QCOMPARE(attempt.process.error(), QString());
+    }
+
+    // BlueZ may hand the attempt's agent a request for some other device; it
+    // is left open, and answered when the attempt's agent is released.
+    void requestsForOtherDevicesAreAnsweredWhenTheAttemptGoes()
+    {
+        auto attempt = std::make_unique<Attempt>();
+        attempt->process.start(foundDevice(slowLaptop));
+        const QString agentPath = liveAgentPath();
+        QVERIFY(!agentPath.isEmpty());
+        const QString adapter = defaultAdapterPath();
+        QCOMPARE(bluezCall(adapter, QStringLiteral("org.bluez.Adapter"), QStringLiteral("RegisterAgent"),
+                           { objectPath(agentPath), QString() })
+                         .type(),
+                 QDBusMessage::ReplyMessage);
+
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Pairing device %1, but requested passkey for %2")
+                                                              .arg(slowLaptop, keyboard)));
+        const uint ticket = sim()->incomingPairing(keyboard);
+        QVERIFY(ticket);
+        QTRY_COMPARE(sim()->pendingAgentCalls().size(), 1);
+        QVERIFY(attempt->finished.wait());
+        QCOMPARE(attempt->process.error(), QString());
+        QVERIFY(!sheetOnScreen<SimpleSheet>());
+        // BlueZ releases the attempt's agent, which answers what it still holds.
+        QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0);
+        const auto passkeyAnswers = answersTo(QStringLiteral("RequestPasskey"));
+        QCOMPARE(passkeyAnswers.size(), 1);
+        QCOMPARE(passkeyAnswers[0][QLatin1String("error")].toString(), QStringLiteral("org.bluez.Error.Canceled"));
+        QVERIFY(sim()->waitForRequest(ticket).has_value());
+        QVERIFY(!simFlag(keyboard, "paired"));
+        attempt.reset();
+        bluezCall(adapter, QStringLiteral("org.bluez.Adapter"), QStringLiteral("UnregisterAgent"),
+                  { objectPath(agentPath) });
+    }
+
+    // An application that drops its process half way leaves BlueZ neither
+    // pairing for nobody nor waiting for an answer.
+    void droppedAttemptCancelsTheCreation()
+    {
+        auto attempt = std::make_unique<Attempt>();
+        attempt->process.start(foundDevice(phone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+        QCOMPARE(sim()->pendingAgentCalls().size(), 1);
+        attempt.reset();
+        QTRY_COMPARE(sim()->countCalls(QStringLiteral("CancelDeviceCreation")), 1);
+        QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0);
+        QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
+        QCOMPARE(answersTo(QStringLiteral("RequestConfirmation"))[0][QLatin1String("error")].toString(),
+                 QStringLiteral("org.bluez.Error.Canceled"));
+        QTRY_VERIFY(!sheetOnScreen<SimpleSheet>());
+        QVERIFY(!simFlag(phone, "paired"));
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothPairingProcess)
+#include "tst_bluetoothpairingprocess.moc"
