@@ -1,0 +1,35 @@
+#ifndef OVRIN_BLUETOOTHSPAMCHECKER_H
+#define OVRIN_BLUETOOTHSPAMCHECKER_H
+
+#include "ovringlobal.h"
+
+#include <QObject>
+
+namespace Ovrin {
+
+class BluetoothDevice;
+class BluetoothSpamCheckerPrivate;
+
+// Recognises a device whose requests the user keeps rejecting: after three
+// rejections of one device in a row, isDeviceSpamming() says so once and the
+// count starts again. Every checker of the process shares the count.
+class OVRIN_EXPORT BluetoothSpamChecker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit BluetoothSpamChecker(QObject *parent = nullptr);
+    ~BluetoothSpamChecker() override;
+
+    bool isDeviceSpamming(const BluetoothDevice &device) const;
+
+public Q_SLOTS:
+    void rejectDevice(const BluetoothDevice &device);
+
+private:
+    BluetoothSpamCheckerPrivate *d_ptr;
+    Q_DECLARE_PRIVATE(BluetoothSpamChecker)
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHSPAMCHECKER_H

@@ -1,0 +1,3 @@
+#include "obexlogging.h"
+
+Q_LOGGING_CATEGORY(lcObex, "ovrin.obex")

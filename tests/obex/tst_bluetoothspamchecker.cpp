@@ -1,0 +1,115 @@
+// The spam checker: three rejections of one device in a row, the reset after
+// a positive answer, other devices in between, and the count every checker
+// of the process shares for as long as one of them lives.
+
+#include "bluetoothdevice.h"
+#include "bluetoothspamchecker.h"
+#include "testenvironment.h"
+
+#include <memory>
+
+using Ovrin::BluetoothDevice;
+using Ovrin::BluetoothSpamChecker;
+
+namespace {
+
+// A fresh handle each time, as each request brings its own.
+BluetoothDevice device(const char *address)
+{
+    return BluetoothDevice(
+        QVariantMap { { QStringLiteral("Address"), QString::fromLatin1(address) } });
+}
+
+const char *const phoneA = "00:11:22:33:44:AA";
+const char *const phoneB = "00:11:22:33:44:BB";
+
+} // namespace
+
+class TestBluetoothSpamChecker : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("."))); }
+
+    void thirdRejectionInARowCountsOnce()
+    {
+        BluetoothSpamChecker checker;
+        QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
+        checker.rejectDevice(device(phoneA));
+        checker.rejectDevice(device(phoneA));
+        QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
+        checker.rejectDevice(device(phoneA));
+        // Another device asking leaves the count alone.
+        QVERIFY(!checker.isDeviceSpamming(device(phoneB)));
+        QVERIFY(checker.isDeviceSpamming(device(phoneA)));
+        QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
+
+        // Three more are needed, not one.
+        checker.rejectDevice(device(phoneA));
+        checker.rejectDevice(device(phoneA));
+        QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
+        checker.rejectDevice(device(phoneA));
+        QVERIFY(checker.isDeviceSpamming(device(phoneA)));
+    }
+
+    void anotherRejectionInBetweenStartsAgain()
+    {
+        BluetoothSpamChecker checker;
+        checker.rejectDevice(device(phoneA));
+        checker.rejectDevice(device(phoneA));
+        checker.rejectDevice(device(phoneB));
+        checker.rejectDevice(device(phoneA));
+        QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
+        checker.rejectDevice(device(phoneA));
+        checker.rejectDevice(device(phoneA));
+        QVERIFY(checker.isDeviceSpamming(device(phoneA)));
+    }
+
+    void checkersShareTheCount_data()
+    {
+        QTest::addColumn<bool>("askFirst");
+        QTest::newRow("asked through the first") << true;
+        QTest::newRow("asked through the second") << false;
+    }
+    void checkersShareTheCount()
+    {
+        QFETCH(bool, askFirst);
+        BluetoothSpamChecker first;
+        BluetoothSpamChecker second;
+        first.rejectDevice(device(phoneA));
+        first.rejectDevice(device(phoneA));
+        second.rejectDevice(device(phoneA));
+        BluetoothSpamChecker &asked = askFirst ? first : second;
+        BluetoothSpamChecker &other = askFirst ? second : first;
+        QVERIFY(asked.isDeviceSpamming(device(phoneA)));
+        // The answer reset the shared count.
+        QVERIFY(!other.isDeviceSpamming(device(phoneA)));
+    }
+
+    void countLivesAsLongAsOneChecker()
+    {
+        auto first = std::make_unique<BluetoothSpamChecker>();
+        auto second = std::make_unique<BluetoothSpamChecker>();
+        {
+            // The record keeps its own copy of the device.
+            const BluetoothDevice handle = device(phoneA);
+            first->rejectDevice(handle);
+            first->rejectDevice(handle);
+        }
+        first.reset();
+        second->rejectDevice(device(phoneA));
+        QVERIFY(second->isDeviceSpamming(device(phoneA)));
+
+        second->rejectDevice(device(phoneA));
+        second->rejectDevice(device(phoneA));
+        second.reset();
+        // All gone: a new checker starts from nothing.
+        BluetoothSpamChecker fresh;
+        fresh.rejectDevice(device(phoneA));
+        QVERIFY(!fresh.isDeviceSpamming(device(phoneA)));
+    }
+};
+
+OVRIN_TEST_MAIN_NO_SIMULATOR(TestBluetoothSpamChecker)
+#include "tst_bluetoothspamchecker.moc"

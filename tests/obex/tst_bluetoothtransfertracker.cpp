@@ -1,0 +1,517 @@
+// The transfer tracker as the transfer UI and another bus client see it: the
+// calls on the entry and their order, the window, contact cards, the end of a
+// transfer, NFC and its context property, speeds, and where received files go.
+
+#include "bluetoothtransfertracker.h"
+#include "ovrintranslations.h"
+#include "registry.h"
+#include "testenvironment.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+
+using Ovrin::BluetoothTransferTracker;
+using TransferUI::RecordedCall;
+using TransferUI::Registry;
+
+namespace {
+
+const QString contextService = QStringLiteral("com.brivo.bt_ui.context");
+const QString nfcKey = QStringLiteral("/com/brivo/bt_ui/nfcTransferStatus");
+const QString imageIcon = QStringLiteral("icon-m-content-image-inverse");
+
+Registry *registry()
+{
+    return Registry::instance();
+}
+
+// One call as "method(arg,arg)", with "!" when the transfer UI refused it.
+QString describe(const RecordedCall &call)
+{
+    QStringList arguments;
+    for (const QVariant &argument : call.arguments)
+        arguments << argument.toString();
+    return call.method + u'(' + arguments.join(u',') + u')' + (call.accepted ? "" : "!");
+}
+
+QStringList describe(const QList<RecordedCall> &calls)
+{
+    QStringList result;
+    for (const RecordedCall &call : calls)
+        result << describe(call);
+    return result;
+}
+
+// What happened since the last look.
+QStringList newCalls()
+{
+    static qsizetype seen = 0;
+    const QList<RecordedCall> calls = registry()->calls();
+    if (calls.size() < seen)
+        seen = 0;
+    const QStringList result = describe(calls.mid(seen));
+    seen = calls.size();
+    return result;
+}
+
+QString waiting(const QString &device)
+{
+    return QStringLiteral("setPending(%1)")
+        .arg(qtTrId("qtn_conn_bt_t_waiting_response").arg(device));
+}
+
+QString onlyTransferId()
+{
+    const auto transfers = registry()->transfers();
+    return transfers.size() == 1 ? transfers.at(0).id : QString();
+}
+
+} // namespace
+
+class TestBluetoothTransferTracker : public QObject
+{
+    Q_OBJECT
+
+    // Another client of the system bus, as the status bar would be.
+    QDBusConnection m_reader
+        = QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("reader"));
+    QTemporaryDir m_files;
+
+    // The NFC status as the reader gets it; asynchronous, because the
+    // provider answers from this thread.
+    QVariantList nfcStatus()
+    {
+        QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
+            contextService, nfcKey, QStringLiteral("com.brivo.ContextProvider.Property"),
+            QStringLiteral("Get")));
+        QDBusPendingCallWatcher watcher(call);
+        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
+        if (!call.isFinished())
+            finished.wait(5000);
+        const QDBusMessage reply = call.reply();
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return { QStringLiteral("<%1>").arg(reply.errorName()) };
+        return qdbus_cast<QVariantList>(reply.arguments().at(0));
+    }
+
+    QString localFile(const QString &name) { return m_files.filePath(name); }
+
+    std::unique_ptr<BluetoothTransferTracker> startedNfcDownload(const QString &name)
+    {
+        auto tracker
+            = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
+        tracker->setNfcTransfer(true);
+        tracker->addFile(name, QStringLiteral("image/jpeg"), QStringLiteral("file:///x/") + name);
+        tracker->updateStatus(0.0f, 0);
+        return tracker;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(m_reader.isConnected());
+        QVERIFY(m_files.isValid());
+    }
+
+    void init()
+    {
+        registry()->clear();
+        newCalls();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup() { BluetoothTransferTracker::setBasePath(QString()); }
+
+    void uploadFollowsItsFilesInOrder()
+    {
+        const QString photo = localFile(QStringLiteral("photo.jpg"));
+        const QString notes = localFile(QStringLiteral("notes.txt"));
+        auto tracker = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Upload);
+        tracker->addFile(photo, QStringLiteral("image/jpeg"), QString());
+        tracker->addFile(notes, QStringLiteral("text/plain"), QString());
+        tracker->setSize(3000);
+        tracker->setTargetName(QStringLiteral("Car kit"));
+        QCOMPARE(tracker->files(), QStringList({ photo, notes }));
+        QVERIFY(newCalls().isEmpty());
+
+        // The entry appears, named after the first file, without the window.
+        tracker->updateStatus(0.0f, 0);
+        const QString id = onlyTransferId();
+        QVERIFY(!id.isEmpty());
+        QCOMPARE(
+            newCalls(),
+            QStringList({ "registerTransfer(photo.jpg,0,)", "setSize(3000)", "setEstimate(0)",
+                          "setCanPause(false)", waiting("Car kit"), "setFilesCount(2)",
+                          "setTargetName(Car kit)",
+                          "setTransferTypeString(" + qtTrId("qtn_conn_bt_t_send") + ")",
+                          "setIcon(" + imageIcon + ")",
+                          "setThumbnailForFile(" + photo + ",image/jpeg)", "updateStatus(0,0)" }));
+
+        tracker->setFileState(photo, BluetoothTransferTracker::Active);
+        QCOMPARE(newCalls(),
+                 QStringList({ "setName(photo.jpg)", "setIcon(" + imageIcon + ")",
+                               "setThumbnailForFile(" + photo + ",image/jpeg)", "setActive(0)",
+                               "setCurrentFileIndex(1)" }));
+        // The same state again changes nothing.
+        tracker->setFileState(photo, BluetoothTransferTracker::Active);
+        QVERIFY(newCalls().isEmpty());
+
+        // The first progress brings the window up, once.
+        tracker->updateStatus(0.25f, 9);
+        tracker->updateStatus(0.5f, 6);
+        QCOMPARE(newCalls(),
+                 QStringList({ "showUI()", "updateStatus(0.25,9)", "updateStatus(0.5,6)" }));
+
+        tracker->setFileState(photo, BluetoothTransferTracker::Done);
+        QCOMPARE(newCalls(), QStringList({ "setCurrentFileIndex(2)" }));
+        tracker->setFileState(notes, BluetoothTransferTracker::Active);
+        QCOMPARE(newCalls(),
+                 QStringList({ "setName(notes.txt)", "setIcon(icon-m-content-text-inverse)",
+                               "setActive(0)", "setCurrentFileIndex(2)" }));
+        // A stall shows the waiting text again.
+        tracker->setFileState(notes, BluetoothTransferTracker::Pending);
+        QCOMPARE(newCalls(), QStringList({ waiting("Car kit") }));
+        tracker->setFileState(notes, BluetoothTransferTracker::Done);
+        QCOMPARE(newCalls(), QStringList({ "markCompleted(true,,)", "markDone()" }));
+        QCOMPARE(registry()->uiRequests(), 1);
+        QCOMPARE(registry()->transfer(id).state, TransferUI::TransferInfo::Done);
+
+        // Once over, neither progress nor a failure reaches the entry.
+        tracker->updateStatus(0.9f, 1);
+        tracker->setError(QStringLiteral("Sending failed"), QString());
+        QVERIFY(newCalls().isEmpty());
+
+        tracker.reset();
+        QCOMPARE(newCalls(), QStringList({ "removeTransfer(" + id + ")" }));
+        QVERIFY(!registry()->contains(id));
+    }
+
+    void downloadShowsTheStoredFile()
+    {
+        const QString stored = localFile(QStringLiteral("photo.jpg"));
+        const QString uri = QUrl::fromLocalFile(stored).toString();
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Download);
+        tracker.addFile(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), uri);
+        tracker.setTargetName(QStringLiteral("Phone"));
+
+        // Progress before anything else: the entry comes before the window.
+        tracker.updateStatus(0.5f, 3);
+        QStringList calls = newCalls();
+        QCOMPARE(calls.first(), QStringLiteral("registerTransfer(photo.jpg,1,)"));
+        QVERIFY(calls.contains("setTransferTypeString(" + qtTrId("qtn_conn_bt_t_receive") + ")"));
+        // No picture of a file that is not stored yet.
+        QVERIFY(!calls.join(u' ').contains(QLatin1String("setThumbnailForFile")));
+        QCOMPARE(calls.mid(calls.size() - 2), QStringList({ "showUI()", "updateStatus(0.5,3)" }));
+
+        tracker.setFileState(QStringLiteral("photo.jpg"), BluetoothTransferTracker::Active);
+        QVERIFY(!newCalls().join(u' ').contains(QLatin1String("setThumbnailForFile")));
+        tracker.setFileState(QStringLiteral("photo.jpg"), BluetoothTransferTracker::Done);
+        QCOMPARE(newCalls(),
+                 QStringList({ "setIcon(" + imageIcon + ")",
+                               "setThumbnailForFile(" + stored + ",image/jpeg)",
+                               "markCompleted(true,," + uri + ")", "markDone()" }));
+        QCOMPARE(registry()->transfer(onlyTransferId()).resultUri, uri);
+        QCOMPARE(registry()->uiRequests(), 1);
+    }
+
+    void contactCardsShowNoSize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<quint64>("shown");
+        QTest::newRow("vcf") << "friend.vcf" << quint64(0);
+        QTest::newRow("vcard") << "/tmp/friend.vcard" << quint64(0);
+        QTest::newRow("upper case") << "friend.VCF" << quint64(4096);
+        QTest::newRow("no dot") << "vcf" << quint64(4096);
+        QTest::newRow("picture") << "photo.jpg" << quint64(4096);
+    }
+    void contactCardsShowNoSize()
+    {
+        QFETCH(QString, name);
+        QFETCH(quint64, shown);
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        tracker.addFile(name, QString(), QString());
+        tracker.setSize(4096);
+        tracker.updateStatus(0.0f, 0);
+        const QString id = onlyTransferId();
+        QCOMPARE(registry()->transfer(id).size, shown);
+        // A size given once the entry exists is shown as given.
+        tracker.setSize(512);
+        QCOMPARE(registry()->transfer(id).size, quint64(512));
+    }
+
+    void filesAreFixedOnceShown()
+    {
+        BluetoothTransferTracker::setBasePath(m_files.path());
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Download);
+        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        // Stored again, not added twice.
+        tracker.addFile(QStringLiteral("a.txt"), QStringLiteral("text/plain"), QString());
+        QCOMPARE(tracker.filePath(QStringLiteral("a.txt")),
+                 BluetoothTransferTracker::filePath(QStringLiteral("a.txt"),
+                                                    QStringLiteral("text/plain")));
+        tracker.updateStatus(0.0f, 0);
+        QVERIFY(newCalls().contains(QStringLiteral("setFilesCount(1)")));
+
+        QTest::ignoreMessage(QtWarningMsg, "Unable to add files while transfer is ongoing!");
+        tracker.addFile(QStringLiteral("b.txt"), QString(), QString());
+        QCOMPARE(tracker.files(), QStringList { QStringLiteral("a.txt") });
+        QCOMPARE(tracker.transferState(QStringLiteral("b.txt")), BluetoothTransferTracker::Pending);
+        tracker.setFileState(QStringLiteral("b.txt"), BluetoothTransferTracker::Done);
+        QCOMPARE(tracker.files(), QStringList { QStringLiteral("a.txt") });
+        QVERIFY(newCalls().isEmpty());
+    }
+
+    void transferUiOutOfServiceIsRetried()
+    {
+        registry()->setAvailable(false);
+        QTest::ignoreMessage(QtWarningMsg,
+                             "BluetoothTransferTrackerPrivate: Unable to initialize TUI client!");
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        QTest::ignoreMessage(QtWarningMsg, "Creating Transfer UI transfer failed!");
+        tracker.updateStatus(0.5f, 1);
+        QVERIFY(registry()->transfers().isEmpty());
+        QCOMPARE(registry()->uiRequests(), 0);
+
+        registry()->setAvailable(true);
+        tracker.updateStatus(0.5f, 1);
+        QVERIFY(!onlyTransferId().isEmpty());
+        QCOMPARE(registry()->uiRequests(), 1);
+
+        // A refused call is reported and the tracker goes on.
+        QTest::ignoreMessage(QtWarningMsg,
+                             "BluetoothTransferTracker: Transfer UI call "
+                             "d_ptr->tuiTransfer->updateStatus(done, seconds) failed!");
+        tracker.updateStatus(1.5f, 0);
+        tracker.updateStatus(0.75f, 0);
+        QCOMPARE(registry()->transfer(onlyTransferId()).progress, 0.75f);
+    }
+
+    void cancelEndsTheTransferOnce()
+    {
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        QSignalSpy canceled(&tracker, &BluetoothTransferTracker::canceled);
+        // Nothing to cancel before the entry exists.
+        tracker.cancelTransfer();
+        QCOMPARE(canceled.count(), 0);
+
+        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        tracker.updateStatus(0.0f, 0);
+        const QString id = onlyTransferId();
+        newCalls();
+        QVERIFY(registry()->requestCancel(id));
+        QCOMPARE(canceled.count(), 1);
+        QCOMPARE(newCalls(), QStringList({ "markCancelled()", "removeTransfer(" + id + ")" }));
+        QVERIFY(!registry()->contains(id));
+
+        // Over is over: no second cancel, no failure, no progress.
+        tracker.cancelTransfer();
+        tracker.setError(QStringLiteral("Failed"), QStringLiteral("Late"));
+        tracker.updateStatus(0.5f, 1);
+        tracker.setFileState(QStringLiteral("a.txt"), BluetoothTransferTracker::Done);
+        QCOMPARE(canceled.count(), 1);
+        QVERIFY(newCalls().isEmpty());
+        QCOMPARE(registry()->uiRequests(), 0);
+    }
+
+    void errorEndsTheTransferOnce()
+    {
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        tracker.updateStatus(0.0f, 0);
+        const QString id = onlyTransferId();
+        newCalls();
+        tracker.setError(QStringLiteral("Sending failed"), QStringLiteral("Declined"));
+        tracker.setError(QStringLiteral("Again"), QString());
+        QSignalSpy canceled(&tracker, &BluetoothTransferTracker::canceled);
+        tracker.cancelTransfer();
+        QCOMPARE(canceled.count(), 0);
+        QCOMPARE(newCalls(), QStringList({ "markFailure(Sending failed,Declined)" }));
+        QCOMPARE(registry()->transfer(id).state, TransferUI::TransferInfo::Failed);
+    }
+
+    void nfcTransferKeepsTheWindowDownAndTheStatusUp()
+    {
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        tracker.setNfcTransfer(true);
+        tracker.setNfcTransfer(true);
+        tracker.addFile(QStringLiteral("odd.xyz"), QStringLiteral("application/x-odd"), QString());
+        tracker.updateStatus(0.0f, 0);
+        const QStringList calls = newCalls();
+        QVERIFY(
+            calls.contains("setTransferTypeString(" + qtTrId("qtn_nfc_tuidialog_up_tit") + ")"));
+        // NFC keeps the plain unknown-file icon.
+        QVERIFY(calls.contains(QStringLiteral("setIcon(icon-m-content-file-unknown-inverse)")));
+
+        tracker.setFileState(QStringLiteral("odd.xyz"), BluetoothTransferTracker::Active);
+        QCOMPARE(nfcStatus(), QVariantList { true });
+        tracker.updateStatus(0.5f, 2);
+        tracker.setFileState(QStringLiteral("odd.xyz"), BluetoothTransferTracker::Done);
+        QCOMPARE(nfcStatus(), QVariantList { false });
+        QCOMPARE(registry()->uiRequests(), 0);
+        QCOMPARE(newCalls().last(),
+                 "setTransferTypeString(" + qtTrId("qtn_nfc_tuidialog_uprdy_tit") + ")");
+
+        // A Bluetooth transfer of an unknown type gets the Bluetooth icon.
+        BluetoothTransferTracker plain(BluetoothTransferTracker::Download);
+        plain.addFile(QStringLiteral("odd.xyz"), QStringLiteral("application/x-odd"), QString());
+        plain.updateStatus(0.0f, 0);
+        QVERIFY(newCalls().contains(QStringLiteral("setIcon(icon-m-content-bluetooth-inverse)")));
+    }
+
+    void nfcStatusCountsEveryUnfinishedTransfer()
+    {
+        auto first = startedNfcDownload(QStringLiteral("one.jpg"));
+        auto second = startedNfcDownload(QStringLiteral("two.jpg"));
+        auto third = startedNfcDownload(QStringLiteral("three.jpg"));
+        auto fourth = startedNfcDownload(QStringLiteral("four.jpg"));
+        first->setFileState(QStringLiteral("one.jpg"), BluetoothTransferTracker::Active);
+        QCOMPARE(nfcStatus(), QVariantList { true });
+
+        // Finished, failed, cancelled or gone: each stops counting.
+        first->setFileState(QStringLiteral("one.jpg"), BluetoothTransferTracker::Done);
+        QCOMPARE(nfcStatus(), QVariantList { true });
+        second->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
+        QCOMPARE(nfcStatus(), QVariantList { true });
+        third->cancelTransfer();
+        QCOMPARE(nfcStatus(), QVariantList { true });
+        // Gone before it finished: no transfer runs any more.
+        fourth.reset();
+        QCOMPARE(nfcStatus(), QVariantList { false });
+        QCOMPARE(registry()->uiRequests(), 0);
+    }
+
+    void medianOfTheLastTenSpeeds()
+    {
+        BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
+        QCOMPARE(tracker.calculateMedianSpeed(5), 5);
+        QCOMPARE(tracker.calculateMedianSpeed(1), 1);
+        QCOMPARE(tracker.calculateMedianSpeed(9), 5);
+        // An even count takes the upper middle value: 1 3 [5] 9.
+        QCOMPARE(tracker.calculateMedianSpeed(3), 5);
+
+        BluetoothTransferTracker window(BluetoothTransferTracker::Upload);
+        for (int speed = 1; speed <= 10; ++speed)
+            window.calculateMedianSpeed(speed);
+        // 2..10 and 0 remain: without dropping the 1 the answer would be 5.
+        QCOMPARE(window.calculateMedianSpeed(0), 6);
+        // Each tracker has its own samples.
+        QCOMPARE(tracker.calculateMedianSpeed(100), 5);
+    }
+
+    void receivedFilesGoToTheFolderOfTheirType_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mimeType");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("audio") << "song.mp3"
+                               << "audio/mpeg"
+                               << "Music";
+        QTest::newRow("image") << "photo.jpg"
+                               << "image/jpeg"
+                               << "Pictures";
+        QTest::newRow("other") << "doc.pdf"
+                               << "application/pdf"
+                               << "";
+        QTest::newRow("case-sensitive") << "song.mp3"
+                                        << "Audio/mpeg"
+                                        << "";
+        QTest::newRow("up and out") << "../../../etc/passwd"
+                                    << "audio/mpeg"
+                                    << "Music";
+        QTest::newRow("folders") << "DCIM/100/photo.jpg"
+                                 << "image/jpeg"
+                                 << "Pictures";
+        QTest::newRow("hidden name") << "..photo.jpg"
+                                     << "image/jpeg"
+                                     << "Pictures";
+    }
+    void receivedFilesGoToTheFolderOfTheirType()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, mimeType);
+        QFETCH(QString, folder);
+        QTemporaryDir base;
+        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("Music")));
+        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("Pictures")));
+        BluetoothTransferTracker::setBasePath(base.path());
+
+        const QString path = BluetoothTransferTracker::filePath(name, mimeType);
+        const QString expectedFolder = folder.isEmpty() ? base.path() : base.filePath(folder);
+        QCOMPARE(path, expectedFolder + u'/' + name.section(u'/', -1));
+        // Resolved by the file system, the file is still in that folder.
+        QCOMPARE(QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath(),
+                 QFileInfo(expectedFolder).canonicalFilePath());
+    }
+
+    void folderRuleFallsBackAndRefuses()
+    {
+        QTemporaryDir base;
+        BluetoothTransferTracker::setBasePath(base.path());
+        // Absolute paths are the caller's own.
+        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("/etc/passwd"),
+                                                    QStringLiteral("audio/mpeg")),
+                 QStringLiteral("/etc/passwd"));
+
+        // A missing type folder gives the base folder; folders are not made.
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Directory %1/Movies does not exist!").arg(base.path())));
+        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("clip.mp4"),
+                                                    QStringLiteral("video/mp4")),
+                 base.filePath(QStringLiteral("clip.mp4")));
+        QVERIFY(!QFileInfo::exists(base.filePath(QStringLiteral("Movies"))));
+
+        // Names with nothing left to store under are refused.
+        for (const QString &bad : { QString(), QStringLiteral("."), QStringLiteral(".."),
+                                    QStringLiteral("a/.."), QStringLiteral("dir/") }) {
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                qPrintable(
+                    QStringLiteral("BluetoothTransferTracker: no file name in '%1'").arg(bad)));
+            QCOMPARE(BluetoothTransferTracker::filePath(bad, QStringLiteral("text/plain")),
+                     QString());
+        }
+
+        // Without the base folder, the home folder.
+        const QString gone = base.filePath(QStringLiteral("gone"));
+        BluetoothTransferTracker::setBasePath(gone);
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Directory %1/Music does not exist!").arg(gone)));
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("Directory %1 does not exist!").arg(gone)));
+        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("song.mp3"),
+                                                    QStringLiteral("audio/mpeg")),
+                 QDir::homePath() + QStringLiteral("/song.mp3"));
+    }
+
+    void handsetBaseFolderIsTheDefault()
+    {
+        BluetoothTransferTracker::setBasePath(QStringLiteral("/elsewhere"));
+        BluetoothTransferTracker::setBasePath(QString());
+        QCOMPARE(BluetoothTransferTracker::basePath(), QStringLiteral("/home/user/MyDocs"));
+        if (QFileInfo::exists(QStringLiteral("/home/user/MyDocs")))
+            QSKIP("this machine has the handset's folder");
+        // Here it is missing: the rule falls back to the home folder, and
+        // nothing is written on the way.
+        QTest::ignoreMessage(QtWarningMsg, "Directory /home/user/MyDocs/Pictures does not exist!");
+        QTest::ignoreMessage(QtWarningMsg, "Directory /home/user/MyDocs does not exist!");
+        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("photo.jpg"),
+                                                    QStringLiteral("image/jpeg")),
+                 QDir::homePath() + QStringLiteral("/photo.jpg"));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/home/user/MyDocs")));
+    }
+};
+
+OVRIN_TEST_MAIN_NO_SIMULATOR(TestBluetoothTransferTracker)
+#include "tst_bluetoothtransfertracker.moc"
