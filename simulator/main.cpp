@@ -6,6 +6,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -35,6 +38,37 @@ void quitOnTermination(QCoreApplication &app)
     std::signal(SIGINT, onSignal);
 }
 
+// "btsim --activate NAME": what the session bus runs when NAME (an obexd
+// name) is called while the simulator has dropped it. The daemon is not a
+// process of its own here, so activation means asking the running simulator
+// to bring the name back; the bus delivers the waiting call once the name has
+// an owner. Without a simulator on the bus the activation fails.
+int activate(const QString &name)
+{
+    QTextStream err(stderr);
+    QString address = qEnvironmentVariable("DBUS_STARTER_ADDRESS");
+    if (address.isEmpty())
+        address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("btsim-activation"));
+    if (!bus.isConnected()) {
+        err << "btsim: cannot reach the bus to activate " << name << Qt::endl;
+        return 1;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("com.brivo.BtSim"), QStringLiteral("/com/brivo/BtSim"),
+            QStringLiteral("com.brivo.BtSim"), QStringLiteral("ActivateService"));
+    call.setArguments({ name });
+    // Never start a simulator by activation: only a running one can answer.
+    call.setAutoStartService(false);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        err << "btsim: cannot activate " << name << ": " << reply.errorMessage() << Qt::endl;
+        return 1;
+    }
+    // The name was taken before the reply was sent; exit only once the bus agrees.
+    return bus.interface()->isServiceRegistered(name).value() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -56,7 +90,7 @@ int main(int argc, char **argv)
     app.setApplicationName(QStringLiteral("btsim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "Simulates the BlueZ 4 daemon on D-Bus. Without DBUS_SYSTEM_BUS_ADDRESS (or with "
+            "Simulates the BlueZ 4 daemon and the obexd daemons on D-Bus. Without DBUS_SYSTEM_BUS_ADDRESS (or with "
             "--private-buses) it starts its own pair of private buses and prints their "
             "addresses. A command after -- runs with those addresses; btsim exits with it."));
     parser.addHelpOption();
@@ -65,9 +99,16 @@ int main(int argc, char **argv)
                                       QStringLiteral("file"));
     QCommandLineOption privateOption(QStringLiteral("private-buses"),
                                      QStringLiteral("Start a private system and session bus."));
+    QCommandLineOption activateOption(QStringLiteral("activate"),
+                                      QStringLiteral("Run by the session bus to activate a dropped "
+                                                     "obexd name of the running simulator."),
+                                      QStringLiteral("name"));
     parser.addOption(scenarioOption);
     parser.addOption(privateOption);
+    parser.addOption(activateOption);
     parser.process(own);
+    if (parser.isSet(activateOption))
+        return activate(parser.value(activateOption));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -87,7 +128,8 @@ int main(int argc, char **argv)
     if (parser.isSet(privateOption) || systemAddress.isEmpty()) {
         busDir = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/btsim-XXXXXX"));
         buses = std::make_unique<PrivateBuses>(busDir->path());
-        if (!buses->start(&error)) {
+        if (!buses->makeSimulatorActivatable(QCoreApplication::applicationFilePath(), &error)
+            || !buses->start(&error)) {
             err << "btsim: " << error << Qt::endl;
             return 1;
         }

@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -91,6 +92,48 @@ QJsonObject Timing::toJson() const
              { "idleDisconnectMs", idleDisconnectMs },
              { "audioConnectMs", audioConnectMs },
              { "agentTimeoutMs", agentTimeoutMs } };
+}
+
+ObexSpec ObexSpec::fromJson(const QJsonObject &json, const ObexSpec &base)
+{
+    ObexSpec o = base;
+    read(json, "rootFolder", o.rootFolder);
+    read(json, "autoAccept", o.autoAccept);
+    read(json, "symlinks", o.symlinks);
+    read(json, "speed", o.speed);
+    read(json, "packetSize", o.packetSize);
+    read(json, "connectMs", o.connectMs);
+    read(json, "authorizeTimeoutMs", o.authorizeTimeoutMs);
+    read(json, "requestTimeoutMs", o.requestTimeoutMs);
+    read(json, "firstResponseTimeoutMs", o.firstResponseTimeoutMs);
+    read(json, "responseTimeoutMs", o.responseTimeoutMs);
+    read(json, "errorTexts", o.errorTexts);
+    if (o.errorTexts != QLatin1String("openobex"))
+        o.errorTexts = QStringLiteral("gobex");
+    o.packetSize = qMax(1, o.packetSize);
+    return o;
+}
+
+QJsonObject ObexSpec::toJson() const
+{
+    return { { "rootFolder", effectiveRootFolder() },
+             { "autoAccept", autoAccept },
+             { "symlinks", symlinks },
+             { "speed", speed },
+             { "packetSize", packetSize },
+             { "connectMs", connectMs },
+             { "authorizeTimeoutMs", authorizeTimeoutMs },
+             { "requestTimeoutMs", requestTimeoutMs },
+             { "firstResponseTimeoutMs", firstResponseTimeoutMs },
+             { "responseTimeoutMs", responseTimeoutMs },
+             { "errorTexts", errorTexts } };
+}
+
+QString ObexSpec::effectiveRootFolder() const
+{
+    // The handset runs obexd with the user's documents as root; here that is
+    // the home folder btsim was started with (a test's temporary home).
+    return rootFolder.isEmpty() ? QDir::homePath() : rootFolder;
 }
 
 PairingSpec PairingSpec::fromJson(const QJsonObject &json, const PairingSpec &base)
@@ -265,6 +308,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     else
         scenario.adapter = AdapterSpec::fromJson(adapter.toObject(), AdapterSpec());
     scenario.timing = Timing::fromJson(root.value(QLatin1String("timing")).toObject(), Timing());
+    scenario.obex = ObexSpec::fromJson(root.value(QLatin1String("obex")).toObject(), ObexSpec());
     for (const QJsonValue &item : root.value(QLatin1String("devices")).toArray()) {
         auto device = DeviceSpec::fromJson(item.toObject(), error);
         if (!device)
@@ -300,5 +344,6 @@ QJsonObject Scenario::toJson() const
         list.append(device.toJson());
     return { { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
              { "devices", list },
-             { "timing", timing.toJson() } };
+             { "timing", timing.toJson() },
+             { "obex", obex.toJson() } };
 }

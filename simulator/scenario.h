@@ -103,11 +103,35 @@ struct AdapterSpec
     QJsonObject toJson() const;
 };
 
+// The two obexd daemons: how obexd was started (root folder, -a, -l), how
+// fast data moves and how long the daemons wait for agents and remotes.
+struct ObexSpec
+{
+    QString rootFolder;             // obexd -r; empty: btsim's home folder
+    bool autoAccept = false;        // obexd -a: no Authorize, remote name in the root folder
+    bool symlinks = false;          // obexd -l: agent paths outside the root folder allowed
+    int speed = 200000;             // bytes per second of every transfer; <= 0: no limit
+    int packetSize = 32767;         // most body bytes per OBEX packet
+    int connectMs = 100;            // RFCOMM + OBEX CONNECT, either direction
+    int authorizeTimeoutMs = 60000; // obexd's wait for Agent.Authorize
+    int requestTimeoutMs = 25000;   // obex-client's wait for Agent.Request
+    int firstResponseTimeoutMs = 60000; // obex-client's wait for the remote's first answer
+    int responseTimeoutMs = 10000;  // ... and for each later one; 0: wait for ever
+    // Texts of obex-client's Agent.Error for a refusal: "gobex" (0.43-0.45,
+    // "Transfer failed (0x43)") or "openobex" (0.3x, "Forbidden").
+    QString errorTexts = QStringLiteral("gobex");
+
+    static ObexSpec fromJson(const QJsonObject &json, const ObexSpec &base);
+    QJsonObject toJson() const;
+    QString effectiveRootFolder() const;
+};
+
 struct Scenario
 {
     AdapterSpec adapter;
     QList<DeviceSpec> devices;
     Timing timing;
+    ObexSpec obex;
 
     static std::optional<Scenario> fromJson(const QByteArray &json, QString *error);
     static std::optional<Scenario> fromFile(const QString &fileName, QString *error);

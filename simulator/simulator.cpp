@@ -1,6 +1,8 @@
 #include "simulator.h"
 
 #include "bluezservice.h"
+#include "obexclientservice.h"
+#include "obexserverservice.h"
 #include "scenario.h"
 #include "simcontrol.h"
 
@@ -9,8 +11,11 @@ Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusA
     : QObject(parent)
     , m_sessionBusAddress(sessionBusAddress)
     , m_bluez(new BluezService(systemBusAddress, &m_log, &m_faults, this))
+    , m_obexServer(new ObexServerService(sessionBusAddress, &m_log, &m_faults, this))
+    , m_obexClient(new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
+                                         &m_faults, this))
 {
-    m_services.append(m_bluez);
+    m_services = { m_bluez, m_obexServer, m_obexClient };
 }
 
 Simulator::~Simulator()
@@ -41,6 +46,15 @@ bool Simulator::start(const Scenario &scenario, QString *error)
 void Simulator::load(const Scenario &scenario)
 {
     m_bluez->load(scenario);
+    m_obexServer->load(scenario.obex);
+    m_obexClient->load(scenario.obex);
+}
+
+void Simulator::setObexOptions(const QJsonObject &changes)
+{
+    const ObexSpec options = ObexSpec::fromJson(changes, m_obexServer->options());
+    m_obexServer->options() = options;
+    m_obexClient->options() = options;
 }
 
 SimService *Simulator::service(const QString &name) const
@@ -54,10 +68,26 @@ SimService *Simulator::service(const QString &name) const
 
 QJsonArray Simulator::agentAnswers() const
 {
-    return m_bluez->agents()->answersToJson();
+    QJsonArray answers = m_bluez->agents()->answersToJson();
+    for (const AgentClient *agents : { m_obexServer->agents(), m_obexClient->agents() }) {
+        for (const QJsonValue &answer : agents->answersToJson())
+            answers.append(answer);
+    }
+    return answers;
+}
+
+void Simulator::clearAgentAnswers()
+{
+    for (AgentClient *agents : { m_bluez->agents(), m_obexServer->agents(), m_obexClient->agents() })
+        agents->clearAnswers();
 }
 
 QJsonArray Simulator::pendingAgentCalls() const
 {
-    return m_bluez->agents()->pendingToJson();
+    QJsonArray calls = m_bluez->agents()->pendingToJson();
+    for (const AgentClient *agents : { m_obexServer->agents(), m_obexClient->agents() }) {
+        for (const QJsonValue &call : agents->pendingToJson())
+            calls.append(call);
+    }
+    return calls;
 }

@@ -9,12 +9,15 @@
 #include <QObject>
 
 class BluezService;
+class ObexClientService;
+class ObexServerService;
 class SimControl;
 class SimService;
 struct Scenario;
 
 // The whole simulator: the daemons it plays and the control interface on the
-// session bus. Further daemons (obexd) join the list of services.
+// session bus: bluetoothd on the system bus, obexd and obex-client on the
+// session bus.
 class Simulator : public QObject
 {
     Q_OBJECT
@@ -29,16 +32,23 @@ public:
     CallLog &log() { return m_log; }
     FaultPlan &faults() { return m_faults; }
     BluezService *bluez() const { return m_bluez; }
+    ObexServerService *obexServer() const { return m_obexServer; }
+    ObexClientService *obexClient() const { return m_obexClient; }
+    // Both obex daemons share their options (the scenario's "obex" section).
+    void setObexOptions(const QJsonObject &changes);
     SimService *service(const QString &name) const;
     QList<SimService *> services() const { return m_services; }
     QJsonArray pendingAgentCalls() const;
     QJsonArray agentAnswers() const;
+    void clearAgentAnswers();
 
 private:
     QString m_sessionBusAddress;
     CallLog m_log;
     FaultPlan m_faults;
     BluezService *m_bluez;
+    ObexServerService *m_obexServer;
+    ObexClientService *m_obexClient;
     QList<SimService *> m_services;
     SimControl *m_control = nullptr;
 };

@@ -17,6 +17,7 @@ BluezService::BluezService(const QString &busAddress, CallLog *log, FaultPlan *f
     , m_agents(new AgentClient(QStringLiteral("org.bluez.Agent"), this))
     , m_peers(new PeerWatcher(this))
 {
+    m_agents->setService(serviceName());
     connect(m_peers, &PeerWatcher::peerLeft, this, [this](const QString &name) {
         if (m_adapter)
             m_adapter->peerLeft(name);
@@ -135,6 +136,7 @@ QJsonObject BluezService::state() const
     for (const auto &[address, device] : m_world.devices)
         snapshot.devices.append(device);
     QJsonObject json = snapshot.toJson();
+    json.remove(QStringLiteral("obex"));  // the obexd services report their own
     json.insert(QStringLiteral("running"), m_running);
     if (m_adapter) {
         json.insert(QStringLiteral("adapterPath"), m_adapter->path());

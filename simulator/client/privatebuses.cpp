@@ -38,6 +38,7 @@ const char sessionConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD 
   <listen>unix:dir=%1</listen>
   <auth>EXTERNAL</auth>
   <standard_session_servicedirs/>
+  <servicedir>%2</servicedir>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
@@ -79,10 +80,39 @@ void PrivateBuses::dieWithParent(QProcess &process)
 
 bool PrivateBuses::start(QString *error)
 {
+    if (!QDir().mkpath(serviceDirectory())) {
+        *error = QStringLiteral("cannot create %1").arg(serviceDirectory());
+        return false;
+    }
     return startBus(m_system, QStringLiteral("system"), QString::fromLatin1(systemConfig),
                     &m_systemAddress, error)
-            && startBus(m_session, QStringLiteral("session"), QString::fromLatin1(sessionConfig),
+            && startBus(m_session, QStringLiteral("session"),
+                        QString::fromLatin1(sessionConfig).replace(QLatin1String("%2"), serviceDirectory()),
                         &m_sessionAddress, error);
+}
+
+QString PrivateBuses::serviceDirectory() const
+{
+    return m_directory + QStringLiteral("/services");
+}
+
+bool PrivateBuses::addActivatableService(const QString &name, const QString &exec, QString *error)
+{
+    if (!QDir().mkpath(serviceDirectory())) {
+        *error = QStringLiteral("cannot create %1").arg(serviceDirectory());
+        return false;
+    }
+    return writeFile(serviceDirectory() + QLatin1Char('/') + name + QStringLiteral(".service"),
+                     QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2\n").arg(name, exec), error);
+}
+
+bool PrivateBuses::makeSimulatorActivatable(const QString &btsimPath, QString *error)
+{
+    for (const QString &name : { QStringLiteral("org.openobex"), QStringLiteral("org.openobex.client") }) {
+        if (!addActivatableService(name, QStringLiteral("%1 --activate %2").arg(btsimPath, name), error))
+            return false;
+    }
+    return true;
 }
 
 bool PrivateBuses::startBus(QProcess &daemon, const QString &name, const QString &config,

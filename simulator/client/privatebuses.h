@@ -7,7 +7,9 @@
 // Two private dbus-daemons standing in for the system bus and the session bus.
 // Each daemon dies with the process that started it, even when that process
 // is killed. The session bus activates services from the standard folders
-// (gconfd-2), with the environment this process has when start() runs.
+// (gconfd-2), with the environment this process has when start() runs, and
+// from a folder of its own (serviceDirectory()), where the obexd names of the
+// simulator are made activatable.
 class PrivateBuses
 {
 public:
@@ -28,6 +30,16 @@ public:
 
     // Makes a child started through process die when this process dies.
     static void dieWithParent(QProcess &process);
+
+    // The session bus's own folder of D-Bus service files.
+    QString serviceDirectory() const;
+    // Writes a service file: the session bus runs exec when name is called
+    // and has no owner. Works before and after start().
+    bool addActivatableService(const QString &name, const QString &exec, QString *error);
+    // "org.openobex" and "org.openobex.client", activated through
+    // "btsim --activate NAME", which asks the running simulator to bring the
+    // name back (see simulator/main.cpp).
+    bool makeSimulatorActivatable(const QString &btsimPath, QString *error);
 
 private:
     bool startBus(QProcess &daemon, const QString &name, const QString &config, QString *address,

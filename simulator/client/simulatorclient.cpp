@@ -222,6 +222,61 @@ std::optional<QString> SimulatorClient::waitForRequest(uint ticket, int timeoutM
     return m_finished.take(ticket);
 }
 
+bool SimulatorClient::setObexOptions(const QJsonObject &options)
+{
+    return callOk(QStringLiteral("SetObexOptions"), { json(options) });
+}
+
+uint SimulatorClient::pushFile(const QString &address, const QString &name, const QString &mimeType,
+                               const QByteArray &contents, int bytesPerSecond, QString *transfer)
+{
+    QJsonObject push { { "address", address },
+                       { "name", name },
+                       { "type", mimeType },
+                       { "contentsBase64", QString::fromLatin1(contents.toBase64()) } };
+    if (bytesPerSecond >= 0)
+        push.insert(QStringLiteral("speed"), bytesPerSecond);
+    return pushFiles(push, transfer);
+}
+
+uint SimulatorClient::pushFiles(const QJsonObject &push, QString *transfer)
+{
+    const QDBusMessage reply = call(QStringLiteral("PushFile"), { json(push) });
+    if (transfer)
+        *transfer = reply.arguments().value(1).toString();
+    return reply.arguments().value(0).toUInt();
+}
+
+bool SimulatorClient::stallTransfer(const QString &transfer)
+{
+    return callOk(QStringLiteral("StallTransfer"), { transfer });
+}
+
+bool SimulatorClient::resumeTransfer(const QString &transfer)
+{
+    return callOk(QStringLiteral("ResumeTransfer"), { transfer });
+}
+
+bool SimulatorClient::failTransfer(const QString &transfer, const QString &error)
+{
+    return callOk(QStringLiteral("FailTransfer"), { transfer, error });
+}
+
+bool SimulatorClient::setTransferSpeed(const QString &transfer, int bytesPerSecond)
+{
+    return callOk(QStringLiteral("SetTransferSpeed"), { transfer, bytesPerSecond });
+}
+
+bool SimulatorClient::setSendOutcome(const QString &file, const QString &outcome)
+{
+    return callOk(QStringLiteral("SetSendOutcome"), { file, outcome });
+}
+
+bool SimulatorClient::setActivatable(const QString &service, bool activatable)
+{
+    return callOk(QStringLiteral("SetActivatable"), { service, activatable });
+}
+
 bool SimulatorClient::quit()
 {
     return callOk(QStringLiteral("Quit"));

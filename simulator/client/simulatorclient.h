@@ -53,6 +53,8 @@ public:
     bool delayNext(const QString &method, int msecs);
     bool clearFaults();
 
+    // A daemon dies ("org.bluez", "org.openobex" or "org.openobex.client")
+    // and comes back as a new process (new unique name, state of a fresh start).
     bool dropService(const QString &name = QStringLiteral("org.bluez"));
     bool restoreService(const QString &name = QStringLiteral("org.bluez"));
 
@@ -60,9 +62,12 @@ public:
     bool clearCallLog();
     // Calls of member (and interface, when given) in the log.
     int countCalls(const QString &member, const QString &interface = {});
+    // Calls of every daemon into agents that are still unanswered: objects with
+    // "service" (the daemon's name), "owner", "path", "interface", "member",
+    // "arguments" (object paths as strings).
     QJsonArray pendingAgentCalls();
     // What agents answered to the daemon's requests, oldest first: objects with
-    // "member", "error" ("" for a return), "values", "owner", "path".
+    // "member", "error" ("" for a return), "values", "owner", "path", "service".
     QJsonArray agentAnswers();
 
     // Start something the remote side does; the outcome arrives later. Returns
@@ -71,6 +76,69 @@ public:
     uint incomingPairing(const QString &address);
     // The error name the request ended with ("" for success), or nothing on timeout.
     std::optional<QString> waitForRequest(uint ticket, int timeoutMs = 10000);
+
+    // --- obexd and obex-client ("org.openobex", "org.openobex.client") -------
+    //
+    // Options of both daemons, the "obex" section of a scenario; only the keys
+    // given change: rootFolder (obexd -r; default: btsim's home folder),
+    // autoAccept (-a), symlinks (-l: agent paths outside the root allowed),
+    // speed (bytes per second of every transfer; <= 0: no limit), packetSize,
+    // connectMs, authorizeTimeoutMs (obexd's wait for Authorize, 60000),
+    // requestTimeoutMs (obex-client's wait for Request, 25000),
+    // firstResponseTimeoutMs / responseTimeoutMs (obex-client's wait for the
+    // remote while a send is stalled: 60000 / 10000; 0: for ever), errorTexts
+    // ("gobex": "Transfer failed (0x43)", as 0.43-0.45; "openobex": "Forbidden",
+    // as 0.3x).
+    bool setObexOptions(const QJsonObject &options);
+    bool setObexSpeed(int bytesPerSecond) { return setObexOptions({ { "speed", bytesPerSecond } }); }
+
+    // Receiving: a remote device pushes a file to obexd. Returns a ticket (0
+    // when it could not start) whose outcome arrives through requestFinished /
+    // waitForRequest: "" when the file was stored, otherwise "Forbidden" (agent
+    // refused or did not answer, no agent, path outside the root folder),
+    // "BadRequest" (bad name, empty answer), "NotFound" (folder missing),
+    // "Canceled" (Transfer.Cancel), "Aborted" / "Disconnected" (failTransfer),
+    // "InternalServerError". transfer gets the "/transferN" path at once.
+    // bytesPerSecond < 0: the daemons' speed.
+    uint pushFile(const QString &address, const QString &name, const QString &mimeType,
+                  const QByteArray &contents, int bytesPerSecond = -1, QString *transfer = nullptr);
+    // The full form, JSON: "address", then either one object's keys or
+    // "objects": [...] (several objects over one connection, one path), each
+    // with "name", "type", and "contents" (text) or "contentsBase64" or "size"
+    // (that many bytes "abc...zabc..."), optional "announcedSize" (-1:
+    // unknown), "abortAfter" / "stallAfter" (bytes); and "speed".
+    uint pushFiles(const QJsonObject &push, QString *transfer = nullptr);
+
+    // A running transfer of either daemon, by path ("/transferN" or
+    // "/org/openobex/transferN"); "next" means the next file obex-client sends.
+    // Stalled transfers move no data until resumed (obex-client gives up after
+    // its response timeout, as gobex does).
+    bool stallTransfer(const QString &transfer);
+    bool resumeTransfer(const QString &transfer);
+    // obexd: error "abort" (default) or "disconnect"; the object ends
+    // unsuccessfully and the partial file is deleted. obex-client: error is an
+    // outcome as for setSendOutcome (default "forbidden").
+    bool failTransfer(const QString &transfer, const QString &error = {});
+    bool setTransferSpeed(const QString &transfer, int bytesPerSecond);
+    // Sending: what the remote does with a file obex-client sends: file is its
+    // local path, its bare name, or "" for the next one. outcome: "ok", "stall",
+    // "timeout" (no answer: "Timed out waiting for response"), an OBEX response
+    // name ("forbidden", "unauthorized", "notfound", "notacceptable",
+    // "unsupportedmediatype", "entitytoolarge", "internalservererror",
+    // "serviceunavailable", "databasefull", ...), a code ("0x43"), or
+    // "message:<text>" for an Error text of your own. Plans queue up.
+    bool setSendOutcome(const QString &file, const QString &outcome);
+
+    // Whether a call to the dropped name makes the bus bring it back
+    // (default: yes for both obexd names). Not activatable: the caller gets
+    // "org.freedesktop.DBus.Error.Spawn.ChildExited".
+    bool setActivatable(const QString &service, bool activatable);
+
+    // state() parts: "org.openobex" (agent, transfers, received files, options,
+    // activations) and "org.openobex.client" (sessions with their transfers,
+    // sent files with the SHA-1 of the bytes the remote got, planned outcomes).
+    QJsonObject obexServerState() { return state().value(QLatin1String("org.openobex")).toObject(); }
+    QJsonObject obexClientState() { return state().value(QLatin1String("org.openobex.client")).toObject(); }
 
     bool quit();
 

@@ -1,6 +1,10 @@
 #include "simcontrol.h"
 
 #include "bluezservice.h"
+#include "clienttransfer.h"
+#include "obexclientservice.h"
+#include "obexpush.h"
+#include "obexserverservice.h"
 #include "scenario.h"
 #include "simulator.h"
 
@@ -161,7 +165,7 @@ QString SimControl::CallLog()
 void SimControl::ClearCallLog()
 {
     m_simulator->log().clear();
-    m_simulator->bluez()->agents()->clearAnswers();
+    m_simulator->clearAgentAnswers();
 }
 
 QString SimControl::PendingAgentCalls()
@@ -203,6 +207,107 @@ uint SimControl::IncomingPairing(const QString &address)
     return finishLater([this, address](auto report, QString *error) {
         return m_simulator->bluez()->incomingPairing(address, report, error);
     });
+}
+
+void SimControl::SetObexOptions(const QString &json)
+{
+    if (auto object = parseObject(json))
+        m_simulator->setObexOptions(*object);
+}
+
+uint SimControl::PushFile(const QString &json, QString &transfer)
+{
+    auto object = parseObject(json);
+    if (!object)
+        return 0;
+    return finishLater([this, &transfer, object](auto report, QString *error) {
+        return m_simulator->obexServer()->push(*object, report, &transfer, error);
+    });
+}
+
+namespace {
+
+// "next" (or "") stands for the next file obex-client sends.
+bool isNext(const QString &transfer)
+{
+    return transfer.isEmpty() || transfer == QLatin1String("next");
+}
+
+} // namespace
+
+bool SimControl::withTransfer(const QString &transfer, const std::function<void(ObexPush *)> &push,
+                              const std::function<void(ClientTransfer *)> &send)
+{
+    if (ObexPush *p = m_simulator->obexServer()->transfer(transfer)) {
+        push(p);
+        return true;
+    }
+    if (ClientTransfer *c = m_simulator->obexClient()->transfer(transfer)) {
+        send(c);
+        return true;
+    }
+    sendErrorReply(invalidArgs, QStringLiteral("no transfer %1").arg(transfer));
+    return false;
+}
+
+void SimControl::StallTransfer(const QString &transfer)
+{
+    QString error;
+    if (isNext(transfer)) {
+        check(m_simulator->obexClient()->setSendOutcome(QString(), QStringLiteral("stall"), &error), error);
+        return;
+    }
+    withTransfer(transfer, [](ObexPush *p) { p->stall(); }, [](ClientTransfer *c) { c->stall(); });
+}
+
+void SimControl::ResumeTransfer(const QString &transfer)
+{
+    withTransfer(transfer, [](ObexPush *p) { p->resume(); }, [](ClientTransfer *c) { c->resume(); });
+}
+
+void SimControl::FailTransfer(const QString &transfer, const QString &error)
+{
+    QString reason;
+    if (isNext(transfer)) {
+        check(m_simulator->obexClient()->setSendOutcome(QString(), error.isEmpty() ? QStringLiteral("forbidden") : error, &reason),
+              reason);
+        return;
+    }
+    bool ok = true;
+    withTransfer(
+            transfer, [&](ObexPush *p) { ok = p->fail(error, &reason); },
+            [&](ClientTransfer *c) { ok = c->fail(error.isEmpty() ? QStringLiteral("forbidden") : error, &reason); });
+    check(ok, reason);
+}
+
+void SimControl::SetTransferSpeed(const QString &transfer, int bytesPerSecond)
+{
+    withTransfer(
+            transfer, [bytesPerSecond](ObexPush *p) { p->setSpeed(bytesPerSecond); },
+            [bytesPerSecond](ClientTransfer *c) { c->setSpeed(bytesPerSecond); });
+}
+
+void SimControl::SetSendOutcome(const QString &file, const QString &outcome)
+{
+    QString error;
+    check(m_simulator->obexClient()->setSendOutcome(file, outcome, &error), error);
+}
+
+void SimControl::ActivateService(const QString &name)
+{
+    SimService *service = m_simulator->service(name);
+    if (!check(service != nullptr, QStringLiteral("no service %1").arg(name)))
+        return;
+    QString error;
+    check(service->activate(&error), error);
+}
+
+void SimControl::SetActivatable(const QString &name, bool activatable)
+{
+    SimService *service = m_simulator->service(name);
+    if (!check(service != nullptr, QStringLiteral("no service %1").arg(name)))
+        return;
+    service->setActivatable(activatable);
 }
 
 void SimControl::Quit()

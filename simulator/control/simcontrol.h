@@ -4,8 +4,14 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusVariant>
+#include <QJsonObject>
 #include <QObject>
 
+#include <functional>
+#include <optional>
+
+class ClientTransfer;
+class ObexPush;
 class Simulator;
 
 // "com.brivo.BtSim" at "/com/brivo/BtSim" on the session bus: lets tests and
@@ -43,6 +49,15 @@ public Q_SLOTS:
     QString AgentAnswers();
     uint RequestAuthorization(const QString &address, const QString &uuid);
     uint IncomingPairing(const QString &address);
+    void SetObexOptions(const QString &json);
+    uint PushFile(const QString &json, QString &transfer);
+    void StallTransfer(const QString &transfer);
+    void ResumeTransfer(const QString &transfer);
+    void FailTransfer(const QString &transfer, const QString &error);
+    void SetTransferSpeed(const QString &transfer, int bytesPerSecond);
+    void SetSendOutcome(const QString &file, const QString &outcome);
+    void ActivateService(const QString &name);
+    void SetActivatable(const QString &name, bool activatable);
     void Quit();
 
 Q_SIGNALS:
@@ -51,6 +66,9 @@ Q_SIGNALS:
 private:
     bool check(bool ok, const QString &error);
     std::optional<QJsonObject> parseObject(const QString &json);
+    // Runs push or send on the transfer at path (obexd's or obex-client's).
+    bool withTransfer(const QString &transfer, const std::function<void(ObexPush *)> &push,
+                      const std::function<void(ClientTransfer *)> &send);
     uint finishLater(const std::function<bool(std::function<void(const QString &)>, QString *)> &start);
 
     Simulator *m_simulator;

@@ -35,12 +35,15 @@ void AgentClient::recordAnswer(const Target &agent, const QString &member, const
     for (const QVariant &value : reply.arguments())
         values.append(QJsonValue::fromVariant(value));
     const bool isError = reply.type() == QDBusMessage::ErrorMessage;
-    m_answers.append(QJsonObject { { "owner", agent.owner },
-                                   { "path", agent.path },
-                                   { "interface", m_interface },
-                                   { "member", member },
-                                   { "error", isError ? reply.errorName() : QString() },
-                                   { "values", values } });
+    QJsonObject answer { { "owner", agent.owner },
+                         { "path", agent.path },
+                         { "interface", m_interface },
+                         { "member", member },
+                         { "error", isError ? reply.errorName() : QString() },
+                         { "values", values } };
+    if (!m_service.isEmpty())
+        answer.insert(QStringLiteral("service"), m_service);
+    m_answers.append(answer);
 }
 
 void AgentClient::notify(const Target &agent, const QString &member, const QVariantList &args)
@@ -81,12 +84,15 @@ QJsonArray AgentClient::pendingToJson() const
             else
                 args.append(QJsonValue::fromVariant(arg));
         }
-        list.append(QJsonObject { { "id", qint64(it.key()) },
+        QJsonObject entry { { "id", qint64(it.key()) },
                                   { "owner", it->agent.owner },
                                   { "path", it->agent.path },
                                   { "interface", m_interface },
                                   { "member", it->member },
-                                  { "arguments", args } });
+                                  { "arguments", args } };
+        if (!m_service.isEmpty())
+            entry.insert(QStringLiteral("service"), m_service);
+        list.append(entry);
     }
     return list;
 }

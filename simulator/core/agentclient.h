@@ -30,6 +30,8 @@ public:
 
     void setConnection(const QDBusConnection &connection) { m_connection = connection; }
     void setTimeout(int ms) { m_timeoutMs = ms; }
+    // The daemon's bus name, reported with the pending calls.
+    void setService(const QString &service) { m_service = service; }
 
     // Returns an id for forget(); the handler gets the reply or the error
     // (NoReply on timeout). It is not called after forget().
@@ -57,6 +59,7 @@ private:
         QVariantList args;
     };
     QString m_interface;
+    QString m_service;
     QDBusConnection m_connection { QString() };
     int m_timeoutMs = 60000;
     quint64 m_nextId = 1;

@@ -118,13 +118,13 @@ bool ObjectTree::handleMessage(const QDBusMessage &message, const QDBusConnectio
     return true;
 }
 
-QString ObjectTree::interfaceXml(const QString &interface)
+QString ObjectTree::interfaceXml(const QString &fileName)
 {
     static QHash<QString, QString> cache;
-    auto it = cache.find(interface);
+    auto it = cache.find(fileName);
     if (it != cache.end())
         return *it;
-    QFile file(QStringLiteral(":/dbus/%1.xml").arg(interface));
+    QFile file(QStringLiteral(":/dbus/%1.xml").arg(fileName));
     QString xml;
     if (file.open(QIODevice::ReadOnly)) {
         const QString all = QString::fromUtf8(file.readAll());
@@ -133,7 +133,7 @@ QString ObjectTree::interfaceXml(const QString &interface)
         if (begin >= 0 && end > begin)
             xml = all.mid(begin, end - begin + int(qstrlen("</interface>")));
     }
-    cache.insert(interface, xml);
+    cache.insert(fileName, xml);
     return xml;
 }
 
@@ -147,7 +147,7 @@ QString ObjectTree::introspectionOf(const QString &path) const
                               "type=\"s\" direction=\"out\"/></method></interface>\n")
                        .arg(introspectable);
         for (const QString &interface : object->interfaces())
-            xml += interfaceXml(interface) + QLatin1Char('\n');
+            xml += interfaceXml(m_interfaceFiles.value(interface, interface)) + QLatin1Char('\n');
     }
     const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     QSet<QString> children;

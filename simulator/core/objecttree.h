@@ -35,8 +35,15 @@ public:
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
-    // The <interface> element of a known interface, from the XML in dbus/.
-    static QString interfaceXml(const QString &interface);
+    // The <interface> element of a known interface, from the XML in dbus/
+    // (file is the XML file's base name, by default the interface name).
+    static QString interfaceXml(const QString &file);
+    // For daemons whose interface shares its name with another daemon's
+    // (obexd and obex-client both have "org.openobex.Transfer").
+    void setInterfaceFile(const QString &interface, const QString &file)
+    {
+        m_interfaceFiles.insert(interface, file);
+    }
 
 private:
     QString introspectionOf(const QString &path) const;
@@ -48,6 +55,7 @@ private:
     QDBusConnection m_connection { QString() };
     bool m_attached = false;
     QHash<QString, SimObject *> m_objects;
+    QHash<QString, QString> m_interfaceFiles;
 };
 
 #endif // OBJECTTREE_H

@@ -10,7 +10,10 @@ SignalRecorder::SignalRecorder(const QDBusConnection &connection, const QString 
 {
     for (const char *name : { "PropertyChanged", "DeviceFound", "DeviceDisappeared", "DeviceCreated",
                               "DeviceRemoved", "DisconnectRequested", "AdapterAdded",
-                              "AdapterRemoved", "DefaultAdapterChanged" }) {
+                              "AdapterRemoved", "DefaultAdapterChanged",
+                              // obexd
+                              "TransferStarted", "TransferCompleted", "Progress", "SessionCreated",
+                              "SessionRemoved" }) {
         m_connection.connect(service, QString(), QString(), QLatin1String(name), this,
                              SLOT(onSignal(QDBusMessage)));
     }

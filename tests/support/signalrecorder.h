@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QStringList>
 
-// Records, in arrival order, the BlueZ signals a service sends on a bus, and
+// Records, in arrival order, the BlueZ (or obexd) signals a service sends on a bus, and
 // the replies of calls made through it, so tests can check what came in which
 // order. Entries read "Member" or "PropertyChanged:Name", with the path kept.
 class SignalRecorder : public QObject

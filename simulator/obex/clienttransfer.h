@@ -1,0 +1,76 @@
+#ifndef CLIENTTRANSFER_H
+#define CLIENTTRANSFER_H
+
+#include "obexclientservice.h"
+#include "simobject.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class DataPump;
+class SendSession;
+
+// One file of a SendFiles call: "/org/openobex/transferN" with the client's
+// "org.openobex.Transfer" (GetProperties, Cancel). It asks the session's agent
+// ("Request"), sends the file's bytes as read from disk at the chosen speed
+// and reports "Progress", "Complete" or "Error" to the agent (ref B.4, B.5).
+class ClientTransfer : public QObject, public SimObject
+{
+    Q_OBJECT
+public:
+    enum class State { Queued, Requesting, Sending, Ended };
+
+    // file is open for reading; the transfer owns it from now on.
+    ClientTransfer(SendSession *session, const QString &path, const QString &fileName,
+                   std::unique_ptr<QFile> file);
+    ~ClientTransfer() override;
+
+    QStringList interfaces() const override { return { QStringLiteral("org.openobex.Transfer") }; }
+    State state() const { return m_state; }
+    QString fileName() const { return m_fileName; }
+
+    void begin();
+    // Ends the transfer without a word to anyone (the session is going).
+    void dropQuietly();
+
+    // Control side.
+    void stall();
+    void resume();
+    bool fail(const QString &outcome, QString *error);
+    void setSpeed(int bytesPerSecond);
+
+    QJsonObject toJson() const;
+
+private:
+    void getProperties(const SimCall &call);
+    void cancel(const SimCall &call);
+    void send();
+    bool packetArrived(qint64 offset, qint64 length);
+    void completed();
+    void failWith(const QString &message);
+    void stallChanged(bool stalled);
+    void end(const QString &outcome, const QString &message);
+    void notifyAgent(const QString &member, const QVariantList &args);
+    QString stateName() const;
+
+    SendSession *m_session;
+    QString m_fileName;
+    QString m_name;
+    qint64 m_size;
+    std::unique_ptr<QFile> m_file;
+    State m_state = State::Queued;
+    quint64 m_requestCall = 0;
+    std::optional<SendOutcome> m_planned;
+    bool m_stallRequested = false;
+    int m_speed = -1;
+    DataPump *m_pump = nullptr;
+    QTimer m_responseTimer;
+    QCryptographicHash m_hash { QCryptographicHash::Sha1 };
+    qint64 m_delivered = 0;
+};
+
+#endif // CLIENTTRANSFER_H

@@ -1,0 +1,100 @@
+#ifndef OBEXCLIENTSERVICE_H
+#define OBEXCLIENTSERVICE_H
+
+#include "agentclient.h"
+#include "objecttree.h"
+#include "peerwatcher.h"
+#include "scenario.h"
+#include "simcall.h"
+#include "simservice.h"
+
+#include <QHash>
+#include <QJsonArray>
+
+#include <memory>
+#include <optional>
+
+class BluezService;
+class CallLog;
+class ClientTransfer;
+class FaultPlan;
+class ObexClientManager;
+class SendSession;
+
+// What the remote does with one file that obex-client sends.
+struct SendOutcome
+{
+    enum class Kind { Ok, Stall, Timeout, Refuse, Message };
+    Kind kind = Kind::Ok;
+    int response = 0; // Refuse: OBEX response code without the final bit (0x43)
+    QString message; // Message: the agent's Error text as it is
+
+    // "ok", "stall", "timeout", an OBEX response name ("forbidden", ...) or
+    // code ("0x43"), or "message:<text>".
+    static std::optional<SendOutcome> parse(const QString &text, QString *error);
+};
+
+// obex-client 0.45: "org.openobex.client" on the session bus. "org.openobex.Client"
+// at "/" sends files (SendFiles) over OPP sessions that ask BlueZ for an adapter
+// session first; each queued file is an "/org/openobex/transferN" object.
+class ObexClientService : public SimService
+{
+    Q_OBJECT
+public:
+    ObexClientService(const QString &busAddress, const QString &systemBusAddress,
+                      BluezService *bluez, CallLog *log, FaultPlan *faults,
+                      QObject *parent = nullptr);
+    ~ObexClientService() override;
+
+    QString serviceName() const override { return QStringLiteral("org.openobex.client"); }
+    bool start(QString *error) override;
+    void stop() override;
+    bool isRunning() const override { return m_running; }
+    QJsonObject state() const override;
+
+    void load(const ObexSpec &options);
+    ObexSpec &options() { return m_options; }
+    ObjectTree *tree() const { return m_tree; }
+    AgentClient *agents() const { return m_agents; }
+    PeerWatcher *peers() const { return m_peers; }
+    BluezService *bluez() const { return m_bluez; }
+    // The daemon's own connection to the system bus, for BlueZ.
+    QDBusConnection systemBus() const;
+
+    ClientTransfer *transfer(const QString &path) const;
+    QString nextTransferPath();
+    // Plans what the remote does with a file: file is a local path, a bare
+    // file name, or "" for whichever file is sent next.
+    bool setSendOutcome(const QString &file, const QString &outcome, QString *error);
+    SendOutcome takeOutcome(const QString &fileName);
+    // The remote's answer in the words of this obex-client version.
+    QString refusalText(int response) const;
+
+    void sessionEnded(SendSession *session);
+    void recordSent(const QJsonObject &entry);
+
+private:
+    void sendFiles(const SimCall &call);
+    void endAllSessions();
+
+    QString m_busAddress;
+    QString m_systemBusAddress;
+    BluezService *m_bluez;
+    ObexSpec m_options;
+    ObjectTree *m_tree;
+    AgentClient *m_agents;
+    PeerWatcher *m_peers;
+    std::unique_ptr<ObexClientManager> m_manager;
+    QList<SendSession *> m_sessions;
+    QList<QPair<QString, SendOutcome>> m_outcomes;
+    QJsonArray m_sent;
+    QString m_connectionName;
+    QString m_systemConnectionName;
+    bool m_running = false;
+    int m_restarts = 0;
+    int m_nextTransfer = 0;
+
+    friend class ObexClientManager;
+};
+
+#endif // OBEXCLIENTSERVICE_H

@@ -1,0 +1,446 @@
+#include "obexpush.h"
+
+#include "datapump.h"
+#include "obexerrors.h"
+#include "obexserverservice.h"
+
+#include <QDBusObjectPath>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTimer>
+
+namespace {
+
+const QString transferInterface = QStringLiteral("org.openobex.Transfer");
+const QString noReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+
+// Push outcomes: "" when every object was stored, otherwise the OBEX response
+// the remote got, or what ended the connection.
+const QString forbidden = QStringLiteral("Forbidden");
+const QString badRequest = QStringLiteral("BadRequest");
+const QString notFound = QStringLiteral("NotFound");
+const QString internalError = QStringLiteral("InternalServerError");
+const QString canceled = QStringLiteral("Canceled");
+const QString aborted = QStringLiteral("Aborted");
+const QString disconnected = QStringLiteral("Disconnected");
+
+// The body of an object given only by its size: "abc...xyzabc...".
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char('a' + i % 26);
+    return bytes;
+}
+
+qint64 number(const QJsonObject &json, const char *key, qint64 fallback)
+{
+    const QJsonValue value = json.value(QLatin1String(key));
+    return value.isDouble() ? qint64(value.toDouble()) : fallback;
+}
+
+} // namespace
+
+ObexPush::ObexPush(ObexServerService *service, const QString &path, const QString &address,
+                   const QList<Object> &objects, int speed, Done done)
+    : SimObject(path)
+    , m_service(service)
+    , m_address(address)
+    , m_objects(objects)
+    , m_speed(speed)
+    , m_done(std::move(done))
+{
+    addMethod(transferInterface, QStringLiteral("Cancel"), QString(),
+              [this](const SimCall &call) { cancel(call); });
+}
+
+ObexPush::~ObexPush()
+{
+    if (m_authorizeCall)
+        m_service->agents()->forget(m_authorizeCall);
+}
+
+std::optional<QList<ObexPush::Object>> ObexPush::objectsFromJson(const QJsonObject &json,
+                                                                 QString *error)
+{
+    QList<QJsonObject> items;
+    if (json.value(QLatin1String("objects")).isArray()) {
+        for (const QJsonValue &item : json.value(QLatin1String("objects")).toArray())
+            items.append(item.toObject());
+    } else {
+        items.append(json);
+    }
+    if (items.isEmpty()) {
+        *error = QStringLiteral("a push needs at least one object");
+        return std::nullopt;
+    }
+    QList<Object> objects;
+    for (const QJsonObject &item : std::as_const(items)) {
+        Object object;
+        object.name = item.value(QLatin1String("name")).toString();
+        object.type = item.value(QLatin1String("type")).toString();
+        if (item.value(QLatin1String("contents")).isString()) {
+            object.contents = item.value(QLatin1String("contents")).toString().toUtf8();
+        } else if (item.value(QLatin1String("contentsBase64")).isString()) {
+            object.contents = QByteArray::fromBase64(
+                item.value(QLatin1String("contentsBase64")).toString().toLatin1());
+        } else if (item.value(QLatin1String("size")).isDouble()) {
+            const qint64 size = number(item, "size", 0);
+            if (size < 0 || size > 512 * 1024 * 1024) {
+                *error = QStringLiteral("\"size\" must be between 0 and 512 MiB");
+                return std::nullopt;
+            }
+            object.contents = pattern(size);
+        } else {
+            *error = QStringLiteral(
+                         "object \"%1\" has no \"contents\", \"contentsBase64\" or \"size\"")
+                         .arg(object.name);
+            return std::nullopt;
+        }
+        object.announced = number(item, "announcedSize", object.contents.size());
+        object.abortAfter = number(item, "abortAfter", number(json, "abortAfter", -1));
+        object.stallAfter = number(item, "stallAfter", number(json, "stallAfter", -1));
+        objects.append(object);
+    }
+    return objects;
+}
+
+void ObexPush::start()
+{
+    // RFCOMM and OBEX CONNECT; the object path exists from now on.
+    QTimer::singleShot(m_service->options().connectMs, this, [this]() {
+        if (m_state == State::Connecting)
+            nextObject();
+    });
+}
+
+QString ObexPush::stateName() const
+{
+    switch (m_state) {
+    case State::Connecting:
+        return QStringLiteral("connecting");
+    case State::Authorizing:
+        return QStringLiteral("authorizing");
+    case State::Receiving:
+        return m_pump && m_pump->isStalled() ? QStringLiteral("stalled")
+                                             : QStringLiteral("receiving");
+    case State::Between:
+        return QStringLiteral("connected");
+    case State::Ended:
+        break;
+    }
+    return QStringLiteral("ended");
+}
+
+QJsonObject ObexPush::toJson() const
+{
+    QJsonObject json { { "path", path() },
+                       { "address", m_address },
+                       { "state", stateName() },
+                       { "object", m_index },
+                       { "objects", int(m_objects.size()) },
+                       { "speed", m_speed >= 0 ? m_speed : m_service->options().speed } };
+    if (m_index >= 0 && m_index < m_objects.size()) {
+        const Object &o = current();
+        json.insert(QStringLiteral("name"), o.name);
+        json.insert(QStringLiteral("type"), o.type);
+        json.insert(QStringLiteral("size"), qint64(o.contents.size()));
+        json.insert(QStringLiteral("announcedSize"), o.announced);
+        json.insert(QStringLiteral("transferred"), m_pump ? m_pump->done() : 0);
+        json.insert(QStringLiteral("file"), m_filePath);
+    }
+    return json;
+}
+
+void ObexPush::nextObject()
+{
+    ++m_index;
+    m_filePath.clear();
+    if (m_index >= m_objects.size()) {
+        // Everything sent: the remote disconnects.
+        finish(QString());
+        return;
+    }
+    const Object &object = current();
+    // 0.43+ refuses such names before the agent is asked.
+    if (object.name.contains(QLatin1Char('/')) || object.name == QLatin1String(".")
+        || object.name == QLatin1String("..")) {
+        finish(badRequest);
+        return;
+    }
+    const ObexSpec &options = m_service->options();
+    if (options.autoAccept) {
+        if (object.name.isEmpty())
+            finish(badRequest);
+        else
+            receive(options.effectiveRootFolder(), object.name);
+        return;
+    }
+    authorize();
+}
+
+void ObexPush::authorize()
+{
+    const AgentClient::Target agent = m_service->agent();
+    // No agent (and no -a): OBEX Forbidden. So is a second authorization
+    // while obexd still waits for the first.
+    if (!agent.isValid() || m_service->isAuthorizing()) {
+        finish(forbidden);
+        return;
+    }
+    m_state = State::Authorizing;
+    const Object &object = current();
+    AgentClient *agents = m_service->agents();
+    agents->setTimeout(m_service->options().authorizeTimeoutMs);
+    QPointer<ObexPush> self(this);
+    m_authorizeCall = agents->request(agent, QStringLiteral("Authorize"),
+                                      { QVariant::fromValue(QDBusObjectPath(path())), m_address,
+                                        object.name, object.type, int(object.announced), 0 },
+                                      [self, agent, agents](const QDBusMessage &reply) {
+                                          if (!self)
+                                              return;
+                                          self->m_authorizeCall = 0;
+                                          if (reply.type() == QDBusMessage::ErrorMessage) {
+                                              if (reply.errorName() == noReply)
+                                                  agents->notify(agent, QStringLiteral("Cancel"));
+                                              self->finish(forbidden);
+                                              return;
+                                          }
+                                          self->authorized(reply.arguments().value(0).toString());
+                                      });
+}
+
+void ObexPush::authorized(const QString &reply)
+{
+    if (m_state != State::Authorizing)
+        return;
+    const ObexSpec &options = m_service->options();
+    // obexd splits the answer at the last "/": a bare name goes into the root
+    // folder, anything else is used as it is (relative to obexd's folder).
+    QString folder = options.effectiveRootFolder();
+    QString name = reply;
+    const int slash = reply.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0) {
+        folder = slash == 0 ? QStringLiteral("/") : reply.left(slash);
+        name = reply.mid(slash + 1);
+    }
+    if (name.isEmpty()) {
+        finish(badRequest);
+        return;
+    }
+    if (!options.symlinks) {
+        // 0.43+: the folder's real path must lie inside the root folder.
+        const QString real
+            = QFileInfo(QDir::current().absoluteFilePath(folder)).canonicalFilePath();
+        const QString root = QFileInfo(options.effectiveRootFolder()).canonicalFilePath();
+        if (real.isEmpty() || root.isEmpty() || !real.startsWith(root)) {
+            finish(forbidden);
+            return;
+        }
+    }
+    receive(folder, name);
+}
+
+void ObexPush::receive(const QString &folder, const QString &name)
+{
+    m_state = State::Receiving;
+    m_filePath
+        = QDir::cleanPath(QDir::current().absoluteFilePath(folder) + QLatin1Char('/') + name);
+    const QVariant transfer = QVariant::fromValue(QDBusObjectPath(path()));
+    m_service->emitManagerSignal(QStringLiteral("TransferStarted"), { transfer });
+
+    m_file.setFileName(m_filePath);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QFileInfo dir(QFileInfo(m_filePath).absolutePath());
+        const QString outcome = !dir.isDir() ? notFound
+            : !dir.isWritable()              ? forbidden
+                                             : internalError;
+        m_service->emitManagerSignal(QStringLiteral("TransferCompleted"), { transfer, false });
+        m_service->recordReceived({ { "transfer", path() },
+                                    { "address", m_address },
+                                    { "name", current().name },
+                                    { "type", current().type },
+                                    { "file", m_filePath },
+                                    { "size", 0 },
+                                    { "success", false },
+                                    { "outcome", outcome } });
+        finish(outcome);
+        return;
+    }
+    if (m_cancelRequested) {
+        abortObject(canceled);
+        return;
+    }
+    const Object &object = current();
+    const int speed = m_speed >= 0 ? m_speed : m_service->options().speed;
+    m_pump = new DataPump(object.contents.size(), speed, m_service->options().packetSize, this);
+    m_pump->stallAt(m_stallRequested ? 0 : object.stallAfter);
+    m_stallRequested = false;
+    m_pump->setPacketHandler(
+        [this](qint64 offset, qint64 length) { return packetArrived(offset, length); });
+    m_pump->setFinishedHandler([this]() { objectStored(); });
+    m_pump->start();
+}
+
+bool ObexPush::packetArrived(qint64 offset, qint64 length)
+{
+    if (length == 0)
+        return true;
+    const Object &object = current();
+    if (m_file.write(object.contents.constData() + offset, length) != length || !m_file.flush()) {
+        abortObject(internalError);
+        return false;
+    }
+    const qint64 done = offset + length;
+    emitSignal(transferInterface, QStringLiteral("Progress"), { int(object.announced), int(done) });
+    if (object.abortAfter >= 0 && done >= object.abortAfter && done < object.contents.size()) {
+        abortObject(aborted);
+        return false;
+    }
+    return true;
+}
+
+void ObexPush::objectStored()
+{
+    m_file.close();
+    const Object &object = current();
+    m_service->emitManagerSignal(QStringLiteral("TransferCompleted"),
+                                 { QVariant::fromValue(QDBusObjectPath(path())), true });
+    m_service->recordReceived({ { "transfer", path() },
+                                { "address", m_address },
+                                { "name", object.name },
+                                { "type", object.type },
+                                { "file", m_filePath },
+                                { "size", qint64(object.contents.size()) },
+                                { "success", true },
+                                { "outcome", QString() } });
+    m_pump->deleteLater();
+    m_pump = nullptr;
+    m_state = State::Between;
+    nextObject();
+}
+
+void ObexPush::abortObject(const QString &outcome)
+{
+    if (m_pump)
+        m_pump->stop();
+    const qint64 written = m_file.size();
+    m_file.close();
+    m_file.remove();
+    m_service->emitManagerSignal(QStringLiteral("TransferCompleted"),
+                                 { QVariant::fromValue(QDBusObjectPath(path())), false });
+    m_service->recordReceived({ { "transfer", path() },
+                                { "address", m_address },
+                                { "name", current().name },
+                                { "type", current().type },
+                                { "file", m_filePath },
+                                { "size", written },
+                                { "success", false },
+                                { "outcome", outcome } });
+    finish(outcome);
+}
+
+void ObexPush::finish(const QString &outcome)
+{
+    if (m_state == State::Ended)
+        return;
+    m_state = State::Ended;
+    if (m_pump)
+        m_pump->stop();
+    if (m_authorizeCall) {
+        m_service->agents()->forget(m_authorizeCall);
+        m_authorizeCall = 0;
+    }
+    if (m_done)
+        m_done(outcome);
+    m_done = nullptr;
+    m_service->pushEnded(this);
+}
+
+void ObexPush::endQuietly(const QString &outcome)
+{
+    if (m_state == State::Ended)
+        return;
+    m_state = State::Ended;
+    if (m_pump)
+        m_pump->stop();
+    m_file.close();
+    if (m_authorizeCall) {
+        m_service->agents()->forget(m_authorizeCall);
+        m_authorizeCall = 0;
+    }
+    if (m_done)
+        m_done(outcome);
+    m_done = nullptr;
+}
+
+void ObexPush::cancel(const SimCall &call)
+{
+    const AgentClient::Target agent = m_service->agent();
+    if (!agent.isValid() || agent.owner != call.sender()) {
+        ObexError::notAuthorized(call);
+        return;
+    }
+    // obexd marks the object aborted; the remote learns it at its next packet.
+    call.reply();
+    if (m_state == State::Receiving)
+        abortObject(canceled);
+    else if (m_state != State::Ended)
+        m_cancelRequested = true;
+}
+
+void ObexPush::stall()
+{
+    if (m_state == State::Receiving && m_pump)
+        m_pump->stall();
+    else
+        m_stallRequested = true;
+}
+
+void ObexPush::resume()
+{
+    m_stallRequested = false;
+    if (m_pump)
+        m_pump->resume();
+}
+
+bool ObexPush::fail(const QString &how, QString *error)
+{
+    QString outcome;
+    if (how.isEmpty() || how.compare(QLatin1String("abort"), Qt::CaseInsensitive) == 0) {
+        outcome = aborted;
+    } else if (how.compare(QLatin1String("disconnect"), Qt::CaseInsensitive) == 0) {
+        outcome = disconnected;
+    } else {
+        *error
+            = QStringLiteral("unknown failure \"%1\" for a push: use \"abort\" or \"disconnect\"")
+                  .arg(how);
+        return false;
+    }
+    switch (m_state) {
+    case State::Receiving:
+        abortObject(outcome);
+        break;
+    case State::Authorizing:
+        // The remote went while the agent was deciding: obexd tells the agent.
+        m_service->agents()->notify(m_service->agent(), QStringLiteral("Cancel"));
+        finish(outcome);
+        break;
+    case State::Connecting:
+    case State::Between:
+        finish(outcome);
+        break;
+    case State::Ended:
+        *error = QStringLiteral("%1 has ended").arg(path());
+        return false;
+    }
+    return true;
+}
+
+void ObexPush::setSpeed(int bytesPerSecond)
+{
+    m_speed = bytesPerSecond;
+    if (m_pump)
+        m_pump->setSpeed(bytesPerSecond);
+}

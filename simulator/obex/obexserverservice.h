@@ -1,0 +1,83 @@
+#ifndef OBEXSERVERSERVICE_H
+#define OBEXSERVERSERVICE_H
+
+#include "agentclient.h"
+#include "objecttree.h"
+#include "peerwatcher.h"
+#include "scenario.h"
+#include "simcall.h"
+#include "simservice.h"
+
+#include <QJsonArray>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class CallLog;
+class FaultPlan;
+class ObexPush;
+class ObexServerManager;
+
+// obexd 0.45: "org.openobex" on the session bus. "org.openobex.Manager" at "/"
+// keeps the one agent that authorizes incoming pushes; every incoming OPP
+// connection (started by a test as a push) is a "/transferN" object with
+// "org.openobex.Transfer" until the remote disconnects.
+class ObexServerService : public SimService
+{
+    Q_OBJECT
+public:
+    using Done = std::function<void(const QString &outcome)>;
+
+    ObexServerService(const QString &busAddress, CallLog *log, FaultPlan *faults,
+                      QObject *parent = nullptr);
+    ~ObexServerService() override;
+
+    QString serviceName() const override { return QStringLiteral("org.openobex"); }
+    bool start(QString *error) override;
+    void stop() override;
+    bool isRunning() const override { return m_running; }
+    QJsonObject state() const override;
+
+    void load(const ObexSpec &options);
+    ObexSpec &options() { return m_options; }
+    ObjectTree *tree() const { return m_tree; }
+    AgentClient *agents() const { return m_agents; }
+    AgentClient::Target agent() const { return m_agent; }
+    // obexd asks one agent at a time; a push arriving meanwhile is refused.
+    bool isAuthorizing() const;
+
+    // A remote device pushes one or more objects over one connection. done
+    // gets the outcome ("" when every object was stored) once the remote has
+    // disconnected. Returns false with a reason when the push cannot start.
+    bool push(const QJsonObject &json, Done done, QString *transferPath, QString *error);
+    ObexPush *transfer(const QString &path) const;
+
+    // Called by pushes.
+    void emitManagerSignal(const QString &name, const QVariantList &args);
+    void pushEnded(ObexPush *push);
+    void recordReceived(const QJsonObject &entry);
+
+private:
+    void registerAgent(const SimCall &call);
+    void unregisterAgent(const SimCall &call);
+    void endAllPushes(const QString &outcome, bool quietly);
+
+    QString m_busAddress;
+    ObexSpec m_options;
+    ObjectTree *m_tree;
+    AgentClient *m_agents;
+    PeerWatcher *m_peers;
+    std::unique_ptr<ObexServerManager> m_manager;
+    QList<ObexPush *> m_pushes;
+    QJsonArray m_received;
+    AgentClient::Target m_agent;
+    QString m_connectionName;
+    bool m_running = false;
+    int m_restarts = 0;
+    int m_nextConnectionId = 1;
+
+    friend class ObexServerManager;
+};
+
+#endif // OBEXSERVERSERVICE_H

@@ -1,0 +1,74 @@
+#ifndef SENDSESSION_H
+#define SENDSESSION_H
+
+#include "agentclient.h"
+#include "simcall.h"
+
+#include <QObject>
+#include <QPointer>
+
+class ClientTransfer;
+class ObexClientService;
+
+// One OPP session of obex-client: a BlueZ adapter session, the link to the
+// destination, the agent of the SendFiles caller and the queue of files, sent
+// one after another. The session ends after the last file: Agent.Release, the
+// link closes, and the BlueZ session is released (ref B.5, B.6).
+class SendSession : public QObject
+{
+    Q_OBJECT
+public:
+    SendSession(ObexClientService *service, const QString &owner, const QString &destination,
+                const QString &source);
+    ~SendSession() override;
+
+    ObexClientService *service() const { return m_service; }
+    QString owner() const { return m_owner; }
+    QString destination() const { return m_destination; }
+    AgentClient::Target agent() const { return m_agent; }
+    bool isEnded() const { return m_ended; }
+    // 0.43+: the same caller sending to the same device again joins this session.
+    bool joins(const QString &owner, const QString &destination) const;
+
+    // A SendFiles call: answered once the link is up (or failed), then its
+    // files are queued.
+    void add(const SimCall &call, const QStringList &files, const AgentClient::Target &agent);
+
+    void transferEnded(ClientTransfer *transfer);
+    // The owner left the bus or the daemon stops: everything ends silently.
+    void shutdown(bool releaseBluez);
+    void ownerLeft();
+
+    QJsonObject toJson() const;
+
+private:
+    struct Request
+    {
+        SimCall call;
+        QStringList files;
+        AgentClient::Target agent;
+    };
+
+    void openBluezSession();
+    void connectLink();
+    void connected();
+    void failRequests(const QString &text);
+    void queue(const Request &request);
+    void processNext();
+    void finish();
+    void releaseBluez();
+
+    ObexClientService *m_service;
+    QString m_owner;
+    QString m_destination;
+    QString m_source;
+    QString m_adapterPath;
+    bool m_bluezSession = false;
+    bool m_connected = false;
+    bool m_ended = false;
+    AgentClient::Target m_agent;
+    QList<Request> m_requests;
+    QList<ClientTransfer *> m_transfers;
+};
+
+#endif // SENDSESSION_H
