@@ -1,10 +1,10 @@
 #include "bluetoothagent.h"
 
 #include "bluetoothagent_p.h"
+#include "daemoncallercheck.h"
 #include "pairinglogging.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 
 namespace Ovrin {
 
@@ -29,14 +29,7 @@ BluetoothAgentPrivate::~BluetoothAgentPrivate()
 
 bool BluetoothAgentPrivate::fromBluez(const QDBusMessage &message) const
 {
-    const QString owner = QDBusConnection::systemBus().interface()->serviceOwner(QStringLiteral("org.bluez"));
-    if (!owner.isEmpty() && message.service() == owner)
-        return true;
-    if (message.isReplyRequired()) {
-        message.setDelayedReply(true);
-        QDBusConnection::systemBus().send(message.createErrorReply(rejected, QString()));
-    }
-    return false;
+    return isCallFromDaemon(QDBusConnection::systemBus(), QStringLiteral("org.bluez"), message, rejected);
 }
 
 BluetoothDevice BluetoothAgentPrivate::addPendingRequest(RequestType type, const QDBusObjectPath &objPath,

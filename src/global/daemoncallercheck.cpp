@@ -1,0 +1,20 @@
+#include "daemoncallercheck.h"
+
+#include <QDBusConnectionInterface>
+
+namespace Ovrin {
+
+bool isCallFromDaemon(const QDBusConnection &bus, const QString &daemonService,
+                      const QDBusMessage &message, const QString &errorName)
+{
+    const QString owner = bus.interface()->serviceOwner(daemonService);
+    if (!owner.isEmpty() && message.service() == owner)
+        return true;
+    if (message.isReplyRequired()) {
+        message.setDelayedReply(true);
+        QDBusConnection(bus).send(message.createErrorReply(errorName, QString()));
+    }
+    return false;
+}
+
+} // namespace Ovrin

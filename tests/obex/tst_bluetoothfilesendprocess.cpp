@@ -1,0 +1,318 @@
+// Sending files and contacts to a device through the simulated OBEX client
+// daemon: the files really read, progress and speed, the transfer UI entry,
+// failures, cancellation, and the temporary contact cards.
+
+#include "bluetoothadapter.h"
+#include "bluetoothfilesendprocess.h"
+#include "bluezcall.h"
+#include "ovrintranslations.h"
+#include "registry.h"
+#include "testagent.h"
+#include "testenvironment.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+
+const QString anna = QStringLiteral("F4:0E:22:13:33:03");
+const QString annaName = QStringLiteral("Anna's phone");
+const QString obexClient = QStringLiteral("org.openobex.client");
+
+// A send with spies on its signals.
+struct Send
+{
+    BluetoothFileSendProcess process;
+    QSignalSpy progressed { &process, &BluetoothFileSendProcess::progress };
+    QSignalSpy finished { &process, &BluetoothFileSendProcess::finished };
+    QSignalSpy failed { &process, &BluetoothFileSendProcess::error };
+};
+
+TransferUI::TransferInfo onlyTransfer()
+{
+    const auto transfers = TransferUI::Registry::instance()->transfers();
+    return transfers.size() == 1 ? transfers.first() : TransferUI::TransferInfo();
+}
+
+} // namespace
+
+class TestBluetoothFileSendProcess : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_files;
+    // obex-client asks BlueZ for a session, which needs an agent.
+    TestAgent m_bluezAgent { QDBusConnection::systemBus(), QStringLiteral("/test/bluez_agent") };
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    BluetoothDevice device(const QString &address)
+    {
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        return adapter->deviceForAddress(address);
+    }
+
+    QString makeFile(const QString &name, int size)
+    {
+        const QString path = m_files.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        QByteArray data(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            data[i] = char('a' + i % 26);
+        file.write(data);
+        return path;
+    }
+
+    static QString sha1Of(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+    }
+
+    // What the remote device got: name -> SHA-1 of the bytes.
+    QMap<QString, QString> received()
+    {
+        QMap<QString, QString> files;
+        const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
+        for (const QJsonValue &file : sent) {
+            if (file[QLatin1String("outcome")].toString() == QLatin1String("complete"))
+                files.insert(file[QLatin1String("name")].toString(), file[QLatin1String("sha1")].toString());
+        }
+        return files;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(m_files.isValid());
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
+                 qPrintable(sim()->lastError()));
+    }
+
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->setObexOptions({ { "speed", 0 }, { "connectMs", 20 } }));
+        const QDBusMessage registered = bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                                                  QStringLiteral("RegisterAgent"),
+                                                  { objectPath(m_bluezAgent.path()), QString() });
+        QCOMPARE(registered.type(), QDBusMessage::ReplyMessage);
+        TransferUI::Registry::instance()->clear();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
+
+    void threeFilesAreSentWithProgressAndSpeed()
+    {
+        const QStringList files { makeFile(QStringLiteral("one.bin"), 55000), makeFile(QStringLiteral("two.txt"), 55000),
+                                  makeFile(QStringLiteral("three.jpg"), 55000) };
+        QVERIFY(sim()->setObexSpeed(25000));
+        Send send;
+        send.process.addFiles(files);
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QCOMPARE(send.process.totalFiles(), 3);
+        QCOMPARE(send.process.totalBytes(), qulonglong(165000));
+        QCOMPARE(onlyTransfer().targetName, annaName);
+        QCOMPARE(onlyTransfer().size, quint64(165000));
+
+        // Progress comes when a file is taken, at most once a second while it
+        // runs, and when a file but the last is done.
+        QElapsedTimer clock;
+        clock.start();
+        QString file;
+        int done = 0;
+        qint64 lastSample = -1;
+        int samples = 0;
+        int secondsLeft = -1;
+        connect(&send.process, &BluetoothFileSendProcess::progress, this, [&]() {
+            const QString current = send.process.currentFile();
+            if (current != file || send.process.transferedFiles() != done) {
+                file = current;  // the next file taken, or one done
+                done = send.process.transferedFiles();
+                lastSample = -1;
+                return;
+            }
+            if (lastSample >= 0)
+                QVERIFY2(clock.elapsed() - lastSample >= 950, "speed samples less than a second apart");
+            lastSample = clock.elapsed();
+            ++samples;
+            secondsLeft = onlyTransfer().secondsLeft;
+        });
+        QVERIFY(send.finished.wait(20000));
+        QCOMPARE(send.finished.size(), 1);
+        QVERIFY(send.failed.isEmpty());
+        QCOMPARE(send.process.transferedFiles(), 3);
+        QVERIFY2(samples >= 3 && samples <= 6, qPrintable(QString::number(samples)));
+        QVERIFY2(send.process.transferSpeed() > 15000 && send.process.transferSpeed() < 40000,
+                 qPrintable(QString::number(send.process.transferSpeed())));
+        QVERIFY2(secondsLeft >= 0 && secondsLeft <= 7, qPrintable(QString::number(secondsLeft)));
+        QCOMPARE(send.progressed.size(), 3 + 2 + samples);
+
+        const QMap<QString, QString> got = received();
+        QCOMPARE(got.size(), 3);
+        for (const QString &file : files)
+            QCOMPARE(got.value(QFileInfo(file).fileName()), sha1Of(file));
+        QTRY_VERIFY(onlyTransfer().isFinished());
+        QCOMPARE(onlyTransfer().state, TransferUI::TransferInfo::Done);
+
+        // A process sends once.
+        QSignalSpy errors(&send.process, &BluetoothFileSendProcess::error);
+        QVERIFY(!send.process.start());
+        QCOMPARE(errors.last().at(0).toString(), QStringLiteral("Process already started"));
+    }
+
+    void contactCardLivesUntilTheSendEnds()
+    {
+        Send send;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
+        send.process.addFile(QStringLiteral("contact:1"));
+        QCOMPARE(send.process.fileNames().size(), 1);
+        const QString card = send.process.fileNames().first();
+        QVERIFY(card.endsWith(QLatin1String(".vcf")));
+        QVERIFY(QFile::exists(card));
+        send.process.addFile(makeFile(QStringLiteral("after-card.txt"), 100));
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QVERIFY(send.finished.wait());
+        QCOMPARE(received().size(), 2);
+        QCOMPARE(received().value(QFileInfo(card).fileName()).size(), 40);
+        QVERIFY(!QFile::exists(card));
+
+        // An unknown contact adds nothing.
+        BluetoothFileSendProcess other;
+        QTest::ignoreMessage(QtWarningMsg, "Contact card file creation failed for \"contact:nobody\"");
+        other.addFile(QStringLiteral("contact:nobody"));
+        QVERIFY(other.fileNames().isEmpty());
+    }
+
+    void onlyExistingFilesAreSent()
+    {
+        const QString real = makeFile(QStringLiteral("my photo.jpg"), 10);
+        const QString missing = m_files.filePath(QStringLiteral("gone.jpg"));
+        Send send;
+        QTest::ignoreMessage(QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
+        send.process.addFiles({ missing, QStringLiteral("file:///nowhere/x.jpg"),
+                                QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
+        QCOMPARE(send.process.fileNames(), QStringList({ missing, real }));
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QCOMPARE(send.process.totalFiles(), 1);
+        QCOMPARE(send.process.fileNames(), QStringList { real });
+        QVERIFY(send.finished.wait());
+        QCOMPARE(received().keys(), QStringList { QStringLiteral("my photo.jpg") });
+    }
+
+    void startIsRefusedWithoutDestinationOrFiles()
+    {
+        Send send;
+        send.process.addFile(makeFile(QStringLiteral("x.txt"), 1));
+        QVERIFY(!send.process.start());
+        QCOMPARE(send.failed.last().at(0).toString(), QStringLiteral("No destination specified"));
+
+        Send empty;
+        empty.process.addFile(m_files.filePath(QStringLiteral("absent.txt")));
+        empty.process.setDestination(device(anna));
+        QVERIFY(!empty.process.start());
+        QCOMPARE(empty.failed.last().at(0).toString(), QStringLiteral("No files exist"));
+        QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
+    }
+
+    void failuresAreShownWithTheirReason_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("reasonId");
+        QTest::newRow("forbidden") << "forbidden" << "qtn_conn_bt_t_canceled";
+        QTest::newRow("forbidden by its code") << "0x43" << "qtn_conn_bt_t_canceled";
+        QTest::newRow("forbidden in capitals") << "message:FORBIDDEN by user" << "qtn_conn_bt_t_canceled";
+        QTest::newRow("not found") << "notfound" << "qtn_conn_bt_t_connection_failed";
+    }
+
+    void failuresAreShownWithTheirReason()
+    {
+        QFETCH(QString, outcome);
+        QFETCH(QString, reasonId);
+        // The older daemons' texts name the response, the newer ones give its code.
+        QVERIFY(sim()->setObexOptions({ { "errorTexts", outcome == QLatin1String("0x43") ? "gobex" : "openobex" } }));
+        QVERIFY(sim()->setSendOutcome(QString(), outcome));
+        Send send;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
+        send.process.addFiles({ QStringLiteral("contact:1"), makeFile(QStringLiteral("never.txt"), 10) });
+        const QString card = send.process.fileNames().first();
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QVERIFY(send.failed.wait());
+        QVERIFY(!send.failed.first().at(0).toString().isEmpty());
+        QVERIFY(send.finished.isEmpty());
+        const TransferUI::TransferInfo info = onlyTransfer();
+        QCOMPARE(info.state, TransferUI::TransferInfo::Failed);
+        QCOMPARE(info.failureTitle, qtTrId("qtn_conn_bt_t_error"));
+        QCOMPARE(info.failureMessage,
+                 qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId(reasonId.toUtf8().constData()).arg(annaName));
+        QVERIFY(!QFile::exists(card));
+        // The rest of the list is not sent.
+        QTest::qWait(200);
+        QVERIFY(!received().contains(QStringLiteral("never.txt")));
+    }
+
+    void cancelBeforeTheFirstRequestSendsNothing()
+    {
+        QVERIFY(sim()->setObexOptions({ { "connectMs", 300 } }));
+        Send send;
+        send.process.addFile(makeFile(QStringLiteral("late.txt"), 10));
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        send.process.cancel();
+        QTRY_VERIFY(sim()->obexClientState().value(QLatin1String("sessions")).toArray().isEmpty());
+        QTest::qWait(200);
+        QVERIFY(received().isEmpty());
+        QVERIFY(send.finished.isEmpty());
+        QVERIFY(send.progressed.isEmpty());
+    }
+
+    void clientDaemonLeavingFailsTheSend()
+    {
+        QVERIFY(sim()->setObexSpeed(5000));
+        Send send;
+        send.process.addFile(makeFile(QStringLiteral("big.bin"), 50000));
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QVERIFY(send.progressed.wait());
+        QVERIFY(sim()->dropService(obexClient));
+        QVERIFY(send.failed.wait());
+        QCOMPARE(send.failed.first().at(0).toString(), QString());
+        QCOMPARE(onlyTransfer().failureMessage,
+                 qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId("qtn_conn_bt_t_connection_failed").arg(annaName));
+        QVERIFY(sim()->restoreService(obexClient));
+    }
+
+    // Nothing to measure progress against: 0 done until the end, then all.
+    void emptyFilesAreSentToo()
+    {
+        Send send;
+        send.process.addFiles({ makeFile(QStringLiteral("empty1"), 0), makeFile(QStringLiteral("empty2"), 0) });
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        QVERIFY(send.finished.wait());
+        QCOMPARE(send.process.transferedFiles(), 2);
+        QCOMPARE(onlyTransfer().progress, 1.0f);
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothFileSendProcess)
+#include "tst_bluetoothfilesendprocess.moc"

@@ -1,0 +1,381 @@
+// Receiving pushed files through the OBEX agent, end to end against the
+// simulated obexd: names chosen, files really written, transfers followed,
+// obexd leaving and coming back, and callers that are not obexd.
+
+#include "bluetoothobexagent.h"
+#include "bluetoothtransfertracker.h"
+#include "obexcall.h"
+#include "ovrintranslations.h"
+#include "registry.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+
+const QString anna = QStringLiteral("F4:0E:22:13:33:03");
+const QString agentInterface = QStringLiteral("org.openobex.Agent");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+// The receiving side of a handset, as a system component wires it: every
+// push accepted into the folder for its type, shown by a download tracker.
+struct Receiver
+{
+    BluetoothObexAgent agent { BluetoothObexAgent::Server };
+    QSignalSpy requested { &agent, &BluetoothObexAgent::authorizationRequested };
+    QSignalSpy progressed { &agent, &BluetoothObexAgent::progress };
+    QSignalSpy completed { &agent, &BluetoothObexAgent::complete };
+    QSignalSpy failed { &agent, &BluetoothObexAgent::error };
+    QSignalSpy registered { &agent, &BluetoothObexAgent::serviceRegistered };
+    QSignalSpy unregistered { &agent, &BluetoothObexAgent::serviceUnregistered };
+    std::unique_ptr<BluetoothTransferTracker> tracker;
+    bool accept = true;
+
+    Receiver()
+    {
+        QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
+                         [this](const QString &transfer, const QString &name, const QString &mime, qulonglong length) {
+                             if (accept)
+                                 take(transfer, name, mime, length);
+                         });
+        QObject::connect(&agent, &BluetoothObexAgent::progress, &agent,
+                         [this](const QString &, qulonglong done, qulonglong total) {
+                             if (tracker && total)
+                                 tracker->updateStatus(float(done) / float(total), 0);
+                         });
+        QObject::connect(&agent, &BluetoothObexAgent::complete, &agent, [this]() {
+            if (tracker)
+                tracker->setFileState(tracker->files().value(0), BluetoothTransferTracker::Done);
+        });
+    }
+
+    void take(const QString &transfer, const QString &name, const QString &mime, qulonglong length)
+    {
+        const QString path = BluetoothTransferTracker::filePath(name, mime);
+        tracker = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
+        tracker->addFile(path, mime, QUrl::fromLocalFile(path).toString());
+        tracker->setSize(length);
+        tracker->setTargetName(agent.remoteDeviceAddress());
+        tracker->updateStatus(0.0f, 0);
+        agent.authorizeTransfer(transfer, path);
+    }
+
+    QString lastName() const { return requested.isEmpty() ? QString() : requested.last().at(1).toString(); }
+};
+
+} // namespace
+
+class TestBluetoothObexAgent : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_base;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+    QString pictures() const { return m_base.filePath(QStringLiteral("Pictures")); }
+    QString music() const { return m_base.filePath(QStringLiteral("Music")); }
+
+    uint push(const QString &name, const QString &type, const QByteArray &contents, int speed = -1,
+              QString *transfer = nullptr)
+    {
+        return sim()->pushFile(anna, name, type, contents, speed, transfer);
+    }
+
+    // Every file under the base folder, relative to it.
+    QStringList storedFiles() const
+    {
+        QStringList files;
+        QDirIterator it(m_base.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(m_base.path()).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(m_base.isValid());
+        BluetoothTransferTracker::setBasePath(m_base.path());
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
+                 qPrintable(sim()->lastError()));
+    }
+
+    void init()
+    {
+        QDir base(m_base.path());
+        QVERIFY(base.removeRecursively());
+        QVERIFY(base.mkpath(QStringLiteral("Pictures")));
+        QVERIFY(base.mkpath(QStringLiteral("Music")));
+        // obexd stores only under its root unless told otherwise.
+        QVERIFY(sim()->setObexOptions({ { "rootFolder", m_base.path() }, { "speed", 0 } }));
+        QVERIFY(sim()->clearCallLog());
+        TransferUI::Registry::instance()->clear();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
+
+    void agentsOfEitherKindHaveTheirOwnPaths()
+    {
+        BluetoothObexAgent server(BluetoothObexAgent::Server);
+        BluetoothObexAgent client(BluetoothObexAgent::Client);
+        const QRegularExpression form(QStringLiteral("^/com/brivo/obex_agent/[0-9a-f]{32}$"));
+        QVERIFY2(form.match(server.path()).hasMatch(), qPrintable(server.path()));
+        QVERIFY2(form.match(client.path()).hasMatch(), qPrintable(client.path()));
+        QVERIFY(server.path() != client.path());
+    }
+
+    void pushIsStoredUnderAFreeNameInItsTypeFolder()
+    {
+        QVERIFY(writeFile(pictures() + QStringLiteral("/photo.jpg"), "older photo"));
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QCOMPARE(receiver.registered.size(), 1);
+
+        QString transfer;
+        const QByteArray contents(4096, 'j');
+        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), contents, -1, &transfer);
+        QVERIFY(ticket);
+        QVERIFY(receiver.requested.wait());
+        const QList<QVariant> request = receiver.requested.first();
+        QCOMPARE(request.at(0).toString(), transfer);
+        QCOMPARE(request.at(1).toString(), QStringLiteral("photo_1.jpg"));
+        QCOMPARE(request.at(2).toString(), QStringLiteral("image/jpeg"));
+        QCOMPARE(request.at(3).toULongLong(), qulonglong(contents.size()));
+        QCOMPARE(request.at(4).toInt(), 0);
+        // Without a speed limit the end may come with the question.
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(receiver.completed.first().at(0).toString(), transfer);
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
+
+        QCOMPARE(readFile(pictures() + QStringLiteral("/photo_1.jpg")), contents);
+        QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), QByteArray("older photo"));
+        QVERIFY(receiver.failed.isEmpty());
+        // What described the transfer is gone with it.
+        QCOMPARE(receiver.agent.fileName(), QString());
+        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
+
+        const auto transfers = TransferUI::Registry::instance()->transfers();
+        QCOMPARE(transfers.size(), 1);
+        QCOMPARE(transfers[0].targetName, anna);
+
+        // The next one finds both taken.
+        QVERIFY(push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "third"));
+        QTRY_COMPARE(receiver.completed.size(), 2);
+        QCOMPARE(receiver.lastName(), QStringLiteral("photo_2.jpg"));
+        QCOMPARE(readFile(pictures() + QStringLiteral("/photo_2.jpg")), QByteArray("third"));
+    }
+
+    void typeComesFromTheNameWhenObexdHasNone()
+    {
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3"));
+        QVERIFY(receiver.requested.wait());
+        QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(readFile(music() + QStringLiteral("/song.tar.mp3")), QByteArray("ID3"));
+
+        // A taken name gets its number before the first dot.
+        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3 again"));
+        QTRY_COMPARE(receiver.completed.size(), 2);
+        QCOMPARE(receiver.lastName(), QStringLiteral("song_1.tar.mp3"));
+        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "a"));
+        QTRY_COMPARE(receiver.completed.size(), 3);
+        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "b"));
+        QTRY_COMPARE(receiver.completed.size(), 4);
+        QCOMPARE(receiver.lastName(), QStringLiteral("notes_1."));
+    }
+
+    void rejectedPushStoresNothing()
+    {
+        Receiver receiver;
+        receiver.accept = false;
+        receiver.agent.registerToObexService();
+        QString transfer;
+        const uint ticket = push(QStringLiteral("spam.jpg"), QStringLiteral("image/jpeg"), "spam", -1, &transfer);
+        QVERIFY(receiver.requested.wait());
+        receiver.agent.rejectTransfer(transfer);
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QStringLiteral("Forbidden")));
+        QCOMPARE(storedFiles(), QStringList());
+        QVERIFY(receiver.completed.isEmpty());
+
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        receiver.agent.authorizeTransfer(transfer, QStringLiteral("spam.jpg"));
+    }
+
+    void answeringTwiceSendsOneAnswer()
+    {
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QString transfer;
+        const uint ticket = push(QStringLiteral("a.jpg"), QStringLiteral("image/jpeg"), "a", -1, &transfer);
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        receiver.agent.rejectTransfer(transfer);
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
+        QCOMPARE(storedFiles(), QStringList { QStringLiteral("Pictures/a.jpg") });
+    }
+
+    void runningTransferFollowedAndCancelled_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("cancelled by the owner") << true;
+        QTest::newRow("aborted by the sender") << false;
+    }
+
+    void runningTransferFollowedAndCancelled()
+    {
+        QFETCH(bool, cancelled);
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QString transfer;
+        const uint ticket = push(QStringLiteral("film.jpg"), QStringLiteral("image/jpeg"), QByteArray(60000, 'f'), 20000,
+                                 &transfer);
+        QVERIFY(receiver.progressed.wait());
+        const QList<QVariant> progress = receiver.progressed.first();
+        QCOMPARE(progress.at(0).toString(), transfer);
+        QVERIFY(progress.at(1).toULongLong() < 60000);
+        QCOMPARE(progress.at(2).toULongLong(), qulonglong(60000));
+
+        if (cancelled)
+            receiver.agent.cancelTransfer(transfer);
+        else
+            QVERIFY(sim()->failTransfer(transfer));
+        QVERIFY(receiver.failed.wait());
+        QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
+        QCOMPARE(receiver.failed.first().at(1).toString(),
+                 cancelled ? QStringLiteral("Transfer canceled") : QStringLiteral("Transfer completed unsuccessfully"));
+        QVERIFY(receiver.completed.isEmpty());
+        QCOMPARE(sim()->waitForRequest(ticket),
+                 std::optional<QString>(cancelled ? QStringLiteral("Canceled") : QStringLiteral("Aborted")));
+        QCOMPARE(storedFiles(), QStringList());
+
+        // The flag belongs to the cancelled transfer only.
+        QVERIFY(push(QStringLiteral("next.jpg"), QStringLiteral("image/jpeg"), "n"));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(receiver.failed.size(), 1);
+    }
+
+    void obexdLeavingFailsTheTransferAndIsRegisteredAgainOnReturn()
+    {
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QString transfer;
+        push(QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"), QByteArray(100000, 's'), 10000, &transfer);
+        QVERIFY(receiver.progressed.wait());
+
+        QVERIFY(sim()->setActivatable(obexd, false));
+        QTest::ignoreMessage(QtWarningMsg, "BluetoothObexAgentPrivate: Unable to start service org.openobex");
+        QVERIFY(sim()->dropService(obexd));
+        QVERIFY(receiver.unregistered.wait());
+        QCOMPARE(receiver.failed.size(), 1);
+        QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
+        QCOMPARE(receiver.failed.first().at(1).toString(), QString());
+        QCOMPARE(receiver.registered.size(), 1);
+
+        QVERIFY(sim()->restoreService(obexd));
+        QVERIFY(receiver.registered.wait());
+        QVERIFY(push(QStringLiteral("after.jpg"), QStringLiteral("image/jpeg"), "back"));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(readFile(pictures() + QStringLiteral("/after.jpg")), QByteArray("back"));
+        QVERIFY(sim()->setActivatable(obexd, true));
+    }
+
+    void obexdLeavingIsAskedBackByTheAgent()
+    {
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QVERIFY(sim()->dropService(obexd));
+        QVERIFY(receiver.unregistered.wait());
+        // The agent asks the bus to start obexd, which registers it again.
+        QTRY_COMPARE(receiver.registered.size(), 2);
+        QVERIFY(push(QStringLiteral("again.jpg"), QStringLiteral("image/jpeg"), "again"));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+    }
+
+    void remoteNamesStayInTheirFolder_data()
+    {
+        QTest::addColumn<QString>("remoteName");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("backslashes") << "..\\..\\etc\\passwd.jpg" << "Pictures/passwd.jpg";
+        QTest::newRow("only dots") << "..." << "received_file";
+        QTest::newRow("control character") << "a\u0007b.jpg" << "Pictures/received_file.jpg";
+        QTest::newRow("escape sequence") << "\u001b[31mred.png" << "Pictures/received_file.png";
+        QTest::newRow("line break") << "two\nlines" << "received_file";
+        QTest::newRow("hidden") << ".profile" << ".profile";
+        QTest::newRow("long") << QString(4000, u'x') + QStringLiteral(".jpg")
+                              << QStringLiteral("Pictures/") + QString(236, u'x') + QStringLiteral(".jpg");
+    }
+
+    void remoteNamesStayInTheirFolder()
+    {
+        QFETCH(QString, remoteName);
+        QFETCH(QString, stored);
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        const QString type = stored.startsWith(QLatin1String("Pictures/")) ? QStringLiteral("image/jpeg") : QString();
+        QVERIFY(push(remoteName, type, "data"));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(storedFiles(), QStringList { stored });
+    }
+
+    // Only obexd may ask the agent anything; anyone else is refused and
+    // nothing happens.
+    void callersOtherThanObexdAreRefused()
+    {
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+        const QString path = receiver.agent.path();
+        auto callAgent = [&](const QString &member, const QVariantList &args) {
+            QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), path,
+                                                               agentInterface, member);
+            call.setArguments(args);
+            // The agent lives on this thread: wait with the event loop running.
+            QDBusPendingCall pending = stranger.asyncCall(call, 5000);
+            QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000);
+            return pending.reply();
+        };
+        const QDBusMessage reply = callAgent(QStringLiteral("Authorize"),
+                                             { QVariant::fromValue(QDBusObjectPath("/transfer99")), anna,
+                                               QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 });
+        QCOMPARE(reply.errorName(), QStringLiteral("org.openobex.Error.Rejected"));
+        QCOMPARE(callAgent(QStringLiteral("obexServiceUnregistered"), { obexd }).errorName(),
+                 QStringLiteral("org.openobex.Error.Rejected"));
+        QCOMPARE(callAgent(QStringLiteral("Cancel"), {}).errorName(), QStringLiteral("org.openobex.Error.Rejected"));
+        QCoreApplication::processEvents();
+        QVERIFY(receiver.requested.isEmpty());
+        QVERIFY(receiver.unregistered.isEmpty());
+        QCOMPARE(receiver.agent.fileName(), QString());
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothObexAgent)
+#include "tst_bluetoothobexagent.moc"
