@@ -1,0 +1,39 @@
+#ifndef OVRIN_MYDEVICESETTINGSVIEW_H
+#define OVRIN_MYDEVICESETTINGSVIEW_H
+
+#include "ovringlobal.h"
+
+#include "orvelwidget.h"
+
+namespace Ovrin {
+
+class BluetoothAdapter;
+class MyDeviceSettingsViewPrivate;
+
+// The page that renames the handset's own Bluetooth device and shows its
+// address. The application owns accept and cancel: it follows
+// mandatoryValuesProvided() and calls save() on accept.
+class OVRIN_EXPORT MyDeviceSettingsView : public OrvelWidget
+{
+    Q_OBJECT
+public:
+    // The adapter is not owned and must outlive the page's use of it.
+    explicit MyDeviceSettingsView(BluetoothAdapter &adapter, QGraphicsItem *parent = nullptr);
+    ~MyDeviceSettingsView() override;
+
+    // Writes the typed name; false (with a banner) when the name is empty.
+    bool save();
+
+Q_SIGNALS:
+    void mandatoryValuesProvided(bool provided);
+
+private:
+    friend class MyDeviceSettingsViewPrivate;
+    MyDeviceSettingsViewPrivate *d_ptr;
+    Q_DECLARE_PRIVATE(MyDeviceSettingsView)
+    Q_DISABLE_COPY(MyDeviceSettingsView)
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_MYDEVICESETTINGSVIEW_H

@@ -1,0 +1,34 @@
+#ifndef OVRIN_MYDEVICESETTINGSVIEW_P_H
+#define OVRIN_MYDEVICESETTINGSVIEW_P_H
+
+#include "bluetoothadapter.h"
+
+#include <QObject>
+#include <QPointer>
+
+class OrvelTextEdit;
+
+namespace Ovrin {
+
+class MyDeviceSettingsView;
+
+class MyDeviceSettingsViewPrivate : public QObject
+{
+    Q_OBJECT
+public:
+    MyDeviceSettingsViewPrivate(BluetoothAdapter &adapter, MyDeviceSettingsView *view);
+
+    void createContent();
+
+    // Not owned; a deleted adapter leaves nothing to rename.
+    QPointer<BluetoothAdapter> adapter;
+    OrvelTextEdit *nameEdit = nullptr;
+    MyDeviceSettingsView *view;
+
+public Q_SLOTS:
+    void nameEditChanged();
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_MYDEVICESETTINGSVIEW_P_H

@@ -1,0 +1,59 @@
+#ifndef OVRIN_PAIREDDEVICESETTINGSVIEW_P_H
+#define OVRIN_PAIREDDEVICESETTINGSVIEW_P_H
+
+#include "bluetoothadapter.h"
+#include "bluetoothdevice.h"
+
+#include <QObject>
+#include <QPointer>
+
+class OrvelButton;
+class OrvelLabel;
+class OrvelTextEdit;
+class QGraphicsLinearLayout;
+
+namespace Ovrin {
+
+class BluetoothConnectionManager;
+class BluetoothTrustPanel;
+class PairedDeviceSettingsView;
+
+class PairedDeviceSettingsViewPrivate : public QObject
+{
+    Q_OBJECT
+public:
+    PairedDeviceSettingsViewPrivate(const BluetoothDevice &device, BluetoothAdapter *adapter,
+                                    PairedDeviceSettingsView *view);
+    ~PairedDeviceSettingsViewPrivate() override;
+
+    void createContent();
+    QString displayName() const;
+    void updateProfiles();
+    void updateConnectButton();
+    void updateTrustedSwitch();
+    bool switchOnWhenOffline();
+
+    BluetoothDevice device;
+    // Not owned: the application may delete it before the page.
+    QPointer<BluetoothAdapter> adapter;
+    PairedDeviceSettingsView *view;
+    OrvelTextEdit *nameEdit = nullptr;
+    BluetoothTrustPanel *trustPanel = nullptr;
+    OrvelLabel *profilesLabel = nullptr;
+    QPointer<OrvelButton> connectButton;
+    OrvelButton *removeButton = nullptr;
+    BluetoothConnectionManager *connectionManager = nullptr;
+    QGraphicsLinearLayout *buttonLayout = nullptr;
+
+public Q_SLOTS:
+    void removePairing();
+    void connectDisconnect();
+    void devicePropertyChanged(const QString &property);
+    void adapterPropertyChanged(const QString &property);
+    void connectionFailed(const QString &reason);
+    void nameFieldChanged();
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_PAIREDDEVICESETTINGSVIEW_P_H

@@ -1,0 +1,424 @@
+// The Bluetooth settings page against the simulated BlueZ: the power switch
+// with its spinner and offline question, the handset's visibility, the way
+// to the device list and the status-menu choice, all through taps.
+
+#include "bluetoothadapter.h"
+#include "bluetoothmydevicepanel.h"
+#include "bluetoothsettingsview.h"
+#include "bluezhygiene.h"
+#include "drilldownitem.h"
+#include "offlinemode.h"
+#include "orvelbutton.h"
+#include "orvelgconfitem.h"
+#include "orvellabel.h"
+#include "orvelprogressindicator.h"
+#include "orvelsnapshot.h"
+#include "ovrintranslations.h"
+#include "settingstesting.h"
+#include "simplecheckboxlabel.h"
+#include "switchbluetoothonconfirmation.h"
+#include "testenvironment.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+using namespace SheetTesting;
+using namespace SettingsTesting;
+
+namespace {
+
+const QString showAlwaysKey = QStringLiteral("/system/varn/connectivity/BT/show_always");
+const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
+const QString stranger = QStringLiteral("00:1E:45:88:09:08");
+
+} // namespace
+
+class TestBluetoothSettingsView : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    std::unique_ptr<BluetoothAdapter> m_adapter;
+    BluetoothSettingsView *m_view = nullptr;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    void load(const QString &scenario)
+    {
+        QVERIFY2(sim()->loadScenarioFile(
+                     TestEnvironment::testData(QStringLiteral("settings/scenarios/") + scenario)),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearCallLog());
+    }
+
+    // A fresh page on the window, over a fresh adapter handle.
+    void showPage()
+    {
+        m_adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(m_adapter->isValid());
+        m_view = new BluetoothSettingsView(m_adapter.get());
+        m_window.setCentralWidget(m_view);
+        m_view->enterDisplay();
+        settle();
+    }
+
+    bool simAdapter(const char *flag)
+    {
+        return simulatedAdapter(sim()).value(QLatin1String(flag)).toBool();
+    }
+
+    OrvelButton *onOffSwitch()
+    {
+        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothOnOffSwitch"));
+    }
+    // Null until the page first put it in place of the switch.
+    OrvelProgressIndicator *spinner() { return findItem<OrvelProgressIndicator>(m_view); }
+    bool spinnerShown() { return spinner() && spinner()->isVisible(); }
+    OrvelButton *discoverableSwitch()
+    {
+        auto row
+            = findItem<SimpleCheckBoxLabel>(m_view, QStringLiteral("BluetoothDiscoverableSwitch"));
+        return row ? row->button() : nullptr;
+    }
+    OrvelButton *statusMenuSwitch()
+    {
+        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothStatusMenuSwitch"));
+    }
+    DrillDownItem *devicesItem()
+    {
+        return findItem<DrillDownItem>(m_view, QStringLiteral("BluetoothDevicesItem"));
+    }
+    DrillDownItem *nameItem()
+    {
+        return findItem<DrillDownItem>(m_view, QStringLiteral("BluetoothDeviceNameItem"));
+    }
+
+    int setPropertyCalls()
+    {
+        return sim()->countCalls(QStringLiteral("SetProperty"),
+                                 QStringLiteral("org.bluez.Adapter"));
+    }
+
+    // Taps the on/off switch, settling first so the tap lands on it.
+    void tapOnOff()
+    {
+        settle();
+        QVERIFY(onOffSwitch()->isVisible());
+        tap(onOffSwitch());
+    }
+
+    void snapshot(const QString &name)
+    {
+        settle();
+        QVERIFY(OrvelSnapshot::save(&m_window, galleryPath(name)));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+    }
+
+    void init()
+    {
+        QVERIFY(sim()->clearFaults());
+        OrvelGConfItem(showAlwaysKey).unset();
+        OrvelGConfItem(visibleKey).unset();
+        OrvelGConfItem(OfflineMode::Key).unset();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        m_window.setCentralWidget(nullptr);
+        m_view = nullptr;
+        m_adapter.reset();
+        QTRY_VERIFY(!shownWindow<OrvelSceneWindow>(&m_window));
+        verifyBluezHygiene(sim());
+    }
+
+    void switchShowsTheAdapterAndFollowsItWithoutCalls()
+    {
+        load(QStringLiteral("settings.json"));
+        showPage();
+        QVERIFY(onOffSwitch()->isChecked());
+        QCOMPARE(nameItem()->subtitle(), QStringLiteral("Brivo N9"));
+        QVERIFY(!discoverableSwitch()->isChecked());
+        snapshot(QStringLiteral("settings-on.png"));
+
+        // Switched off and on by someone else: the switch follows, and a
+        // switch set to the state the adapter has asks nothing of BlueZ.
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_VERIFY(onOffSwitch()->isChecked());
+        QVERIFY(!spinner());
+        QCOMPARE(setPropertyCalls(), 0);
+
+        // The name and visibility shown are the adapter's, as they change.
+        QVERIFY(sim()->changeAdapter({ { "name", "Lab handset" } }));
+        QTRY_COMPARE(nameItem()->subtitle(), QStringLiteral("Lab handset"));
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
+        QTRY_VERIFY(discoverableSwitch()->isChecked());
+        QCOMPARE(setPropertyCalls(), 0);
+        snapshot(QStringLiteral("settings-on-visible.png"));
+    }
+
+    void switchingOnShowsTheSpinnerUntilBlueZReports()
+    {
+        load(QStringLiteral("settings.json"));
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QVERIFY(sim()->setTiming({ { "powerMs", 600 } }));
+        showPage();
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(!onOffSwitch()->isChecked());
+        snapshot(QStringLiteral("settings-off.png"));
+
+        tapOnOff();
+        // The spinner stands where the switch was, turning.
+        QVERIFY(spinnerShown());
+        QVERIFY(spinner()->isAnimating());
+        QVERIFY(!onOffSwitch()->isVisible());
+        settle();
+        QVERIFY(centreOf(spinner()).x() > m_view->geometry().center().x());
+        snapshot(QStringLiteral("settings-powering.png"));
+        QTRY_COMPARE(setPropertyCalls(), 1);
+        QVERIFY(spinnerShown());
+
+        QTRY_VERIFY(m_adapter->isPowered());
+        QVERIFY(!spinnerShown());
+        QVERIFY(onOffSwitch()->isVisible());
+        QVERIFY(onOffSwitch()->isChecked());
+        QVERIFY(simAdapter("powered"));
+
+        // Off: the adapter reports at once, so the switch is back at once.
+        tapOnOff();
+        QVERIFY(spinnerShown());
+        QTRY_VERIFY(!spinnerShown());
+        QVERIFY(onOffSwitch()->isVisible());
+        QVERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(!m_adapter->isPowered());
+        QTRY_VERIFY(!simAdapter("powered"));
+    }
+
+    void unansweredPowerRequestIsResynchronisedAfterThreeSeconds()
+    {
+        load(QStringLiteral("settings.json"));
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        showPage();
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Adapter.SetProperty"),
+                                QStringLiteral("org.bluez.Error.Failed"),
+                                QStringLiteral("Radio blocked")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            "Switching Bluetooth failed (SetProperty): org.bluez.Error.Failed Radio blocked");
+
+        QElapsedTimer clock;
+        clock.start();
+        tapOnOff();
+        QVERIFY(onOffSwitch()->isChecked());
+        QTRY_COMPARE(setPropertyCalls(), 1);
+        // The hidden switch goes back to the adapter's state 3000 ms after
+        // the request, not before; the spinner stays, as BlueZ never said.
+        QTRY_VERIFY_WITH_TIMEOUT(!onOffSwitch()->isChecked(), 6000);
+        // (Qt's coarse timers may fire up to 5 % early.)
+        QVERIFY2(clock.elapsed() >= 2850, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(spinnerShown());
+        QVERIFY(!m_adapter->isPowered());
+        QCOMPARE(setPropertyCalls(), 1);
+
+        // When the adapter does come on later, the switch is back in place.
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_VERIFY(!spinnerShown());
+        QVERIFY(onOffSwitch()->isVisible());
+        QVERIFY(onOffSwitch()->isChecked());
+    }
+
+    void offlineQuestionDecidesWhetherTheRadioComesOn()
+    {
+        load(QStringLiteral("settings.json"));
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        showPage();
+        QTRY_VERIFY(!m_adapter->isPowered());
+
+        // No: the switch goes back off and nothing is asked of BlueZ.
+        tapOnOff();
+        QPointer<SwitchBluetoothOnConfirmation> question
+            = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        QVERIFY(question);
+        QCOMPARE(question->title(), qtTrId("qtn_offl_blueactive_title"));
+        QCOMPARE(question->text(), qtTrId("qtn_offl_blueactive"));
+        QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(!spinner());
+        snapshot(QStringLiteral("settings-offline-question.png"));
+        tap(question->button(QMessageBox::No));
+        QVERIFY(!onOffSwitch()->isChecked());
+        QTRY_VERIFY(!question);
+        QCOMPARE(setPropertyCalls(), 0);
+        QVERIFY(!simAdapter("powered"));
+        QVERIFY(!m_adapter->isPowered());
+
+        // Yes: the radio comes on, with no spinner on the way.
+        tapOnOff();
+        question = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        QVERIFY(question);
+        tap(question->button(QMessageBox::Yes));
+        QTRY_VERIFY(!question);
+        QTRY_VERIFY(m_adapter->isPowered());
+        QVERIFY(onOffSwitch()->isChecked());
+        QVERIFY(onOffSwitch()->isVisible());
+        QVERIFY(!spinner());
+        QCOMPARE(setPropertyCalls(), 1);
+
+        // Switching off needs no question, offline or not.
+        tapOnOff();
+        QVERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+        QTRY_VERIFY(!simAdapter("powered"));
+    }
+
+    void pageClosedWhileAskingTakesTheQuestionAlong()
+    {
+        load(QStringLiteral("settings.json"));
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        showPage();
+        QTRY_VERIFY(!m_adapter->isPowered());
+        tapOnOff();
+        QPointer<SwitchBluetoothOnConfirmation> question
+            = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        QVERIFY(question);
+        m_window.setCentralWidget(nullptr);
+        m_view = nullptr;
+        QVERIFY(!question);
+    }
+
+    void discoverableSwitchSetsBlueZOrSavesTheChoiceWhileOff()
+    {
+        load(QStringLiteral("settings.json"));
+        showPage();
+        tap(discoverableSwitch());
+        QVERIFY(discoverableSwitch()->isChecked());
+        QTRY_VERIFY(simAdapter("discoverable"));
+        QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(true));
+        tap(discoverableSwitch());
+        QTRY_VERIFY(!simAdapter("discoverable"));
+        QVERIFY(!discoverableSwitch()->isChecked());
+        QCOMPARE(gconfValue(visibleKey), QStringLiteral("false"));
+
+        // Off: only the saved choice changes, and the switch shows it.
+        tapOnOff();
+        QTRY_VERIFY(!simAdapter("powered"));
+        QVERIFY(sim()->clearCallLog());
+        tap(discoverableSwitch());
+        QVERIFY(discoverableSwitch()->isChecked());
+        QCOMPARE(gconfValue(visibleKey), QStringLiteral("true"));
+        QVERIFY(m_adapter->isDiscoverable());
+        QCOMPARE(setPropertyCalls(), 0);
+
+        // A page built while off shows the saved choice too.
+        showPage();
+        QVERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(discoverableSwitch()->isChecked());
+    }
+
+    void statusMenuSwitchKeepsItsChoiceInGConf()
+    {
+        load(QStringLiteral("settings.json"));
+        // No key yet: shown in the status menu.
+        showPage();
+        QVERIFY(statusMenuSwitch()->isChecked());
+        tap(statusMenuSwitch());
+        QVERIFY(!statusMenuSwitch()->isChecked());
+        QCOMPARE(gconfValue(showAlwaysKey), QStringLiteral("false"));
+        // Tapping the row's text flips it as well.
+        auto row = qobject_cast<SimpleCheckBoxLabel *>(statusMenuSwitch()->parentObject());
+        QVERIFY(row);
+        tap(row->label());
+        QVERIFY(statusMenuSwitch()->isChecked());
+        QCOMPARE(gconfValue(showAlwaysKey), QStringLiteral("true"));
+
+        QVERIFY(OrvelGConfItem(showAlwaysKey).set(false));
+        showPage();
+        QVERIFY(!statusMenuSwitch()->isChecked());
+        QCOMPARE(setPropertyCalls(), 0);
+    }
+
+    void devicesRowNeedsPowerOrAPairedOrBlockedDevice()
+    {
+        load(QStringLiteral("strangers.json"));
+        showPage();
+        QSignalSpy listSelected(m_view, &BluetoothSettingsView::deviceListSelected);
+        QSignalSpy myDeviceSelected(m_view, &BluetoothSettingsView::myDeviceSelected);
+        // Off, and only devices that are neither paired nor blocked.
+        QVERIFY(!m_adapter->isPowered());
+        QCOMPARE(m_adapter->listDevices().size(), 2);
+        QVERIFY(!devicesItem()->isEnabled());
+        tap(devicesItem());
+        QCOMPARE(listSelected.size(), 0);
+
+        // One blocked device is enough, seen when the page comes on screen.
+        QVERIFY(sim()->changeDevice(stranger, { { "blocked", true } }));
+        QTRY_VERIFY(m_adapter->deviceForAddress(stranger).isBlocked());
+        QVERIFY(!devicesItem()->isEnabled());
+        m_view->exitDisplay();
+        m_view->enterDisplay();
+        QVERIFY(devicesItem()->isEnabled());
+        tap(devicesItem());
+        QCOMPARE(listSelected.size(), 1);
+
+        QVERIFY(sim()->changeDevice(stranger, { { "blocked", false } }));
+        QTRY_VERIFY(!m_adapter->deviceForAddress(stranger).isBlocked());
+        m_view->exitDisplay();
+        m_view->enterDisplay();
+        QVERIFY(!devicesItem()->isEnabled());
+
+        // Power enables it as soon as the adapter reports it.
+        tapOnOff();
+        QTRY_VERIFY(m_adapter->isPowered());
+        QVERIFY(devicesItem()->isEnabled());
+        tap(devicesItem());
+        QCOMPARE(listSelected.size(), 2);
+
+        tap(nameItem());
+        QCOMPARE(myDeviceSelected.size(), 1);
+        QCOMPARE(listSelected.size(), 2);
+
+        // Off again, the list closes; a paired device opens it.
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(!devicesItem()->isEnabled());
+        QVERIFY(sim()->changeDevice(stranger, { { "paired", true } }));
+        QTRY_VERIFY(m_adapter->deviceForAddress(stranger).isPaired());
+        m_view->exitDisplay();
+        m_view->enterDisplay();
+        QVERIFY(devicesItem()->isEnabled());
+    }
+
+    void pageWithoutAdapterShowsBluetoothOff()
+    {
+        m_view = new BluetoothSettingsView(nullptr);
+        m_window.setCentralWidget(m_view);
+        m_view->enterDisplay();
+        settle();
+        QVERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(!devicesItem()->isEnabled());
+        QVERIFY(nameItem()->subtitle().isEmpty());
+        // Nothing to switch on, nothing to wait for.
+        tap(onOffSwitch());
+        QVERIFY(!spinner());
+        tap(discoverableSwitch());
+        QVERIFY(!OrvelGConfItem(visibleKey).value().isValid());
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothSettingsView)
+#include "tst_bluetoothsettingsview.moc"

@@ -1,0 +1,132 @@
+// Renaming the handset's own Bluetooth device on its page, typed as a user
+// would, against the simulated BlueZ.
+
+#include "bluetoothadapter.h"
+#include "bluezhygiene.h"
+#include "mydevicesettingsview.h"
+#include "orvellabel.h"
+#include "orvelsnapshot.h"
+#include "ovrintranslations.h"
+#include "settingstesting.h"
+#include "simpleframe.h"
+#include "testenvironment.h"
+
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+using namespace SheetTesting;
+using namespace SettingsTesting;
+
+class TestMyDeviceSettingsView : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    std::unique_ptr<BluetoothAdapter> m_adapter;
+    MyDeviceSettingsView *m_view = nullptr;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    QString simName() { return simulatedAdapter(sim()).value(QLatin1String("name")).toString(); }
+
+    OrvelTextEdit *nameEdit()
+    {
+        return findItem<OrvelTextEdit>(m_view, QStringLiteral("MyDeviceNameEdit"));
+    }
+
+    int nameWrites()
+    {
+        return sim()->countCalls(QStringLiteral("SetProperty"),
+                                 QStringLiteral("org.bluez.Adapter"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+    }
+
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(
+                     TestEnvironment::testData(QStringLiteral("settings/scenarios/settings.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearCallLog());
+        SimpleInformationBanner::clearHistory();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        m_adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(m_adapter->isValid());
+        m_view = new MyDeviceSettingsView(*m_adapter);
+        m_window.setCentralWidget(m_view);
+        settle();
+    }
+
+    void cleanup()
+    {
+        m_window.setCentralWidget(nullptr);
+        m_view = nullptr;
+        m_adapter.reset();
+        verifyBluezHygiene(sim());
+    }
+
+    void showsTheNameToEditAndTheAddress()
+    {
+        QCOMPARE(nameEdit()->text(), QStringLiteral("Brivo N9"));
+        QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
+        auto frame = findItem<SimpleFrame>(m_view);
+        QCOMPARE(frame->title(), qtTrId("qtn_conn_bt_device_name"));
+        QCOMPARE(findItem<OrvelLabel>(m_view, QStringLiteral("MyDeviceAddressLabel"))->text(),
+                 QStringLiteral("00:1A:7D:DA:71:13"));
+        QVERIFY(
+            OrvelSnapshot::save(&m_window, galleryPath(QStringLiteral("settings-my-device.png"))));
+    }
+
+    void mandatoryValuesFollowTheTyping()
+    {
+        QSignalSpy provided(m_view, &MyDeviceSettingsView::mandatoryValuesProvided);
+        tap(nameEdit());
+        QTest::keyClick(&m_window, Qt::Key_End);
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(&m_window, Qt::Key_Backspace);
+        QCOMPARE(nameEdit()->text(), QString());
+        QCOMPARE(provided.size(), 8);
+        QCOMPARE(provided.last().at(0).toBool(), false);
+        QCOMPARE(provided.at(6).at(0).toBool(), true);
+        QTest::keyClick(&m_window, 'x');
+        QCOMPARE(provided.size(), 9);
+        QCOMPARE(provided.last().at(0).toBool(), true);
+    }
+
+    void nameIsSavedAsTyped()
+    {
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("  Lab phone ")));
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simName(), QStringLiteral("  Lab phone "));
+        QTRY_COMPARE(m_adapter->name(), QStringLiteral("  Lab phone "));
+
+        // Blanks only are a name too; only nothing at all is refused.
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("   ")));
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simName(), QStringLiteral("   "));
+        QVERIFY(banners().isEmpty());
+    }
+
+    void emptyNameIsRefusedWithABanner()
+    {
+        QVERIFY(retype(&m_window, nameEdit(), QString()));
+        QVERIFY(!m_view->save());
+        QCOMPARE(banners().size(), 1);
+        QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_empty_device_name"));
+        QCOMPARE(banners().first().timeout, 3000);
+        QCOMPARE(nameWrites(), 0);
+        QCOMPARE(simName(), QStringLiteral("Brivo N9"));
+    }
+};
+
+OVRIN_TEST_MAIN(TestMyDeviceSettingsView)
+#include "tst_mydevicesettingsview.moc"

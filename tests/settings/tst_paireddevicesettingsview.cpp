@@ -1,0 +1,416 @@
+// The page of one paired device against the simulated BlueZ: name and trust
+// saved, the connect button that comes and goes with audio profiles,
+// connecting (also with the radio off) and disconnecting, and removing the
+// pairing, all through taps and typing.
+
+#include "bluetoothadapter.h"
+#include "bluetoothtrustpanel.h"
+#include "bluezhygiene.h"
+#include "offlinemode.h"
+#include "orvelbutton.h"
+#include "orvelgconfitem.h"
+#include "orvellabel.h"
+#include "orvelsnapshot.h"
+#include "ovrintranslations.h"
+#include "paireddevicesettingsview.h"
+#include "settingstesting.h"
+#include "switchbluetoothonconfirmation.h"
+#include "testenvironment.h"
+
+#include <QGraphicsLinearLayout>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+using namespace SheetTesting;
+using namespace SettingsTesting;
+
+namespace {
+
+const QString headset = QStringLiteral("00:1B:66:0A:11:01");
+const QString phone = QStringLiteral("F4:0E:22:13:33:03");
+const QString brokenSpeaker = QStringLiteral("00:0D:3C:B7:44:04");
+const QString nameless = QStringLiteral("00:22:58:6C:55:06");
+const QString audioInterface = QStringLiteral("org.bluez.Audio");
+const QString handsFree = QStringLiteral("0000111e-0000-1000-8000-00805f9b34fb");
+const QString objectPush = QStringLiteral("00001105-0000-1000-8000-00805f9b34fb");
+
+} // namespace
+
+class TestPairedDeviceSettingsView : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    std::unique_ptr<BluetoothAdapter> m_adapter;
+    PairedDeviceSettingsView *m_view = nullptr;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    void showPage(const QString &address, bool withAdapter = true)
+    {
+        const BluetoothDevice device = m_adapter->deviceForAddress(address);
+        QVERIFY(device.isValid());
+        m_view = new PairedDeviceSettingsView(device, withAdapter ? m_adapter.get() : nullptr);
+        m_window.setCentralWidget(m_view);
+        settle();
+    }
+
+    QJsonValue simDevice(const QString &address, const char *key)
+    {
+        return sim()->device(address).value(QLatin1String(key));
+    }
+
+    OrvelTextEdit *nameEdit()
+    {
+        return findItem<OrvelTextEdit>(m_view, QStringLiteral("NameEdit"));
+    }
+    OrvelButton *connectButton()
+    {
+        return findItem<OrvelButton>(m_view, QStringLiteral("ConnectButton"));
+    }
+    OrvelButton *removeButton()
+    {
+        return findItem<OrvelButton>(m_view, QStringLiteral("RemovePairingButton"));
+    }
+    OrvelButton *trustSwitch()
+    {
+        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothTrustedButton"));
+    }
+    QString profiles()
+    {
+        return findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"))->text();
+    }
+    int audioConnects() { return sim()->countCalls(QStringLiteral("Connect"), audioInterface); }
+    int deviceWrites()
+    {
+        return sim()->countCalls(QStringLiteral("SetProperty"), QStringLiteral("org.bluez.Device"));
+    }
+
+    // Taps the connect button once the page has settled; its work is queued.
+    void tapConnect()
+    {
+        settle();
+        QVERIFY(connectButton() && connectButton()->isVisible());
+        tap(connectButton());
+    }
+
+    // Connected at the link and audio level, as after an earlier connect.
+    void connectInSimulator(const QString &address)
+    {
+        QVERIFY(
+            sim()->changeDevice(address, { { "connected", true }, { "audioState", "connected" } }));
+        QTRY_VERIFY(m_adapter->deviceForAddress(address).isConnected());
+    }
+
+    static QString text(const char *id) { return qtTrId(id); }
+
+    // The question runs an event loop of its own until it is answered, so it
+    // is answered from a timer that runs inside that loop.
+    void answerWhenAsked(const std::function<void(SwitchBluetoothOnConfirmation *)> &answer)
+    {
+        auto poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, poll, answer] {
+            SwitchBluetoothOnConfirmation *question
+                = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+            if (!question)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            ++m_questions;
+            m_questionTitle = question->title();
+            answer(question);
+        });
+        poll->start(10);
+    }
+
+    static void answer(SwitchBluetoothOnConfirmation *question, QMessageBox::StandardButton button)
+    {
+        settle();
+        tap(question->button(button));
+    }
+
+    QStringList knownAddresses()
+    {
+        QStringList addresses;
+        for (const BluetoothDevice &device : m_adapter->listDevices())
+            addresses << device.address();
+        return addresses;
+    }
+
+    int m_questions = 0;
+    QString m_questionTitle;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+    }
+
+    void init()
+    {
+        QVERIFY2(sim()->loadScenarioFile(
+                     TestEnvironment::testData(QStringLiteral("settings/scenarios/settings.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        OrvelGConfItem(OfflineMode::Key).unset();
+        SimpleInformationBanner::clearHistory();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        m_adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(m_adapter->isValid());
+    }
+
+    void cleanup()
+    {
+        m_window.setCentralWidget(nullptr);
+        m_view = nullptr;
+        m_adapter.reset();
+        QTRY_VERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+        verifyBluezHygiene(sim());
+    }
+
+    void connectedHeadsetShowsItsDetailsAndDisconnect()
+    {
+        connectInSimulator(headset);
+        showPage(headset);
+        QCOMPARE(nameEdit()->text(), QStringLiteral("Brivo Headset"));
+        QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
+        QVERIFY(trustSwitch()->isChecked());
+        QCOMPARE(profiles(),
+                 text("qtn_conn_bt_hsp") + QStringLiteral(", ") + text("qtn_conn_bt_a2dp"));
+        QCOMPARE(findItem<OrvelLabel>(m_view, QStringLiteral("AddressLabel"))->text(), headset);
+        QCOMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
+        QCOMPARE(connectButton()->styleName(), QStringLiteral("CommonSingleButtonInverted"));
+        QCOMPARE(removeButton()->text(), text("qtn_conn_bt_remove_pairing"));
+        // Connect above remove.
+        QVERIFY(centreOf(connectButton()).y() < centreOf(removeButton()).y());
+        QVERIFY(OrvelSnapshot::save(
+            &m_window, galleryPath(QStringLiteral("settings-paired-headset-connected.png"))));
+
+        tapConnect();
+        QTRY_VERIFY(!simDevice(headset, "connected").toBool());
+        QTRY_COMPARE(connectButton()->text(), text("qtn_conn_bt_connect"));
+        // Still an audio device: the button stays, now to connect.
+        tapConnect();
+        QTRY_COMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
+        QCOMPARE(audioConnects(), 1);
+        QVERIFY(simDevice(headset, "connected").toBool());
+    }
+
+    void connectButtonAppearsWithAnAudioProfile()
+    {
+        showPage(phone);
+        QVERIFY(!connectButton());
+        QCOMPARE(profiles(), text("qtn_conn_bt_opp"));
+        QVERIFY(!trustSwitch()->isChecked());
+        QCOMPARE(removeButton()->styleName(), QStringLiteral("CommonSingleButton"));
+        QVERIFY(OrvelSnapshot::save(&m_window,
+                                    galleryPath(QStringLiteral("settings-paired-phone.png"))));
+
+        QVERIFY(sim()->changeDevice(phone, { { "uuids", QJsonArray { objectPush, handsFree } } }));
+        QTRY_VERIFY(connectButton());
+        QCOMPARE(connectButton()->text(), text("qtn_conn_bt_connect"));
+        QCOMPARE(profiles(),
+                 text("qtn_conn_bt_opp") + QStringLiteral(", ") + text("qtn_conn_bt_hfp"));
+        QCOMPARE(removeButton()->styleName(), QStringLiteral("CommonSingleButtonInverted"));
+        settle();
+        QVERIFY(connectButton()->isVisible());
+        QVERIFY(centreOf(connectButton()).y() < centreOf(removeButton()).y());
+        QVERIFY(!connectButton()->geometry().intersects(removeButton()->geometry()));
+
+        // A long list wraps within the screen, pushing the buttons down.
+        const qreal oneLine
+            = findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"))->size().height();
+        QJsonArray all;
+        for (const char *profile :
+             { "1101", "1103", "1105", "1106", "1108", "110b", "111e", "112d" })
+            all.append(
+                QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(QLatin1String(profile)));
+        QVERIFY(sim()->changeDevice(phone, { { "uuids", all } }));
+        QTRY_VERIFY(profiles().count(QLatin1Char(',')) == 7);
+        settle();
+        auto label = findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"));
+        QVERIFY(label->size().height() > 1.5 * oneLine);
+        QVERIFY(label->mapRectToScene(label->rect()).right()
+                <= OrvelApplicationWindow::ScreenSize.width());
+        QVERIFY(label->mapRectToScene(label->rect()).bottom() < centreOf(connectButton()).y());
+        QVERIFY(OrvelSnapshot::save(
+            &m_window, galleryPath(QStringLiteral("settings-paired-many-profiles.png"))));
+
+        // And goes with the last audio profile.
+        QVERIFY(sim()->changeDevice(phone, { { "uuids", QJsonArray { objectPush } } }));
+        QTRY_VERIFY(!connectButton());
+    }
+
+    void connectWithTheRadioOffPowersOnThenConnectsOnce()
+    {
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        showPage(headset);
+        QCOMPARE(connectButton()->text(), text("qtn_conn_bt_connect"));
+        QVERIFY(sim()->setTiming({ { "powerMs", 300 } }));
+        tapConnect();
+        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(simDevice(headset, "connected").toBool());
+        QTRY_COMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
+        QCOMPARE(audioConnects(), 1);
+        QVERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+
+        // The page stopped waiting for power: a later power-on connects nothing.
+        tapConnect();
+        QTRY_VERIFY(!simDevice(headset, "connected").toBool());
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_VERIFY(m_adapter->isPowered());
+        m_adapter->listDevices(); // a round trip behind anything sent before
+        QCOMPARE(audioConnects(), 1);
+    }
+
+    void offlineConnectAsksFirst()
+    {
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        showPage(headset);
+        m_questions = 0;
+
+        answerWhenAsked(
+            [](SwitchBluetoothOnConfirmation *question) { answer(question, QMessageBox::No); });
+        tapConnect();
+        QTRY_COMPARE(m_questions, 1);
+        QCOMPARE(m_questionTitle, text("qtn_offl_blueactive_title"));
+        QTRY_VERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+        QCOMPARE(
+            sim()->countCalls(QStringLiteral("SetProperty"), QStringLiteral("org.bluez.Adapter")),
+            0);
+        QVERIFY(!m_adapter->isPowered());
+        QCOMPARE(audioConnects(), 0);
+
+        answerWhenAsked(
+            [](SwitchBluetoothOnConfirmation *question) { answer(question, QMessageBox::Yes); });
+        tapConnect();
+        QTRY_COMPARE(m_questions, 2);
+        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(simDevice(headset, "connected").toBool());
+        QCOMPARE(audioConnects(), 1);
+    }
+
+    void pageClosedWhileAskingLeavesNothingBehind()
+    {
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        showPage(headset);
+        QPointer<PairedDeviceSettingsView> page(m_view);
+        m_questions = 0;
+        // The application closes the page while the user is being asked.
+        answerWhenAsked([this](SwitchBluetoothOnConfirmation *question) {
+            m_window.setCentralWidget(nullptr);
+            m_view = nullptr;
+            answer(question, QMessageBox::Yes);
+        });
+        tapConnect();
+        QTRY_COMPARE(m_questions, 1);
+        QVERIFY(!page);
+        QTRY_VERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+        QVERIFY(!m_adapter->isPowered());
+        QCOMPARE(
+            sim()->countCalls(QStringLiteral("SetProperty"), QStringLiteral("org.bluez.Adapter")),
+            0);
+        QCOMPARE(audioConnects(), 0);
+    }
+
+    void nameAndTrustAreSavedAsChosen()
+    {
+        showPage(phone);
+        QSignalSpy provided(m_view, &PairedDeviceSettingsView::mandatoryValuesProvided);
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral(" Anna ")));
+        QCOMPARE(provided.first().at(0).toBool(), true);
+        QCOMPARE(provided.at(provided.size() - 7).at(0).toBool(), false); // emptied on the way
+        QCOMPARE(provided.last().at(0).toBool(), true);
+        tap(trustSwitch());
+        QVERIFY(trustSwitch()->isChecked());
+        QCOMPARE(deviceWrites(), 0); // nothing before save()
+
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simDevice(phone, "alias").toString(), QStringLiteral(" Anna "));
+        QTRY_VERIFY(simDevice(phone, "trusted").toBool());
+
+        // BlueZ's word on trust is shown as it comes.
+        QVERIFY(sim()->changeDevice(phone, { { "trusted", false } }));
+        QTRY_VERIFY(!trustSwitch()->isChecked());
+    }
+
+    void blankNameIsRefusedAndNothingConnects()
+    {
+        showPage(headset);
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("   ")));
+        QVERIFY(!m_view->save());
+        tapConnect();
+        QTRY_COMPARE(banners().size(), 2);
+        for (const auto &banner : banners()) {
+            QCOMPARE(banner.text, text("qtn_conn_bt_empty_device_name"));
+            QCOMPARE(banner.timeout, 3000);
+        }
+        QCOMPARE(deviceWrites(), 0);
+        QCOMPARE(audioConnects(), 0);
+        QVERIFY(!simDevice(headset, "connected").toBool());
+    }
+
+    void namelessDeviceStartsWithAnEmptyName()
+    {
+        showPage(nameless);
+        QCOMPARE(m_adapter->deviceForAddress(nameless).name(), text("qtn_conn_bt_unnamed_device"));
+        QCOMPARE(nameEdit()->text(), QString());
+        QVERIFY(!m_view->save());
+        QCOMPARE(banners().size(), 1);
+        QCOMPARE(deviceWrites(), 0);
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("Kitchen speaker")));
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simDevice(nameless, "alias").toString(), QStringLiteral("Kitchen speaker"));
+    }
+
+    void failedConnectionIsToldWithTheDeviceName()
+    {
+        showPage(brokenSpeaker);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral(
+                                 "^connectAudioCallback failed: org\\.bluez\\.Error\\.Failed, ")));
+        tapConnect();
+        QTRY_COMPARE(banners().size(), 1);
+        QCOMPARE(banners().first().text,
+                 text("qtn_conn_bt_connection_failed").arg(QStringLiteral("Broken speaker")));
+        QCOMPARE(banners().first().iconId, QStringLiteral("icon-m-bluetooth"));
+        QVERIFY(OrvelSnapshot::save(
+            &m_window, galleryPath(QStringLiteral("settings-paired-connection-failed.png"))));
+    }
+
+    void removePairingWithAndWithoutAdapter()
+    {
+        showPage(phone, false);
+        QSignalSpy removed(m_view, &PairedDeviceSettingsView::pairingRemoved);
+        tap(removeButton());
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 0);
+        QVERIFY(knownAddresses().contains(phone));
+
+        showPage(phone);
+        QSignalSpy removedNow(m_view, &PairedDeviceSettingsView::pairingRemoved);
+        tap(removeButton());
+        QCOMPARE(removedNow.size(), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 1);
+        QTRY_VERIFY(!knownAddresses().contains(phone));
+    }
+};
+
+OVRIN_TEST_MAIN(TestPairedDeviceSettingsView)
+#include "tst_paireddevicesettingsview.moc"
