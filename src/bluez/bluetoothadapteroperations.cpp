@@ -210,7 +210,11 @@ void BluetoothAdapter::stopDiscovery()
 void BluetoothAdapterPrivate::deviceFound(const QString &address, const QVariantMap &value)
 {
     QVariantMap properties = BluezPropertyTypes::device().filtered(value);
-    properties.insert(QStringLiteral("Address"), address);
+    // BlueZ sends the address among the values too; the argument counts.
+    // Inserting only when they differ saves copying the whole map.
+    const auto known = properties.constFind(QStringLiteral("Address"));
+    if (known == properties.constEnd() || known->toString() != address)
+        properties.insert(QStringLiteral("Address"), address);
     const BluetoothDevice device(properties);
     emitOnHandles([&device](BluetoothAdapter *h) { Q_EMIT h->deviceDiscovered(device); });
 }

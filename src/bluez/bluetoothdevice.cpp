@@ -106,12 +106,12 @@ QString BluetoothDevicePrivate::resolveAddress() const
 
 void BluetoothDevicePrivate::addParent(BluetoothDevice *handle)
 {
-    parents.insert(handle);
+    parents.append(handle);
 }
 
 void BluetoothDevicePrivate::removeParent(BluetoothDevice *handle)
 {
-    parents.remove(handle);
+    parents.removeOne(handle);
     // Deferred: a last PropertyChanged may still be on its way to us.
     if (parents.isEmpty())
         deleteLater();
@@ -140,8 +140,11 @@ void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBu
     properties.insert(property, value.variant());
     const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
     const QByteArray name = reported.toLatin1();
-    const QSet<BluetoothDevice *> handles = parents;
+    const QList<BluetoothDevice *> handles = parents;
     for (BluetoothDevice *handle : handles) {
+        // A receiver may have destroyed another handle of this device meanwhile.
+        if (!parents.contains(handle))
+            continue;
         if (handle->metaObject()->indexOfProperty(name.constData()) >= 0)
             Q_EMIT handle->propertyChanged(reported);
     }

@@ -5,7 +5,7 @@
 
 #include <QDBusVariant>
 #include <QHash>
-#include <QSet>
+#include <QList>
 
 class BluezDeviceProxy;
 
@@ -33,7 +33,8 @@ public:
     mutable bool propertiesFetched = false;
     mutable QVariantMap properties;
     BluezDeviceProxy *device = nullptr;
-    QSet<BluetoothDevice *> parents;
+    // Usually one or two handles: a list is cheaper than a set to make.
+    QList<BluetoothDevice *> parents;
 
     static QHash<QString, int> rssiTable;
     static int deviceCount;

@@ -5,6 +5,8 @@
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 
+#include <iterator>
+
 namespace Ovrin {
 
 namespace {
@@ -96,8 +98,16 @@ bool BluezPropertyTypes::accepts(const QString &name, const QVariant &value) con
 
 QVariantMap BluezPropertyTypes::filtered(const QVariantMap &properties) const
 {
+    // Usually every entry is right: then the map is shared, not copied.
+    auto wrong = properties.constBegin();
+    while (wrong != properties.constEnd() && accepts(wrong.key(), wrong.value()))
+        ++wrong;
+    if (wrong == properties.constEnd())
+        return properties;
     QVariantMap result;
-    for (auto it = properties.constBegin(); it != properties.constEnd(); ++it) {
+    for (auto it = properties.constBegin(); it != wrong; ++it)
+        result.insert(it.key(), it.value());
+    for (auto it = std::next(wrong); it != properties.constEnd(); ++it) {
         if (accepts(it.key(), it.value()))
             result.insert(it.key(), it.value());
     }

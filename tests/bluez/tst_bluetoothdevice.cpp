@@ -173,6 +173,23 @@ private Q_SLOTS:
         QVERIFY(headset.isConnected());
     }
 
+    void aCopyDestroyedByAReceiverIsNotReached()
+    {
+        BluetoothDevice headset { QDBusObjectPath(devicePath(headsetAddress)) };
+        QVERIFY(headset.isPaired());
+        auto *copy = new BluetoothDevice(headset);
+        int seen = 0;
+        connect(&headset, &BluetoothDevice::propertyChanged, this, [&copy, &seen]() {
+            ++seen;
+            delete copy;
+            copy = nullptr;
+        });
+        QVERIFY(sim()->changeDevice(headsetAddress, { { "connected", true } }));
+        QTRY_COMPARE(seen, 1);
+        QVERIFY(!copy);
+        QVERIFY(headset.isConnected());
+    }
+
     void writesRefetchOnTheNextRead()
     {
         BluetoothDevice headset { QDBusObjectPath(devicePath(headsetAddress)) };

@@ -1,0 +1,395 @@
+// What the device models cost, each against the least the same work can cost
+// in the same run:
+//  - 1000 "DeviceFound" signals into the adapter, the device model and the
+//    grouped model, against a bare QtDBus receiver of the same signals;
+//  - reading every row of the grouped model against reading the same cells
+//    from the device model, at 100, 1000 and 10000 devices.
+// Signals are queued while the receiving thread is busy elsewhere and then
+// handled in one go; the figures are that thread's CPU time (wall time shown
+// beside), so that the sender's pace does not count, and the best of several
+// rounds taken in turns, so that other work on the machine counts least.
+//
+// Prints one line per figure: "figure<TAB>value<TAB>unit<TAB>note". Arguments
+// choose parts: devicefound, read100, read1000, read10000 (all by default).
+
+#include "bluetoothadapter.h"
+#include "bluetoothdevicemodel.h"
+#include "bluetoothdeviceuimodel.h"
+#include "bluezcall.h"
+#include "testenvironment.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
+
+using namespace Ovrin;
+
+namespace {
+
+constexpr int foundSignals = 1000;
+constexpr int rounds = 5;
+constexpr int pairedDevices = 10;
+constexpr int blockedDevices = 5;
+constexpr int sampleRows = 1000;
+const double deviceFoundGoal = 2.0;
+const double readGoal = 2.0;
+
+SimulatorClient *sim()
+{
+    return OvrinTest::TestEnvironment::instance()->simulator();
+}
+
+qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+struct Sample
+{
+    double cpuNs = 0;
+    double wallNs = 0;
+};
+
+// The least disturbed of several samples.
+double best(const QList<double> &values)
+{
+    return values.isEmpty() ? 0 : *std::min_element(values.cbegin(), values.cend());
+}
+
+void figure(const QString &name, double value, const char *unit, const QString &note = {})
+{
+    std::printf("%s\t%.2f\t%s\t%s\n", qPrintable(name), value, unit, qPrintable(note));
+    std::fflush(stdout);
+}
+
+[[noreturn]] void fail(const QString &what)
+{
+    std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(what));
+    std::exit(1);
+}
+
+QString address(int prefix, int i)
+{
+    return QStringLiteral("%1:EF:00:%2:%3:%4")
+        .arg(prefix, 2, 16, QLatin1Char('0'))
+        .arg((i >> 16) & 0xff, 2, 16, QLatin1Char('0'))
+        .arg((i >> 8) & 0xff, 2, 16, QLatin1Char('0'))
+        .arg(i & 0xff, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+// A neighbourhood of found devices (out of range, so only our reports find
+// them) with a few paired and blocked ones.
+QJsonObject scenario(int found, int paired, int blocked, QStringList *foundAddresses)
+{
+    const QJsonArray opp { QStringLiteral("00001105-0000-1000-8000-00805f9b34fb") };
+    QJsonArray devices;
+    for (int i = 0; i < found; ++i) {
+        const QString a = address(0xBE, i);
+        foundAddresses->append(a);
+        devices.append(
+            QJsonObject { { "address", a },
+                          { "name", QStringLiteral("Device %1").arg(i, 5, 10, QLatin1Char('0')) },
+                          { "class", 0x5a020c },
+                          { "rssi", -30 - (i * 37) % 61 },
+                          { "inRange", false },
+                          { "eirUuids", opp } });
+    }
+    for (int i = 0; i < paired; ++i) {
+        devices.append(
+            QJsonObject { { "address", address(0xC0, i) },
+                          { "name", QStringLiteral("Paired %1").arg(i) },
+                          { "class", 0x240404 },
+                          { "paired", true },
+                          { "inRange", false },
+                          { "uuids", QJsonArray { "0000110b-0000-1000-8000-00805f9b34fb" } } });
+    }
+    for (int i = 0; i < blocked; ++i) {
+        devices.append(QJsonObject { { "address", address(0xB1, i) },
+                                     { "name", QStringLiteral("Blocked %1").arg(i) },
+                                     { "class", 0x5a020c },
+                                     { "blocked", true },
+                                     { "inRange", false } });
+    }
+    return QJsonObject {
+        { "adapter",
+          QJsonObject { { "powered", true }, { "discoverable", false }, { "pairable", true } } },
+        { "timing",
+          QJsonObject { { "inquiryMs", 600000 }, { "powerMs", 20 }, { "stopDiscoveryMs", 10 } } },
+        { "devices", devices }
+    };
+}
+
+void load(const QJsonObject &world)
+{
+    if (!sim()->loadScenario(world))
+        fail(QStringLiteral("cannot load the scenario: %1").arg(sim()->lastError()));
+}
+
+// Handles whatever is queued; then more until done() or the deadline.
+bool drain(const std::function<bool()> &done, int timeoutMs = 120000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // Objects let go of count too.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done())
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::usleep(200);
+    }
+}
+
+void settle()
+{
+    drain([] { return false; }, 100);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Reports every address while this thread handles nothing, waits for the
+// last signal to be queued, then times handling them all until done().
+Sample deliver(const QStringList &addresses, const std::function<bool()> &done)
+{
+    for (const QString &a : addresses) {
+        if (!sim()->reportDeviceFound(a))
+            fail(QStringLiteral("report failed: %1").arg(sim()->lastError()));
+    }
+    QThread::msleep(200);
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpu = threadCpuNs();
+    if (!drain(done))
+        fail(QStringLiteral("signals did not all arrive"));
+    return { double(threadCpuNs() - cpu), double(wall.nsecsElapsed()) };
+}
+
+// Receives the signal as plainly as QtDBus allows.
+class BareReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    int count = 0;
+
+public Q_SLOTS:
+    void deviceFound(const QString &address, const QVariantMap &values)
+    {
+        Q_UNUSED(address)
+        Q_UNUSED(values)
+        ++count;
+    }
+};
+
+void benchDeviceFound()
+{
+    QStringList addresses;
+    load(scenario(foundSignals, 0, 0, &addresses));
+    BluetoothAdapter adapter;
+    if (!adapter.isValid())
+        fail(QStringLiteral("no adapter"));
+    const QString adapterPath = OvrinTest::defaultAdapterPath();
+    QDBusConnection bus = QDBusConnection::systemBus();
+
+    enum Variant { Bare, AdapterOnly, WithModel, WithUiModel, VariantCount };
+    const char *labels[] = { "bare QtDBus receiver", "adapter", "adapter + device model",
+                             "adapter + device model + UI model" };
+    QList<double> cpu[VariantCount];
+    QList<double> wall[VariantCount];
+
+    for (int round = 0; round < rounds; ++round) {
+        for (int variant = Bare; variant < VariantCount; ++variant) {
+            Sample sample;
+            if (variant == Bare) {
+                BareReceiver bare;
+                if (!bus.connect(QStringLiteral("org.bluez"), adapterPath,
+                                 QStringLiteral("org.bluez.Adapter"), QStringLiteral("DeviceFound"),
+                                 &bare, SLOT(deviceFound(QString, QVariantMap))))
+                    fail(QStringLiteral("cannot connect the bare receiver"));
+                settle();
+                sample = deliver(addresses, [&bare] { return bare.count >= foundSignals; });
+                bus.disconnect(QStringLiteral("org.bluez"), adapterPath,
+                               QStringLiteral("org.bluez.Adapter"), QStringLiteral("DeviceFound"),
+                               &bare, SLOT(deviceFound(QString, QVariantMap)));
+            } else {
+                int discovered = 0;
+                const auto counter = QObject::connect(&adapter, &BluetoothAdapter::deviceDiscovered,
+                                                      [&discovered] { ++discovered; });
+                std::unique_ptr<BluetoothDeviceModel> model;
+                std::unique_ptr<BluetoothDeviceUiModel> ui;
+                if (variant >= WithModel)
+                    model = std::make_unique<BluetoothDeviceModel>(&adapter);
+                if (variant == WithUiModel)
+                    ui = std::make_unique<BluetoothDeviceUiModel>(model.get());
+                adapter.startDiscovery();
+                settle();
+                sample = deliver(addresses, [&] { return discovered >= foundSignals; });
+                if (model && model->rowCount() != foundSignals)
+                    fail(
+                        QStringLiteral("%1 rows, not %2").arg(model->rowCount()).arg(foundSignals));
+                if (ui && ui->rowCount(ui->index(0, 0)) != foundSignals)
+                    fail(QStringLiteral("the grouped model lost rows"));
+                adapter.stopDiscovery();
+                QObject::disconnect(counter);
+                ui.reset();
+                model.reset();
+            }
+            settle();
+            cpu[variant].append(sample.cpuNs / foundSignals);
+            wall[variant].append(sample.wallNs / foundSignals);
+        }
+    }
+
+    const double bare = best(cpu[Bare]);
+    for (int variant = Bare; variant < VariantCount; ++variant) {
+        const double value = best(cpu[variant]);
+        QString note = QStringLiteral("%1x bare, wall %2 us")
+                           .arg(value / bare, 0, 'f', 2)
+                           .arg(best(wall[variant]) / 1000, 0, 'f', 1);
+        if (variant == WithUiModel)
+            note += value / bare <= deviceFoundGoal ? QStringLiteral(", goal <= 2x met")
+                                                    : QStringLiteral(", goal <= 2x MISSED");
+        figure(QStringLiteral("DeviceFound x%1: %2")
+                   .arg(foundSignals)
+                   .arg(QLatin1String(labels[variant])),
+               value / 1000, "us/signal", note);
+    }
+}
+
+// Time per round of a read, from batches lasting at least 50 ms.
+double timeBatch(const std::function<int()> &read)
+{
+    int repeats = 0;
+    const qint64 start = threadCpuNs();
+    qint64 elapsed = 0;
+    volatile int sink = 0;
+    do {
+        sink = sink + read();
+        ++repeats;
+        elapsed = threadCpuNs() - start;
+    } while (elapsed < 50000000);
+    return double(elapsed) / repeats;
+}
+
+void benchReading(int devices)
+{
+    QStringList addresses;
+    load(scenario(devices - pairedDevices - blockedDevices, pairedDevices, blockedDevices,
+                  &addresses));
+    BluetoothAdapter adapter;
+    if (!adapter.isValid())
+        fail(QStringLiteral("no adapter"));
+    BluetoothDeviceModel model(&adapter);
+    BluetoothDeviceUiModel ui(&model);
+    adapter.startDiscovery();
+    for (const QString &a : std::as_const(addresses)) {
+        if (!sim()->reportDeviceFound(a))
+            fail(QStringLiteral("report failed: %1").arg(sim()->lastError()));
+    }
+    if (!drain([&model, devices] { return model.rowCount() == devices; }))
+        fail(QStringLiteral("%1 rows, not %2").arg(model.rowCount()).arg(devices));
+    settle();
+
+    const auto readSource = [&model]() {
+        int valid = 0;
+        const int rows = model.rowCount();
+        for (int row = 0; row < rows; ++row) {
+            for (int column = 0; column < BluetoothDeviceModel::ColumnCount; ++column)
+                valid += model.index(row, column).data().isValid();
+        }
+        return valid;
+    };
+    const auto readGrouped = [&ui]() {
+        int valid = 0;
+        for (int group = 0; group < ui.rowCount(); ++group) {
+            const QModelIndex header = ui.index(group, 0);
+            valid += header.data().isValid();
+            const int rows = ui.rowCount(header);
+            for (int row = 0; row < rows; ++row)
+                valid += ui.index(row, 0, header).data().toList().size();
+        }
+        return valid;
+    };
+    if (readGrouped() != 3 + devices * BluetoothDeviceModel::ColumnCount
+        || readSource() != devices * BluetoothDeviceModel::ColumnCount)
+        fail(QStringLiteral("the models do not read alike"));
+
+    // Taken in turns, so that whatever else the machine does weighs on both;
+    // the best batch of each is the least disturbed.
+    QList<double> sourceBatches;
+    QList<double> groupedBatches;
+    for (int batch = 0; batch < 2 * rounds; ++batch) {
+        sourceBatches.append(timeBatch(readSource));
+        groupedBatches.append(timeBatch(readGrouped));
+    }
+    const double source = *std::min_element(sourceBatches.cbegin(), sourceBatches.cend()) / devices;
+    const double grouped
+        = *std::min_element(groupedBatches.cbegin(), groupedBatches.cend()) / devices;
+    const double ratio = grouped / source;
+    figure(QStringLiteral("read %1 rows: device model, 9 cells").arg(devices), source / 1000,
+           "us/row");
+    figure(QStringLiteral("read %1 rows: grouped model").arg(devices), grouped / 1000, "us/row",
+           QStringLiteral("%1x device model%2")
+               .arg(ratio, 0, 'f', 2)
+               .arg(ratio <= readGoal ? QStringLiteral(", goal <= 2x met")
+                                      : QStringLiteral(", goal <= 2x MISSED")));
+    if (devices <= sampleRows)
+        return;
+    // As many rows as the smaller models have, out of the big one: what the
+    // rows cost apart from their number, which no longer fits the caches.
+    const auto readSample = [&ui]() {
+        int valid = 0;
+        const QModelIndex header = ui.index(1, 0);
+        for (int row = 0; row < sampleRows; ++row)
+            valid += ui.index(row, 0, header).data().toList().size();
+        return valid;
+    };
+    QList<double> sampleBatches;
+    for (int batch = 0; batch < 2 * rounds; ++batch)
+        sampleBatches.append(timeBatch(readSample));
+    figure(QStringLiteral("read %1 of %2 rows: grouped model").arg(sampleRows).arg(devices),
+           best(sampleBatches) / sampleRows / 1000, "us/row");
+    adapter.stopDiscovery();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    OvrinTest::TestEnvironment environment;
+    QString error;
+    if (!environment.setUp(&error)) {
+        std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(error));
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    if (!environment.startSimulator(&error)) {
+        std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(error));
+        return 1;
+    }
+    // Parts by name ("devicefound", "read100", ...); all without arguments.
+    const QStringList parts = app.arguments().mid(1);
+    if (parts.isEmpty() || parts.contains(QLatin1String("devicefound")))
+        benchDeviceFound();
+    for (int devices : { 100, 1000, 10000 }) {
+        if (parts.isEmpty() || parts.contains(QStringLiteral("read%1").arg(devices)))
+            benchReading(devices);
+    }
+    settle();
+    environment.tearDown();
+    return 0;
+}
+
+#include "bench_devicemodels.moc"

@@ -1,0 +1,3 @@
+#include "deviceslogging.h"
+
+Q_LOGGING_CATEGORY(lcDevices, "ovrin.devices")
