@@ -1,0 +1,56 @@
+#ifndef OVRIN_BLUETOOTHDEVICESELECTOR_H
+#define OVRIN_BLUETOOTHDEVICESELECTOR_H
+
+#include "bluetoothdevice.h"
+#include "ovringlobal.h"
+
+#include <QObject>
+#include <QVariantList>
+
+namespace Ovrin {
+
+class BluetoothDeviceSelectorPrivate;
+class ConnectivityDialogServerInterface;
+
+// Lets the user pick the device to send something to: switches Bluetooth on
+// (asking first in offline mode), shows the selection sheet narrowed to the
+// devices the request asks for, pairs the chosen device when the request
+// demands it, and ends with deviceSelected() or dialogCanceled().
+//
+// A request holds four values: major class name, minor class name, a list of
+// service class names and service UUIDs, and the bonding option ("",
+// "require", "require=<address>" or "force").
+class OVRIN_EXPORT BluetoothDeviceSelector : public QObject
+{
+    Q_OBJECT
+public:
+    // Windows are shown through dialogServer (not owned) when given.
+    explicit BluetoothDeviceSelector(ConnectivityDialogServerInterface *dialogServer = nullptr);
+    ~BluetoothDeviceSelector() override;
+
+    // False only when Bluetooth is off and cannot be switched on; otherwise
+    // the outcome comes later as a signal.
+    bool startSelection(const QVariantList &request);
+
+    bool isSelectionSheetInSwitcher() const;
+    bool isPending() const;
+
+public Q_SLOTS:
+    // While pending the sheet shows a note instead of the list; a value set
+    // without a sheet applies to the next one.
+    void setPending(bool state);
+    void cancelSelectionSheet();
+
+Q_SIGNALS:
+    void deviceSelected(const Ovrin::BluetoothDevice &device);
+    void dialogCanceled();
+
+private:
+    BluetoothDeviceSelectorPrivate *d_ptr;
+    Q_DECLARE_PRIVATE(BluetoothDeviceSelector)
+    Q_DISABLE_COPY(BluetoothDeviceSelector)
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUETOOTHDEVICESELECTOR_H

@@ -1,0 +1,265 @@
+// The device selection sheet on screen over the simulated BlueZ: the one
+// discovery it runs while it is really in front of the user, its pending
+// layout, its placeholder texts and choosing a device by taps.
+
+#include "bluetoothadapter.h"
+#include "bluetoothdevicecontentitem.h"
+#include "bluetoothdeviceinfoutils.h"
+#include "bluetoothdevicelist.h"
+#include "bluetoothdeviceselectionsheet.h"
+#include "bluezhygiene.h"
+#include "orvelapplicationwindow.h"
+#include "orvelbutton.h"
+#include "orvellabel.h"
+#include "orvelobjectmenu.h"
+#include "orvelscenemanager.h"
+#include "orvelsnapshot.h"
+#include "ovrintranslations.h"
+#include "sheettesting.h"
+#include "testenvironment.h"
+#include "toolkittesting.h"
+
+#include <QPointer>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+
+namespace {
+const QString speaker = QStringLiteral("00:0D:3C:B7:44:05");
+const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01");
+const QString laptop = QStringLiteral("AA:00:00:00:00:03");
+} // namespace
+
+class TestBluetoothDeviceSelectionSheet : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    std::unique_ptr<BluetoothAdapter> m_adapter;
+    QPointer<BluetoothDeviceSelectionSheet> m_sheet;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    int starts() { return sim()->countCalls(QStringLiteral("StartDiscovery")); }
+    int stops() { return sim()->countCalls(QStringLiteral("StopDiscovery")); }
+
+    BluetoothDeviceSelectionSheet *showSheet(const QMap<QString, QVariant> &filter = {})
+    {
+        m_sheet = new BluetoothDeviceSelectionSheet(m_adapter.get(), filter);
+        m_sheet->appear(&m_window);
+        settle();
+        return m_sheet;
+    }
+
+    BluetoothDeviceContentItem *cell(const QString &label)
+    {
+        settle();
+        const auto cells = m_sheet->deviceList()->visibleCells();
+        for (OrvelWidget *cell : cells) {
+            auto *item = qobject_cast<BluetoothDeviceContentItem *>(cell);
+            if (item && item->isVisible() && item->label() == label)
+                return item;
+        }
+        return nullptr;
+    }
+
+    // The text of the list's placeholder row; "-" without one.
+    QString placeholder()
+    {
+        const QAbstractItemModel *model = m_sheet->deviceList()->itemModel();
+        for (int top = 0; top < model->rowCount(); ++top) {
+            const QModelIndex header = model->index(top, 0);
+            for (int row = 0; row < model->rowCount(header); ++row) {
+                const QVariant value = model->index(row, 0, header).data();
+                if (value.typeId() == QMetaType::QString)
+                    return value.toString();
+            }
+        }
+        return QStringLiteral("-");
+    }
+
+    OrvelLabel *sendAnotherText()
+    {
+        return SheetTesting::findItem<OrvelLabel>(m_sheet,
+                                                  QStringLiteral("BluetoothSendAnotherLabel"));
+    }
+
+    void save(const QString &name)
+    {
+        settle();
+        QVERIFY(OrvelSnapshot::save(&m_window, SheetTesting::galleryPath(name)));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+    }
+
+    void init()
+    {
+        QVERIFY(restoreBluez(sim()));
+        QVERIFY2(sim()->loadScenarioFile(
+                     TestEnvironment::testData(QStringLiteral("devices/scenarios/selection.json"))),
+                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->clearFaults());
+        QVERIFY(sim()->clearCallLog());
+        m_adapter = std::make_unique<BluetoothAdapter>();
+        QVERIFY(m_adapter->isValid());
+        m_window.setInSwitcher(false);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    }
+
+    void cleanup()
+    {
+        if (m_sheet) {
+            m_sheet->disappear();
+            delete m_sheet;
+        }
+        // Whatever happened, the sheet left no discovery running.
+        QTRY_VERIFY(!m_adapter->isDiscovering());
+        m_adapter.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        verifyBluezHygiene(sim());
+    }
+
+    void discoveryRunsOnlyWhileTheSheetIsInFront()
+    {
+        BluetoothDeviceSelectionSheet *sheet = showSheet();
+        QTRY_COMPARE(starts(), 1);
+        QTRY_VERIFY(m_adapter->isDiscovering());
+        // Another trigger does not stack a second discovery.
+        Q_EMIT m_adapter->adapterValid();
+        QCoreApplication::processEvents();
+        QCOMPARE(starts(), 1);
+        QVERIFY(sendAnotherText() && !sendAnotherText()->isVisible());
+        QTRY_VERIFY(sheet->isProgressIndicatorVisible());
+        save(QStringLiteral("selectionsheet-searching.png"));
+
+        // Busy: the note replaces the list and the search rests.
+        sheet->setPending(true);
+        QVERIFY(sheet->isPending());
+        QCOMPARE(stops(), 1);
+        QTRY_VERIFY(sendAnotherText()->isVisible());
+        QVERIFY(!sheet->deviceList()->isVisible());
+        QVERIFY(sheet->isProgressIndicatorVisible());
+        save(QStringLiteral("selectionsheet-pending.png"));
+        sheet->setPending(true);
+        QCOMPARE(stops(), 1);
+        sheet->setPending(false);
+        QCOMPARE(starts(), 2);
+        QTRY_VERIFY(sheet->deviceList()->isVisible());
+
+        // In the task switcher the user cannot see it.
+        m_window.setInSwitcher(true);
+        QVERIFY(sheet->isInSwitcher());
+        QCOMPARE(stops(), 2);
+        m_window.setInSwitcher(false);
+        QCOMPARE(starts(), 3);
+
+        // Bluetooth off and on again while it is shown: searching again.
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        QTRY_COMPARE(placeholder(), qtTrId("qtn_conn_bt_is_off"));
+        // On screen too, not only in the model.
+        QTRY_VERIFY(cell(qtTrId("qtn_conn_bt_is_off")));
+        save(QStringLiteral("selectionsheet-bluetooth-off.png"));
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_COMPARE(starts(), 4);
+        QTRY_VERIFY(m_adapter->isDiscovering());
+        QCOMPARE(stops(), 2);
+
+        // Off screen: stopped.
+        sheet->disappear();
+        QTRY_COMPARE(stops(), 3);
+        QCOMPARE(starts(), 4);
+    }
+
+    void appearingWhilePendingSearchesNothing()
+    {
+        m_sheet = new BluetoothDeviceSelectionSheet(m_adapter.get(), {});
+        m_sheet->setPending(true);
+        m_sheet->appear(&m_window);
+        QTRY_VERIFY(sendAnotherText()->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(starts(), 0);
+        m_sheet->setPending(false);
+        QCOMPARE(starts(), 1);
+    }
+
+    void placeholderFollowsDiscovering()
+    {
+        // No known device passes this filter, and none is in range.
+        showSheet(
+            { { QStringLiteral("majorClass"),
+                int(BluetoothDeviceInfoUtils::stringToMajorClass(QStringLiteral("imaging"))) } });
+        QTRY_VERIFY(m_adapter->isDiscovering());
+        QTRY_COMPARE(placeholder(), QString());
+        QVERIFY(cell(QString()));
+        QTRY_VERIFY(m_sheet->isProgressIndicatorVisible());
+
+        QVERIFY(
+            sim()->setRawProperty(QStringLiteral("adapter"), QStringLiteral("Discovering"), false));
+        QTRY_COMPARE(placeholder(), qtTrId("qtn_conn_no_devices_found"));
+        QVERIFY(cell(qtTrId("qtn_conn_no_devices_found")));
+        QTRY_VERIFY(!m_sheet->isProgressIndicatorVisible());
+        save(QStringLiteral("selectionsheet-no-devices.png"));
+    }
+
+    void choosingADevice()
+    {
+        BluetoothDeviceSelectionSheet *sheet = showSheet();
+        QSignalSpy accepted(sheet, &SimpleSheet::accepted);
+        QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
+        QList<QString> order;
+        connect(sheet, &SimpleSheet::accepted, this, [&order] { order << "accepted"; });
+        connect(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished, this,
+                [&order] { order << "chosen"; });
+        QTRY_VERIFY(m_adapter->isDiscovering());
+        QVERIFY(sim()->reportDeviceFound(laptop));
+        QTRY_VERIFY(cell(QStringLiteral("Laptop")));
+        save(QStringLiteral("selectionsheet-found.png"));
+
+        // Nothing chosen yet: continue does nothing.
+        QVERIFY(!sheet->isAcceptEnabled());
+        tap(sheet->acceptButton());
+        QCOMPARE(accepted.size(), 0);
+
+        // A long tap offers no menu here.
+        QSignalSpy longTapped(sheet->deviceList(), &OrvelList::itemLongTapped);
+        press(m_window.scene(), centreOf(cell(QStringLiteral("Speaker"))));
+        QTRY_COMPARE(longTapped.size(), 1);
+        release(m_window.scene(), centreOf(cell(QStringLiteral("Speaker"))));
+        for (OrvelSceneWindow *window : m_window.sceneManager()->sceneWindows())
+            QVERIFY(!qobject_cast<OrvelObjectMenu *>(window));
+
+        tap(cell(QStringLiteral("Laptop")));
+        QVERIFY(sheet->isAcceptEnabled());
+        QTRY_VERIFY(cell(QStringLiteral("Laptop"))->isSelected());
+        tap(sheet->acceptButton());
+        QCOMPARE(order, (QList<QString> { "accepted", "chosen" }));
+        QCOMPARE(chosen.at(0).at(0).value<BluetoothDevice>().address(), laptop);
+        // Leaving the screen ends the search.
+        QTRY_COMPARE(stops(), 1);
+    }
+
+    void cancelling()
+    {
+        BluetoothDeviceSelectionSheet *sheet = showSheet();
+        QSignalSpy rejected(sheet, &SimpleSheet::rejected);
+        QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
+        QTRY_COMPARE(starts(), 1);
+        tap(sheet->rejectButton());
+        QCOMPARE(rejected.size(), 1);
+        QCOMPARE(chosen.size(), 0);
+        QTRY_COMPARE(stops(), 1);
+    }
+};
+
+OVRIN_TEST_MAIN(TestBluetoothDeviceSelectionSheet)
+#include "tst_bluetoothdeviceselectionsheet.moc"
