@@ -21,6 +21,7 @@
 #include "ovrintranslations.h"
 #include "sheettesting.h"
 #include "switchbluetoothonconfirmation.h"
+#include "testdialogserver.h"
 #include "testenvironment.h"
 #include "toolkittesting.h"
 
@@ -42,42 +43,7 @@ const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // pairs without que
 const QString printer = QStringLiteral("AA:00:00:00:00:04");
 const QString a2dpSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
 
-// Shows what it is handed on the test's window and remembers it.
-class DialogServer : public ConnectivityDialogServerInterface
-{
-public:
-    explicit DialogServer(OrvelApplicationWindow *window)
-        : m_window(window)
-    {
-    }
-    void showDialog(OrvelSceneWindow *window) override
-    {
-        shown.append(window);
-        window->appear(m_window);
-    }
-    void hideDialog(OrvelSceneWindow *window) override
-    {
-        hidden.append(window);
-        window->disappear();
-    }
-    bool isShowingDialog() const override { return false; }
-    void setProcessObject(const QString &, const QVariant &) override { }
-
-    template<typename T> T *last() const
-    {
-        for (auto it = shown.crbegin(); it != shown.crend(); ++it) {
-            if (auto *window = qobject_cast<T *>(it->data()))
-                return window;
-        }
-        return nullptr;
-    }
-
-    QList<QPointer<OrvelSceneWindow>> shown;
-    QList<QPointer<OrvelSceneWindow>> hidden;
-
-private:
-    OrvelApplicationWindow *m_window;
-};
+using DialogServer = TestDialogServer;
 
 // A selector with spies on its outcomes.
 struct Flow

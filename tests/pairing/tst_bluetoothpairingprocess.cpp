@@ -15,6 +15,7 @@
 #include "ovrintranslations.h"
 #include "sheettesting.h"
 #include "simpleinformationbanner.h"
+#include "testdialogserver.h"
 #include "testenvironment.h"
 #include "toolkittesting.h"
 
@@ -45,33 +46,7 @@ const QString slowLaptop = QStringLiteral("00:1E:45:88:09:09");     // asks noth
 const QString audioInterface = QStringLiteral("org.bluez.Audio");
 const QString canceled = QStringLiteral("org.bluez.Canceled");
 
-// Shows the sheets it is handed on the test's window, and remembers them.
-class DialogServer : public ConnectivityDialogServerInterface
-{
-public:
-    explicit DialogServer(OrvelApplicationWindow *window)
-        : m_window(window)
-    {
-    }
-    void showDialog(OrvelSceneWindow *window) override
-    {
-        shown.append(window);
-        window->appear(m_window);
-    }
-    void hideDialog(OrvelSceneWindow *window) override
-    {
-        hidden.append(window);
-        window->disappear();
-    }
-    bool isShowingDialog() const override { return shown.size() > hidden.size(); }
-    void setProcessObject(const QString &, const QVariant &) override {}
-
-    QList<QPointer<OrvelSceneWindow>> shown;
-    QList<QPointer<OrvelSceneWindow>> hidden;
-
-private:
-    OrvelApplicationWindow *m_window;
-};
+using DialogServer = TestDialogServer;
 
 QStringList bannerTexts()
 {

@@ -1,0 +1,50 @@
+#ifndef TESTDIALOGSERVER_H
+#define TESTDIALOGSERVER_H
+
+#include "connectivitydialogserverinterface.h"
+#include "orvelapplicationwindow.h"
+#include "orvelscenewindow.h"
+
+#include <QList>
+#include <QPointer>
+
+// An application's dialog server as tests need one: shows what it is handed
+// on the test's window and remembers what it showed and hid.
+class TestDialogServer : public Ovrin::ConnectivityDialogServerInterface
+{
+public:
+    explicit TestDialogServer(OrvelApplicationWindow *window)
+        : m_window(window)
+    {
+    }
+    void showDialog(OrvelSceneWindow *window) override
+    {
+        shown.append(window);
+        window->appear(m_window);
+    }
+    void hideDialog(OrvelSceneWindow *window) override
+    {
+        hidden.append(window);
+        window->disappear();
+    }
+    bool isShowingDialog() const override { return shown.size() > hidden.size(); }
+    void setProcessObject(const QString &, const QVariant &) override {}
+
+    // The window of type T shown last, if it still exists.
+    template<typename T> T *last() const
+    {
+        for (auto it = shown.crbegin(); it != shown.crend(); ++it) {
+            if (auto *window = qobject_cast<T *>(it->data()))
+                return window;
+        }
+        return nullptr;
+    }
+
+    QList<QPointer<OrvelSceneWindow>> shown;
+    QList<QPointer<OrvelSceneWindow>> hidden;
+
+private:
+    OrvelApplicationWindow *m_window;
+};
+
+#endif // TESTDIALOGSERVER_H
