@@ -1,5 +1,6 @@
 #!/bin/bash
-# Configures and builds everything into build/ (or $OVRIN_BUILD_DIR).
+# Configures and builds everything into build/ (or $OVRIN_BUILD_DIR); with
+# OVRIN_BUILD_TARGET set, only that target and what it needs.
 # Extra arguments go to CMake's configure step, e.g. -DOVRIN_SANITIZE=ON.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,5 +11,9 @@ generator=()
 if [ ! -f "$build_dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
     generator=(-G Ninja)
 fi
+target=()
+if [ -n "${OVRIN_BUILD_TARGET:-}" ]; then
+    target=(--target "$OVRIN_BUILD_TARGET")
+fi
 cmake -S . -B "$build_dir" "${generator[@]}" "$@" >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+cmake --build "$build_dir" "${target[@]}" --parallel "$(nproc)"

@@ -1,8 +1,15 @@
 #!/bin/bash
-# Installs what is missing, builds, then starts the simulator with its default
-# scenario on private buses and shows, by asking it over D-Bus, what it offers.
+# The main job: installs what is missing, builds the demo, and runs it. With a
+# display the demo window opens; without one the scripted tour runs offscreen
+# and leaves a picture per step and transcript.txt in build/demo-tour/ (the
+# script fails if a step of the tour failed). Arguments go to the demo
+# (--help lists them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+OVRIN_BUILD_TARGET=ovrin-bt-demo bash scripts/build.sh
 build_dir="${OVRIN_BUILD_DIR:-build}"
-exec "$build_dir/simulator/btsim" --private-buses -- "$build_dir/simulator/btinspect"
+arguments=("$@")
+if [ ${#arguments[@]} -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    arguments=(--tour "$build_dir/demo-tour")
+fi
+exec "$build_dir/demo/ovrin-bt-demo" "${arguments[@]}"

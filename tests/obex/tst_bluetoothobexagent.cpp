@@ -359,7 +359,8 @@ private Q_SLOTS:
             call.setArguments(args);
             // The agent lives on this thread: wait with the event loop running.
             QDBusPendingCall pending = stranger.asyncCall(call, 5000);
-            QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000);
+            if (!QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000))
+                qWarning("the agent did not answer %s", qPrintable(member));
             return pending.reply();
         };
         const QDBusMessage reply = callAgent(QStringLiteral("Authorize"),

@@ -180,6 +180,43 @@ private Q_SLOTS:
         QCOMPARE(clicked.count(), 1);
     }
 
+    // Rows come and go while a search fills the list: a finger held on a row
+    // stays on that row, wherever it moves.
+    void pressesSurviveRowsComingAndGoing()
+    {
+        ListScreen screen;
+        screen.fillFlat(5);
+        QSignalSpy clicked(screen.list, &OrvelList::itemClicked);
+        QSignalSpy longTapped(screen.list, &OrvelList::itemLongTapped);
+        const QPersistentModelIndex third = screen.model.index(2, 0);
+
+        QPointF where = centreOf(screen.list->cellForIndex(third));
+        press(screen.window.scene(), where);
+        screen.model.insertRow(0, new QStandardItem(QStringLiteral("Found first")));
+        screen.model.appendRow(new QStandardItem(QStringLiteral("Found last")));
+        QTRY_COMPARE(longTapped.count(), 1);
+        release(screen.window.scene(), where);
+        QCOMPARE(longTapped.at(0).at(0).value<QModelIndex>(), QModelIndex(third));
+        QCOMPARE(clicked.count(), 0);
+
+        // A tap whose release comes before the list has laid the change out.
+        where = centreOf(screen.list->cellForIndex(third));
+        press(screen.window.scene(), where);
+        screen.model.appendRow(new QStandardItem(QStringLiteral("Found later")));
+        release(screen.window.scene(), where);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0).at(0).value<QModelIndex>(), QModelIndex(third));
+
+        // The held row goes away: no long tap for whatever takes its place.
+        where = centreOf(screen.list->cellForIndex(third));
+        press(screen.window.scene(), where);
+        screen.model.removeRow(third.row());
+        QTest::qWait(2 * OrvelList::LongTapTimeout);
+        release(screen.window.scene(), where);
+        QCOMPARE(longTapped.count(), 1);
+        QCOMPARE(clicked.count(), 1);
+    }
+
     void columnsPutCellsSideBySide()
     {
         ListScreen screen;

@@ -1,17 +1,11 @@
 #include "testenvironment.h"
 
-#include "processreaper.h"
-
-#include <QDir>
-
-#include <stdlib.h>
-#include <sys/stat.h>
-
 namespace OvrinTest {
 
 TestEnvironment *TestEnvironment::s_instance = nullptr;
 
 TestEnvironment::TestEnvironment()
+    : m_world(QStringLiteral(OVRIN_BTSIM_PATH))
 {
     s_instance = this;
 }
@@ -29,104 +23,12 @@ QString TestEnvironment::testData(const QString &relative)
 
 bool TestEnvironment::setUp(QString *error)
 {
-    // Short on purpose: socket paths are limited to 108 bytes.
-    char pattern[] = "/tmp/ovt-XXXXXX";
-    if (!::mkdtemp(pattern)) {
-        *error = QStringLiteral("cannot create a temporary folder");
-        return false;
-    }
-    m_directory = QString::fromLocal8Bit(pattern);
-    m_tag = ProcessReaper::tagThisProcess();
-    // Before any thread exists: the watchdog is forked.
-    if (!ProcessReaper::armWatchdog(m_tag, m_directory)) {
-        *error = QStringLiteral("cannot start the watchdog");
-        return false;
-    }
-
-    const QString home = m_directory + QStringLiteral("/home");
-    const QString runtime = m_directory + QStringLiteral("/runtime");
-    for (const QString &dir : { home + QStringLiteral("/.config"), home + QStringLiteral("/.local/share"),
-                                home + QStringLiteral("/.cache"), runtime })
-        QDir().mkpath(dir);
-    ::chmod(QFile::encodeName(runtime).constData(), 0700);
-    // Set before the session bus starts: activated gconfd-2 inherits it.
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    // Tests never open windows on a display.
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    m_buses = std::make_unique<PrivateBuses>(m_directory);
-    // Calls to a dropped obexd name make the bus ask the simulator for it.
-    if (!m_buses->makeSimulatorActivatable(QStringLiteral(OVRIN_BTSIM_PATH), error)
-        || !m_buses->start(error))
-        return false;
-    m_buses->exportAddresses();
-    return true;
-}
-
-bool TestEnvironment::startSimulator(QString *error, const QString &scenarioFile)
-{
-    PrivateBuses::dieWithParent(m_simulator);
-    m_simulator.setProgram(QStringLiteral(OVRIN_BTSIM_PATH));
-    QStringList args;
-    if (!scenarioFile.isEmpty())
-        args << QStringLiteral("--scenario") << scenarioFile;
-    m_simulator.setArguments(args);
-    m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
-    m_simulator.setReadChannel(QProcess::StandardOutput);
-    m_simulator.start();
-    if (!m_simulator.waitForStarted(5000)) {
-        *error = QStringLiteral("cannot start btsim: %1").arg(m_simulator.errorString());
-        return false;
-    }
-    for (;;) {
-        while (m_simulator.canReadLine()) {
-            if (m_simulator.readLine().startsWith("# btsim ready")) {
-                m_client = std::make_unique<SimulatorClient>();
-                // Let the simulator's own messages reach the test's output.
-                QObject::connect(&m_simulator, &QProcess::readyReadStandardError, &m_simulator, [this]() {
-                    fputs(m_simulator.readAllStandardError().constData(), stderr);
-                });
-                return true;
-            }
-        }
-        if (!m_simulator.waitForReadyRead(10000)) {
-            *error = QStringLiteral("btsim did not get ready: %1")
-                             .arg(QString::fromLocal8Bit(m_simulator.readAllStandardError()));
-            return false;
-        }
-    }
-}
-
-void TestEnvironment::stopSimulator()
-{
-    m_client.reset();
-    if (m_simulator.state() == QProcess::NotRunning)
-        return;
-    m_simulator.terminate();
-    if (!m_simulator.waitForFinished(3000)) {
-        m_simulator.kill();
-        m_simulator.waitForFinished(3000);
-    }
-}
-
-void TestEnvironment::tearDown()
-{
-    if (m_directory.isEmpty())
-        return;
-    stopSimulator();
-    if (m_buses)
-        m_buses->stop();
-    m_buses.reset();
-    // What the buses activated (gconfd-2) is not our child; the tag finds it.
-    ProcessReaper::killTagged(m_tag);
-    QDir(m_directory).removeRecursively();
-    m_directory.clear();
+    return m_world.setUp(error);
 }
 
 } // namespace OvrinTest

@@ -1,8 +1,7 @@
 #ifndef TESTENVIRONMENT_H
 #define TESTENVIRONMENT_H
 
-#include "privatebuses.h"
-#include "simulatorclient.h"
+#include "simulatedworld.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -24,35 +23,34 @@ public:
 
     static TestEnvironment *instance() { return s_instance; }
 
-    // Before the application object: sets up folders, buses and environment.
+    // Before the application object: sets up folders, buses and environment;
+    // windows render offscreen.
     bool setUp(QString *error);
     // After the application object exists.
-    bool startSimulator(QString *error, const QString &scenarioFile = {});
-    void stopSimulator();
-    void tearDown();
+    bool startSimulator(QString *error, const QString &scenarioFile = {})
+    {
+        return m_world.startSimulator(error, scenarioFile);
+    }
+    void stopSimulator() { m_world.stopSimulator(); }
+    void tearDown() { m_world.tearDown(); }
 
-    QString directory() const { return m_directory; }
-    QByteArray tag() const { return m_tag; }
-    const PrivateBuses &buses() const { return *m_buses; }
-    SimulatorClient *simulator() const { return m_client.get(); }
-    qint64 simulatorPid() const { return m_simulator.processId(); }
+    QString directory() const { return m_world.directory(); }
+    QByteArray tag() const { return m_world.tag(); }
+    const PrivateBuses &buses() const { return m_world.buses(); }
+    SimulatorClient *simulator() const { return m_world.simulator(); }
+    qint64 simulatorPid() const { return m_world.simulatorPid(); }
 
     // Path of a file shipped with the tests (tests/<relative>).
     static QString testData(const QString &relative);
 
 private:
     static TestEnvironment *s_instance;
-    QByteArray m_tag;
-    QString m_directory;
-    std::unique_ptr<PrivateBuses> m_buses;
-    QProcess m_simulator;
-    std::unique_ptr<SimulatorClient> m_client;
+    SimulatedWorld m_world;
 };
 
 enum class Simulator { Start, None };
 
-template<typename TestClass>
-int run(int argc, char **argv, Simulator simulator)
+template<typename TestClass> int run(int argc, char **argv, Simulator simulator)
 {
     TestEnvironment environment;
     QString error;

@@ -6,6 +6,7 @@
 #include "orvellist_p.h"
 
 #include <QAbstractItemModel>
+#include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsSceneWheelEvent>
 
@@ -113,10 +114,49 @@ void OrvelListPrivate::rebuild()
     q->updateGeometry();
     q->setScrollPosition(scroll);
     updateViewport();
+    followPressedRow();
+}
+
+// A hidden cell loses the mouse and with it the gesture; the list keeps the
+// gesture by taking the mouse first.
+void OrvelListPrivate::takeOverGrab()
+{
+    QGraphicsScene *scene = q->scene();
+    QGraphicsItem *grabber = scene ? scene->mouseGrabberItem() : nullptr;
+    if (!pressActive || !grabber || grabber == q || !q->isAncestorOf(grabber))
+        return;
+    handingOver = true;
+    q->grabMouse();
+    handingOver = false;
+}
+
+void OrvelListPrivate::endGrab()
+{
+    if (q->scene() && q->scene()->mouseGrabberItem() == q)
+        q->ungrabMouse();
+}
+
+void OrvelListPrivate::followPressedRow()
+{
+    if (!pressActive || panning || longTapped)
+        return;
+    pressedEntry = -1;
+    for (int i = 0; pressedIndex.isValid() && i < entries.size(); ++i) {
+        if (!entries.at(i).header && entries.at(i).index == pressedIndex)
+            pressedEntry = i;
+    }
+    if (pressedEntry < 0) {
+        // The row went away under the finger: the press is over.
+        pressedIndex = QPersistentModelIndex();
+        longTapTimer.stop();
+        return;
+    }
+    setDown(pressedEntry, true);
 }
 
 void OrvelListPrivate::recycleAll()
 {
+    takeOverGrab();
     for (auto it = cells.cbegin(); it != cells.cend(); ++it) {
         if (entries.value(it.key()).header) {
             it.value()->hide();
@@ -126,8 +166,8 @@ void OrvelListPrivate::recycleAll()
         }
     }
     cells.clear();
+    // The entries are about to change; the press keeps its index.
     pressedEntry = -1;
-    longTapTimer.stop();
 }
 
 QRectF OrvelListPrivate::cellRect(const Entry &entry) const
@@ -172,6 +212,7 @@ void OrvelListPrivate::updateViewport()
     const qreal bottom = scroll + q->size().height();
     // Cells that left the view go back to the recycler first, so that the
     // ones coming in can reuse them.
+    takeOverGrab();
     for (auto it = cells.begin(); it != cells.end();) {
         const Entry &e = entries.at(it.key());
         if (e.y + e.height <= top || e.y >= bottom) {
@@ -246,6 +287,8 @@ void OrvelListPrivate::press(const QPointF &scenePosition)
     longTapped = false;
     const int entry = entryAt(q->mapFromScene(scenePosition));
     pressedEntry = tappable(entry) ? entry : -1;
+    pressedIndex = pressedEntry >= 0 ? QPersistentModelIndex(entries.at(entry).index)
+                                     : QPersistentModelIndex();
     if (pressedEntry >= 0) {
         setDown(pressedEntry, true);
         longTapTimer.start();
@@ -264,6 +307,7 @@ void OrvelListPrivate::move(const QPointF &scenePosition)
         longTapTimer.stop();
         setDown(pressedEntry, false);
         pressedEntry = -1;
+        pressedIndex = QPersistentModelIndex();
         Q_EMIT q->panningStarted();
     }
     q->setScrollPosition(pressScroll - dy);
@@ -273,6 +317,10 @@ void OrvelListPrivate::release(const QPointF &scenePosition)
 {
     if (!pressActive)
         return;
+    // A change not laid out yet must not cost the user the tap.
+    if (rebuildPending)
+        rebuild();
+    endGrab();
     pressActive = false;
     longTapTimer.stop();
     if (panning) {
@@ -281,13 +329,14 @@ void OrvelListPrivate::release(const QPointF &scenePosition)
         return;
     }
     const int entry = pressedEntry;
+    const QModelIndex index = pressedIndex;
     pressedEntry = -1;
+    pressedIndex = QPersistentModelIndex();
     setDown(entry, false);
-    if (entry < 0 || longTapped)
+    if (entry < 0 || !index.isValid() || longTapped)
         return;
     if (entryAt(q->mapFromScene(scenePosition)) != entry)
         return;
-    const QModelIndex index = entries.at(entry).index;
     if (selectionMode != OrvelList::NoSelection)
         q->selectItem(index);
     Q_EMIT q->itemClicked(index);
@@ -295,11 +344,11 @@ void OrvelListPrivate::release(const QPointF &scenePosition)
 
 void OrvelListPrivate::longTapTimeout()
 {
-    if (pressedEntry < 0 || panning)
+    if (pressedEntry < 0 || !pressedIndex.isValid() || panning)
         return;
     longTapped = true;
     setDown(pressedEntry, false);
-    const QModelIndex index = entries.at(pressedEntry).index;
+    const QModelIndex index = pressedIndex;
     Q_EMIT q->itemLongTapped(index, pressPosition);
 }
 
@@ -552,6 +601,8 @@ bool OrvelList::sceneEventFilter(QGraphicsItem *, QEvent *event)
         d->release(static_cast<QGraphicsSceneMouseEvent *>(event)->scenePos());
         return true;
     case QEvent::UngrabMouse:
+        if (d->handingOver)
+            return false;
         d->pressActive = false;
         d->longTapTimer.stop();
         d->setDown(d->pressedEntry, false);

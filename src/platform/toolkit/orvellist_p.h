@@ -31,6 +31,9 @@ public:
     void connectModel();
     void disconnectModel();
     void rebuild();
+    void followPressedRow();
+    void takeOverGrab();
+    void endGrab();
     void recycleAll();
     void updateViewport();
     qreal headerHeight() const;
@@ -70,13 +73,18 @@ public:
     QList<OrvelWidget *> spareHeaders;
     bool rebuildPending = false;
 
-    // The gesture in progress.
+    // The gesture in progress. The pressed row is followed by its index: a
+    // model that changes under the finger (a list filling during a search)
+    // moves the row, but the press stays on it.
     int pressedEntry = -1;
+    QPersistentModelIndex pressedIndex;
     QPointF pressPosition;
     qreal pressScroll = 0;
     bool panning = false;
     bool longTapped = false;
     bool pressActive = false;
+    // The list takes the mouse from a pressed cell it recycles.
+    bool handingOver = false;
     QTimer longTapTimer;
 };
 

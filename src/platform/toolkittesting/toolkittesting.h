@@ -2,10 +2,12 @@
 #define TOOLKITTESTING_H
 
 // Driving toolkit screens the way a finger and a keyboard do: mouse events
-// into the window's scene, key events into the window.
+// into the window's scene, key events into the window. Tests and the demo's
+// scripted tour use it; it is not part of the handset's toolkit.
 
 #include <QApplication>
 #include <QGraphicsItem>
+#include <QGraphicsObject>
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
@@ -86,6 +88,38 @@ inline bool activate(QGraphicsView *window)
 inline void type(QGraphicsView *window, const QString &text)
 {
     QTest::keyClicks(window, text);
+}
+
+// Typing that also covers characters without a key of their own (digits of
+// other scripts), as an input method delivers them.
+inline void typeText(QWidget *window, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClick(window, c.toLatin1());
+            continue;
+        }
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(window, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(window, &release);
+    }
+}
+
+// The first item below root (depth first) of type T, with the object name
+// when one is given.
+template<typename T> T *findItem(const QGraphicsItem *root, const QString &objectName = QString())
+{
+    const auto children = root->childItems();
+    for (QGraphicsItem *child : children) {
+        if (auto object = qobject_cast<T *>(child->toGraphicsObject())) {
+            if (objectName.isEmpty() || object->objectName() == objectName)
+                return object;
+        }
+        if (T *found = findItem<T>(child, objectName))
+            return found;
+    }
+    return nullptr;
 }
 
 } // namespace ToolkitTesting

@@ -1,0 +1,145 @@
+// ovrin-bt-demo: the library's screens in one handset-sized window.
+//
+// With a display it is interactive; without one (or with --tour) it runs a
+// scripted tour offscreen that writes a picture per step and a transcript,
+// and exits non-zero when a step did not do what it should. It uses the
+// Bluetooth daemon of the system bus when there is one, and otherwise (and
+// always for the tour) the simulator on private buses.
+
+#include "bluetoothtransfertracker.h"
+#include "demoshell.h"
+#include "demotour.h"
+#include "ovrintranslations.h"
+#include "samplephoto.h"
+#include "simulatedworld.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QProcess>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct Options
+{
+    bool tour = false;
+    bool simulator = false;
+    QString tourFolder = QStringLiteral("demo-tour");
+};
+
+bool hasDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform == "offscreen" || platform == "minimal")
+        return false;
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Parsed before the application object exists: the simulated world must be
+// set up (it forks) while the process has one thread.
+Options parseOptions(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The Ovrin Bluetooth screens in one handset-sized window. Without a display it runs "
+        "the scripted tour."));
+    parser.addHelpOption();
+    const QCommandLineOption tour(
+        QStringLiteral("tour"),
+        QStringLiteral("Run the scripted tour offscreen, writing pictures and "
+                       "a transcript to <folder> (default: demo-tour)."),
+        QStringLiteral("folder"));
+    const QCommandLineOption interactive(
+        QStringLiteral("interactive"),
+        QStringLiteral("Open the window even if no display is known."));
+    const QCommandLineOption simulator(
+        QStringLiteral("simulator"),
+        QStringLiteral("Use the simulator even when BlueZ is running."));
+    parser.addOptions({ tour, interactive, simulator });
+    parser.process(arguments);
+
+    Options options;
+    options.tour = parser.isSet(tour) || (!hasDisplay() && !parser.isSet(interactive));
+    if (parser.isSet(tour))
+        options.tourFolder = parser.value(tour);
+    options.simulator = options.tour || parser.isSet(simulator);
+    return options;
+}
+
+// Asked of dbus-send, a process of its own: this one must stay single-threaded
+// until the simulated world is set up.
+bool bluezOnSystemBus()
+{
+    QProcess probe;
+    probe.start(QStringLiteral("dbus-send"),
+                { QStringLiteral("--system"), QStringLiteral("--print-reply"),
+                  QStringLiteral("--dest=org.freedesktop.DBus"),
+                  QStringLiteral("/org/freedesktop/DBus"),
+                  QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                  QStringLiteral("string:org.bluez") });
+    if (!probe.waitForFinished(3000) || probe.exitCode() != 0)
+        return false;
+    return probe.readAllStandardOutput().contains("boolean true");
+}
+
+// Received files go under MyDocs in the home folder, in the folders the
+// handset has; the photo to share waits in the camera's folder.
+QString prepareDocuments()
+{
+    const QString documents = QDir::home().filePath(QStringLiteral("MyDocs"));
+    for (const char *folder : { "Pictures", "Music", "Movies", "Documents" })
+        QDir(documents).mkpath(QLatin1String(folder));
+    Ovrin::BluetoothTransferTracker::setBasePath(documents);
+    return documents;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = parseOptions(argc, argv);
+    std::unique_ptr<SimulatedWorld> world;
+    if (options.simulator || !bluezOnSystemBus()) {
+        world = std::make_unique<SimulatedWorld>(QStringLiteral(OVRIN_BTSIM_PATH));
+        QString error;
+        if (!world->setUp(&error)) {
+            std::fprintf(stderr, "ovrin-bt-demo: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    if (options.tour)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("ovrin-bt-demo"));
+    if (world) {
+        QString error;
+        if (!world->startSimulator(&error)) {
+            std::fprintf(stderr, "ovrin-bt-demo: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    Ovrin::installTranslations(QLocale(QLocale::English));
+
+    const QString documents = prepareDocuments();
+    const QString photo = QDir(documents).filePath(QStringLiteral("DCIM/sunset.jpg"));
+    SamplePhoto::ensure(photo, QStringLiteral("Sunset"), 1600, 1200);
+    const QString where = world
+        ? QStringLiteral("Bluetooth: btsim, the simulated BlueZ 4 and obexd")
+        : QStringLiteral("Bluetooth: BlueZ on the system bus");
+    DemoShell shell(where, photo);
+
+    if (options.tour) {
+        DemoTour tour(&shell, world->simulator(), options.tourFolder);
+        return tour.run();
+    }
+    shell.show();
+    return app.exec();
+}
