@@ -10,6 +10,7 @@ packages=(
     libgconf2-dev gconf2                      # GConf client library and gconfd-2
     dbus-daemon                               # private buses for tests and the demo
     shared-mime-info                          # MIME types through QMimeDatabase
+    doxygen                                   # the API reference (ovrin-apidocs)
 )
 
 missing=()

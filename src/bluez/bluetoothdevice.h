@@ -12,9 +12,9 @@ namespace Ovrin {
 
 class BluetoothDevicePrivate;
 
-// One remote device. A cheap handle: copies share one private object holding
-// the cached BlueZ properties and, for devices BlueZ knows, a proxy on the
-// device object. Changes BlueZ reports reach every copy as propertyChanged().
+/// One remote device. A cheap handle: copies share one private object holding
+/// the cached BlueZ properties and, for devices BlueZ knows, a proxy on the
+/// device object. Changes BlueZ reports reach every copy as propertyChanged().
 class OVRIN_EXPORT BluetoothDevice : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ class OVRIN_EXPORT BluetoothDevice : public QObject
     Q_PROPERTY(bool blocked READ isBlocked)
 
 public:
+    /// The major device class of the class of device (bits 8-12).
     enum MajorClass {
         Miscellaneous = 0,
         Computer = 1,
@@ -45,6 +46,7 @@ public:
     };
     Q_ENUM(MajorClass)
 
+    /// The service classes of the class of device (bits 16-23), as flags.
     enum ServiceClass {
         Positioning = 0x01,
         Networking = 0x02,
@@ -59,39 +61,67 @@ public:
     Q_ENUM(ServiceClass)
     Q_DECLARE_FLAGS(ServiceClasses, ServiceClass)
 
+    /// An invalid device.
     BluetoothDevice();
+    /// The device BlueZ knows at path.
     explicit BluetoothDevice(const QDBusObjectPath &path, QObject *parent = nullptr);
+    /// A device BlueZ does not know (yet), from what an inquiry reported
+    /// ("Address", "Name", "Class", "RSSI", ...).
     explicit BluetoothDevice(const QVariantMap &properties, QObject *parent = nullptr);
+    /// A handle sharing other's private object.
     BluetoothDevice(const BluetoothDevice &other);
+    /// Makes this handle share other's private object.
     BluetoothDevice &operator=(const BluetoothDevice &other);
     ~BluetoothDevice() override;
 
+    /// The same device: shared object, same address or same BlueZ path.
     bool operator==(const BluetoothDevice &other) const;
 
+    /// Whether BlueZ knows the device and runs.
     bool isValid() const;
+    /// The BlueZ object path; empty for a device BlueZ does not know.
     QString path() const;
 
+    /// The alias, else the name; for a device without one, the translated
+    /// "unnamed device" text.
     QString name() const;
+    /// Upper case, colon separated.
     QString address() const;
+
+    /// The cached "Paired" property (as all getters: read from BlueZ on first
+    /// use, then kept up to date by its signals).
     bool isPaired() const;
+    /// The cached "Trusted" property: connects without asking the user.
     bool isTrusted() const;
+    /// The cached "Connected" property.
     bool isConnected() const;
+    /// The cached "Blocked" property: BlueZ refuses the device.
     bool isBlocked() const;
+    /// Whether pairing needs a PIN code (pre-2.1 device); never for LE devices.
     bool isLegacyPairing() const;
+    /// The cached "Class" property: the class of device.
     quint32 classOfDevice() const;
+    /// The major class bits of classOfDevice().
     MajorClass majorClass() const;
+    /// The service class bits of classOfDevice(), ServiceClass flags or-ed.
     ServiceClass serviceClass() const;
+    /// The cached "UUIDs" property: the services the device offers.
     QStringList uuids() const;
+    /// The last signal strength an inquiry reported for the address, 0 if none.
     int rssi() const;
 
-    void setName(const QString &name);
+    /// Sets "Trusted": a blocking call to BlueZ; a failure is logged.
     void setTrusted(bool trusted);
+    /// Sets "Blocked": a blocking call to BlueZ; a failure is logged.
     void setBlocked(bool blocked);
+    /// Sets the alias: a blocking call to BlueZ; a failure is logged.
+    void setName(const QString &name);
 
-    // Asks BlueZ to drop the link; the outcome arrives as "connected" changing.
+    /// Asks BlueZ to drop the link; the outcome arrives as "connected" changing.
     void disconnect();
 
 Q_SIGNALS:
+    /// A property changed; property is the Qt property name ("connected").
     void propertyChanged(const QString &property);
 
 private:

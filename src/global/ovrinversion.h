@@ -7,7 +7,7 @@
 
 namespace Ovrin {
 
-// Version of the library the caller runs against, e.g. "0.1.0".
+/// Version of the library the caller runs against, e.g. "0.1.0".
 OVRIN_EXPORT QString libraryVersion();
 
 } // namespace Ovrin

@@ -10,17 +10,18 @@ namespace Ovrin {
 
 class BluetoothObexAgentPrivate;
 
-// The agent obexd asks before a file is received (Server) or before each file
-// of a send (Client). Every request stays open until the owner answers it
-// with authorizeTransfer(), rejectTransfer() or cancelTransfer(); progress and
-// the end of each transfer arrive as signals.
-//
-//     auto *agent = new Ovrin::BluetoothObexAgent(BluetoothObexAgent::Server, this);
-//     connect(agent, &BluetoothObexAgent::authorizationRequested, this,
-//             [agent](const QString &transfer, const QString &name, const QString &type) {
-//                 agent->authorizeTransfer(transfer, BluetoothTransferTracker::filePath(name, type));
-//             });
-//     agent->registerToObexService();
+/// The agent obexd asks before a file is received (Server) or before each file
+/// of a send (Client). Every request stays open until the owner answers it
+/// with authorizeTransfer(), rejectTransfer() or cancelTransfer(); progress and
+/// the end of each transfer arrive as signals.
+///
+///     auto *agent = new Ovrin::BluetoothObexAgent(BluetoothObexAgent::Server, this);
+///     connect(agent, &BluetoothObexAgent::authorizationRequested, this,
+///             [agent](const QString &transfer, const QString &name, const QString &type) {
+///                 const QString path = BluetoothTransferTracker::filePath(name, type);
+///                 agent->authorizeTransfer(transfer, path);
+///             });
+///     agent->registerToObexService();
 class OVRIN_EXPORT BluetoothObexAgent : public QObject, public QDBusContext
 {
     Q_OBJECT
@@ -29,38 +30,55 @@ class OVRIN_EXPORT BluetoothObexAgent : public QObject, public QDBusContext
     Q_PROPERTY(QString fileName READ fileName)
     Q_PROPERTY(QString mimeType READ mimeType)
 public:
-    enum Type { Server = 0, Client = 1 };
+    /// Which obexd daemon the agent serves.
+    enum Type {
+        Server = 0, ///< "org.openobex": files pushed to the handset.
+        Client = 1 ///< "org.openobex.client": files the handset sends.
+    };
 
+    /// Exports the agent on the session bus at a path of its own.
     explicit BluetoothObexAgent(Type type, QObject *parent = nullptr);
     ~BluetoothObexAgent() override;
 
-    // Follows the OBEX server daemon and registers with it whenever it is on
-    // the bus (receiving side).
+    /// Follows the OBEX server daemon and registers with it whenever it is on
+    /// the bus (receiving side).
     void registerToObexService();
 
+    /// The object path the agent is exported at.
     QString path() const;
-    // Of the last transfer offered to a Server agent, until it ends: the
-    // sender's address, the free bare file name chosen for it, and its type.
+    /// The sender of the last transfer offered to a Server agent, until it ends.
     QString remoteDeviceAddress() const;
+    /// The free bare file name chosen for that transfer.
     QString fileName() const;
+    /// The MIME type of that transfer.
     QString mimeType() const;
 
 public Q_SLOTS:
-    // Accepts a pending request; fileName is the answer obexd gets (where to
-    // store a received file, or the name to send a file under).
+    /// Accepts a pending request; fileName is the answer obexd gets (where to
+    /// store a received file, or the name to send a file under).
     void authorizeTransfer(const QString &transfer, const QString &fileName);
+    /// Refuses a pending request.
     void rejectTransfer(const QString &transfer);
-    // Refuses a pending request, or asks obexd to stop a running transfer.
+    /// Refuses a pending request, or asks obexd to stop a running transfer.
     void cancelTransfer(const QString &transfer);
 
 Q_SIGNALS:
-    void authorizationRequested(const QString &transfer, const QString &name, const QString &mimeType,
-                                qulonglong length, int time);
+    /// obexd asks about transfer (its object path): answer with
+    /// authorizeTransfer(), rejectTransfer() or cancelTransfer(). For a Server
+    /// agent name is the free bare file name chosen for the sender's name.
+    void authorizationRequested(const QString &transfer, const QString &name,
+                                const QString &mimeType, qulonglong length, int time);
+    /// Bytes of transfer moved so far, of total.
     void progress(const QString &transfer, qulonglong transferred, qulonglong total);
+    /// transfer ended successfully.
     void complete(const QString &transfer);
+    /// transfer failed, with obexd's message; an empty one when obexd left.
     void error(const QString &transfer, const QString &error);
+    /// obexd withdrew its open request.
     void cancel();
+    /// The agent is registered with the OBEX server daemon.
     void serviceRegistered();
+    /// The OBEX server daemon left the bus; the running transfer failed.
     void serviceUnregistered();
 
 private:

@@ -11,16 +11,18 @@ namespace Ovrin {
 
 class UnknownFileTypeDialogPrivate;
 
-// Tells that a received file cannot be opened on the handset and offers to
-// delete it; its only button (Ok) reads "Delete". Deleting is the caller's.
+/// Tells that a received file cannot be opened on the handset and offers to
+/// delete it; its only button (Ok) reads "Delete". Deleting is the caller's.
 class OVRIN_EXPORT UnknownFileTypeDialog : public OrvelMessageBox
 {
     Q_OBJECT
 public:
+    /// A note about the file at url; text (usually its name) goes into the message.
     UnknownFileTypeDialog(const QUrl &url, const QString &text);
+
     ~UnknownFileTypeDialog() override;
 
-    // Empty when the URL is not of a local file.
+    /// Empty when the URL is not of a local file.
     QString filePath() const;
 
 private:

@@ -11,17 +11,17 @@ namespace Ovrin {
 class BluetoothPairingProcessPrivate;
 class ConnectivityDialogServerInterface;
 
-// Pairs the handset with one remote device from start to end: picks the
-// method (fixed PIN for the maker's own audio devices, a PIN typed by the
-// user for other legacy devices, Secure Simple Pairing otherwise), shows the
-// PIN or confirmation sheet when BlueZ asks, trusts the device, connects its
-// audio and tells the user about failures.
-//
-//     auto *pairing = new Ovrin::BluetoothPairingProcess(this);
-//     connect(pairing, &BluetoothPairingProcess::finished, this, [pairing] {
-//         if (pairing->error().isEmpty()) ... // paired
-//     });
-//     pairing->start(device);
+/// Pairs the handset with one remote device from start to end: picks the
+/// method (fixed PIN for the maker's own audio devices, a PIN typed by the
+/// user for other legacy devices, Secure Simple Pairing otherwise), shows the
+/// PIN or confirmation sheet when BlueZ asks, trusts the device, connects its
+/// audio and tells the user about failures.
+///
+///     auto *pairing = new Ovrin::BluetoothPairingProcess(this);
+///     connect(pairing, &BluetoothPairingProcess::finished, this, [pairing] {
+///         if (pairing->error().isEmpty()) ... // paired
+///     });
+///     pairing->start(device);
 class OVRIN_EXPORT BluetoothPairingProcess : public QObject
 {
     Q_OBJECT
@@ -32,42 +32,55 @@ class OVRIN_EXPORT BluetoothPairingProcess : public QObject
     Q_PROPERTY(bool ignoreLegacyPairing READ isIgnoreLegacyPairing WRITE setIgnoreLegacyPairing)
     Q_PROPERTY(QString pinCode READ pinCode WRITE setPinCode)
 public:
+    /// An idle process; start() pairs.
     explicit BluetoothPairingProcess(QObject *parent = nullptr);
+
     ~BluetoothPairingProcess() override;
 
+    /// Whether the last start() has ended (successfully or not).
     bool isFinished() const;
+    /// Whether a pairing started and has not ended yet.
     bool isPairing() const;
-    // Empty after a success; "org.bluez.Canceled" after a cancellation, and
-    // otherwise the D-Bus error name BlueZ failed the device creation with.
+    /// Empty after a success; "org.bluez.Canceled" after a cancellation, and
+    /// otherwise the D-Bus error name BlueZ failed the device creation with.
     QString error() const;
 
-    // Sheets are shown through server (not owned) instead of on the
-    // application's own window.
+    /// Sheets are shown through server (not owned) instead of on the
+    /// application's own window.
     void setDialogServer(ConnectivityDialogServerInterface *server);
+    /// The server of setDialogServer(), or null.
     ConnectivityDialogServerInterface *dialogServer() const;
 
-    // Failures as a system notification instead of a banner.
+    /// Failures as a system notification instead of a banner.
     bool isErrorNotification() const;
+    /// See isErrorNotification().
     void setErrorNotification(bool notification);
-    // Trust the device without asking; also turned on after a pairing in
-    // which BlueZ never asked anything.
+    /// Trust the device without asking; also turned on after a pairing in
+    /// which BlueZ never asked anything.
     bool isAutoTrusted() const;
+    /// See isAutoTrusted().
     void setAutoTrusted(bool trusted);
-    // Connect the audio profiles after pairing (on by default).
+    /// Connect the audio profiles after pairing (on by default).
     bool isAutoConnected() const;
+    /// See isAutoConnected().
     void setAutoConnected(bool connected);
-    // Pair legacy devices as if they supported Secure Simple Pairing.
+    /// Pair legacy devices as if they supported Secure Simple Pairing.
     bool isIgnoreLegacyPairing() const;
+    /// See isIgnoreLegacyPairing().
     void setIgnoreLegacyPairing(bool ignore);
-    // A PIN for legacy pairing that the user is not asked for.
+    /// A PIN for legacy pairing that the user is not asked for.
     QString pinCode() const;
+    /// See pinCode(); used by the next start().
     void setPinCode(const QString &pinCode);
 
 public Q_SLOTS:
+    /// Pairs with device; refused with a warning while a pairing runs.
     void start(const Ovrin::BluetoothDevice &device);
 
 Q_SIGNALS:
+    /// BlueZ was asked to pair (for a typed PIN: once the user accepted it).
     void started();
+    /// The pairing ended; error() tells how.
     void finished();
 
 private:

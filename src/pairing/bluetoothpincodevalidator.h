@@ -9,17 +9,19 @@ namespace Ovrin {
 
 class BluetoothPinCodeValidatorPrivate;
 
-// PIN codes: up to 16 letters or digits. Passkeys: up to 6 digits. Digits of
-// any script count. Text is either acceptable or refused, never half-way;
-// the empty text is acceptable here and refused when the user accepts.
+/// PIN codes: up to 16 letters or digits. Passkeys: up to 6 digits. Digits of
+/// any script count. Text is either acceptable or refused, never half-way;
+/// the empty text is acceptable here and refused when the user accepts.
 class OVRIN_EXPORT BluetoothPinCodeValidator : public QValidator
 {
     Q_OBJECT
 public:
+    /// A validator of codes of type.
     BluetoothPinCodeValidator(BluetoothPinCodeEdit::BluetoothPasskeyType type,
                               QObject *parent = nullptr);
     ~BluetoothPinCodeValidator() override;
 
+    /// Acceptable or Invalid, never Intermediate.
     State validate(QString &input, int &pos) const override;
 
 private:

@@ -10,17 +10,18 @@ namespace Ovrin {
 class BluetoothAdapter;
 class BluetoothMyDevicePanelPrivate;
 
-// The handset's own device on the settings page: its name, which leads to
-// the page that renames it, and the switch that makes it visible to others.
+/// The handset's own device on the settings page: its name, which leads to
+/// the page that renames it, and the switch that makes it visible to others.
 class OVRIN_EXPORT BluetoothMyDevicePanel : public SimpleFrame
 {
     Q_OBJECT
 public:
-    // The adapter is not owned and may be null.
+    /// The adapter is not owned and may be null.
     explicit BluetoothMyDevicePanel(BluetoothAdapter *adapter);
     ~BluetoothMyDevicePanel() override;
 
 Q_SIGNALS:
+    /// The user tapped the name: open the page that renames the device.
     void deviceNameChangeRequested();
 
 private:

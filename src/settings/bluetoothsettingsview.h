@@ -10,23 +10,26 @@ namespace Ovrin {
 class BluetoothAdapter;
 class BluetoothSettingsViewPrivate;
 
-// The main Bluetooth settings page: the on/off switch, the handset's own
-// device (name and visibility), the way to the device list and whether
-// Bluetooth shows in the status menu. The page does not navigate: the
-// embedding application opens the pages its signals ask for.
+/// The main Bluetooth settings page: the on/off switch, the handset's own
+/// device (name and visibility), the way to the device list and whether
+/// Bluetooth shows in the status menu. The page does not navigate: the
+/// embedding application opens the pages its signals ask for.
 class OVRIN_EXPORT BluetoothSettingsView : public OrvelWidget
 {
     Q_OBJECT
 public:
-    // The adapter is not owned and may be null.
+    /// The adapter is not owned and may be null.
     explicit BluetoothSettingsView(BluetoothAdapter *adapter, QGraphicsItem *parent = nullptr);
     ~BluetoothSettingsView() override;
 
 Q_SIGNALS:
+    /// The user tapped the handset's name: open MyDeviceSettingsView.
     void myDeviceSelected();
+    /// The user tapped the device list entry: open the device list.
     void deviceListSelected();
 
 protected:
+    /// Enables the device list entry when there is a list to show.
     void enterDisplayEvent() override;
 
 private:

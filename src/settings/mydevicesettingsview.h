@@ -10,21 +10,22 @@ namespace Ovrin {
 class BluetoothAdapter;
 class MyDeviceSettingsViewPrivate;
 
-// The page that renames the handset's own Bluetooth device and shows its
-// address. The application owns accept and cancel: it follows
-// mandatoryValuesProvided() and calls save() on accept.
+/// The page that renames the handset's own Bluetooth device and shows its
+/// address. The application owns accept and cancel: it follows
+/// mandatoryValuesProvided() and calls save() on accept.
 class OVRIN_EXPORT MyDeviceSettingsView : public OrvelWidget
 {
     Q_OBJECT
 public:
-    // The adapter is not owned and must outlive the page's use of it.
+    /// The adapter is not owned and must outlive the page's use of it.
     explicit MyDeviceSettingsView(BluetoothAdapter &adapter, QGraphicsItem *parent = nullptr);
     ~MyDeviceSettingsView() override;
 
-    // Writes the typed name; false (with a banner) when the name is empty.
+    /// Writes the typed name; false (with a banner) when the name is empty.
     bool save();
 
 Q_SIGNALS:
+    /// Whether the name entry holds text, i.e. whether accept may be offered.
     void mandatoryValuesProvided(bool provided);
 
 private:

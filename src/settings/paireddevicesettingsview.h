@@ -11,24 +11,26 @@ class BluetoothAdapter;
 class BluetoothDevice;
 class PairedDeviceSettingsViewPrivate;
 
-// The page of one paired device: its name (kept in BlueZ as the alias),
-// trust, profiles and address; connecting or disconnecting its audio, and
-// removing the pairing. The application owns accept and cancel: it follows
-// mandatoryValuesProvided() and calls save() on accept.
+/// The page of one paired device: its name (kept in BlueZ as the alias),
+/// trust, profiles and address; connecting or disconnecting its audio, and
+/// removing the pairing. The application owns accept and cancel: it follows
+/// mandatoryValuesProvided() and calls save() on accept.
 class OVRIN_EXPORT PairedDeviceSettingsView : public OrvelWidget
 {
     Q_OBJECT
 public:
-    // The adapter is not owned and may be null.
+    /// The adapter is not owned and may be null.
     PairedDeviceSettingsView(const BluetoothDevice &device, BluetoothAdapter *adapter,
                              QGraphicsItem *parent = nullptr);
     ~PairedDeviceSettingsView() override;
 
-    // Writes name and trust; false (with a banner) when the name is blank.
+    /// Writes name and trust; false (with a banner) when the name is blank.
     bool save() const;
 
 Q_SIGNALS:
+    /// The user removed the pairing (the device is gone from BlueZ): close the page.
     void pairingRemoved();
+    /// Whether the name entry holds text, i.e. whether accept may be offered.
     void mandatoryValuesProvided(bool provided);
 
 private:
