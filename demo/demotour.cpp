@@ -209,8 +209,11 @@ bool DemoTour::rename()
     if (!waitFor([&] { return simulatedAdapter().value(QLatin1String("name")).toString() == name; },
                  QStringLiteral("BlueZ has the new name")))
         return false;
-    waitFor([&] { return m_adapter->name() == name && !pageTitled(QStringLiteral("My device")); },
-            QStringLiteral("the page closed and the settings page shows the new name"));
+    waitFor([&] {
+        auto *row = findItem<DrillDownItem>(pageTitled(QStringLiteral("Bluetooth")),
+                                            QStringLiteral("BluetoothDeviceNameItem"));
+        return row && row->subtitle() == name && !pageTitled(QStringLiteral("My device"));
+    }, QStringLiteral("the page closed and the settings page shows the new name"));
     picture(QStringLiteral("settings-renamed"));
     return true;
 }

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config          # build tools
     qt6-base-dev qt6-base-dev-tools           # Qt Core, Gui, Widgets, DBus, Test
+    qt6-qpa-plugins                           # the demo's window on X11 or Wayland
     qt6-tools-dev qt6-l10n-tools              # Qt LinguistTools (lrelease)
     libgconf2-dev gconf2                      # GConf client library and gconfd-2
     dbus-daemon                               # private buses for tests and the demo
