@@ -12,26 +12,25 @@
 // Prints one line per figure: "figure<TAB>value<TAB>unit<TAB>note". Arguments
 // choose parts: devicefound, read100, read1000, read10000 (all by default).
 
+#include "benchsupport.h"
+
 #include "bluetoothadapter.h"
 #include "bluetoothdevicemodel.h"
 #include "bluetoothdeviceuimodel.h"
 #include "bluezcall.h"
 #include "testenvironment.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QThread>
 
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
 
 using namespace Ovrin;
+using namespace Bench;
 
 namespace {
 
@@ -43,18 +42,6 @@ constexpr int sampleRows = 1000;
 const double deviceFoundGoal = 2.0;
 const double readGoal = 2.0;
 
-SimulatorClient *sim()
-{
-    return OvrinTest::TestEnvironment::instance()->simulator();
-}
-
-qint64 threadCpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 struct Sample
 {
     double cpuNs = 0;
@@ -65,28 +52,6 @@ struct Sample
 double best(const QList<double> &values)
 {
     return values.isEmpty() ? 0 : *std::min_element(values.cbegin(), values.cend());
-}
-
-void figure(const QString &name, double value, const char *unit, const QString &note = {})
-{
-    std::printf("%s\t%.2f\t%s\t%s\n", qPrintable(name), value, unit, qPrintable(note));
-    std::fflush(stdout);
-}
-
-[[noreturn]] void fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(what));
-    std::exit(1);
-}
-
-QString address(int prefix, int i)
-{
-    return QStringLiteral("%1:EF:00:%2:%3:%4")
-        .arg(prefix, 2, 16, QLatin1Char('0'))
-        .arg((i >> 16) & 0xff, 2, 16, QLatin1Char('0'))
-        .arg((i >> 8) & 0xff, 2, 16, QLatin1Char('0'))
-        .arg(i & 0xff, 2, 16, QLatin1Char('0'))
-        .toUpper();
 }
 
 // A neighbourhood of found devices (out of range, so only our reports find
@@ -129,35 +94,6 @@ QJsonObject scenario(int found, int paired, int blocked, QStringList *foundAddre
           QJsonObject { { "inquiryMs", 600000 }, { "powerMs", 20 }, { "stopDiscoveryMs", 10 } } },
         { "devices", devices }
     };
-}
-
-void load(const QJsonObject &world)
-{
-    if (!sim()->loadScenario(world))
-        fail(QStringLiteral("cannot load the scenario: %1").arg(sim()->lastError()));
-}
-
-// Handles whatever is queued; then more until done() or the deadline.
-bool drain(const std::function<bool()> &done, int timeoutMs = 120000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        // Objects let go of count too.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (done())
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QThread::usleep(200);
-    }
-}
-
-void settle()
-{
-    drain([] { return false; }, 100);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Reports every address while this thread handles nothing, waits for the
@@ -259,12 +195,14 @@ void benchDeviceFound()
                            .arg(value / bare, 0, 'f', 2)
                            .arg(best(wall[variant]) / 1000, 0, 'f', 1);
         if (variant == WithUiModel)
-            note += value / bare <= deviceFoundGoal ? QStringLiteral(", goal <= 2x met")
-                                                    : QStringLiteral(", goal <= 2x MISSED");
+            note += QStringLiteral(", %1 (<= 2x)").arg(verdict(value / bare <= deviceFoundGoal));
         figure(QStringLiteral("DeviceFound x%1: %2")
                    .arg(foundSignals)
                    .arg(QLatin1String(labels[variant])),
-               value / 1000, "us/signal", note);
+               value / 1000, "us/signal",
+               variant == Bare ? QStringLiteral("baseline")
+                               : QStringLiteral("bare %1 us/signal").arg(bare / 1000, 0, 'f', 2),
+               note);
     }
 }
 
@@ -339,12 +277,12 @@ void benchReading(int devices)
         = *std::min_element(groupedBatches.cbegin(), groupedBatches.cend()) / devices;
     const double ratio = grouped / source;
     figure(QStringLiteral("read %1 rows: device model, 9 cells").arg(devices), source / 1000,
-           "us/row");
+           "us/row", QStringLiteral("baseline"));
     figure(QStringLiteral("read %1 rows: grouped model").arg(devices), grouped / 1000, "us/row",
-           QStringLiteral("%1x device model%2")
+           QStringLiteral("device model %1 us/row").arg(source / 1000, 0, 'f', 3),
+           QStringLiteral("%1x device model, %2 (<= 2x)")
                .arg(ratio, 0, 'f', 2)
-               .arg(ratio <= readGoal ? QStringLiteral(", goal <= 2x met")
-                                      : QStringLiteral(", goal <= 2x MISSED")));
+               .arg(verdict(ratio <= readGoal)));
     if (devices <= sampleRows)
         return;
     // As many rows as the smaller models have, out of the big one: what the
@@ -360,7 +298,8 @@ void benchReading(int devices)
     for (int batch = 0; batch < 2 * rounds; ++batch)
         sampleBatches.append(timeBatch(readSample));
     figure(QStringLiteral("read %1 of %2 rows: grouped model").arg(sampleRows).arg(devices),
-           best(sampleBatches) / sampleRows / 1000, "us/row");
+           best(sampleBatches) / sampleRows / 1000, "us/row",
+           QStringLiteral("all %1 rows %2 us/row").arg(devices).arg(grouped / 1000, 0, 'f', 3));
     adapter.stopDiscovery();
 }
 
@@ -368,28 +307,31 @@ void benchReading(int devices)
 
 int main(int argc, char **argv)
 {
-    OvrinTest::TestEnvironment environment;
-    QString error;
-    if (!environment.setUp(&error)) {
-        std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(error));
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    if (!environment.startSimulator(&error)) {
-        std::fprintf(stderr, "bench_devicemodels: %s\n", qPrintable(error));
-        return 1;
-    }
     // Parts by name ("devicefound", "read100", ...); all without arguments.
-    const QStringList parts = app.arguments().mid(1);
-    if (parts.isEmpty() || parts.contains(QLatin1String("devicefound")))
-        benchDeviceFound();
-    for (int devices : { 100, 1000, 10000 }) {
-        if (parts.isEmpty() || parts.contains(QStringLiteral("read%1").arg(devices)))
-            benchReading(devices);
-    }
-    settle();
-    environment.tearDown();
-    return 0;
+    return run(argc, argv, [](const QStringList &parts) {
+        if (wanted(parts, QStringLiteral("devicefound")))
+            benchDeviceFound();
+        for (int devices : { 100, 1000, 10000 }) {
+            if (wanted(parts, QStringLiteral("read%1").arg(devices)))
+                benchReading(devices);
+        }
+        about(QStringLiteral("Discovery burst"),
+              QStringLiteral(
+                  "1000 \"DeviceFound\" signals are queued while the receiving thread is busy, "
+                  "then handled in one go: the figure is that thread's CPU time per signal, "
+                  "best of five rounds taken in turns. The baseline is a bare QtDBus receiver "
+                  "of the same signals in the same run, which pays for demarshalling only; "
+                  "the adapter, the device model and the grouped UI model add the handle, the "
+                  "sorted row and the grouped row. Goal: at most 2x the bare receiver."));
+        about(QStringLiteral("Reading the list"),
+              QStringLiteral(
+                  "Reading every row of the grouped UI model (its one cell per row carries the "
+                  "row's values) against reading the same nine cells from the device model, "
+                  "per row, from batches of at least 50 ms, best of ten. Goal: at most 2x. The "
+                  "curve over 100, 1000 and 10 000 devices shows the cost per row staying "
+                  "flat; \"1000 of 10000\" reads as many rows as the 1000-device model out of "
+                  "the large one, to tell cache effects from the row count."));
+    });
 }
 
 #include "bench_devicemodels.moc"

@@ -1,8 +1,11 @@
 #!/bin/bash
 # Builds and runs every benchmark (benchmarks/), each on its own private buses
-# with the simulator, and prints their figures as one table. A benchmark that
-# fails is reported and makes the script fail after the others have run.
-# Configure arguments go to CMake, e.g. -DCMAKE_BUILD_TYPE=Release.
+# with the simulator, prints their figures as one table with the floor or
+# baseline of each beside it, and writes the same, with the machine, the date
+# and what each figure means, to docs/performance.md. A benchmark that fails
+# is reported and makes the script fail after the others have run (the page
+# is then not rewritten). Configure arguments go to CMake, e.g.
+# -DCMAKE_BUILD_TYPE=Release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/ensure-deps.sh
@@ -15,22 +18,66 @@ fi
 cmake -S . -B "$build_dir" "${generator[@]}" "$@" >/dev/null
 cmake --build "$build_dir" --target ovrin-benchmarks --parallel "$(nproc)"
 
-results="$(mktemp)"
-trap 'rm -f "$results"' EXIT
+figures="$(mktemp)"
+explanations="$(mktemp)"
+trap 'rm -f "$figures" "$explanations"' EXIT
 status=0
 for bench in "$build_dir"/benchmarks/bench_*; do
     [ -f "$bench" ] && [ -x "$bench" ] || continue
     name="$(basename "$bench")"
     echo "running $name ..." >&2
-    if ! "$bench" | sed "s/^/$name\t/" >>"$results"; then
+    output="$(mktemp)"
+    if ! "$bench" >"$output"; then
         echo "$name failed" >&2
         status=1
     fi
+    # Lines: "figure<TAB>value<TAB>unit<TAB>floor<TAB>note" or "about<TAB>title<TAB>text".
+    grep -v $'^about\t' "$output" | sed "s/^/$name\t/" >>"$figures" || true
+    grep $'^about\t' "$output" | cut -f2- >>"$explanations" || true
+    rm -f "$output"
 done
 
 echo
 {
-    printf 'benchmark\tfigure\tvalue\tunit\tnote\n'
-    cat "$results"
+    printf 'benchmark\tfigure\tvalue\tunit\tfloor / baseline\tnote\n'
+    cat "$figures"
 } | column -t -s $'\t'
-exit "$status"
+
+[ "$status" -eq 0 ] || exit "$status"
+
+cpu="$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+page=docs/performance.md
+mkdir -p docs
+{
+    echo "# Performance"
+    echo
+    echo "Written by \`bash scripts/bench.sh\`, which builds and runs every benchmark in"
+    echo "\`benchmarks/\` on private buses with the simulator (btsim) as BlueZ and obexd."
+    echo "Each figure stands beside its floor (the least the same work can cost) or its"
+    echo "baseline (the same work done the plainest way, measured in the same run)."
+    echo
+    echo "- Date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "- Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(uname -sr)"
+    echo "- Build: $(grep -m1 '^CMAKE_BUILD_TYPE:' "$build_dir/CMakeCache.txt" | cut -d= -f2)"
+    echo
+    echo "| benchmark | figure | value | unit | floor / baseline | note |"
+    echo "|---|---|---:|---|---|---|"
+    sed 's/|/\\|/g; s/\t/ | /g; s/^/| /; s/$/ |/' "$figures"
+    echo
+    echo "## Goals not met"
+    echo
+    if grep -q 'goal MISSED' "$figures"; then
+        echo "Why, and what meeting them would take, is told with each figure below."
+        echo
+        grep 'goal MISSED' "$figures" | cut -f2 | sed 's/^/- /'
+    else
+        echo "None: every goal is met."
+    fi
+    echo
+    echo "## What the figures mean"
+    while IFS=$'\t' read -r title text; do
+        echo
+        echo "**$title.** $text"
+    done <"$explanations"
+} >"$page"
+echo "wrote $page" >&2

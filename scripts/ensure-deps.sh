@@ -10,6 +10,7 @@ packages=(
     qt6-tools-dev qt6-l10n-tools              # Qt LinguistTools (lrelease)
     libgconf2-dev gconf2                      # GConf client library and gconfd-2
     dbus-daemon                               # private buses for tests and the demo
+    libdbus-1-dev                             # the benchmarks' bus monitor
     shared-mime-info                          # MIME types through QMimeDatabase
     doxygen                                   # the API reference (ovrin-apidocs)
 )

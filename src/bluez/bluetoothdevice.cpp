@@ -2,6 +2,7 @@
 
 #include "bluetoothdevice_p.h"
 #include "bluezdeviceproxy.h"
+#include "bluezdevicesignals.h"
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
 
@@ -15,8 +16,6 @@ static_assert(sizeof(BluetoothDevice) == sizeof(QObject) + sizeof(void *));
 namespace {
 
 const QString bluezService = QStringLiteral("org.bluez");
-const QString deviceInterface = QStringLiteral("org.bluez.Device");
-const QString propertyChangedSignal = QStringLiteral("PropertyChanged");
 
 // A new value replaces a stored one only when it differs by more than this.
 constexpr int rssiHysteresis = 10;
@@ -26,6 +25,7 @@ constexpr int rssiHysteresis = 10;
 // --- private ----------------------------------------------------------------
 
 QHash<QString, int> BluetoothDevicePrivate::rssiTable;
+QHash<QString, BluetoothDevicePrivate *> BluetoothDevicePrivate::byPath;
 int BluetoothDevicePrivate::deviceCount = 0;
 
 BluetoothDevicePrivate::BluetoothDevicePrivate()
@@ -41,8 +41,26 @@ BluetoothDevicePrivate::BluetoothDevicePrivate(const QDBusObjectPath &path)
         qCWarning(lcBluez, "Unable to get device: %s", qPrintable(path.path()));
         return;
     }
-    QDBusConnection::systemBus().connect(bluezService, path.path(), deviceInterface, propertyChangedSignal,
-                                         this, SLOT(propertyChanged(QString, QDBusVariant)));
+    BluezDeviceSignals::follow(path.path(), this);
+    byPath.insert(path.path(), this);
+}
+
+BluetoothDevicePrivate *BluetoothDevicePrivate::forPath(const QDBusObjectPath &path)
+{
+    if (BluetoothDevicePrivate *live = byPath.value(path.path()))
+        return live;
+    return new BluetoothDevicePrivate(path);
+}
+
+void BluetoothDevicePrivate::forgetPath(const QString &path)
+{
+    byPath.remove(path);
+}
+
+void BluetoothDevicePrivate::leavePath()
+{
+    if (device && byPath.value(device->path()) == this)
+        byPath.remove(device->path());
 }
 
 BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
@@ -56,9 +74,8 @@ BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
 BluetoothDevicePrivate::~BluetoothDevicePrivate()
 {
     if (device) {
-        QDBusConnection::systemBus().disconnect(bluezService, device->path(), deviceInterface,
-                                                propertyChangedSignal, this,
-                                                SLOT(propertyChanged(QString, QDBusVariant)));
+        leavePath();
+        BluezDeviceSignals::unfollow(device->path(), this);
         delete device;
     }
     if (--deviceCount < 1)
@@ -112,9 +129,12 @@ void BluetoothDevicePrivate::addParent(BluetoothDevice *handle)
 void BluetoothDevicePrivate::removeParent(BluetoothDevice *handle)
 {
     parents.removeOne(handle);
+    if (!parents.isEmpty())
+        return;
+    // No new handle joins an object on its way out.
+    leavePath();
     // Deferred: a last PropertyChanged may still be on its way to us.
-    if (parents.isEmpty())
-        deleteLater();
+    deleteLater();
 }
 
 int BluetoothDevicePrivate::rssi(const QString &address)
@@ -137,6 +157,11 @@ void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBu
 {
     if (!BluezPropertyTypes::device().accepts(property, value.variant()))
         return;
+    // The process hears every device's reports, also those sent before this
+    // object asked BlueZ: one the cache holds already tells nothing new.
+    const auto known = properties.constFind(property);
+    if (propertiesFetched && known != properties.constEnd() && *known == value.variant())
+        return;
     properties.insert(property, value.variant());
     const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
     const QByteArray name = reported.toLatin1();
@@ -158,7 +183,7 @@ BluetoothDevice::BluetoothDevice() : d_ptr(new BluetoothDevicePrivate)
 }
 
 BluetoothDevice::BluetoothDevice(const QDBusObjectPath &path, QObject *parent)
-    : QObject(parent), d_ptr(new BluetoothDevicePrivate(path))
+    : QObject(parent), d_ptr(BluetoothDevicePrivate::forPath(path))
 {
     d_ptr->addParent(this);
 }

@@ -20,6 +20,14 @@ public:
     explicit BluetoothDevicePrivate(const QVariantMap &properties);
     ~BluetoothDevicePrivate() override;
 
+    // The shared object of the live handles of the BlueZ object at path; a
+    // new one when there is none.
+    static BluetoothDevicePrivate *forPath(const QDBusObjectPath &path);
+    // BlueZ removed the object at path: handles made from now on start afresh,
+    // even if BlueZ makes an object at the same path again.
+    static void forgetPath(const QString &path);
+    void leavePath();
+
     // Fills the cache from BlueZ unless it is already authoritative.
     void getProperties() const;
     void setProperty(const QString &name, const QVariant &value);
@@ -37,6 +45,9 @@ public:
     QList<BluetoothDevice *> parents;
 
     static QHash<QString, int> rssiTable;
+    // Handles made from the same BlueZ object share one cache: one
+    // GetProperties per device, however many parts of the process ask.
+    static QHash<QString, BluetoothDevicePrivate *> byPath;
     static int deviceCount;
 
 public Q_SLOTS:

@@ -1,13 +1,13 @@
 #include "daemoncallercheck.h"
 
-#include <QDBusConnectionInterface>
+#include "busnameowner.h"
 
 namespace Ovrin {
 
 bool isCallFromDaemon(const QDBusConnection &bus, const QString &daemonService,
                       const QDBusMessage &message, const QString &errorName)
 {
-    const QString owner = bus.interface()->serviceOwner(daemonService);
+    const QString owner = BusNameOwner::of(bus, daemonService);
     if (!owner.isEmpty() && message.service() == owner)
         return true;
     if (message.isReplyRequired()) {

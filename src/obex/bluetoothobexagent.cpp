@@ -2,6 +2,7 @@
 
 #include "bluetoothobexagent_p.h"
 #include "bluetoothtransfertracker.h"
+#include "busnameowner.h"
 #include "daemoncallercheck.h"
 #include "mimetyperesolver.h"
 #include "obexclienttransferproxy.h"
@@ -360,7 +361,7 @@ void TransferSignals::disconnectProgress(const QString &transfer)
 bool TransferSignals::fromObexd(const QDBusMessage &message) const
 {
     // Anyone may send a signal; only obexd's tell about transfers.
-    return message.service() == bus().interface()->serviceOwner(serverService).value();
+    return message.service() == BusNameOwner::of(bus(), serverService);
 }
 
 void TransferSignals::transferStarted(const QDBusMessage &message)

@@ -6,7 +6,11 @@
 #include "bluezhygiene.h"
 #include "testenvironment.h"
 
+#include <QJsonObject>
 #include <QSignalSpy>
+
+#include <memory>
+#include <vector>
 
 using namespace Ovrin;
 using namespace OvrinTest;
@@ -40,6 +44,9 @@ private Q_SLOTS:
                  qPrintable(sim()->lastError()));
         QVERIFY(sim()->clearFaults());
         m_adapter = defaultAdapterPath();
+        // The reports of the scenario's changes came before that answer: they
+        // go by now, before any handle of this test follows a device.
+        QCoreApplication::processEvents();
         QVERIFY(sim()->clearCallLog());
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }
@@ -171,6 +178,52 @@ private Q_SLOTS:
         QTRY_COMPARE(first.size(), 2);
         QCOMPARE(first.last().first().toString(), QStringLiteral("connected"));
         QVERIFY(headset.isConnected());
+    }
+
+    void handlesOfOneObjectShareOneCache()
+    {
+        const BluetoothDevice first { QDBusObjectPath(devicePath(headsetAddress)) };
+        QVERIFY(first.isPaired());
+        // Made on its own (from a signal, say), not copied: BlueZ is not asked again.
+        const BluetoothDevice second { QDBusObjectPath(devicePath(headsetAddress)) };
+        QVERIFY(second.isTrusted());
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 1);
+    }
+
+    void anObjectBluezMakesAgainStartsAfresh()
+    {
+        const BluetoothDevice old { QDBusObjectPath(devicePath(headsetAddress)) };
+        QVERIFY(old.isTrusted());
+        QJsonObject again = sim()->device(headsetAddress);
+        again.insert(QStringLiteral("trusted"), false);
+        QVERIFY(sim()->removeDevice(headsetAddress));
+        QVERIFY2(sim()->addDevice(again), qPrintable(sim()->lastError()));
+        // Once the removal has reached us, a new handle reads the new object.
+        QTRY_VERIFY(!BluetoothDevice(QDBusObjectPath(devicePath(headsetAddress))).isTrusted());
+        QVERIFY(old.isTrusted());
+    }
+
+    void everyDeviceIsFollowedHoweverMany()
+    {
+        // More devices than the bus grants one connection match rules (512).
+        constexpr int count = 600;
+        std::vector<std::unique_ptr<BluetoothDevice>> devices;
+        for (int i = 0; i < count; ++i) {
+            const QString address = QStringLiteral("00:EE:00:00:%1:%2")
+                                        .arg(i >> 8, 2, 16, QLatin1Char('0'))
+                                        .arg(i & 0xff, 2, 16, QLatin1Char('0'))
+                                        .toUpper();
+            QVERIFY(sim()->addDevice({ { "address", address }, { "paired", true } }));
+            const QDBusObjectPath path(devicePath(address));
+            devices.push_back(std::make_unique<BluetoothDevice>(path));
+        }
+        BluetoothDevice &last = *devices.back();
+        QVERIFY(last.isPaired());
+        QVERIFY(!last.isConnected());
+        QSignalSpy changes(&last, &BluetoothDevice::propertyChanged);
+        QVERIFY(sim()->changeDevice(last.address(), { { "connected", true } }));
+        QTRY_COMPARE(changes.size(), 1);
+        QVERIFY(last.isConnected());
     }
 
     void aCopyDestroyedByAReceiverIsNotReached()
