@@ -86,15 +86,28 @@ function(ovrin_install_pkgconfig target description qt_components packages)
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
 
-# ovrin_public_headers(<variable> <file>... [INTERNAL <name>...]): the headers
-# among the files, less the private ones (*_p.h) and the INTERNAL ones.
+# ovrin_public_headers(<variable> <file>... [INTERNAL <name>...] [EXPORTING <macro>]):
+# the headers among the files, less the private ones (*_p.h), the INTERNAL
+# ones and, with EXPORTING, those that never name the export macro.
 function(ovrin_public_headers variable)
-    cmake_parse_arguments(H "" "" "INTERNAL" ${ARGN})
+    cmake_parse_arguments(H "" "EXPORTING" "INTERNAL" ${ARGN})
     set(headers ${H_UNPARSED_ARGUMENTS})
     list(FILTER headers INCLUDE REGEX "\\.h$")
     list(FILTER headers EXCLUDE REGEX "_p\\.h$")
     foreach(internal ${H_INTERNAL})
         list(FILTER headers EXCLUDE REGEX "/${internal}$")
     endforeach()
+    # With EXPORTING, a header that never names the export macro exports
+    # nothing and stays inside the library.
+    if(H_EXPORTING)
+        set(exporting)
+        foreach(header ${headers})
+            file(STRINGS ${header} uses REGEX "${H_EXPORTING}" LIMIT_COUNT 1)
+            if(uses)
+                list(APPEND exporting ${header})
+            endif()
+        endforeach()
+        set(headers ${exporting})
+    endif()
     set(${variable} ${headers} PARENT_SCOPE)
 endfunction()
