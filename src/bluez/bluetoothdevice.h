@@ -31,8 +31,9 @@ class OVRIN_EXPORT BluetoothDevice : public QObject
     Q_PROPERTY(bool blocked READ isBlocked)
 
 public:
-    /// The major device class of the class of device (bits 8-12).
-    enum MajorClass {
+    /// The major device class of the class of device (bits 8-12). Every int
+    /// is a value of the type: raw classes from the radio may lie outside it.
+    enum MajorClass : int {
         Miscellaneous = 0,
         Computer = 1,
         Phone = 2,
