@@ -89,8 +89,7 @@ void BluetoothAdapterPrivate::serviceRegistered()
 
 void BluetoothAdapterPrivate::serviceUnregistered()
 {
-    delete adapter;
-    adapter = nullptr;
+    releaseAdapter();
     emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterInvalid(); });
 }
 
@@ -102,8 +101,7 @@ void BluetoothAdapterPrivate::getBluezAdapter()
         else
             retryTimer->stop();
     }
-    delete adapter;
-    adapter = nullptr;
+    releaseAdapter();
 
     BluezManagerProxy manager(bluezService, QStringLiteral("/"), QDBusConnection::systemBus());
     if (!manager.isValid()) {

@@ -42,6 +42,9 @@ public:
     void disconnectAndPowerOff();
     void connectDeviceFound();
     void disconnectDeviceFound();
+    // Lets go of the daemon's adapter object, and of its DeviceFound signal:
+    // a daemon that comes back has a new adapter to listen to.
+    void releaseAdapter();
     // Sends method to the adapter asynchronously; the watcher's parent is handle.
     QDBusPendingCallWatcher *callAsync(BluetoothAdapter *handle, const QString &method,
                                        const QVariantList &args);

@@ -191,6 +191,15 @@ void BluetoothAdapterPrivate::disconnectDeviceFound()
     deviceFoundConnected = false;
 }
 
+void BluetoothAdapterPrivate::releaseAdapter()
+{
+    if (adapter && deviceFoundConnected)
+        disconnectDeviceFound();
+    deviceFoundConnected = false;
+    delete adapter;
+    adapter = nullptr;
+}
+
 void BluetoothAdapter::startDiscovery()
 {
     if (!isValid())

@@ -12,6 +12,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUuid>
@@ -148,10 +149,20 @@ void BluetoothObexAgentPrivate::removeTransfer(const QDBusObjectPath &transfer)
     pendingRequests.remove(transfer);
     transferProperties.remove(transfer.path());
     authorizedTransfers.removeAll(transfer.path());
+    acceptedFiles.remove(transfer.path());
     remoteDeviceAddress.clear();
     fileName.clear();
     mimeType.clear();
     currentTransfer = QDBusObjectPath();
+}
+
+void BluetoothObexAgentPrivate::removePartialFile(const QDBusObjectPath &transfer)
+{
+    const QString file = acceptedFiles.value(transfer.path());
+    if (file.isEmpty() || !QFile::exists(file))
+        return;
+    if (!QFile::remove(file))
+        qCWarning(lcObex, "Unable to remove the partly received file %s", qPrintable(file));
 }
 
 QVariant BluetoothObexAgentPrivate::transferProperty(const QDBusObjectPath &transfer, const QString &propertyName)
@@ -293,6 +304,7 @@ void BluetoothObexAgentPrivate::obexServiceUnregistered(const QString &service)
         return;
     if (!currentTransfer.path().isEmpty()) {
         const QDBusObjectPath transfer = currentTransfer;
+        removePartialFile(transfer);
         Q_EMIT q->error(transfer.path(), QString());
         removeTransfer(transfer);
     }
@@ -448,6 +460,10 @@ void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QStrin
     // The properties stay cached until the transfer ends: every progress
     // report needs the size, and the daemon may be done with the object by then.
     bus().send(message.createReply(fileName));
+    // A bare name lands in obexd's root folder, which this process does not
+    // know; a file that is already there is not this transfer's to delete.
+    if (d_ptr->type == Server && QFileInfo(fileName).isAbsolute() && !QFile::exists(fileName))
+        d_ptr->acceptedFiles.insert(transfer, fileName);
 }
 
 void BluetoothObexAgent::rejectTransfer(const QString &transfer)

@@ -32,6 +32,9 @@ public:
     static QString uniqueFileName(const QString &name, const QString &mime);
 
     void removeTransfer(const QDBusObjectPath &transfer);
+    // obexd gone in the middle of a push leaves what it wrote so far: the
+    // file this agent chose for the transfer is deleted.
+    void removePartialFile(const QDBusObjectPath &transfer);
     QVariant transferProperty(const QDBusObjectPath &transfer, const QString &propertyName);
     bool takePendingRequest(const QString &transfer, QDBusMessage *message);
     void registerAgent();
@@ -48,6 +51,8 @@ public:
     QMap<QDBusObjectPath, QDBusMessage> pendingRequests;
     QHash<QString, QVariantMap> transferProperties;
     QStringList authorizedTransfers;
+    // Transfer path -> the absolute file path the owner accepted it into.
+    QHash<QString, QString> acceptedFiles;
     ObexManagerProxy *obexManager = nullptr;
     QDBusObjectPath currentTransfer;
     bool canceled = false;

@@ -2,6 +2,7 @@
 // simulated obexd: names chosen, files really written, transfers followed,
 // obexd leaving and coming back, and callers that are not obexd.
 
+#include "allsignalsspy.h"
 #include "bluetoothobexagent.h"
 #include "bluetoothtransfertracker.h"
 #include "obexcall.h"
@@ -83,6 +84,39 @@ struct Receiver
 
     QString lastName() const { return requested.isEmpty() ? QString() : requested.last().at(1).toString(); }
 };
+
+
+// What a remote sender may call its file to get it stored where it should
+// not be, over something that exists, or not at all.
+QStringList hostileNames()
+{
+    return {
+        // Out of the folder.
+        QStringLiteral("../escape.jpg"), QStringLiteral("../../../../etc/passwd"), QStringLiteral("/etc/passwd"),
+        QStringLiteral("/tmp/ovrin-hostile-absolute.jpg"), QStringLiteral("a/../../b.jpg"),
+        QStringLiteral("..\\..\\windows.jpg"), QStringLiteral("C:\\Windows\\system.ini"),
+        QStringLiteral("\\\\server\\share\\x.jpg"), QStringLiteral("....//....//escape.jpg"),
+        QStringLiteral("a/./b/../c.jpg"), QStringLiteral("~/escape.jpg"), QStringLiteral("~root"),
+        QStringLiteral("$HOME.jpg"), QStringLiteral("%2e%2e%2fescape.jpg"), QStringLiteral("file:///etc/passwd"),
+        QStringLiteral("/dev/null"), QStringLiteral("/proc/self/mem"), QStringLiteral("dir/"), QStringLiteral("/"),
+        QStringLiteral("..\u2215lookalike.jpg"),
+        // Only dots.
+        QStringLiteral(".."), QStringLiteral("."), QStringLiteral("..."), QStringLiteral("...."), QString(300, u'.'),
+        QStringLiteral("./hidden.jpg"), QStringLiteral("..jpg"), QStringLiteral(".jpg"),
+        // Control and format characters.
+        QStringLiteral("a\u0001b.jpg"), QStringLiteral("tab\tname.jpg"), QStringLiteral("new\nline.jpg"),
+        QStringLiteral("cr\rname.jpg"), QStringLiteral("\u007f.jpg"), QStringLiteral("\u001b[2J.png"),
+        QStringLiteral("\u202egpj.exe"), QStringLiteral("zero\u200bwidth.jpg"), QStringLiteral("\ufeffbom.jpg"),
+        // Too long for the file system.
+        QString(4096, u'a') + QStringLiteral(".jpg"), QString(4096, QChar(0xe4)), QStringLiteral("../") + QString(4000, u'b'),
+        QString(2000, u'/') + QStringLiteral("x.jpg"), QString(250, u'x') + QStringLiteral("\U0001F600.jpg"),
+        // Names of what already exists, also in another case.
+        QStringLiteral("photo.jpg"), QStringLiteral("Photo.jpg"), QStringLiteral("PHOTO.JPG"),
+        QStringLiteral("photo_1.jpg"), QStringLiteral("notes"), QStringLiteral("Notes"),
+        QStringLiteral("received_file"), QStringLiteral("received_file.jpg"), QStringLiteral("Pictures"),
+        QStringLiteral("Music"), QStringLiteral("trailing.jpg."), QStringLiteral("-rf"),
+    };
+}
 
 } // namespace
 
@@ -298,6 +332,8 @@ private Q_SLOTS:
         QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
         QCOMPARE(receiver.failed.first().at(1).toString(), QString());
         QCOMPARE(receiver.registered.size(), 1);
+        // obexd is gone without cleaning up: the agent removes the part it had written.
+        QCOMPARE(storedFiles(), QStringList());
 
         QVERIFY(sim()->restoreService(obexd));
         QVERIFY(receiver.registered.wait());
@@ -345,36 +381,115 @@ private Q_SLOTS:
         QCOMPARE(storedFiles(), QStringList { stored });
     }
 
-    // Only obexd may ask the agent anything; anyone else is refused and
-    // nothing happens.
-    void callersOtherThanObexdAreRefused()
+    // Names a hostile or broken sender may give, while the folders already
+    // hold files of the same names.
+    void hostileRemoteNamesNeitherEscapeNorOverwrite()
     {
+        const QStringList existing { QStringLiteral("Pictures/photo.jpg"), QStringLiteral("Pictures/photo_1.jpg"),
+                                     QStringLiteral("notes"), QStringLiteral("received_file"),
+                                     QStringLiteral("Pictures/received_file.jpg") };
+        for (const QString &file : existing)
+            QVERIFY(writeFile(m_base.filePath(file), "older " + file.toUtf8()));
+        const QStringList names = hostileNames();
+        QVERIFY(names.size() >= 50);
+
         Receiver receiver;
         receiver.agent.registerToObexService();
-        QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
-        const QString path = receiver.agent.path();
-        auto callAgent = [&](const QString &member, const QVariantList &args) {
-            QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), path,
-                                                               agentInterface, member);
-            call.setArguments(args);
-            // The agent lives on this thread: wait with the event loop running.
-            QDBusPendingCall pending = stranger.asyncCall(call, 5000);
-            if (!QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000))
-                qWarning("the agent did not answer %s", qPrintable(member));
-            return pending.reply();
+        QHash<QString, QByteArray> expected;
+        for (const QString &file : existing)
+            expected.insert(file, "older " + file.toUtf8());
+        int refusedByObexd = 0;
+        for (int i = 0; i < names.size(); ++i) {
+            const QStringList before = storedFiles();
+            const QByteArray contents = "hostile #" + QByteArray::number(i);
+            const uint ticket = push(names.at(i), QString(), contents);
+            QVERIFY(ticket);
+            // obexd itself turns away some names (a "/" in them) before any agent sees them.
+            const std::optional<QString> outcome = sim()->waitForRequest(ticket);
+            QVERIFY(outcome.has_value());
+            if (!outcome->isEmpty()) {
+                QCOMPARE(*outcome, QStringLiteral("BadRequest"));
+                QCOMPARE(storedFiles(), before);
+                ++refusedByObexd;
+                continue;
+            }
+            QTRY_COMPARE(receiver.completed.size(), i + 1 - refusedByObexd);
+            QStringList added = storedFiles();
+            for (const QString &file : before)
+                added.removeOne(file);
+            QVERIFY2(added.size() == 1, qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
+            QCOMPARE(readFile(m_base.filePath(added.first())), contents);
+            expected.insert(added.first(), contents);
+        }
+        qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused by obexd",
+              qlonglong(names.size()), qlonglong(names.size() - refusedByObexd), refusedByObexd);
+        // Nothing was overwritten, nothing landed elsewhere.
+        QCOMPARE(storedFiles().size(), expected.size());
+        for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
+            QCOMPARE(readFile(m_base.filePath(it.key())), it.value());
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/ovrin-hostile-absolute.jpg")));
+        QVERIFY(receiver.failed.isEmpty());
+    }
+
+    void callersOtherThanTheDaemonAreRefused_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("arguments");
+        const QVariant transfer = QVariant::fromValue(QDBusObjectPath("/transfer99"));
+        const QList<std::pair<const char *, QVariantList>> calls {
+            { "Release", {} },
+            { "Request", { transfer } },
+            { "Progress", { transfer, qulonglong(5) } },
+            { "Complete", { transfer } },
+            { "Error", { transfer, QStringLiteral("boom") } },
+            { "Authorize", { transfer, anna, QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 } },
+            { "Cancel", {} },
+            { "obexServiceRegistered", { obexd } },
+            { "obexServiceUnregistered", { obexd } },
         };
-        const QDBusMessage reply = callAgent(QStringLiteral("Authorize"),
-                                             { QVariant::fromValue(QDBusObjectPath("/transfer99")), anna,
-                                               QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 });
-        QCOMPARE(reply.errorName(), QStringLiteral("org.openobex.Error.Rejected"));
-        QCOMPARE(callAgent(QStringLiteral("obexServiceUnregistered"), { obexd }).errorName(),
-                 QStringLiteral("org.openobex.Error.Rejected"));
-        QCOMPARE(callAgent(QStringLiteral("Cancel"), {}).errorName(), QStringLiteral("org.openobex.Error.Rejected"));
-        QCoreApplication::processEvents();
-        QVERIFY(receiver.requested.isEmpty());
-        QVERIFY(receiver.unregistered.isEmpty());
-        QCOMPARE(receiver.agent.fileName(), QString());
-        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        for (const int type : { BluetoothObexAgent::Server, BluetoothObexAgent::Client }) {
+            for (const auto &[member, arguments] : calls) {
+                QTest::addRow("%s %s", type == BluetoothObexAgent::Server ? "server" : "client", member)
+                        << type << QString::fromLatin1(member) << arguments;
+            }
+        }
+    }
+
+    // Only the daemon an agent serves may ask it anything; anyone else is
+    // refused and nothing happens: no signal, no request kept, no file.
+    void callersOtherThanTheDaemonAreRefused()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, member);
+        QFETCH(QVariantList, arguments);
+        BluetoothObexAgent agent(BluetoothObexAgent::Type(type), nullptr);
+        if (type == BluetoothObexAgent::Server) {
+            QSignalSpy registered(&agent, &BluetoothObexAgent::serviceRegistered);
+            agent.registerToObexService();
+            QTRY_COMPARE(registered.size(), 1);
+        }
+        AllSignalsSpy anySignal(&agent);
+        QCOMPARE(anySignal.signalCount(), 7);
+
+        const QString stranger = QStringLiteral("stranger");
+        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
+        QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), agent.path(),
+                                                           agentInterface, member);
+        call.setArguments(arguments);
+        // The agent lives on this thread: wait with the event loop running.
+        QDBusPendingCall pending = connection.asyncCall(call, 5000);
+        QVERIFY(QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000));
+        QCOMPARE(pending.reply().errorName(), QStringLiteral("org.openobex.Error.Rejected"));
+        QDBusConnection::disconnectFromBus(stranger);
+
+        QTest::qWait(50);
+        QCOMPARE(anySignal.emitted(), QByteArray());
+        QCOMPARE(agent.fileName(), QString());
+        QCOMPARE(agent.remoteDeviceAddress(), QString());
+        QTest::ignoreMessage(QtWarningMsg, "Invalid request for transfer '/transfer99'");
+        agent.authorizeTransfer(QStringLiteral("/transfer99"), pictures() + QStringLiteral("/evil.jpg"));
+        QCOMPARE(storedFiles(), QStringList());
     }
 };
 

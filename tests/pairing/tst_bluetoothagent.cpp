@@ -2,6 +2,7 @@
 // matched by type and device; BlueZ's Cancel and Release close them all; and
 // only the owner of "org.bluez" is heard.
 
+#include "allsignalsspy.h"
 #include "bluetoothadapter.h"
 #include "bluetoothagent.h"
 #include "bluezcall.h"
@@ -230,19 +231,56 @@ private Q_SLOTS:
         QVERIFY(agent.agentCalled());
     }
 
-    void strangersAreRefusedAtOnce()
+    void strangersAreRefusedWithoutEffect_data()
     {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("arguments");
+        const QVariant device = objectPath(deviceA);
+        QTest::newRow("Release") << QStringLiteral("Release") << QVariantList();
+        QTest::newRow("Cancel") << QStringLiteral("Cancel") << QVariantList();
+        QTest::newRow("RequestPinCode") << QStringLiteral("RequestPinCode") << QVariantList { device };
+        QTest::newRow("RequestPasskey") << QStringLiteral("RequestPasskey") << QVariantList { device };
+        QTest::newRow("DisplayPasskey") << QStringLiteral("DisplayPasskey")
+                                        << QVariantList { device, 123456u, QVariant::fromValue(uchar(0)) };
+        QTest::newRow("RequestConfirmation") << QStringLiteral("RequestConfirmation") << QVariantList { device, 123456u };
+        QTest::newRow("Authorize") << QStringLiteral("Authorize")
+                                   << QVariantList { device, QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb") };
+        QTest::newRow("ConfirmModeChange") << QStringLiteral("ConfirmModeChange") << QVariantList { QStringLiteral("off") };
+    }
+
+    // Whatever another connection asks, the answer is a refusal, and the
+    // requests BlueZ itself has open are neither closed nor joined by another.
+    void strangersAreRefusedWithoutEffect()
+    {
+        QFETCH(QString, member);
+        QFETCH(QVariantList, arguments);
+        playBluezByHand();
         BluetoothAgent agent;
-        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
-        QSignalSpy cancels(&agent, &BluetoothAgent::cancel);
+        QDBusPendingCall confirmation = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceB), 4711u });
+        QDBusPendingCall modeChange = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("on") });
+        QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy modeChanges(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
+        QTRY_COMPARE(confirmations.size(), 1);
+        QTRY_COMPARE(modeChanges.size(), 1);
+        AllSignalsSpy anySignal(&agent);
+        QCOMPARE(anySignal.signalCount(), 7);
+        const bool calledBefore = agent.agentCalled();
+
         HandPlayedBluez stranger(QStringLiteral("stranger"), false);
-        const QDBusMessage refused = replyOf(stranger.ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) }));
+        const QDBusMessage refused = replyOf(stranger.ask(agent, member, arguments));
         QCOMPARE(refused.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
-        stranger.tell(agent, QStringLiteral("Cancel"));
-        QTest::qWait(100);
-        QCOMPARE(pins.size(), 0);
-        QCOMPARE(cancels.size(), 0);
-        QVERIFY(!agent.agentCalled());
+        QTest::qWait(50);
+        QCOMPARE(anySignal.emitted(), QByteArray());
+        QCOMPARE(agent.agentCalled(), calledBefore);
+
+        // Nothing of the stranger's was kept to be answered.
+        QTest::ignoreMessage(QtWarningMsg, "No request for agent request type 4");
+        agent.rejectDevice(device(deviceA));
+        // BlueZ's own requests are still open and get their answers.
+        agent.confirmPasskey(device(deviceB));
+        QCOMPARE(replyOf(confirmation).type(), QDBusMessage::ReplyMessage);
+        agent.confirmModeChange();
+        QCOMPARE(replyOf(modeChange).type(), QDBusMessage::ReplyMessage);
     }
 
     void incomingPairingThroughTheDaemon()

@@ -435,6 +435,7 @@ private Q_SLOTS:
         const QString b = writeFile(QStringLiteral("b.txt"), "b");
         ObexTestAgent agent(QDBusConnection::sessionBus(), agentPath);
         agent.hold(QStringLiteral("Request"));
+        AgentCallWatch::expectUnanswered();
         QVERIFY(sim()->setObexOptions({ { "requestTimeoutMs", 600 } }));
         QCOMPARE(QDBusConnection::sessionBus().call(sendFilesMessage(device(phone), { a, b })).type(), QDBusMessage::ReplyMessage);
         QVERIFY(agent.waitForCall(QStringLiteral("Request")));

@@ -512,6 +512,7 @@ private Q_SLOTS:
         // No answer in time: NoReply, then Cancel, and the push is refused.
         QVERIFY(sim()->setObexOptions({ { "authorizeTimeoutMs", 300 } }));
         agent.hold(QStringLiteral("Authorize"));
+        AgentCallWatch::expectUnanswered();
         const uint late = sim()->pushFile(phone, QStringLiteral("late.txt"), QString(), "late");
         QCOMPARE(outcome(late), QStringLiteral("Forbidden"));
         QVERIFY(agent.waitForCall(QStringLiteral("Cancel")));

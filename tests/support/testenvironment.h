@@ -2,6 +2,7 @@
 #define TESTENVIRONMENT_H
 
 #include "simulatedworld.h"
+#include "watchedtest.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -65,7 +66,8 @@ template<typename TestClass> int run(int argc, char **argv, Simulator simulator)
     }
     int status = 0;
     {
-        TestClass test;
+        AgentCallWatch watch(environment.simulator());
+        WatchedTest<TestClass> test(&watch);
         status = QTest::qExec(&test, argc, argv);
     }
     environment.tearDown();

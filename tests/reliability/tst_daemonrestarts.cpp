@@ -1,0 +1,300 @@
+// The daemons leave and come back, again and again, in the middle of what
+// the library is doing: every handle follows, nothing hangs, nothing stays
+// behind on disk. The counts come from the environment so that CTest runs a
+// few rounds and scripts/reliability.sh the full ones.
+
+#include "bluetoothadapter.h"
+#include "bluetoothconfirmationsheet.h"
+#include "bluetoothconnectionmanager.h"
+#include "bluetoothdevicemodel.h"
+#include "bluetoothfilesendprocess.h"
+#include "bluetoothobexagent.h"
+#include "bluetoothpairingprocess.h"
+#include "bluetoothtransfertracker.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "obexcall.h"
+#include "orvelapplicationwindow.h"
+#include "ovrintranslations.h"
+#include "testagent.h"
+#include "testenvironment.h"
+#include "toolkittesting.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QGraphicsScene>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+
+namespace {
+
+const QString headset = QStringLiteral("00:1B:66:0A:11:01");
+const QString anna = QStringLiteral("F4:0E:22:13:33:03");
+const QString phone = anna; // confirms a passkey when paired
+const QString laptop = QStringLiteral("00:1E:45:88:09:08"); // pairs without asking
+
+int rounds(const char *variable)
+{
+    bool ok = false;
+    const int count = qEnvironmentVariableIntValue(variable, &ok);
+    return ok && count > 0 ? count : 5;
+}
+
+int bluezRounds()
+{
+    return rounds("OVRIN_BLUEZ_RESTARTS");
+}
+
+int obexdRounds()
+{
+    return rounds("OVRIN_OBEXD_RESTARTS");
+}
+
+// Every regular file under folder, relative to it.
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+void report(const char *what, int count, const QElapsedTimer &timer)
+{
+    qInfo("%s: %d restarts in %.1f s", what, count, double(timer.elapsed()) / 1000.0);
+}
+
+} // namespace
+
+class TestDaemonRestarts : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_base;
+    OrvelApplicationWindow m_window;
+
+    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+
+    void loadScenario(const QString &file)
+    {
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(file)), qPrintable(sim()->lastError()));
+    }
+
+    // A device as discovery reports it: not yet known to BlueZ.
+    BluetoothDevice foundDevice(const QString &address)
+    {
+        const QJsonObject spec = sim()->device(address);
+        return BluetoothDevice(QVariantMap {
+                { QStringLiteral("Address"), address },
+                { QStringLiteral("Name"), spec.value(QLatin1String("name")).toString() },
+                { QStringLiteral("Class"), uint(spec.value(QLatin1String("class")).toInteger()) },
+                { QStringLiteral("LegacyPairing"), spec.value(QLatin1String("legacyPairing")).toBool() },
+        });
+    }
+
+    template<typename Sheet> Sheet *sheetOnScreen()
+    {
+        const auto items = m_window.scene()->items();
+        for (QGraphicsItem *item : items) {
+            auto *sheet = qobject_cast<Sheet *>(item->toGraphicsObject());
+            if (sheet && sheet->sceneWindowState() == OrvelSceneWindow::Appeared)
+                return sheet;
+        }
+        return nullptr;
+    }
+
+    static QStringList addressesIn(const BluetoothDeviceModel &model)
+    {
+        QStringList addresses;
+        for (int row = 0; row < model.rowCount(); ++row)
+            addresses << model.deviceFromList(row)->address();
+        addresses.sort();
+        return addresses;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_base.isValid());
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(ToolkitTesting::activate(&m_window));
+        BluetoothTransferTracker::setBasePath(m_base.path());
+    }
+
+    void init() { QVERIFY(sim()->clearFaults()); }
+
+    void bluezRestartsDuringDiscovery()
+    {
+        loadScenario(QStringLiteral("bluez/scenarios/handset.json"));
+        std::vector<std::unique_ptr<BluetoothAdapter>> handles;
+        for (int i = 0; i < 3; ++i)
+            handles.emplace_back(BluetoothAdapter::defaultAdapter());
+        BluetoothDeviceModel model(handles.front().get());
+        QTRY_VERIFY(handles.front()->isValid());
+        const QString address = handles.front()->address();
+        QTRY_VERIFY(model.rowCount() > 0);
+        const QStringList known = addressesIn(model);
+
+        const int count = bluezRounds();
+        QElapsedTimer timer;
+        timer.start();
+        QSignalSpy discovered(handles.back().get(), &BluetoothAdapter::deviceDiscovered);
+        for (int round = 0; round < count; ++round) {
+            // Discovery on the daemon of this round finds the neighbours.
+            discovered.clear();
+            handles.front()->startDiscovery();
+            QTRY_VERIFY(handles.front()->isDiscovering());
+            QTRY_VERIFY(!discovered.isEmpty());
+            QVERIFY(dropBluez(sim()));
+            for (const auto &handle : handles)
+                QTRY_VERIFY(!handle->isValid());
+            QVERIFY(restoreBluez(sim()));
+            for (const auto &handle : handles) {
+                QTRY_VERIFY(handle->isValid());
+                QCOMPARE(handle->address(), address);
+            }
+            for (const QString &device : known)
+                QTRY_VERIFY2(addressesIn(model).contains(device), qPrintable(device));
+        }
+        report("org.bluez during discovery", count, timer);
+        handles.front()->stopDiscovery();
+        verifyBluezHygiene(sim());
+    }
+
+    // The attempt waits on its confirmation sheet when BlueZ goes: the
+    // attempt ends, the sheet closes, BlueZ waits for no answer, and the
+    // next attempt on the returned daemon pairs.
+    void bluezRestartsDuringPairing()
+    {
+        loadScenario(QStringLiteral("pairing/scenarios/pairing.json"));
+        const int count = bluezRounds();
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = 0; round < count; ++round) {
+            BluetoothPairingProcess attempt;
+            QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+            attempt.start(foundDevice(phone));
+            QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+            QCOMPARE(sim()->pendingAgentCalls().size(), 1);
+            QVERIFY(dropBluez(sim()));
+            QTRY_COMPARE(finished.size(), 1);
+            QVERIFY(!attempt.error().isEmpty());
+            QTRY_VERIFY(!sheetOnScreen<SimpleSheet>());
+            QCOMPARE(sim()->pendingAgentCalls().size(), 0);
+            QVERIFY(restoreBluez(sim()));
+        }
+        report("org.bluez during a pairing with its sheet open", count, timer);
+        BluetoothPairingProcess next;
+        QSignalSpy finished(&next, &BluetoothPairingProcess::finished);
+        next.start(foundDevice(laptop));
+        QVERIFY(finished.wait());
+        QCOMPARE(next.error(), QString());
+    }
+
+    void bluezRestartsDuringAudioConnect()
+    {
+        loadScenario(QStringLiteral("bluez/scenarios/handset.json"));
+        QVERIFY(sim()->setTiming({ { "audioConnectMs", 200 } }));
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(adapter->isValid());
+        const int count = bluezRounds();
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = 0; round < count; ++round) {
+            BluetoothConnectionManager manager(adapter->deviceForAddress(headset));
+            QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+            QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+            manager.connect();
+            QVERIFY(dropBluez(sim()));
+            // The connect ends one way or the other; it never hangs.
+            QTRY_VERIFY_WITH_TIMEOUT(connected.size() + failed.size() == 1, 10000);
+            QVERIFY(restoreBluez(sim()));
+            QTRY_VERIFY(adapter->isValid());
+        }
+        report("org.bluez during an audio connect", count, timer);
+    }
+
+    void obexdRestartsDuringPush()
+    {
+        loadScenario(QStringLiteral("obex/scenarios/obex.json"));
+        QDir(m_base.path()).mkpath(QStringLiteral("Pictures"));
+        QVERIFY(sim()->setObexOptions({ { "rootFolder", m_base.path() }, { "speed", 0 } }));
+        BluetoothObexAgent agent(BluetoothObexAgent::Server);
+        QSignalSpy registered(&agent, &BluetoothObexAgent::serviceRegistered);
+        QSignalSpy failed(&agent, &BluetoothObexAgent::error);
+        QSignalSpy progressed(&agent, &BluetoothObexAgent::progress);
+        QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
+                         [&agent](const QString &transfer, const QString &name, const QString &mime) {
+                             agent.authorizeTransfer(transfer, BluetoothTransferTracker::filePath(name, mime));
+                         });
+        agent.registerToObexService();
+        QTRY_COMPARE(registered.size(), 1);
+        const int count = obexdRounds();
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = 0; round < count; ++round) {
+            progressed.clear();
+            QString transfer;
+            const uint ticket = sim()->pushFile(anna, QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"),
+                                                QByteArray(100000, 's'), 20000, &transfer);
+            QVERIFY(ticket);
+            QVERIFY(progressed.wait());
+            QVERIFY(sim()->dropService(obexd));
+            QTRY_COMPARE(failed.size(), round + 1);
+            // The agent asks the bus for obexd, and registers with it again.
+            QTRY_COMPARE(registered.size(), round + 2);
+            QTRY_COMPARE(sim()->obexServerState()[QLatin1String("agent")][QLatin1String("path")].toString(), agent.path());
+            QVERIFY2(filesUnder(m_base.path()).isEmpty(),
+                     qPrintable(QStringLiteral("round %1: %2").arg(round).arg(filesUnder(m_base.path()).join(u' '))));
+        }
+        report("org.openobex during a push", count, timer);
+    }
+
+    void obexClientRestartsDuringSend()
+    {
+        loadScenario(QStringLiteral("obex/scenarios/obex.json"));
+        TestAgent bluezAgent(QDBusConnection::systemBus(), QStringLiteral("/test/reliability_agent"));
+        QCOMPARE(bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"), QStringLiteral("RegisterAgent"),
+                           { objectPath(bluezAgent.path()), QString() })
+                         .type(),
+                 QDBusMessage::ReplyMessage);
+        QVERIFY(sim()->setObexSpeed(5000));
+        const QString file = m_base.filePath(QStringLiteral("big.bin"));
+        {
+            QFile big(file);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            big.write(QByteArray(50000, 'b'));
+        }
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        const int count = obexdRounds();
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = 0; round < count; ++round) {
+            BluetoothFileSendProcess send;
+            QSignalSpy progressed(&send, &BluetoothFileSendProcess::progress);
+            QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
+            send.addFiles({ file, QStringLiteral("contact:1") });
+            send.setDestination(adapter->deviceForAddress(anna));
+            const QString card = send.fileNames().value(1);
+            QVERIFY(QFile::exists(card));
+            QVERIFY(send.start());
+            QVERIFY(progressed.wait());
+            QVERIFY(sim()->dropService(obexClient));
+            QVERIFY(failed.wait());
+            // The contact card made for the send is gone with it.
+            QVERIFY(!QFile::exists(card));
+            QVERIFY(sim()->restoreService(obexClient));
+        }
+        report("org.openobex.client during a send", count, timer);
+    }
+};
+
+OVRIN_TEST_MAIN(TestDaemonRestarts)
+#include "tst_daemonrestarts.moc"
