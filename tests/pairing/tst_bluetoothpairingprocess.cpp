@@ -497,8 +497,12 @@ private Q_SLOTS:
         QCOMPARE(attempt.process.error(), QStringLiteral("org.bluez.Error.NotReady"));
         QCOMPARE(bannerTexts(), QStringList { qtTrId("qtn_conn_bt_pairing_failed") });
 
-        // Not stuck: with BlueZ back the next start pairs.
+        // Not stuck: with BlueZ back (and the adapter found again) the next
+        // start pairs.
         QVERIFY(restoreBluez(sim()));
+        const std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(adapter->isValid());
+        QCOMPARE(attempt.finished.size(), 1);
         attempt.process.start(foundDevice(laptop));
         QTRY_COMPARE(attempt.finished.size(), 2);
         QCOMPARE(attempt.process.error(), QString());
