@@ -566,6 +566,9 @@ private Q_SLOTS:
         SignalRecorder recorder(QDBusConnection::systemBus());
         TestAgent agent(QDBusConnection::systemBus(), pairingAgentPath, &recorder);
         agent.hold(QStringLiteral("RequestConfirmation"));
+        // The answer comes late on purpose; on a slow machine BlueZ has given
+        // up on it by then.
+        AgentCallWatch::allowUnanswered();
         recorder.callAsync(createPairedDevice(phone));
         QVERIFY(agent.waitForCall(QStringLiteral("RequestConfirmation")));
         recorder.callAsync(bluezMessage(devicePath(phone), QStringLiteral("org.bluez.Device"), QStringLiteral("Disconnect")));

@@ -23,6 +23,10 @@ public:
     // For a test of what a daemon does when an agent never answers: that
     // many calls of this test function end without an answer, on purpose.
     static void expectUnanswered(int calls = 1);
+    // For a test whose agent answers late on purpose: whether the daemon has
+    // given up by then depends on the machine's speed, so up to that many
+    // calls may end without an answer.
+    static void allowUnanswered(int calls = 1);
 
     // Before the test's own cleanup, which may clear the simulator's logs.
     void beforeCleanup();
@@ -39,6 +43,7 @@ private:
     static AgentCallWatch *s_current;
     SimulatorClient *m_simulator;
     int m_expectedUnanswered = 0;
+    int m_allowedUnanswered = 0;
     int m_answersSeen = 0;
     QStringList m_timedOut;
     // Calls already blamed on an earlier function.
