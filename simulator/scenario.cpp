@@ -55,6 +55,16 @@ void read(const QJsonObject &json, const char *key, QString &target)
 
 } // namespace
 
+void applyRaw(const QVariantMap &raw, QVariantMap *properties)
+{
+    for (auto it = raw.begin(); it != raw.end(); ++it) {
+        if (it.value().isValid())
+            properties->insert(it.key(), it.value());
+        else
+            properties->remove(it.key());
+    }
+}
+
 QString normalizedAddress(const QString &text)
 {
     static const QRegularExpression pattern(

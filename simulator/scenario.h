@@ -75,7 +75,7 @@ struct DeviceSpec
     QString audioState = QStringLiteral("disconnected");
     PairingSpec pairing;
     AudioSpec audio;
-    QVariantMap rawProperties;  // sent as they are, whatever their type
+    QVariantMap rawProperties;  // sent as they are, whatever their type; see applyRaw
 
     static std::optional<DeviceSpec> fromJson(const QJsonObject &json, QString *error);
     // Applies the keys present in json on top of this spec.
@@ -83,6 +83,11 @@ struct DeviceSpec
     QJsonObject toJson() const;
     bool hasObject() const { return paired || known || blocked; }
 };
+
+// Puts raw values over the real ones: a value of any type replaces the
+// property, an invalid QVariant takes the property out (a daemon that lies by
+// leaving keys out).
+void applyRaw(const QVariantMap &raw, QVariantMap *properties);
 
 struct AdapterSpec
 {

@@ -96,12 +96,17 @@ AgentClient *SimAdapter::agents() const
     return m_service->agents();
 }
 
+QList<QDBusObjectPath> SimAdapter::devicePaths() const
+{
+    QList<QDBusObjectPath> paths;
+    for (const auto &[address, device] : m_devices)
+        paths.append(QDBusObjectPath(device->path()));
+    return paths;
+}
+
 QVariantMap SimAdapter::properties() const
 {
     const AdapterSpec &spec = m_world.adapter;
-    QList<QDBusObjectPath> devices;
-    for (const auto &[address, device] : m_devices)
-        devices.append(QDBusObjectPath(device->path()));
     QVariantMap map { { QStringLiteral("Address"), spec.address },
                       { QStringLiteral("Name"), spec.name },
                       { QStringLiteral("Class"), spec.deviceClass },
@@ -111,10 +116,9 @@ QVariantMap SimAdapter::properties() const
                       { QStringLiteral("PairableTimeout"), spec.pairableTimeout },
                       { QStringLiteral("DiscoverableTimeout"), spec.discoverableTimeout },
                       { QStringLiteral("Discovering"), m_discovering },
-                      { QStringLiteral("Devices"), QVariant::fromValue(devices) },
+                      { QStringLiteral("Devices"), QVariant::fromValue(devicePaths()) },
                       { QStringLiteral("UUIDs"), spec.uuids } };
-    for (auto it = spec.rawProperties.begin(); it != spec.rawProperties.end(); ++it)
-        map.insert(it.key(), it.value());
+    applyRaw(spec.rawProperties, &map);
     return map;
 }
 
@@ -565,7 +569,9 @@ void SimAdapter::findDevice(const SimCall &call)
 
 void SimAdapter::listDevices(const SimCall &call)
 {
-    call.reply({ properties().value(QStringLiteral("Devices")) });
+    // A raw "Devices" makes this reply lie too; left out, it does not.
+    const QVariant raw = m_world.adapter.rawProperties.value(QStringLiteral("Devices"));
+    call.reply({ raw.isValid() ? raw : QVariant::fromValue(devicePaths()) });
 }
 
 void SimAdapter::createDevice(const SimCall &call)

@@ -6,6 +6,7 @@
 #include "world.h"
 
 #include <QHash>
+#include <QDBusObjectPath>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -33,6 +34,7 @@ public:
 
     QStringList interfaces() const override { return { QStringLiteral("org.bluez.Adapter") }; }
     QVariantMap properties() const;
+    QList<QDBusObjectPath> devicePaths() const;
 
     World &world() { return m_world; }
     const Timing &timing() const { return m_world.timing; }

@@ -151,8 +151,7 @@ QVariantMap SimDevice::properties() const
     }
     if (m_spec->le)
         map.insert(QStringLiteral("Broadcaster"), false);
-    for (auto it = m_spec->rawProperties.begin(); it != m_spec->rawProperties.end(); ++it)
-        map.insert(it.key(), it.value());
+    applyRaw(m_spec->rawProperties, &map);
     return map;
 }
 
@@ -180,8 +179,7 @@ QVariantMap SimDevice::foundValues(const DeviceSpec &spec, bool withName)
     }
     if (!spec.eirUuids.isEmpty())
         map.insert(QStringLiteral("UUIDs"), spec.eirUuids);
-    for (auto it = spec.rawProperties.begin(); it != spec.rawProperties.end(); ++it)
-        map.insert(it.key(), it.value());
+    applyRaw(spec.rawProperties, &map);
     return map;
 }
 

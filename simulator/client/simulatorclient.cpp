@@ -113,6 +113,17 @@ bool SimulatorClient::setRawProperty(const QString &target, const QString &name,
     return callOk(QStringLiteral("SetRawProperty"), { target, name, QVariant::fromValue(QDBusVariant(value)) });
 }
 
+QJsonObject SimulatorClient::tellLies(int count, quint32 seed)
+{
+    const QDBusMessage reply = call(QStringLiteral("TellLies"), { uint(count), uint(seed) });
+    return QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).object();
+}
+
+bool SimulatorClient::lieInReplies(bool lying, quint32 seed)
+{
+    return callOk(QStringLiteral("LieInReplies"), { lying, uint(seed) });
+}
+
 bool SimulatorClient::reportDeviceFound(const QString &address)
 {
     return callOk(QStringLiteral("ReportDeviceFound"), { address });

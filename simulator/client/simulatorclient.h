@@ -70,6 +70,13 @@ public:
     // "member", "error" ("" for a return), "values", "owner", "path", "service".
     QJsonArray agentAnswers();
 
+    // The daemons lie (see Liar in btsim): count signals picked from seed;
+    // returns how many lies of each kind were sent.
+    QJsonObject tellLies(int count, quint32 seed);
+    // GetProperties replies lie from now on; false: the truth again, which
+    // is signalled property by property too.
+    bool lieInReplies(bool lying, quint32 seed = 1);
+
     // Start something the remote side does; the outcome arrives later. Returns
     // a ticket (0 when it could not start).
     uint requestAuthorization(const QString &address, const QString &uuid);

@@ -19,7 +19,7 @@ const QString invalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidAr
 }
 
 SimControl::SimControl(Simulator *simulator, const QDBusConnection &connection, QObject *parent)
-    : QObject(parent), m_simulator(simulator), m_connection(connection)
+    : QObject(parent), m_simulator(simulator), m_connection(connection), m_liar(simulator)
 {
 }
 
@@ -308,6 +308,17 @@ void SimControl::SetActivatable(const QString &name, bool activatable)
     if (!check(service != nullptr, QStringLiteral("no service %1").arg(name)))
         return;
     service->setActivatable(activatable);
+}
+
+QString SimControl::TellLies(uint count, uint seed)
+{
+    const QJsonObject told = m_liar.tell(int(count), seed);
+    return QString::fromUtf8(QJsonDocument(told).toJson(QJsonDocument::Compact));
+}
+
+void SimControl::LieInReplies(bool lying, uint seed)
+{
+    m_liar.lieInReplies(lying, seed);
 }
 
 void SimControl::Quit()

@@ -1,6 +1,8 @@
 #ifndef SIMCONTROL_H
 #define SIMCONTROL_H
 
+#include "liar.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusVariant>
@@ -58,6 +60,10 @@ public Q_SLOTS:
     void SetSendOutcome(const QString &file, const QString &outcome);
     void ActivateService(const QString &name);
     void SetActivatable(const QString &name, bool activatable);
+    // The daemons lie: count signals of every kind clients listen to, picked
+    // from seed; returns JSON, how many lies of each kind were sent.
+    QString TellLies(uint count, uint seed);
+    void LieInReplies(bool lying, uint seed);
     void Quit();
 
 Q_SIGNALS:
@@ -73,6 +79,7 @@ private:
 
     Simulator *m_simulator;
     QDBusConnection m_connection;
+    Liar m_liar;
     uint m_nextTicket = 1;
 };
 

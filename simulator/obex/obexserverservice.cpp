@@ -194,6 +194,14 @@ bool ObexServerService::push(const QJsonObject &json, Done done, QString *transf
     return true;
 }
 
+QStringList ObexServerService::transferPaths() const
+{
+    QStringList paths;
+    for (ObexPush *push : m_pushes)
+        paths.append(push->path());
+    return paths;
+}
+
 ObexPush *ObexServerService::transfer(const QString &path) const
 {
     for (ObexPush *push : m_pushes) {

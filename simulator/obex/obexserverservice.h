@@ -52,6 +52,7 @@ public:
     // disconnected. Returns false with a reason when the push cannot start.
     bool push(const QJsonObject &json, Done done, QString *transferPath, QString *error);
     ObexPush *transfer(const QString &path) const;
+    QStringList transferPaths() const;
 
     // Called by pushes.
     void emitManagerSignal(const QString &name, const QVariantList &args);
