@@ -6,9 +6,11 @@
 
 #include "bluetoothadapter_p.h"
 #include "bluezadapterproxy.h"
+#include "bluetoothdevice_p.h"
 #include "bluezlogging.h"
 #include "bluezmanagerproxy.h"
 #include "bluezpropertytypes.h"
+#include "firstreport.h"
 #include "radiostate.h"
 
 #include <QDBusServiceWatcher>
@@ -121,8 +123,8 @@ void BluetoothAdapterPrivate::getBluezAdapter()
         return;
     }
     connect(adapter, &BluezAdapterProxy::PropertyChanged, this, &BluetoothAdapterPrivate::propertyChanged);
-    connect(adapter, &BluezAdapterProxy::DeviceCreated, this, &BluetoothAdapterPrivate::deviceCreated);
-    connect(adapter, &BluezAdapterProxy::DeviceRemoved, this, &BluetoothAdapterPrivate::deviceRemoved);
+    connect(adapter, &BluezAdapterProxy::DeviceCreated, this, &BluetoothAdapterPrivate::deviceCreatedSignal);
+    connect(adapter, &BluezAdapterProxy::DeviceRemoved, this, &BluetoothAdapterPrivate::deviceRemovedSignal);
     retryTimer->stop();
     emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterValid(); });
 }
@@ -160,8 +162,8 @@ void BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &v
 
 void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QDBusVariant &value)
 {
-    const QVariant newValue = value.variant();
-    if (!BluezPropertyTypes::adapter().accepts(property, newValue))
+    QVariant newValue = value.variant();
+    if (!BluezPropertyTypes::adapter().check(property, &newValue))
         return;
     // The first visibility report after power-on is checked against the
     // user's saved choice instead of being taken as it is.
@@ -197,8 +199,10 @@ QList<BluetoothDevice> BluetoothAdapterPrivate::listDevices()
         return {};
     }
     QList<BluetoothDevice> devices;
-    for (const QDBusObjectPath &path : reply.value())
-        devices.append(BluetoothDevice(path));
+    for (const QDBusObjectPath &path : reply.value()) {
+        if (isDevicePath(path.path(), "ListDevices"))
+            devices.append(BluetoothDevice(path));
+    }
     return devices;
 }
 
@@ -226,6 +230,42 @@ void BluetoothAdapterPrivate::deviceRemoved(const QDBusObjectPath &path)
 {
     const BluetoothDevice device(path);
     emitOnHandles([&device](BluetoothAdapter *h) { Q_EMIT h->deviceRemoved(device); });
+}
+
+bool BluetoothAdapterPrivate::isDevicePath(const QString &path, const char *signal) const
+{
+    const QString prefix = adapter->path() + QStringLiteral("/dev_");
+    if (path.startsWith(prefix)) {
+        QString address = path.mid(prefix.size());
+        address.replace(QLatin1Char('_'), QLatin1Char(':'));
+        if (BluezPropertyTypes::isAddress(address))
+            return true;
+    }
+    if (isFirstReport(QStringLiteral("adapter/%1/path").arg(QLatin1String(signal))))
+        qCWarning(lcBluez, "Ignoring %s for '%s': not a device of adapter %s", signal,
+                  qPrintable(loggable(path)), qPrintable(adapter->path()));
+    return false;
+}
+
+void BluetoothAdapterPrivate::deviceCreatedSignal(const QDBusObjectPath &path)
+{
+    if (!isDevicePath(path.path(), "DeviceCreated"))
+        return;
+    // Handles made from now on share what this one reads.
+    const BluetoothDevice device(path);
+    if (!BluetoothDevicePrivate::isKnownToBluez(device)) {
+        if (isFirstReport(QStringLiteral("adapter/DeviceCreated/unknown")))
+            qCWarning(lcBluez, "Ignoring DeviceCreated for %s: BlueZ does not know it",
+                      qPrintable(path.path()));
+        return;
+    }
+    deviceCreated(path);
+}
+
+void BluetoothAdapterPrivate::deviceRemovedSignal(const QDBusObjectPath &path)
+{
+    if (isDevicePath(path.path(), "DeviceRemoved"))
+        deviceRemoved(path);
 }
 
 // --- handle -----------------------------------------------------------------

@@ -78,6 +78,9 @@ public Q_SLOTS:
     void deviceFound(const QString &address, const QVariantMap &value);
     void deviceCreated(const QDBusObjectPath &path);
     void deviceRemoved(const QDBusObjectPath &path);
+    // What BlueZ announces: only objects of this adapter that exist are passed on.
+    void deviceCreatedSignal(const QDBusObjectPath &path);
+    void deviceRemovedSignal(const QDBusObjectPath &path);
     void deviceCreationFinished(QDBusPendingCallWatcher *watcher);
     void sessionRequestReply(QDBusPendingCallWatcher *watcher);
     void serviceRegistered();
@@ -85,6 +88,11 @@ public Q_SLOTS:
     void getBluezAdapter();
     void restoreVisibility();
     void deviceDisconnected(const QString &property);
+
+private:
+    // "<adapter>/dev_00_11_22_AA_BB_CC"; anything else is logged once per
+    // signal or call.
+    bool isDevicePath(const QString &path, const char *signal) const;
 };
 
 } // namespace Ovrin

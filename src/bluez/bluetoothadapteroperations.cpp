@@ -6,9 +6,11 @@
 
 #include "bluetoothadapter_p.h"
 #include "bluetoothagent.h"
+#include "bluetoothdevice_p.h"
 #include "bluezadapterproxy.h"
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
+#include "firstreport.h"
 #include "orvelgconfitem.h"
 #include "radiostate.h"
 
@@ -218,6 +220,12 @@ void BluetoothAdapter::stopDiscovery()
 
 void BluetoothAdapterPrivate::deviceFound(const QString &address, const QVariantMap &value)
 {
+    if (!BluezPropertyTypes::isAddress(address)) {
+        if (isFirstReport(QStringLiteral("adapter/DeviceFound/address")))
+            qCWarning(lcBluez, "Ignoring DeviceFound for '%s': not a Bluetooth address",
+                      qPrintable(loggable(address)));
+        return;
+    }
     QVariantMap properties = BluezPropertyTypes::device().filtered(value);
     // BlueZ sends the address among the values too; the argument counts.
     // Inserting only when they differ saves copying the whole map.

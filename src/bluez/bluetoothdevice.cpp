@@ -82,17 +82,24 @@ BluetoothDevicePrivate::~BluetoothDevicePrivate()
         rssiTable.clear();
 }
 
-void BluetoothDevicePrivate::getProperties() const
+bool BluetoothDevicePrivate::getProperties(QDBusError *error) const
 {
-    if (propertiesFetched || !device)
-        return;
-    if (!BluezPropertyTypes::device().fetch(device->GetProperties(), &properties))
-        return;
+    if (propertiesFetched)
+        return true;
+    if (!device || !BluezPropertyTypes::device().fetch(device->GetProperties(), &properties, error))
+        return false;
     propertiesFetched = true;
     const QVariant address = properties.value(QStringLiteral("Address"));
     const QVariant rssi = properties.value(QStringLiteral("RSSI"));
     if (address.isValid() && rssi.isValid())
         setRssi(address.toString(), rssi.toInt());
+    return true;
+}
+
+bool BluetoothDevicePrivate::isKnownToBluez(const BluetoothDevice &handle)
+{
+    QDBusError error;
+    return handle.d_ptr->device && handle.d_ptr->getProperties(&error);
 }
 
 void BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
@@ -110,8 +117,10 @@ void BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &va
 
 QString BluetoothDevicePrivate::resolveAddress() const
 {
-    if (propertiesFetched)
-        return properties.value(QStringLiteral("Address")).toString();
+    const auto known = properties.constFind(QStringLiteral("Address"));
+    if (propertiesFetched && known != properties.constEnd())
+        return known->toString();
+    // A daemon that leaves the address out still named the object after it.
     if (!device)
         return QString();
     // ".../dev_00_11_22_AA_BB_CC" holds the address: no bus call needed.
@@ -155,14 +164,15 @@ void BluetoothDevicePrivate::setRssi(const QString &address, int rssi)
 
 void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBusVariant &value)
 {
-    if (!BluezPropertyTypes::device().accepts(property, value.variant()))
+    QVariant newValue = value.variant();
+    if (!BluezPropertyTypes::device().check(property, &newValue))
         return;
     // The process hears every device's reports, also those sent before this
     // object asked BlueZ: one the cache holds already tells nothing new.
     const auto known = properties.constFind(property);
-    if (propertiesFetched && known != properties.constEnd() && *known == value.variant())
+    if (propertiesFetched && known != properties.constEnd() && *known == newValue)
         return;
-    properties.insert(property, value.variant());
+    properties.insert(property, newValue);
     const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
     const QByteArray name = reported.toLatin1();
     const QList<BluetoothDevice *> handles = parents;

@@ -3,6 +3,7 @@
 
 #include "bluetoothdevice.h"
 
+#include <QDBusError>
 #include <QDBusVariant>
 #include <QHash>
 #include <QList>
@@ -28,8 +29,13 @@ public:
     static void forgetPath(const QString &path);
     void leavePath();
 
-    // Fills the cache from BlueZ unless it is already authoritative.
-    void getProperties() const;
+    // Fills the cache from BlueZ unless it is already authoritative. A failed
+    // call is logged, or handed over through error when given.
+    bool getProperties(QDBusError *error = nullptr) const;
+    // Whether BlueZ has the object behind handle: a daemon may announce one
+    // that is not there. Asks quietly, and the answer fills the cache.
+    static bool isKnownToBluez(const BluetoothDevice &handle);
+
     void setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;
     void addParent(BluetoothDevice *handle);

@@ -1,11 +1,11 @@
 #include "bluezpropertytypes.h"
 
 #include "bluezlogging.h"
+#include "firstreport.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 
-#include <iterator>
 
 namespace Ovrin {
 
@@ -78,7 +78,23 @@ const BluezPropertyTypes &BluezPropertyTypes::device()
     return types;
 }
 
-bool BluezPropertyTypes::accepts(const QString &name, const QVariant &value) const
+bool BluezPropertyTypes::isAddress(QStringView text)
+{
+    if (text.size() != 17)
+        return false;
+    for (int i = 0; i < 17; ++i) {
+        const QChar c = text.at(i);
+        const bool hex = (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+            || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+        const bool ok = i % 3 == 2 ? c == QLatin1Char(':') : hex;
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool BluezPropertyTypes::hasRightType(const QString &name, const QVariant &value) const
 {
     const auto expected = m_signatures.constFind(name);
     if (expected == m_signatures.constEnd())
@@ -86,39 +102,84 @@ bool BluezPropertyTypes::accepts(const QString &name, const QVariant &value) con
     const QString actual = signatureOf(value);
     if (actual == *expected)
         return true;
-    static QSet<QString> reported;
-    const QString key = QLatin1String(m_kind) + QLatin1Char('/') + name;
-    if (!reported.contains(key)) {
-        reported.insert(key);
+    if (isFirstReport(QLatin1String(m_kind) + QLatin1Char('/') + name))
         qCWarning(lcBluez, "Ignoring %s property %s of type '%s' (expected '%s')", m_kind,
                   qPrintable(name), qPrintable(actual), qPrintable(*expected));
-    }
     return false;
+}
+
+bool BluezPropertyTypes::isLengthChecked(const QString &name) const
+{
+    return name == QLatin1String("Name") || name == QLatin1String("Alias");
+}
+
+bool BluezPropertyTypes::check(const QString &name, QVariant *value) const
+{
+    if (!hasRightType(name, *value))
+        return false;
+    if (name == QLatin1String("Address") && !isAddress(value->toString())) {
+        if (isFirstReport(QLatin1String(m_kind) + QLatin1String("/Address/value")))
+            qCWarning(lcBluez, "Ignoring %s property Address '%s': not a Bluetooth address", m_kind,
+                      qPrintable(loggable(value->toString())));
+        return false;
+    }
+    if (!isLengthChecked(name))
+        return true;
+    QString text = value->toString();
+    if (text.size() <= maxNameLength)
+        return true;
+    if (isFirstReport(QLatin1String(m_kind) + QLatin1Char('/') + name + QLatin1String("/length")))
+        qCWarning(lcBluez, "Cutting %s property %s of %lld characters to %d", m_kind,
+                  qPrintable(name), qlonglong(text.size()), maxNameLength);
+    // Not between the two halves of a character.
+    int length = maxNameLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    text.truncate(length);
+    *value = text;
+    return true;
+}
+
+bool BluezPropertyTypes::needsChange(const QString &name, const QVariant &value) const
+{
+    const auto expected = m_signatures.constFind(name);
+    if (expected == m_signatures.constEnd())
+        return false;
+    if (signatureOf(value) != *expected)
+        return true;
+    if (name == QLatin1String("Address"))
+        return !isAddress(value.toString());
+    return isLengthChecked(name) && value.toString().size() > maxNameLength;
 }
 
 QVariantMap BluezPropertyTypes::filtered(const QVariantMap &properties) const
 {
     // Usually every entry is right: then the map is shared, not copied.
     auto wrong = properties.constBegin();
-    while (wrong != properties.constEnd() && accepts(wrong.key(), wrong.value()))
+    while (wrong != properties.constEnd() && !needsChange(wrong.key(), wrong.value()))
         ++wrong;
     if (wrong == properties.constEnd())
         return properties;
     QVariantMap result;
     for (auto it = properties.constBegin(); it != wrong; ++it)
         result.insert(it.key(), it.value());
-    for (auto it = std::next(wrong); it != properties.constEnd(); ++it) {
-        if (accepts(it.key(), it.value()))
-            result.insert(it.key(), it.value());
+    for (auto it = wrong; it != properties.constEnd(); ++it) {
+        QVariant value = it.value();
+        if (check(it.key(), &value))
+            result.insert(it.key(), value);
     }
     return result;
 }
 
-bool BluezPropertyTypes::fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache) const
+bool BluezPropertyTypes::fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache,
+                               QDBusError *error) const
 {
     reply.waitForFinished();
     if (reply.isError()) {
-        warnCallFailed("GetProperties", reply.error());
+        if (error)
+            *error = reply.error();
+        else
+            warnCallFailed("GetProperties", reply.error());
         return false;
     }
     *cache = filtered(reply.value());

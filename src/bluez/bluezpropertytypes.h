@@ -11,23 +11,36 @@ namespace Ovrin {
 
 // The D-Bus type each BlueZ property must have. A value of another type
 // (a "Class" sent as a string, say) is treated as absent, so nothing built on
-// the cache ever misreads it; each such property is logged once per process.
+// the cache ever misreads it; a name longer than the radio can carry is cut
+// to that length. Each such property is logged once per process.
 class BluezPropertyTypes
 {
 public:
+    // A remote name is at most 248 bytes on the air; no more is kept.
+    static constexpr int maxNameLength = 248;
+
+    // "00:11:22:AA:BB:CC", upper or lower case: the only form of "Address".
+    static bool isAddress(QStringView text);
+
     static const BluezPropertyTypes &adapter();
     static const BluezPropertyTypes &device();
 
-    // Whether value may stand for the named property (unknown names pass).
-    bool accepts(const QString &name, const QVariant &value) const;
-    // The map without the entries of the wrong type.
+    // Whether value may stand for the named property (unknown names pass);
+    // cuts an overlong name in place.
+    bool check(const QString &name, QVariant *value) const;
+    // The map without the entries of the wrong type, names cut.
     QVariantMap filtered(const QVariantMap &properties) const;
-    // Waits for a "GetProperties" reply and stores what it holds in cache;
-    // on error logs the standard warning and leaves cache as it was.
-    bool fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache) const;
+    // Waits for a "GetProperties" reply and stores what it holds in cache.
+    // On error leaves cache as it was and logs the standard warning, or,
+    // when error is given, hands the error over instead.
+    bool fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache,
+               QDBusError *error = nullptr) const;
 
 private:
     BluezPropertyTypes(const char *kind, QHash<QString, QString> signatures);
+    bool hasRightType(const QString &name, const QVariant &value) const;
+    bool isLengthChecked(const QString &name) const;
+    bool needsChange(const QString &name, const QVariant &value) const;
 
     const char *m_kind;
     QHash<QString, QString> m_signatures;

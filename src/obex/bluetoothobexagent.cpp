@@ -4,6 +4,7 @@
 #include "bluetoothtransfertracker.h"
 #include "busnameowner.h"
 #include "daemoncallercheck.h"
+#include "firstreport.h"
 #include "mimetyperesolver.h"
 #include "obexclienttransferproxy.h"
 #include "obexlogging.h"
@@ -327,11 +328,25 @@ void BluetoothObexAgentPrivate::transferStarted(const QDBusObjectPath &transfer)
 
 void BluetoothObexAgentPrivate::transferProgress(int total, int transfered, const QDBusMessage &message)
 {
+    // A size may be unknown (-1); a negative count of bytes moved is a lie.
+    if (transfered < 0) {
+        if (isFirstReport(QStringLiteral("obex/Progress/negative")))
+            qCWarning(lcObex, "Ignoring Progress of %s: %d bytes transferred", qPrintable(message.path()),
+                      transfered);
+        return;
+    }
     Q_EMIT q->progress(message.path(), qulonglong(qint64(transfered)), qulonglong(qint64(total)));
 }
 
 void BluetoothObexAgentPrivate::transferCompleted(const QDBusObjectPath &transfer, bool success)
 {
+    // Another transfer's end must not end the one under way.
+    if (!authorizedTransfers.contains(transfer.path())) {
+        if (isFirstReport(QStringLiteral("obex/TransferCompleted/unknown")))
+            qCWarning(lcObex, "Ignoring TransferCompleted of %s: not a transfer this agent let in",
+                      qPrintable(loggable(transfer.path())));
+        return;
+    }
     transferSignals->disconnectProgress(transfer.path());
     removeTransfer(transfer);
     if (success)
