@@ -472,13 +472,14 @@ void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QStrin
         qCWarning(lcObex, "Invalid request for transfer '%s'", qPrintable(transfer));
         return;
     }
+    // A bare name lands in obexd's root folder, which this process does not
+    // know; a file that is already there is not this transfer's to delete.
+    // Asked before answering: obexd makes the file as soon as it has the answer.
+    if (d_ptr->type == Server && QFileInfo(fileName).isAbsolute() && !QFile::exists(fileName))
+        d_ptr->acceptedFiles.insert(transfer, fileName);
     // The properties stay cached until the transfer ends: every progress
     // report needs the size, and the daemon may be done with the object by then.
     bus().send(message.createReply(fileName));
-    // A bare name lands in obexd's root folder, which this process does not
-    // know; a file that is already there is not this transfer's to delete.
-    if (d_ptr->type == Server && QFileInfo(fileName).isAbsolute() && !QFile::exists(fileName))
-        d_ptr->acceptedFiles.insert(transfer, fileName);
 }
 
 void BluetoothObexAgent::rejectTransfer(const QString &transfer)
