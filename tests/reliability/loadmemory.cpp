@@ -28,7 +28,6 @@ constexpr int handleCount = 20;
 constexpr int modelCount = 5;
 constexpr int deviceCount = 1000;
 constexpr int powerCycles = 10;
-constexpr int measuredRounds = 2;
 // What a round may leave behind and still count as returned: allocator
 // rounding and QtDBus's bounded caches, far below one device's share.
 constexpr qint64 allowedGrowthBytes = 64 * 1024;
@@ -93,7 +92,8 @@ QJsonObject world()
                          { "devices", devices } };
 }
 
-void oneRound()
+// Returns the heap in use while everything is alive, after the power cycles.
+qint64 oneRound()
 {
     std::vector<std::unique_ptr<BluetoothAdapter>> handles;
     for (int i = 0; i < handleCount; ++i)
@@ -114,9 +114,11 @@ void oneRound()
         adapter->setPowered(true);
         waitFor([&handles]() { return handles.back()->isPowered(); }, QStringLiteral("power on"));
     }
+    const qint64 alive = heapInUse();
     models.clear();
     handles.clear();
     settle();
+    return alive;
 }
 
 } // namespace
@@ -133,17 +135,21 @@ int main(int argc, char **argv)
     if (!sim()->loadScenario(world()))
         fail(QStringLiteral("cannot load the scenario: %1").arg(sim()->lastError()));
 
+    bool ok = false;
+    const int rounds = qEnvironmentVariableIntValue("OVRIN_LOAD_ROUNDS", &ok);
+    const int measuredRounds = ok && rounds > 0 ? rounds : 5;
     oneRound();
     const qint64 start = heapInUse();
     figure(QStringLiteral("heap after the warm-up round"), double(start), "bytes");
     qint64 worst = 0;
     for (int round = 1; round <= measuredRounds; ++round) {
         const qint64 before = heapInUse();
-        oneRound();
+        const qint64 alive = oneRound();
         const qint64 after = heapInUse();
         worst = qMax(worst, after - before);
         figure(QStringLiteral("round %1 heap before / after").arg(round), double(before), "bytes",
-               QStringLiteral("after: %1 bytes, growth %2 bytes").arg(after).arg(after - before));
+               QStringLiteral("alive: %1 bytes, after: %2 bytes, growth %3 bytes")
+                       .arg(alive).arg(after).arg(after - before));
     }
     const qint64 end = heapInUse();
     figure(QStringLiteral("heap growth over %1 rounds").arg(measuredRounds), double(end - start), "bytes",
