@@ -259,7 +259,9 @@ void BluetoothPairingProcessHandler::cancel()
 
 void BluetoothPairingProcessHandler::deviceCreated(const BluetoothDevice &device)
 {
-    if (device.address() != m_device.address() || !device.isPaired())
+    // BlueZ's announcement and its answer to the creation both come here;
+    // handled late, both find the device paired. The first one ends it.
+    if (m_finished || device.address() != m_device.address() || !device.isPaired())
         return;
     m_deviceCreated = true;
     if (!m_agent->agentCalled() && !m_process->isAutoTrusted())

@@ -20,9 +20,11 @@
 #include "toolkittesting.h"
 
 #include <QGraphicsScene>
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <memory>
 
@@ -458,6 +460,26 @@ private Q_SLOTS:
         QCOMPARE(attempt.process.error(), errorName);
         QCOMPARE(bannerTexts(), QStringList { qtTrId(textId.toUtf8().constData()) });
         QVERIFY(!attempt.process.isPairing());
+    }
+
+    // BlueZ announces the new device and answers the creation; when both are
+    // handled only after the pairing is done, the device already reads as
+    // paired on the announcement. The attempt still finishes once.
+    void aLateAnnouncementDoesNotFinishTwice()
+    {
+        Attempt attempt;
+        attempt.process.start(foundDevice(laptop));
+        // BlueZ pairs while this process handles nothing (the blocking calls
+        // to btsim do not run the event loop).
+        QDeadlineTimer deadline(5000);
+        while (!simFlag(laptop, "paired") && !deadline.hasExpired())
+            QThread::msleep(20);
+        QVERIFY(simFlag(laptop, "paired"));
+        QThread::msleep(100);
+        QVERIFY(attempt.finished.wait());
+        QTest::qWait(300);
+        QCOMPARE(attempt.finished.size(), 1);
+        QCOMPARE(attempt.process.error(), QString());
     }
 
     void startWhileRunningLeavesTheAttemptAlone()
