@@ -29,6 +29,18 @@ void RadioState::setEnabled(bool enabled)
 {
     if (!(m_radios & Bluetooth))
         return;
+    // Two requests in flight could reach BlueZ in either order.
+    m_pending.append(enabled);
+    if (!m_busy)
+        sendNext();
+}
+
+void RadioState::sendNext()
+{
+    m_busy = !m_pending.isEmpty();
+    if (!m_busy)
+        return;
+    const bool enabled = m_pending.takeFirst();
     QDBusConnection bus = QDBusConnection::systemBus();
     // Both steps asynchronous: the caller's thread never waits for the radio.
     auto *lookup = new QDBusPendingCallWatcher(
@@ -40,6 +52,7 @@ void RadioState::setEnabled(bool enabled)
         const QDBusMessage reply = w->reply();
         if (reply.type() != QDBusMessage::ReplyMessage) {
             logFailure(QStringLiteral("DefaultAdapter"), QDBusError(reply));
+            sendNext();
             return;
         }
         const QString path = reply.arguments().value(0).value<QDBusObjectPath>().path();
@@ -47,10 +60,11 @@ void RadioState::setEnabled(bool enabled)
                                                           QStringLiteral("SetProperty"));
         set.setArguments({ QStringLiteral("Powered"), QVariant::fromValue(QDBusVariant(enabled)) });
         auto *power = new QDBusPendingCallWatcher(bus.asyncCall(set), this);
-        connect(power, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher *w) {
+        connect(power, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
             w->deleteLater();
             if (w->isError())
                 logFailure(QStringLiteral("SetProperty"), w->error());
+            sendNext();
         });
     });
 }

@@ -1,6 +1,7 @@
 #ifndef OVRIN_RADIOSTATE_H
 #define OVRIN_RADIOSTATE_H
 
+#include <QList>
 #include <QObject>
 
 namespace Ovrin {
@@ -17,10 +18,16 @@ public:
     int radios() const { return m_radios; }
 
     // Asynchronous: the change shows up later as BlueZ's "Powered" changing.
+    // Requests reach BlueZ one at a time and in the order they were made,
+    // however quickly they follow each other.
     void setEnabled(bool enabled);
 
 private:
+    void sendNext();
+
     int m_radios;
+    QList<bool> m_pending;
+    bool m_busy = false;
 };
 
 } // namespace Ovrin
