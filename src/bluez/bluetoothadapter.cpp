@@ -5,8 +5,8 @@
 #include "bluetoothadapter.h"
 
 #include "bluetoothadapter_p.h"
-#include "bluezadapterproxy.h"
 #include "bluetoothdevice_p.h"
+#include "bluezadapterproxy.h"
 #include "bluezlogging.h"
 #include "bluezmanagerproxy.h"
 #include "bluezpropertytypes.h"

@@ -6,7 +6,6 @@
 
 #include "bluetoothadapter_p.h"
 #include "bluetoothagent.h"
-#include "bluetoothdevice_p.h"
 #include "bluezadapterproxy.h"
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"

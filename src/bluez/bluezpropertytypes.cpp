@@ -6,7 +6,6 @@
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 
-
 namespace Ovrin {
 
 namespace {

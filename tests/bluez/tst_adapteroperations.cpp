@@ -80,9 +80,11 @@ private Q_SLOTS:
         QVERIFY(bluezPowered());
         QCOMPARE(spy.size(), 0);
 
-        // Once the last one goes, the radio goes.
+        // Once the last one goes, the radio goes (announced at once, and
+        // again when BlueZ confirms, which may come first on a busy machine).
         QVERIFY(sim()->changeDevice(headset, { { "connected", false } }));
-        QTRY_COMPARE(spy.size(), 1);
+        QTRY_VERIFY(!spy.isEmpty());
+        QCOMPARE(spy.first().first().toString(), QStringLiteral("powered"));
         QVERIFY(!adapter.isPowered());
         QTRY_VERIFY(!bluezPowered());
     }

@@ -28,9 +28,11 @@ constexpr int handleCount = 20;
 constexpr int modelCount = 5;
 constexpr int deviceCount = 1000;
 constexpr int powerCycles = 10;
-// What a round may leave behind and still count as returned: allocator
-// rounding and QtDBus's bounded caches, far below one device's share.
-constexpr qint64 allowedGrowthBytes = 64 * 1024;
+// What the measured rounds together may leave behind and still count as
+// returned: pools and hash tables reaching their high-water marks, and what
+// a busy machine leaves queued (one round was seen keeping 78 KB under
+// load). A leak of 32 bytes per device and round would exceed it in 5 rounds.
+constexpr qint64 allowedGrowthBytes = 160 * 1024;
 
 SimulatorClient *sim()
 {
@@ -55,12 +57,16 @@ qint64 heapInUse()
     return qint64(mallinfo2().uordblks);
 }
 
-void waitFor(const std::function<bool()> &done, const QString &what, int timeoutMs = 60000)
+void waitFor(const std::function<bool()> &done, const QString &what, int timeoutMs = 60000,
+             const std::function<void()> &onTimeout = {})
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!done()) {
-        if (deadline.hasExpired())
+        if (deadline.hasExpired()) {
+            if (onTimeout)
+                onTimeout();
             fail(QStringLiteral("timed out waiting for %1").arg(what));
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 }
@@ -112,7 +118,12 @@ qint64 oneRound()
         adapter->setPowered(false);
         waitFor([&handles]() { return !handles.back()->isPowered(); }, QStringLiteral("power off"));
         adapter->setPowered(true);
-        waitFor([&handles]() { return handles.back()->isPowered(); }, QStringLiteral("power on"));
+        // On a time-out: which side is behind.
+        waitFor([&handles]() { return handles.back()->isPowered(); }, QStringLiteral("power on"), 60000, [&]() {
+            std::fprintf(stderr, "cycle %d: btsim powered %d, library %d\n", cycle,
+                         sim()->state()[QLatin1String("org.bluez")][QLatin1String("adapter")][QLatin1String("powered")].toBool(),
+                         handles.back()->isPowered());
+        });
     }
     const qint64 alive = heapInUse();
     models.clear();
@@ -153,9 +164,9 @@ int main(int argc, char **argv)
     }
     const qint64 end = heapInUse();
     figure(QStringLiteral("heap growth over %1 rounds").arg(measuredRounds), double(end - start), "bytes",
-           QStringLiteral("goal: at most %1 bytes a round").arg(allowedGrowthBytes));
+           QStringLiteral("goal: at most %1 bytes; worst round %2 bytes").arg(allowedGrowthBytes).arg(worst));
     environment.tearDown();
-    if (worst > allowedGrowthBytes)
-        fail(QStringLiteral("a round kept %1 bytes").arg(worst));
+    if (end - start > allowedGrowthBytes)
+        fail(QStringLiteral("the rounds kept %1 bytes").arg(end - start));
     return 0;
 }
