@@ -8,15 +8,8 @@
 # -DCMAKE_BUILD_TYPE=Release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/ensure-deps.sh
-
+OVRIN_BUILD_TARGET=ovrin-benchmarks bash scripts/build.sh "$@"
 build_dir="${OVRIN_BUILD_DIR:-build}"
-generator=()
-if [ ! -f "$build_dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
-    generator=(-G Ninja)
-fi
-cmake -S . -B "$build_dir" "${generator[@]}" "$@" >/dev/null
-cmake --build "$build_dir" --target ovrin-benchmarks --parallel "$(nproc)"
 
 figures="$(mktemp)"
 explanations="$(mktemp)"

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Configures and builds everything into build/ (or $OVRIN_BUILD_DIR); with
-# OVRIN_BUILD_TARGET set, only that target and what it needs.
+# OVRIN_BUILD_TARGET set, only those targets (separated by spaces) and what
+# they need.
 # Extra arguments go to CMake's configure step, e.g. -DOVRIN_SANITIZE=ON.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,8 @@ if [ ! -f "$build_dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
 fi
 target=()
 if [ -n "${OVRIN_BUILD_TARGET:-}" ]; then
-    target=(--target "$OVRIN_BUILD_TARGET")
+    read -r -a names <<<"$OVRIN_BUILD_TARGET"
+    target=(--target "${names[@]}")
 fi
 cmake -S . -B "$build_dir" "${generator[@]}" "$@" >/dev/null
 cmake --build "$build_dir" "${target[@]}" --parallel "$(nproc)"

@@ -8,15 +8,8 @@
 # Configure arguments go to CMake, e.g. -DOVRIN_SANITIZE=ON.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/ensure-deps.sh
-
+OVRIN_BUILD_TARGET="tst_daemonrestarts tst_daemonlies loadmemory" bash scripts/build.sh "$@"
 build_dir="${OVRIN_BUILD_DIR:-build}"
-generator=()
-if [ ! -f "$build_dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
-    generator=(-G Ninja)
-fi
-cmake -S . -B "$build_dir" "${generator[@]}" "$@" >/dev/null
-cmake --build "$build_dir" --target tst_daemonrestarts tst_daemonlies loadmemory --parallel "$(nproc)"
 
 status=0
 echo "== daemon restarts" >&2
