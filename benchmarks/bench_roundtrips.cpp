@@ -228,7 +228,7 @@ void benchPairing()
     readEveryGetter(adapter);
     const BluetoothDevice found(
         QVariantMap { { QStringLiteral("Address"), headset },
-                      { QStringLiteral("Name"), QStringLiteral("BRIVO BH-905") },
+                      { QStringLiteral("Name"), QStringLiteral("BRIVO Aura") },
                       { QStringLiteral("Class"), 2360324u },
                       { QStringLiteral("LegacyPairing"), true } });
     Counts bluez;

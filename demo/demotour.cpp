@@ -39,14 +39,14 @@ using namespace ToolkitTesting;
 
 namespace {
 
-const QString headset = QStringLiteral("00:1B:66:0A:11:01"); // "Jabra Stealth", paired
+const QString headset = QStringLiteral("00:1B:66:0A:11:01"); // "Brivo Stride", paired
 const QString pusher = QStringLiteral("F4:0E:22:13:33:03"); // "Anna's phone"
-const QString spammer = QStringLiteral("64:A2:F9:31:AA:0A"); // "Galaxy S III"
+const QString spammer = QStringLiteral("64:A2:F9:31:AA:0A"); // "Marten phone"
 const QString printer = QStringLiteral("00:80:92:A1:66:06"); // "Office printer", PIN 1234
 // A phone of the older kind that pairs with a PIN typed on both sides; it
 // comes into range for the tour.
 const QString oldPhone = QStringLiteral("00:17:E5:6B:21:15");
-const QString oldPhoneName = QStringLiteral("Nokia 6300");
+const QString oldPhoneName = QStringLiteral("Tessa Classic");
 const QString oldPhonePin = QStringLiteral("2468");
 
 QByteArray sha1Of(const QByteArray &bytes)
@@ -223,12 +223,12 @@ bool DemoTour::openDeviceList()
     if (!openFromHome(QStringLiteral("Settings"))
         || !openSettingsPage(QStringLiteral("BluetoothDevicesItem"), QStringLiteral("Devices")))
         return false;
-    if (!waitFor([this] { return deviceRow(QStringLiteral("Jabra Stealth")); },
+    if (!waitFor([this] { return deviceRow(QStringLiteral("Brivo Stride")); },
                  QStringLiteral("the paired headset is listed"))
         || !waitFor(
             [this] {
                 return deviceRow(oldPhoneName) && deviceRow(QStringLiteral("Anna's phone"))
-                    && deviceRow(QStringLiteral("JBL Flip 4"));
+                    && deviceRow(QStringLiteral("Pebble speaker"));
             },
             QStringLiteral("the search finds %1 and others nearby").arg(oldPhoneName), 15000))
         return false;
@@ -239,10 +239,10 @@ bool DemoTour::openDeviceList()
 
 bool DemoTour::showDeviceMenu()
 {
-    if (!openDeviceListShowing(QStringLiteral("Jabra Stealth"),
+    if (!openDeviceListShowing(QStringLiteral("Brivo Stride"),
                                QStringLiteral("the paired headset is listed")))
         return false;
-    longTap(deviceRow(QStringLiteral("Jabra Stealth")), QStringLiteral("Jabra Stealth"));
+    longTap(deviceRow(QStringLiteral("Brivo Stride")), QStringLiteral("Brivo Stride"));
     if (!waitFor([this] { return topWindow<OrvelObjectMenu>(); }, QStringLiteral("a menu opens")))
         return false;
     QStringList entries;
@@ -259,14 +259,14 @@ bool DemoTour::showDeviceMenu()
 
 bool DemoTour::connectHeadset()
 {
-    if (!openDeviceListShowing(QStringLiteral("Jabra Stealth"),
+    if (!openDeviceListShowing(QStringLiteral("Brivo Stride"),
                                QStringLiteral("the paired headset is listed")))
         return false;
-    tap(deviceRow(QStringLiteral("Jabra Stealth")), QStringLiteral("Jabra Stealth"));
-    if (!waitFor([this] { return pageTitled(QStringLiteral("Jabra Stealth")); },
+    tap(deviceRow(QStringLiteral("Brivo Stride")), QStringLiteral("Brivo Stride"));
+    if (!waitFor([this] { return pageTitled(QStringLiteral("Brivo Stride")); },
                  QStringLiteral("the headset's page opens")))
         return false;
-    OrvelSceneWindow *page = pageTitled(QStringLiteral("Jabra Stealth"));
+    OrvelSceneWindow *page = pageTitled(QStringLiteral("Brivo Stride"));
     auto *connectButton = findItem<OrvelButton>(page, QStringLiteral("ConnectButton"));
     if (!expect(connectButton, QStringLiteral("the page offers to connect")))
         return false;
@@ -385,7 +385,7 @@ bool DemoTour::refuseSpam()
                     QStringLiteral("the sender hears \"Forbidden\"")))
             return false;
     }
-    say(QStringLiteral("   Galaxy S III pushes a fourth time"));
+    say(QStringLiteral("   Marten phone pushes a fourth time"));
     const uint ticket
         = m_sim->pushFile(spammer, QStringLiteral("offer-4.jpg"), QStringLiteral("image/jpeg"),
                           SamplePhoto::jpeg(QStringLiteral("Offer"), 160, 120));

@@ -62,7 +62,7 @@ private Q_SLOTS:
     void receiveQuestionIsAnsweredByTaps()
     {
         OrvelApplicationWindow window;
-        BluetoothFileReceiveDialog dialog(namedDevice(QStringLiteral("Nokia N9")),
+        BluetoothFileReceiveDialog dialog(namedDevice(QStringLiteral("Tessa Phone")),
                                           QStringLiteral("holiday.jpg"));
         QCOMPARE(dialog.standardButtons(), QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(dialog.iconId(), QStringLiteral("icon-m-bluetooth"));
@@ -75,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.exec(&window), int(QMessageBox::No));
         QVERIFY(seen.contains(qtTrId("qtn_conn_bt_receive_file")));
         QVERIFY(seen.contains(qtTrId("qtn_conn_bt_receive_info1")
-                                  .arg(QStringLiteral("Nokia N9"), QStringLiteral("holiday.jpg"))));
+                                  .arg(QStringLiteral("Tessa Phone"), QStringLiteral("holiday.jpg"))));
 
         QTimer::singleShot(0, &dialog, [&] { tap(dialog.button(QMessageBox::Yes)); });
         QCOMPARE(dialog.exec(&window), int(QMessageBox::Yes));
@@ -144,7 +144,7 @@ private Q_SLOTS:
     void gallery()
     {
         OrvelApplicationWindow window;
-        BluetoothFileReceiveDialog receive(namedDevice(QStringLiteral("Nokia N9")),
+        BluetoothFileReceiveDialog receive(namedDevice(QStringLiteral("Tessa Phone")),
                                            QStringLiteral("holiday-at-the-lake.jpg"));
         receive.appear(&window);
         QVERIFY(activate(&window));

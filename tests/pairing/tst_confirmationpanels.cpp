@@ -253,7 +253,7 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QLocale::setDefault(QLocale(locale));
         OrvelApplicationWindow window;
-        BluetoothConfirmationSheet sheet(QStringLiteral("Nokia BH-905"), 12345, showPasskey);
+        BluetoothConfirmationSheet sheet(QStringLiteral("BRIVO Aura"), 12345, showPasskey);
         sheet.appear(&window);
         QVERIFY(activate(&window));
         QVERIFY(OrvelSnapshot::save(&window, galleryPath(file)));

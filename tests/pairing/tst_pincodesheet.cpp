@@ -311,7 +311,7 @@ private Q_SLOTS:
         QFETCH(QString, locale);
         QFETCH(QString, file);
         QLocale::setDefault(QLocale(locale));
-        ShownSheet shown(QStringLiteral("Nokia BH-905"),
+        ShownSheet shown(QStringLiteral("BRIVO Aura"),
                          BluetoothPinCodeEdit::BluetoothPasskeyType(type));
         QVERIFY(shown.activate());
         shown.sheet.setPinCode(type == BluetoothPinCodeEdit::PasskeyType ? QStringLiteral("012345")

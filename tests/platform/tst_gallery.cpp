@@ -272,7 +272,7 @@ private Q_SLOTS:
         auto policy = new OrvelLinearLayoutPolicy(layout, Qt::Vertical);
         auto name = new Ovrin::DrillDownItem(column);
         name->setTitle(QStringLiteral("Name"));
-        name->setSubtitle(QStringLiteral("Brivo N9"));
+        name->setSubtitle(QStringLiteral("Ovrin handset"));
         policy->addItem(name);
         auto visible = new OrvelButton;
         policy->addItem(new Ovrin::SimpleCheckBoxLabel(visible, QStringLiteral("Visible"),

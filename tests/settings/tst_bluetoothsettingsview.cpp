@@ -149,7 +149,7 @@ private Q_SLOTS:
         load(QStringLiteral("settings.json"));
         showPage();
         QVERIFY(onOffSwitch()->isChecked());
-        QCOMPARE(nameItem()->subtitle(), QStringLiteral("Brivo N9"));
+        QCOMPARE(nameItem()->subtitle(), QStringLiteral("Ovrin handset"));
         QVERIFY(!discoverableSwitch()->isChecked());
         snapshot(QStringLiteral("settings-on.png"));
 

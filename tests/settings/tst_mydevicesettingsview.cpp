@@ -76,7 +76,7 @@ private Q_SLOTS:
 
     void showsTheNameToEditAndTheAddress()
     {
-        QCOMPARE(nameEdit()->text(), QStringLiteral("Brivo N9"));
+        QCOMPARE(nameEdit()->text(), QStringLiteral("Ovrin handset"));
         QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
         auto frame = findItem<SimpleFrame>(m_view);
         QCOMPARE(frame->title(), qtTrId("qtn_conn_bt_device_name"));
@@ -124,7 +124,7 @@ private Q_SLOTS:
         QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_empty_device_name"));
         QCOMPARE(banners().first().timeout, 3000);
         QCOMPARE(nameWrites(), 0);
-        QCOMPARE(simName(), QStringLiteral("Brivo N9"));
+        QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
     }
 };
 
