@@ -13,6 +13,7 @@
 #include "firstreport.h"
 #include "radiostate.h"
 
+#include <QCoreApplication>
 #include <QDBusServiceWatcher>
 #include <QMetaProperty>
 #include <QTimer>
@@ -23,6 +24,19 @@ namespace {
 const QString bluezService = QStringLiteral("org.bluez");
 constexpr int firstRetryMs = 1000;
 constexpr int timedRetries = 4;
+
+// The error a bus gives for a call to an object that is not there.
+bool isNoSuchObject(const QDBusError &error)
+{
+    switch (error.type()) {
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownMethod:
+    case QDBusError::UnknownInterface:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 BluetoothAdapterPrivate *BluetoothAdapterPrivate::globalInstance = nullptr;
@@ -47,11 +61,25 @@ void BluetoothAdapterPrivate::leave(BluetoothAdapter *handle)
     if (!globalInstance)
         return;
     globalInstance->handles.removeAll(handle);
-    if (--refCount < 1) {
-        delete globalInstance;
-        globalInstance = nullptr;
-        refCount = 0;
+    if (--refCount >= 1)
+        return;
+    refCount = 0;
+    if (globalInstance->emitting) {
+        // The last handle went from inside one of this object's signals: the
+        // emission and the code after it still run on it. It goes once they
+        // are over, unless a new handle has taken it up by then.
+        QTimer::singleShot(0, QCoreApplication::instance(), &BluetoothAdapterPrivate::deleteUnused);
+        return;
     }
+    deleteUnused();
+}
+
+void BluetoothAdapterPrivate::deleteUnused()
+{
+    if (!globalInstance || refCount > 0 || globalInstance->emitting)
+        return;
+    delete globalInstance;
+    globalInstance = nullptr;
 }
 
 BluetoothAdapterPrivate::BluetoothAdapterPrivate()
@@ -210,7 +238,8 @@ BluetoothDevice BluetoothAdapterPrivate::deviceForAddress(const QString &address
 {
     if (!isValid())
         return BluetoothDevice();
-    QDBusPendingReply<QDBusObjectPath> reply = adapter->FindDevice(address);
+    // BlueZ names its objects after the upper-case form.
+    QDBusPendingReply<QDBusObjectPath> reply = adapter->FindDevice(address.toUpper());
     reply.waitForFinished();
     if (reply.isError()) {
         warnCallFailed("FindDevice", reply.error());
@@ -251,15 +280,20 @@ void BluetoothAdapterPrivate::deviceCreatedSignal(const QDBusObjectPath &path)
 {
     if (!isDevicePath(path.path(), "DeviceCreated"))
         return;
-    // Handles made from now on share what this one reads.
-    const BluetoothDevice device(path);
-    if (!BluetoothDevicePrivate::isKnownToBluez(device)) {
-        if (isFirstReport(QStringLiteral("adapter/DeviceCreated/unknown")))
-            qCWarning(lcBluez, "Ignoring DeviceCreated for %s: BlueZ does not know it",
-                      qPrintable(path.path()));
-        return;
-    }
-    deviceCreated(path);
+    // Asked without blocking: the interface goes on meanwhile, and handles
+    // made from now on share what the answer holds.
+    BluetoothDevicePrivate::fetchProperties(
+            BluetoothDevice(path), this, [this, path](const BluetoothDevice &, const QDBusError &error) {
+                if (isNoSuchObject(error)) {
+                    if (isFirstReport(QStringLiteral("adapter/DeviceCreated/unknown")))
+                        qCWarning(lcBluez, "Ignoring DeviceCreated for %s: BlueZ does not know it",
+                                  qPrintable(path.path()));
+                    return;
+                }
+                // Any other failure is BlueZ being slow or busy: the device is
+                // there all the same, and its address is in its path.
+                deviceCreated(path);
+            });
 }
 
 void BluetoothAdapterPrivate::deviceRemovedSignal(const QDBusObjectPath &path)

@@ -29,6 +29,8 @@ public:
     static int refCount;
     static BluetoothAdapterPrivate *join(BluetoothAdapter *handle);
     static void leave(BluetoothAdapter *handle);
+    // Deletes the shared object when no handle holds it and it emits nothing.
+    static void deleteUnused();
 
     bool isValid() const;
     void getProperties();
@@ -48,13 +50,21 @@ public:
     // Sends method to the adapter asynchronously; the watcher's parent is handle.
     QDBusPendingCallWatcher *callAsync(BluetoothAdapter *handle, const QString &method,
                                        const QVariantList &args);
-    // Emits a signal on every live handle, in order of creation.
+    // Takes a watcher whose answer has come over from its handle.
+    void releaseFinished(QDBusPendingCallWatcher *watcher);
+    // Emits a signal on every live handle, in order of creation. A receiver
+    // may delete any handle, the last one included: a handle deleted meanwhile
+    // hears nothing more, and this object outlives the emission (leave()).
     template<typename Emit>
     void emitOnHandles(Emit emitOn)
     {
+        ++emitting;
         const QList<BluetoothAdapter *> current = handles;
-        for (BluetoothAdapter *handle : current)
-            emitOn(handle);
+        for (BluetoothAdapter *handle : current) {
+            if (handles.contains(handle))
+                emitOn(handle);
+        }
+        --emitting;
     }
 
     bool propertiesFetched = false;
@@ -69,6 +79,8 @@ public:
     bool discoverableSync = false;
     QList<BluetoothAdapter *> handles;
     bool deviceFoundConnected = false;
+    // Emissions under way: the object that runs them is not deleted under them.
+    int emitting = 0;
 
 Q_SIGNALS:
     void discoverableStateInconsistent();

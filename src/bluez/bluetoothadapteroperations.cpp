@@ -141,6 +141,16 @@ QDBusPendingCallWatcher *BluetoothAdapterPrivate::callAsync(BluetoothAdapter *ha
     return new QDBusPendingCallWatcher(adapter->connection().asyncCall(call, asyncTimeoutMs), handle);
 }
 
+void BluetoothAdapterPrivate::releaseFinished(QDBusPendingCallWatcher *watcher)
+{
+    // The handle that asked owns the watcher, so that its going drops the
+    // answer. Once the answer is here, a receiver of what it brings may
+    // delete that handle while the watcher is still emitting: from now on
+    // the watcher is ours, and this object outlives any emission.
+    watcher->setParent(this);
+    watcher->deleteLater();
+}
+
 void BluetoothAdapter::requestSession()
 {
     if (!isValid())
@@ -152,6 +162,7 @@ void BluetoothAdapter::requestSession()
 
 void BluetoothAdapterPrivate::sessionRequestReply(QDBusPendingCallWatcher *watcher)
 {
+    releaseFinished(watcher);
     if (watcher->isError()) {
         const QDBusError error = watcher->error();
         qCWarning(lcBluez, "Session request failed: %s, %s", error.name().toUtf8().constData(),
@@ -160,7 +171,6 @@ void BluetoothAdapterPrivate::sessionRequestReply(QDBusPendingCallWatcher *watch
     } else {
         emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->sessionObtained(); });
     }
-    watcher->deleteLater();
 }
 
 void BluetoothAdapter::releaseSession()
@@ -270,7 +280,7 @@ void BluetoothAdapter::cancelDeviceCreation(const BluetoothDevice &device)
 
 void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *watcher)
 {
-    watcher->deleteLater();
+    releaseFinished(watcher);
     const QDBusMessage reply = watcher->reply();
     if (reply.type() == QDBusMessage::ReplyMessage) {
         deviceCreated(qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)));

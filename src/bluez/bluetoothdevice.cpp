@@ -6,7 +6,9 @@
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
 
 namespace Ovrin {
 
@@ -19,6 +21,47 @@ const QString bluezService = QStringLiteral("org.bluez");
 
 // A new value replaces a stored one only when it differs by more than this.
 constexpr int rssiHysteresis = 10;
+
+// Tells the reports BlueZ sent before a fetch from those it sent after: the
+// earlier ones reached the process while it waited for the reply and are
+// queued already, so a marker queued after the reply comes after them. One
+// marker in the queue at a time serves every fetch; a fetch made while one
+// waits is served by the next, queued when that one is handed over.
+class FetchMarkers
+{
+public:
+    // The count of handed-over markers at which this fetch's earlier reports
+    // are all through.
+    static quint64 afterFetch()
+    {
+        if (s_queued > s_handedOver) {
+            s_anotherWanted = true;
+            return s_queued + 1;
+        }
+        queue();
+        return s_queued;
+    }
+    static bool passed(quint64 marker) { return s_handedOver >= marker; }
+
+private:
+    static void queue()
+    {
+        ++s_queued;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &FetchMarkers::handOver, Qt::QueuedConnection);
+    }
+    static void handOver()
+    {
+        ++s_handedOver;
+        if (s_anotherWanted) {
+            s_anotherWanted = false;
+            queue();
+        }
+    }
+
+    static inline quint64 s_queued = 0;
+    static inline quint64 s_handedOver = 0;
+    static inline bool s_anotherWanted = false;
+};
 
 } // namespace
 
@@ -68,7 +111,7 @@ BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
 {
     ++deviceCount;
     if (properties.contains(QStringLiteral("RSSI")))
-        setRssi(resolveAddress().toUpper(), properties.value(QStringLiteral("RSSI")).toInt());
+        setRssi(resolveAddress(), properties.value(QStringLiteral("RSSI")).toInt());
 }
 
 BluetoothDevicePrivate::~BluetoothDevicePrivate()
@@ -86,20 +129,54 @@ bool BluetoothDevicePrivate::getProperties(QDBusError *error) const
 {
     if (propertiesFetched)
         return true;
-    if (!device || !BluezPropertyTypes::device().fetch(device->GetProperties(), &properties, error))
+    if (!device)
         return false;
+    QDBusPendingReply<QVariantMap> reply = device->GetProperties();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        if (error)
+            *error = reply.error();
+        else
+            warnCallFailed("GetProperties", reply.error());
+        return false;
+    }
+    takeFetched(reply.value());
+    return true;
+}
+
+void BluetoothDevicePrivate::takeFetched(const QVariantMap &reply) const
+{
+    properties = BluezPropertyTypes::device().filtered(reply);
     propertiesFetched = true;
     const QVariant address = properties.value(QStringLiteral("Address"));
     const QVariant rssi = properties.value(QStringLiteral("RSSI"));
     if (address.isValid() && rssi.isValid())
         setRssi(address.toString(), rssi.toInt());
-    return true;
+    if (firstFetchMarker == 0)
+        firstFetchMarker = FetchMarkers::afterFetch();
 }
 
-bool BluetoothDevicePrivate::isKnownToBluez(const BluetoothDevice &handle)
+void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObject *context, const Fetched &done)
 {
-    QDBusError error;
-    return handle.d_ptr->device && handle.d_ptr->getProperties(&error);
+    BluetoothDevicePrivate *d = handle.d_ptr;
+    if (!d->device) {
+        done(handle, QDBusError(QDBusError::UnknownObject, QStringLiteral("Not a BlueZ object")));
+        return;
+    }
+    auto *watcher = new QDBusPendingCallWatcher(d->device->GetProperties(), context);
+    // The copy keeps the shared object, and so its cache, alive meanwhile.
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [watcher, done, held = BluetoothDevice(handle)] {
+                         watcher->deleteLater();
+                         const QDBusPendingReply<QVariantMap> reply = *watcher;
+                         if (reply.isError()) {
+                             done(held, reply.error());
+                             return;
+                         }
+                         if (!held.d_ptr->propertiesFetched)
+                             held.d_ptr->takeFetched(reply.value());
+                         done(held, QDBusError());
+                     });
 }
 
 void BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
@@ -148,16 +225,17 @@ void BluetoothDevicePrivate::removeParent(BluetoothDevice *handle)
 
 int BluetoothDevicePrivate::rssi(const QString &address)
 {
-    return rssiTable.value(address, 0);
+    return rssiTable.value(address.toUpper(), 0);
 }
 
 void BluetoothDevicePrivate::setRssi(const QString &address, int rssi)
 {
     if (rssi == 0)
         return;
-    auto it = rssiTable.find(address);
+    const QString key = address.toUpper();
+    auto it = rssiTable.find(key);
     if (it == rssiTable.end())
-        rssiTable.insert(address, rssi);
+        rssiTable.insert(key, rssi);
     else if (qAbs(*it - rssi) > rssiHysteresis)
         *it = rssi;
 }
@@ -168,9 +246,12 @@ void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBu
     if (!BluezPropertyTypes::device().check(property, &newValue))
         return;
     // The process hears every device's reports, also those sent before this
-    // object asked BlueZ: one the cache holds already tells nothing new.
+    // object first asked BlueZ: such a one that the cache holds already tells
+    // nothing new. Any later report is passed on, even when a fetch in between
+    // (after a write, say) read its value first.
     const auto known = properties.constFind(property);
-    if (propertiesFetched && known != properties.constEnd() && *known == newValue)
+    if (firstFetchMarker && !FetchMarkers::passed(firstFetchMarker) && known != properties.constEnd()
+        && *known == newValue)
         return;
     properties.insert(property, newValue);
     const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
@@ -230,7 +311,8 @@ bool BluetoothDevice::operator==(const BluetoothDevice &other) const
         return true;
     const QString mine = d_ptr->resolveAddress();
     const QString theirs = other.d_ptr->resolveAddress();
-    if (!mine.isEmpty() && !theirs.isEmpty() && mine == theirs)
+    // A path spells the address in upper case, a caller may not.
+    if (!mine.isEmpty() && !theirs.isEmpty() && mine.compare(theirs, Qt::CaseInsensitive) == 0)
         return true;
     if (d_ptr->device && other.d_ptr->device)
         return d_ptr->device->path() == other.d_ptr->device->path();

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QList>
 
+#include <functional>
+
 class BluezDeviceProxy;
 
 namespace Ovrin {
@@ -32,9 +34,11 @@ public:
     // Fills the cache from BlueZ unless it is already authoritative. A failed
     // call is logged, or handed over through error when given.
     bool getProperties(QDBusError *error = nullptr) const;
-    // Whether BlueZ has the object behind handle: a daemon may announce one
-    // that is not there. Asks quietly, and the answer fills the cache.
-    static bool isKnownToBluez(const BluetoothDevice &handle);
+    // Asks BlueZ for the properties of handle's object without blocking; the
+    // answer fills the cache. done runs with the call's error (none when it
+    // succeeded), unless context is gone by then.
+    using Fetched = std::function<void(const BluetoothDevice &, const QDBusError &)>;
+    static void fetchProperties(const BluetoothDevice &handle, QObject *context, const Fetched &done);
 
     void setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;
@@ -46,6 +50,10 @@ public:
 
     mutable bool propertiesFetched = false;
     mutable QVariantMap properties;
+    // Until the event loop has handed over the reports that BlueZ sent before
+    // the first fetch (this marker), a report that the cache already holds is
+    // one of them. 0 before the first fetch.
+    mutable quint64 firstFetchMarker = 0;
     BluezDeviceProxy *device = nullptr;
     // Usually one or two handles: a list is cheaper than a set to make.
     QList<BluetoothDevice *> parents;
@@ -55,6 +63,9 @@ public:
     // GetProperties per device, however many parts of the process ask.
     static QHash<QString, BluetoothDevicePrivate *> byPath;
     static int deviceCount;
+
+private:
+    void takeFetched(const QVariantMap &reply) const;
 
 public Q_SLOTS:
     void propertyChanged(const QString &property, const QDBusVariant &value);

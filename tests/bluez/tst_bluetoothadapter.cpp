@@ -12,6 +12,11 @@
 using namespace Ovrin;
 using namespace OvrinTest;
 
+namespace {
+const QString phoneAddress = QStringLiteral("F4:0E:22:13:33:03");
+const QString printerAddress = QStringLiteral("00:80:92:A1:66:06");
+} // namespace
+
 class TestBluetoothAdapter : public QObject
 {
     Q_OBJECT
@@ -190,6 +195,73 @@ private Q_SLOTS:
         QVERIFY(removed.wait());
         // Gone from the bus: its path tells which it was without a call.
         QVERIFY(removed.first().first().value<BluetoothDevice>().path().endsWith(QLatin1String("/dev_F4_0E_22_13_33_03")));
+    }
+
+    void receiversMayDeleteAnyHandle()
+    {
+        // A receiver deletes a later handle: that one hears nothing more.
+        auto *first = new BluetoothAdapter;
+        auto *second = new BluetoothAdapter;
+        QVERIFY(first->isPowered());
+        connect(first, &BluetoothAdapter::propertyChanged, this, [&second] {
+            delete second;
+            second = nullptr;
+        });
+        connect(second, &BluetoothAdapter::propertyChanged, this, [] { QFAIL("a deleted handle was reached"); });
+        QVERIFY(sim()->changeAdapter({ { "name", "Once" } }));
+        QTRY_VERIFY(!second);
+
+        // The last handle goes from inside the signal, which the adapter emits
+        // while it still has work to do, here in the middle of a power-off.
+        connect(first, &BluetoothAdapter::propertyChanged, this, [&first] {
+            delete first;
+            first = nullptr;
+        });
+        first->setPowered(false);
+        QVERIFY(!first);
+
+        // And from inside the answer to a session request, which the handle owns.
+        auto *asking = new BluetoothAdapter;
+        connect(asking, &BluetoothAdapter::sessionRejected, this, [&asking] {
+            delete asking;
+            asking = nullptr;
+        });
+        QTest::ignoreMessage(QtWarningMsg, "Session request failed: org.bluez.Error.AgentNotAvailable, Agent Not Available");
+        asking->requestSession();
+        QTRY_VERIFY(!asking);
+
+        // The power-off went out; a new handle works as ever.
+        BluetoothAdapter next;
+        QVERIFY(next.isValid());
+        QSignalSpy changed(&next, &BluetoothAdapter::propertyChanged);
+        next.setPowered(true);
+        QTRY_VERIFY(changed.contains(QList<QVariant> { QStringLiteral("powered") }));
+        QVERIFY(next.isPowered());
+    }
+
+    void deviceAnnouncementsNeitherBlockNorGetLost()
+    {
+        BluetoothAdapter adapter;
+        QVERIFY(adapter.isValid());
+        QSignalSpy created(&adapter, &BluetoothAdapter::deviceCreated);
+        QSignalSpy changed(&adapter, &BluetoothAdapter::propertyChanged);
+        // BlueZ is slow to describe the new device: the process goes on meanwhile.
+        QVERIFY(sim()->delayNext(QStringLiteral("GetProperties"), 1500));
+        QVERIFY(sim()->changeDevice(phoneAddress, { { "known", true } }));
+        QVERIFY(sim()->changeAdapter({ { "name", "Meanwhile" } }));
+        QTRY_COMPARE(created.size(), 1);
+        QCOMPARE(changed.size(), 1);
+        const BluetoothDevice phone = created.first().first().value<BluetoothDevice>();
+        QCOMPARE(phone.name(), QStringLiteral("Phone"));
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 1);
+
+        // BlueZ fails to describe it: the device is reported all the same.
+        QVERIFY(sim()->failNext(QStringLiteral("GetProperties"), QStringLiteral("org.bluez.Error.Failed")));
+        QVERIFY(sim()->changeDevice(printerAddress, { { "known", true } }));
+        QTRY_COMPARE(created.size(), 2);
+        const BluetoothDevice printer = created.last().first().value<BluetoothDevice>();
+        QCOMPARE(printer.address(), printerAddress);
+        QCOMPARE(printer.name(), QStringLiteral("Printer"));
     }
 
     void wrongTypesAreTreatedAsAbsent()

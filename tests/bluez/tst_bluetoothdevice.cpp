@@ -243,6 +243,22 @@ private Q_SLOTS:
         QVERIFY(headset.isConnected());
     }
 
+    void aReportIsDeliveredAfterARereadToo()
+    {
+        BluetoothDevice headset { QDBusObjectPath(devicePath(headsetAddress)) };
+        BluetoothDevice copy = headset;
+        QVERIFY(headset.isTrusted());
+        QSignalSpy changes(&copy, &BluetoothDevice::propertyChanged);
+        headset.setTrusted(false);
+        // Read again before BlueZ's report of the write has been handed over.
+        QVERIFY(!headset.isTrusted());
+        QTRY_COMPARE(changes.count(QList<QVariant> { QStringLiteral("trusted") }), 1);
+        // Once: a later report arrives, and nothing more of the first.
+        QVERIFY(sim()->changeDevice(headsetAddress, { { "connected", true } }));
+        QTRY_COMPARE(changes.size(), 2);
+        QCOMPARE(changes.last().first().toString(), QStringLiteral("connected"));
+    }
+
     void writesRefetchOnTheNextRead()
     {
         BluetoothDevice headset { QDBusObjectPath(devicePath(headsetAddress)) };
@@ -275,6 +291,8 @@ private Q_SLOTS:
     {
         const BluetoothDevice path { QDBusObjectPath(devicePath(headsetAddress)) };
         QVERIFY(path == mapDevice({ { "Address", headsetAddress } }));
+        // Callers may write an address in lower case; paths spell it in upper.
+        QVERIFY(path == mapDevice({ { "Address", headsetAddress.toLower() } }));
         QVERIFY(!(path == mapDevice({ { "Address", carKitAddress } })));
         // Unfetched devices compare the addresses their paths end with.
         const BluetoothDevice other { QDBusObjectPath(QStringLiteral("/org/bluez/1/hci1/dev_00_1B_66_0A_11_01")) };
