@@ -129,24 +129,14 @@ bool BluetoothDevicePrivate::getProperties(QDBusError *error) const
 {
     if (propertiesFetched)
         return true;
-    if (!device)
+    if (!device || !BluezPropertyTypes::device().fetch(device->GetProperties(), &properties, error))
         return false;
-    QDBusPendingReply<QVariantMap> reply = device->GetProperties();
-    reply.waitForFinished();
-    if (reply.isError()) {
-        if (error)
-            *error = reply.error();
-        else
-            warnCallFailed("GetProperties", reply.error());
-        return false;
-    }
-    takeFetched(reply.value());
+    noteFetched();
     return true;
 }
 
-void BluetoothDevicePrivate::takeFetched(const QVariantMap &reply) const
+void BluetoothDevicePrivate::noteFetched() const
 {
-    properties = BluezPropertyTypes::device().filtered(reply);
     propertiesFetched = true;
     const QVariant address = properties.value(QStringLiteral("Address"));
     const QVariant rssi = properties.value(QStringLiteral("RSSI"));
@@ -173,8 +163,11 @@ void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObj
                              done(held, reply.error());
                              return;
                          }
-                         if (!held.d_ptr->propertiesFetched)
-                             held.d_ptr->takeFetched(reply.value());
+                         BluetoothDevicePrivate *d = held.d_ptr;
+                         if (!d->propertiesFetched) {
+                             d->properties = BluezPropertyTypes::device().filtered(reply.value());
+                             d->noteFetched();
+                         }
                          done(held, QDBusError());
                      });
 }

@@ -65,7 +65,8 @@ public:
     static int deviceCount;
 
 private:
-    void takeFetched(const QVariantMap &reply) const;
+    // The cache now holds what BlueZ answered.
+    void noteFetched() const;
 
 public Q_SLOTS:
     void propertyChanged(const QString &property, const QDBusVariant &value);
