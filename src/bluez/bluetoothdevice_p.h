@@ -36,7 +36,7 @@ public:
     // that is not there. Asks quietly, and the answer fills the cache.
     static bool isKnownToBluez(const BluetoothDevice &handle);
 
-    void setProperty(const QString &name, const QVariant &value);
+    bool setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;
     void addParent(BluetoothDevice *handle);
     void removeParent(BluetoothDevice *handle);
