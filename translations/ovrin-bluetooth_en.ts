@@ -75,6 +75,10 @@
         <source>Device name</source>
         <translation>Device name</translation>
     </message>
+    <message id="qtn_conn_bt_device_name_too_long">
+        <source>The name is too long</source>
+        <translation>The name is too long</translation>
+    </message>
     <message id="qtn_conn_bt_devices_in_range">
         <source>Devices in range</source>
         <translation>Devices in range</translation>
@@ -118,6 +122,10 @@
     <message id="qtn_conn_bt_name_info">
         <source>Name of this device</source>
         <translation>Name of this device</translation>
+    </message>
+    <message id="qtn_conn_bt_not_saved">
+        <source>Could not save the changes</source>
+        <translation>Could not save the changes</translation>
     </message>
     <message id="qtn_conn_bt_opp">
         <source>Object push</source>
@@ -194,6 +202,10 @@
     <message id="qtn_conn_bt_remove_pairing">
         <source>Remove pairing</source>
         <translation>Remove pairing</translation>
+    </message>
+    <message id="qtn_conn_bt_remove_pairing_failed">
+        <source>Could not remove the pairing with %1</source>
+        <translation>Could not remove the pairing with %1</translation>
     </message>
     <message id="qtn_conn_bt_sap">
         <source>SIM access</source>

@@ -171,21 +171,22 @@ void BluetoothAdapterPrivate::getProperties()
     propertiesFetched = BluezPropertyTypes::adapter().fetch(adapter->GetProperties(), &properties);
 }
 
-void BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &value)
+bool BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &value)
 {
     if (!isValid())
-        return;
+        return false;
     if (name == QLatin1String("discoverableSync")) {
         discoverableSync = value.toBool();
-        return;
+        return true;
     }
     QDBusPendingReply<> reply = adapter->SetProperty(name, QDBusVariant(value));
     reply.waitForFinished();
     if (reply.isError()) {
         warnCallFailed("SetProperty", reply.error());
-        return;
+        return false;
     }
     propertiesFetched = false;
+    return true;
 }
 
 void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QDBusVariant &value)
@@ -364,9 +365,9 @@ void BluetoothAdapter::setDiscoverableSync(bool sync)
     d_ptr->discoverableSync = sync;
 }
 
-void BluetoothAdapter::setName(const QString &name)
+bool BluetoothAdapter::setName(const QString &name)
 {
-    d_ptr->setProperty(QStringLiteral("Name"), name);
+    return d_ptr->setProperty(QStringLiteral("Name"), name);
 }
 
 QList<BluetoothDevice> BluetoothAdapter::listDevices() const

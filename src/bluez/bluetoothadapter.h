@@ -57,12 +57,13 @@ public:
     bool isDiscoverableSync() const;
 
     /// Renames the adapter: a blocking call to BlueZ; a failure is logged.
-    void setName(const QString &name);
+    /// Returns whether BlueZ took the name (false without an adapter).
+    bool setName(const QString &name);
     /// Switches the radio; switching off disconnects every connected device first.
     void setPowered(bool powered);
     /// Sets visibility while on, and saves it in GConf as the user's choice,
-    /// also while off.
-    void setDiscoverable(bool discoverable);
+    /// also while off. Returns false when BlueZ was asked and did not take it.
+    bool setDiscoverable(bool discoverable);
     /// Affects only this process; see isDiscoverableSync().
     void setDiscoverableSync(bool sync);
     /// Sets the adapter's visibility back to the user's saved choice.
@@ -94,8 +95,9 @@ public Q_SLOTS:
     void startCreatingDevice(const Ovrin::BluetoothDevice &device);
     /// Cancels a pending creation, which then fails.
     void cancelDeviceCreation(const Ovrin::BluetoothDevice &device);
-    /// Makes BlueZ forget the device and its pairing.
-    void removeDevice(const Ovrin::BluetoothDevice &device);
+    /// Makes BlueZ forget the device and its pairing. Returns whether BlueZ
+    /// did (false without an adapter).
+    bool removeDevice(const Ovrin::BluetoothDevice &device);
     /// Starts an inquiry; found devices arrive as deviceDiscovered().
     void startDiscovery();
     /// Stops the inquiry and the deviceDiscovered() reports.

@@ -34,7 +34,7 @@ public:
 
     bool isValid() const;
     void getProperties();
-    void setProperty(const QString &name, const QVariant &value);
+    bool setProperty(const QString &name, const QVariant &value);
     QList<BluetoothDevice> listDevices();
     BluetoothDevice deviceForAddress(const QString &address);
     bool savedDiscoverableStatus() const;

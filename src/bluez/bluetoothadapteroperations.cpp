@@ -28,11 +28,13 @@ QVariant objectPath(const QString &path)
     return QVariant::fromValue(QDBusObjectPath(path));
 }
 
-void blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariantList &args = {})
+bool blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariantList &args = {})
 {
     const QDBusMessage reply = adapter->callWithArgumentList(QDBus::Block, QLatin1String(method), args);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        warnCallFailed(method, QDBusError(reply));
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return true;
+    warnCallFailed(method, QDBusError(reply));
+    return false;
 }
 
 } // namespace
@@ -114,11 +116,13 @@ bool BluetoothAdapter::isDiscoverable() const
     return d_ptr->properties.value(QStringLiteral("Discoverable")).toBool();
 }
 
-void BluetoothAdapter::setDiscoverable(bool discoverable)
+bool BluetoothAdapter::setDiscoverable(bool discoverable)
 {
+    bool taken = true;
     if (isPowered())
-        d_ptr->setProperty(QStringLiteral("Discoverable"), discoverable);
+        taken = d_ptr->setProperty(QStringLiteral("Discoverable"), discoverable);
     d_ptr->setSavedDiscoverableStatus(discoverable);
+    return taken;
 }
 
 void BluetoothAdapter::restoreVisibility()
@@ -301,10 +305,9 @@ void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *wa
     emitOnHandles([&name](BluetoothAdapter *h) { Q_EMIT h->deviceCreationFailed(name); });
 }
 
-void BluetoothAdapter::removeDevice(const BluetoothDevice &device)
+bool BluetoothAdapter::removeDevice(const BluetoothDevice &device)
 {
-    if (isValid())
-        blockingCall(d_ptr->adapter, "RemoveDevice", { objectPath(device.path()) });
+    return isValid() && blockingCall(d_ptr->adapter, "RemoveDevice", { objectPath(device.path()) });
 }
 
 // --- agents -----------------------------------------------------------------

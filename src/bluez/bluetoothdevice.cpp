@@ -172,17 +172,18 @@ void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObj
                      });
 }
 
-void BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
+bool BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
 {
     if (!device)
-        return;
+        return false;
     QDBusPendingReply<> reply = device->SetProperty(name, QDBusVariant(value));
     reply.waitForFinished();
     if (reply.isError()) {
         warnCallFailed("SetProperty", reply.error());
-        return;
+        return false;
     }
     propertiesFetched = false;
+    return true;
 }
 
 QString BluetoothDevicePrivate::resolveAddress() const
@@ -409,19 +410,19 @@ int BluetoothDevice::rssi() const
     return BluetoothDevicePrivate::rssi(address());
 }
 
-void BluetoothDevice::setName(const QString &name)
+bool BluetoothDevice::setName(const QString &name)
 {
-    d_ptr->setProperty(QStringLiteral("Alias"), name);
+    return d_ptr->setProperty(QStringLiteral("Alias"), name);
 }
 
-void BluetoothDevice::setTrusted(bool trusted)
+bool BluetoothDevice::setTrusted(bool trusted)
 {
-    d_ptr->setProperty(QStringLiteral("Trusted"), trusted);
+    return d_ptr->setProperty(QStringLiteral("Trusted"), trusted);
 }
 
-void BluetoothDevice::setBlocked(bool blocked)
+bool BluetoothDevice::setBlocked(bool blocked)
 {
-    d_ptr->setProperty(QStringLiteral("Blocked"), blocked);
+    return d_ptr->setProperty(QStringLiteral("Blocked"), blocked);
 }
 
 void BluetoothDevice::disconnect()

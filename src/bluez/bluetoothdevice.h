@@ -112,11 +112,14 @@ public:
     int rssi() const;
 
     /// Sets "Trusted": a blocking call to BlueZ; a failure is logged.
-    void setTrusted(bool trusted);
+    /// Returns whether BlueZ took it (false for a device BlueZ does not know).
+    bool setTrusted(bool trusted);
     /// Sets "Blocked": a blocking call to BlueZ; a failure is logged.
-    void setBlocked(bool blocked);
+    /// Returns whether BlueZ took it (false for a device BlueZ does not know).
+    bool setBlocked(bool blocked);
     /// Sets the alias: a blocking call to BlueZ; a failure is logged.
-    void setName(const QString &name);
+    /// Returns whether BlueZ took it (false for a device BlueZ does not know).
+    bool setName(const QString &name);
 
     /// Asks BlueZ to drop the link; the outcome arrives as "connected" changing.
     void disconnect();

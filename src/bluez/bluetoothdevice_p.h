@@ -40,7 +40,7 @@ public:
     using Fetched = std::function<void(const BluetoothDevice &, const QDBusError &)>;
     static void fetchProperties(const BluetoothDevice &handle, QObject *context, const Fetched &done);
 
-    void setProperty(const QString &name, const QVariant &value);
+    bool setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;
     void addParent(BluetoothDevice *handle);
     void removeParent(BluetoothDevice *handle);

@@ -66,12 +66,16 @@ void BluetoothMyDevicePanelPrivate::adapterPropertyChanged(const QString &proper
 
 void BluetoothMyDevicePanelPrivate::discoverableToggled()
 {
-    if (!adapter)
+    if (!adapter) {
+        // Nothing to make visible: the switch goes back off.
+        updateDiscoverable();
         return;
+    }
     const bool checked = discoverableSwitch->isChecked();
     // Only a real change is sent: refreshing the switch toggles it too.
-    if (checked != adapter->isDiscoverable())
-        adapter->setDiscoverable(checked);
+    // When BlueZ refuses, the switch shows the visibility it kept.
+    if (checked != adapter->isDiscoverable() && !adapter->setDiscoverable(checked))
+        updateDiscoverable();
 }
 
 BluetoothMyDevicePanel::BluetoothMyDevicePanel(BluetoothAdapter *adapter)

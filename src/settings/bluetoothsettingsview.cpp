@@ -154,16 +154,17 @@ void BluetoothSettingsViewPrivate::updatePoweredStatus()
         return;
     onOffSwitch->setChecked(state);
     powered = state;
-    const int index = headerPolicy->indexOf(spinner);
-    if (index > 0) {
-        headerPolicy->removeAt(index);
-        headerPolicy->insertItem(switchIndex, onOffSwitch, Qt::AlignCenter);
-    }
+    placeSwitch();
 }
 
 void BluetoothSettingsViewPrivate::onOffToggled(bool checked)
 {
-    if (!adapter || adapter->isPowered() == checked)
+    if (!adapter) {
+        // Nothing to switch: the switch goes back to showing Bluetooth off.
+        onOffSwitch->setChecked(false);
+        return;
+    }
+    if (adapter->isPowered() == checked)
         return;
     statusTimer.stop();
     if (checked && offlineMode.currentStatus() == OfflineMode::Offline) {
@@ -187,6 +188,15 @@ void BluetoothSettingsViewPrivate::placeSpinner()
     headerPolicy->removeItem(onOffSwitch);
     headerPolicy->insertItem(switchIndex, spinner, Qt::AlignCenter);
     spinnerPlaced = true;
+}
+
+void BluetoothSettingsViewPrivate::placeSwitch()
+{
+    const int index = headerPolicy->indexOf(spinner);
+    if (index <= 0)
+        return;
+    headerPolicy->removeAt(index);
+    headerPolicy->insertItem(switchIndex, onOffSwitch, Qt::AlignCenter);
 }
 
 void BluetoothSettingsViewPrivate::offlineQueryfinished(int result)
@@ -213,6 +223,9 @@ void BluetoothSettingsViewPrivate::statusTimeout()
     const bool state = adapterPowered();
     if (onOffSwitch->isChecked() != state)
         onOffSwitch->setChecked(state);
+    // BlueZ did not report in time: the request failed or BlueZ is gone.
+    // The user gets the switch back, showing the real state, to try again.
+    placeSwitch();
 }
 
 void BluetoothSettingsViewPrivate::showBluetoothToggled(bool checked)

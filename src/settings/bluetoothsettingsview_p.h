@@ -30,6 +30,7 @@ public:
     QGraphicsWidget *createStatusMenuRow();
     void updatePoweredStatus();
     void placeSpinner();
+    void placeSwitch();
     bool adapterPowered() const;
 
     bool powered = false;

@@ -1,10 +1,11 @@
 #include "mydevicesettingsview.h"
 #include "mydevicesettingsview_p.h"
 
+#include "devicenameedit.h"
+
 #include "orvellabel.h"
 #include "orvellayout.h"
 #include "orvellinearlayoutpolicy.h"
-#include "orveltextedit.h"
 #include "simpleframe.h"
 #include "simpleinformationbanner.h"
 
@@ -14,7 +15,7 @@ namespace Ovrin {
 
 namespace {
 
-const int inputErrorTimeout = 3000;
+const QString bluetoothIcon = QStringLiteral("icon-m-bluetooth");
 
 OrvelStylableWidget *styled(const QString &styleName)
 {
@@ -43,10 +44,8 @@ MyDeviceSettingsViewPrivate::MyDeviceSettingsViewPrivate(BluetoothAdapter &adapt
 void MyDeviceSettingsViewPrivate::createContent()
 {
     auto frame = new SimpleFrame(qtTrId("qtn_conn_bt_device_name"));
-    nameEdit = new OrvelTextEdit(OrvelTextEdit::FreeTextContentType, adapter->name(), frame);
-    nameEdit->setStyleName(QStringLiteral("CommonSingleInputFieldLabeled"));
+    nameEdit = new DeviceNameEdit(adapter->name(), frame);
     nameEdit->setObjectName(QStringLiteral("MyDeviceNameEdit"));
-    nameEdit->setInputMethodCorrectionEnabled(false);
     frame->setContent(nameEdit);
     connect(nameEdit, &OrvelTextEdit::textChanged, this,
             &MyDeviceSettingsViewPrivate::nameEditChanged);
@@ -92,15 +91,14 @@ MyDeviceSettingsView::~MyDeviceSettingsView()
 
 bool MyDeviceSettingsView::save()
 {
-    const QString name = d_ptr->nameEdit->text();
-    if (name.isEmpty()) {
-        SimpleInformationBanner::show(qtTrId("qtn_conn_bt_empty_device_name"), inputErrorTimeout);
+    if (!d_ptr->nameEdit->checkForSaving())
         return false;
-    }
     // As typed: blanks around the name are the user's choice.
-    if (d_ptr->adapter)
-        d_ptr->adapter->setName(name);
-    return true;
+    if (d_ptr->adapter && d_ptr->adapter->setName(d_ptr->nameEdit->text()))
+        return true;
+    // The page stays with what was typed, for another try.
+    SimpleInformationBanner::show(qtTrId("qtn_conn_bt_not_saved"), bluetoothIcon);
+    return false;
 }
 
 } // namespace Ovrin

@@ -21,7 +21,8 @@ public:
     explicit MyDeviceSettingsView(BluetoothAdapter &adapter, QGraphicsItem *parent = nullptr);
     ~MyDeviceSettingsView() override;
 
-    /// Writes the typed name; false (with a banner) when the name is empty.
+    /// Writes the typed name. False, with a banner telling why, when nothing
+    /// was written: a blank or over-long name, BlueZ refused it or is gone.
     bool save();
 
 Q_SIGNALS:

@@ -6,10 +6,9 @@
 #include <QObject>
 #include <QPointer>
 
-class OrvelTextEdit;
-
 namespace Ovrin {
 
+class DeviceNameEdit;
 class MyDeviceSettingsView;
 
 class MyDeviceSettingsViewPrivate : public QObject
@@ -22,7 +21,7 @@ public:
 
     // Not owned; a deleted adapter leaves nothing to rename.
     QPointer<BluetoothAdapter> adapter;
-    OrvelTextEdit *nameEdit = nullptr;
+    DeviceNameEdit *nameEdit = nullptr;
     MyDeviceSettingsView *view;
 
 public Q_SLOTS:

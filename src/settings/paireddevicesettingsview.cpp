@@ -4,6 +4,7 @@
 #include "bluetoothconnectionmanager.h"
 #include "bluetoothdeviceinfoutils.h"
 #include "bluetoothtrustpanel.h"
+#include "devicenameedit.h"
 #include "settingswindow_p.h"
 #include "switchbluetoothonconfirmation.h"
 
@@ -12,7 +13,6 @@
 #include "orvellabel.h"
 #include "orvellayout.h"
 #include "orvellinearlayoutpolicy.h"
-#include "orveltextedit.h"
 #include "simpleframe.h"
 #include "simpleinformationbanner.h"
 
@@ -22,7 +22,9 @@ namespace Ovrin {
 
 namespace {
 
-const int inputErrorTimeout = 3000;
+// How long a connect waits for the power-on it asked for, as the settings
+// page waits for a power change before it resynchronises its switch.
+const int powerWaitLimit = 3000;
 const QString bluetoothIcon = QStringLiteral("icon-m-bluetooth");
 const QString invertedButtonStyle = QStringLiteral("CommonSingleButtonInverted");
 
@@ -64,6 +66,8 @@ PairedDeviceSettingsViewPrivate::PairedDeviceSettingsViewPrivate(const Bluetooth
 {
     connect(connectionManager, &BluetoothConnectionManager::connectionFailed, this,
             &PairedDeviceSettingsViewPrivate::connectionFailed);
+    powerWait.setSingleShot(true);
+    connect(&powerWait, &QTimer::timeout, this, &PairedDeviceSettingsViewPrivate::powerWaitTimeout);
 }
 
 PairedDeviceSettingsViewPrivate::~PairedDeviceSettingsViewPrivate()
@@ -81,10 +85,8 @@ QString PairedDeviceSettingsViewPrivate::displayName() const
 void PairedDeviceSettingsViewPrivate::createContent()
 {
     auto frame = new SimpleFrame(qtTrId("qtn_conn_bt_device_name"));
-    nameEdit = new OrvelTextEdit(OrvelTextEdit::FreeTextContentType, displayName(), frame);
-    nameEdit->setStyleName(QStringLiteral("CommonSingleInputFieldLabeled"));
+    nameEdit = new DeviceNameEdit(displayName(), frame);
     nameEdit->setObjectName(QStringLiteral("NameEdit"));
-    nameEdit->setInputMethodCorrectionEnabled(false);
     frame->setContent(nameEdit);
     connect(nameEdit, &OrvelTextEdit::textChanged, this,
             &PairedDeviceSettingsViewPrivate::nameFieldChanged);
@@ -228,6 +230,7 @@ void PairedDeviceSettingsViewPrivate::connectDisconnect()
         if (adapter && !adapter->isPowered()) {
             connect(adapter, &BluetoothAdapter::propertyChanged, this,
                     &PairedDeviceSettingsViewPrivate::adapterPropertyChanged, Qt::UniqueConnection);
+            powerWait.start(powerWaitLimit);
             adapter->setPowered(true);
             return;
         }
@@ -235,13 +238,29 @@ void PairedDeviceSettingsViewPrivate::connectDisconnect()
     connectionManager->connect();
 }
 
+void PairedDeviceSettingsViewPrivate::stopWaitingForPower()
+{
+    powerWait.stop();
+    if (adapter) {
+        disconnect(adapter, &BluetoothAdapter::propertyChanged, this,
+                   &PairedDeviceSettingsViewPrivate::adapterPropertyChanged);
+    }
+}
+
 void PairedDeviceSettingsViewPrivate::adapterPropertyChanged(const QString &property)
 {
     if (property != QLatin1String("powered") || !adapter || !adapter->isPowered())
         return;
-    disconnect(adapter, &BluetoothAdapter::propertyChanged, this,
-               &PairedDeviceSettingsViewPrivate::adapterPropertyChanged);
+    stopWaitingForPower();
     connectionManager->connect();
+}
+
+void PairedDeviceSettingsViewPrivate::powerWaitTimeout()
+{
+    // The power request failed (or BlueZ is gone): a power-on much later
+    // must not start a connection the user no longer expects.
+    stopWaitingForPower();
+    connectionFailed(QString());
 }
 
 void PairedDeviceSettingsViewPrivate::connectionFailed(const QString &reason)
@@ -253,9 +272,12 @@ void PairedDeviceSettingsViewPrivate::connectionFailed(const QString &reason)
 
 void PairedDeviceSettingsViewPrivate::removePairing()
 {
-    if (adapter)
-        adapter->removeDevice(device);
-    Q_EMIT view->pairingRemoved();
+    if (adapter && adapter->removeDevice(device)) {
+        Q_EMIT view->pairingRemoved();
+        return;
+    }
+    SimpleInformationBanner::show(qtTrId("qtn_conn_bt_remove_pairing_failed").arg(device.name()),
+                                  bluetoothIcon);
 }
 
 PairedDeviceSettingsView::PairedDeviceSettingsView(const BluetoothDevice &device,
@@ -275,15 +297,15 @@ PairedDeviceSettingsView::~PairedDeviceSettingsView()
 
 bool PairedDeviceSettingsView::save() const
 {
-    const QString name = d_ptr->nameEdit->text();
-    if (name.trimmed().isEmpty()) {
-        SimpleInformationBanner::show(qtTrId("qtn_conn_bt_empty_device_name"), inputErrorTimeout);
+    if (!d_ptr->nameEdit->checkForSaving())
         return false;
-    }
-    // As typed: blanks around the name are the user's choice.
-    d_ptr->device.setName(name);
-    d_ptr->device.setTrusted(d_ptr->trustPanel->isTrusted());
-    return true;
+    // As typed: blanks around the name are the user's choice. Trust waits
+    // for the name: a refusal leaves nothing half written.
+    if (d_ptr->device.setName(d_ptr->nameEdit->text())
+        && d_ptr->device.setTrusted(d_ptr->trustPanel->isTrusted()))
+        return true;
+    SimpleInformationBanner::show(qtTrId("qtn_conn_bt_not_saved"), bluetoothIcon);
+    return false;
 }
 
 } // namespace Ovrin

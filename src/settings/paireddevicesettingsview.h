@@ -24,11 +24,13 @@ public:
                              QGraphicsItem *parent = nullptr);
     ~PairedDeviceSettingsView() override;
 
-    /// Writes name and trust; false (with a banner) when the name is blank.
+    /// Writes name and trust. False, with a banner telling why, when they
+    /// were not written: a blank or over-long name, or BlueZ refused them.
     bool save() const;
 
 Q_SIGNALS:
-    /// The user removed the pairing (the device is gone from BlueZ): close the page.
+    /// BlueZ removed the pairing the user asked to remove: close the page.
+    /// When BlueZ could not, a banner tells the user and the page stays.
     void pairingRemoved();
     /// Whether the name entry holds text, i.e. whether accept may be offered.
     void mandatoryValuesProvided(bool provided);

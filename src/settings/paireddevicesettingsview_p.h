@@ -6,16 +6,17 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class OrvelButton;
 class OrvelLabel;
-class OrvelTextEdit;
 class QGraphicsLinearLayout;
 
 namespace Ovrin {
 
 class BluetoothConnectionManager;
 class BluetoothTrustPanel;
+class DeviceNameEdit;
 class PairedDeviceSettingsView;
 
 class PairedDeviceSettingsViewPrivate : public QObject
@@ -32,18 +33,21 @@ public:
     void updateConnectButton();
     void updateTrustedSwitch();
     bool switchOnWhenOffline();
+    void stopWaitingForPower();
 
     BluetoothDevice device;
     // Not owned: the application may delete it before the page.
     QPointer<BluetoothAdapter> adapter;
     PairedDeviceSettingsView *view;
-    OrvelTextEdit *nameEdit = nullptr;
+    DeviceNameEdit *nameEdit = nullptr;
     BluetoothTrustPanel *trustPanel = nullptr;
     OrvelLabel *profilesLabel = nullptr;
     QPointer<OrvelButton> connectButton;
     OrvelButton *removeButton = nullptr;
     BluetoothConnectionManager *connectionManager = nullptr;
     QGraphicsLinearLayout *buttonLayout = nullptr;
+    // A connect request waits this long for the adapter's power-on.
+    QTimer powerWait;
 
 public Q_SLOTS:
     void removePairing();
@@ -52,6 +56,7 @@ public Q_SLOTS:
     void adapterPropertyChanged(const QString &property);
     void connectionFailed(const QString &reason);
     void nameFieldChanged();
+    void powerWaitTimeout();
 };
 
 } // namespace Ovrin

@@ -50,6 +50,28 @@ inline bool retype(OrvelApplicationWindow *window, OrvelTextEdit *edit, const QS
     return edit->text() == text;
 }
 
+// BlueZ refuses the next call of member ("org.bluez.Adapter.SetProperty"),
+// which the library logs with its standard warning.
+inline bool refuseNext(SimulatorClient *sim, const QString &member, const QString &reason)
+{
+    const QString method = member.section(QLatin1Char('.'), -1);
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        qPrintable(
+            QStringLiteral("%1 returned error 'org.bluez.Error.Failed': %2").arg(method, reason)));
+    return sim->failNext(member, QStringLiteral("org.bluez.Error.Failed"), reason);
+}
+
+// BlueZ refuses the next radio switch, which the radio switch logs.
+inline bool refuseNextPowerSwitch(SimulatorClient *sim)
+{
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        "Switching Bluetooth failed (SetProperty): org.bluez.Error.Failed Radio blocked");
+    return sim->failNext(QStringLiteral("org.bluez.Adapter.SetProperty"),
+                         QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("Radio blocked"));
+}
+
 // The adapter as the simulator has it now.
 inline QJsonObject simulatedAdapter(SimulatorClient *sim)
 {

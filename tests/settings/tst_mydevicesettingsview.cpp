@@ -109,23 +109,63 @@ private Q_SLOTS:
         QVERIFY(m_view->save());
         QTRY_COMPARE(simName(), QStringLiteral("  Lab phone "));
         QTRY_COMPARE(m_adapter->name(), QStringLiteral("  Lab phone "));
-
-        // Blanks only are a name too; only nothing at all is refused.
-        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("   ")));
-        QVERIFY(m_view->save());
-        QTRY_COMPARE(simName(), QStringLiteral("   "));
         QVERIFY(banners().isEmpty());
     }
 
-    void emptyNameIsRefusedWithABanner()
+    void blankNameIsRefusedWithABanner_data()
     {
-        QVERIFY(retype(&m_window, nameEdit(), QString()));
+        QTest::addColumn<QString>("name");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("blanks") << QStringLiteral("   ");
+    }
+
+    void blankNameIsRefusedWithABanner()
+    {
+        QFETCH(QString, name);
+        QVERIFY(retype(&m_window, nameEdit(), name));
         QVERIFY(!m_view->save());
         QCOMPARE(banners().size(), 1);
         QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_empty_device_name"));
         QCOMPARE(banners().first().timeout, 3000);
         QCOMPARE(nameWrites(), 0);
         QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
+    }
+
+    // A name goes over the air in at most 248 bytes of UTF-8.
+    void entryTakesNoMoreThanANameCanHold()
+    {
+        const QString twoByteLetters(123, QChar(0xE4));
+        QVERIFY(nameEdit()->setText(twoByteLetters));
+        tap(nameEdit());
+        QTest::keyClick(&m_window, Qt::Key_End);
+        typeText(&m_window, QString(QChar(0xF6)) + QStringLiteral("xy"));
+        const QString full = twoByteLetters + QChar(0xF6);
+        QCOMPARE(nameEdit()->text(), full);
+        QVERIFY(!nameEdit()->setText(full + QLatin1Char('z')));
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simName(), full);
+    }
+
+    void nameNotTakenKeepsThePage()
+    {
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("Lab phone")));
+        QVERIFY(refuseNext(sim(), QStringLiteral("org.bluez.Adapter.SetProperty"),
+                           QStringLiteral("Name refused")));
+        QVERIFY(!m_view->save());
+        QCOMPARE(banners().size(), 1);
+        QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_not_saved"));
+        QCOMPARE(nameEdit()->text(), QStringLiteral("Lab phone"));
+        QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
+
+        // With BlueZ gone, nothing can be written.
+        QVERIFY(dropBluez(sim()));
+        QVERIFY(!m_view->save());
+        QCOMPARE(banners().size(), 2);
+        QCOMPARE(banners().last().text, qtTrId("qtn_conn_bt_not_saved"));
+        QVERIFY(restoreBluez(sim()));
+        QTRY_VERIFY(m_adapter->isValid());
+        QVERIFY(m_view->save());
+        QTRY_COMPARE(simName(), QStringLiteral("Lab phone"));
     }
 };
 

@@ -275,6 +275,25 @@ private Q_SLOTS:
         QCOMPARE(audioConnects(), 1);
     }
 
+    // A power-on that never comes ends the wait: a much later power-on
+    // connects nothing, and the user is told the connection did not happen.
+    void connectGivesUpWhenPowerOnFails()
+    {
+        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
+        QTRY_VERIFY(!m_adapter->isPowered());
+        showPage(headset);
+        QVERIFY(refuseNextPowerSwitch(sim()));
+        tapConnect();
+        QTRY_COMPARE_WITH_TIMEOUT(banners().size(), 1, 6000);
+        QCOMPARE(banners().first().text,
+                 text("qtn_conn_bt_connection_failed").arg(QStringLiteral("Brivo Headset")));
+
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_VERIFY(m_adapter->isPowered());
+        m_adapter->listDevices(); // a round trip behind anything sent before
+        QCOMPARE(audioConnects(), 0);
+    }
+
     void offlineConnectAsksFirst()
     {
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
@@ -348,6 +367,25 @@ private Q_SLOTS:
         // BlueZ's word on trust is shown as it comes.
         QVERIFY(sim()->changeDevice(phone, { { "trusted", false } }));
         QTRY_VERIFY(!trustSwitch()->isChecked());
+
+        // No longer name than a name can be.
+        QVERIFY(!nameEdit()->setText(QString(249, QLatin1Char('n'))));
+        QCOMPARE(nameEdit()->text(), QStringLiteral(" Anna "));
+    }
+
+    void refusedNameKeepsThePageAndWritesNoTrust()
+    {
+        showPage(phone);
+        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("Anna")));
+        tap(trustSwitch());
+        QVERIFY(refuseNext(sim(), QStringLiteral("org.bluez.Device.SetProperty"),
+                           QStringLiteral("Alias refused")));
+        QVERIFY(!m_view->save());
+        QCOMPARE(banners().size(), 1);
+        QCOMPARE(banners().first().text, text("qtn_conn_bt_not_saved"));
+        QCOMPARE(deviceWrites(), 1);
+        QVERIFY(!simDevice(phone, "trusted").toBool());
+        QCOMPARE(nameEdit()->text(), QStringLiteral("Anna"));
     }
 
     void blankNameIsRefusedAndNothingConnects()
@@ -394,20 +432,33 @@ private Q_SLOTS:
             &m_window, galleryPath(QStringLiteral("settings-paired-connection-failed.png"))));
     }
 
-    void removePairingWithAndWithoutAdapter()
+    void pairingRemovedOnlyWhenBlueZRemovedIt()
     {
+        const QString failed
+            = text("qtn_conn_bt_remove_pairing_failed").arg(QStringLiteral("Anna's phone"));
         showPage(phone, false);
         QSignalSpy removed(m_view, &PairedDeviceSettingsView::pairingRemoved);
         tap(removeButton());
-        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.size(), 0);
+        QCOMPARE(banners().size(), 1);
+        QCOMPARE(banners().last().text, failed);
+        QCOMPARE(banners().last().iconId, QStringLiteral("icon-m-bluetooth"));
         QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 0);
-        QVERIFY(knownAddresses().contains(phone));
 
         showPage(phone);
         QSignalSpy removedNow(m_view, &PairedDeviceSettingsView::pairingRemoved);
+        QVERIFY(refuseNext(sim(), QStringLiteral("org.bluez.Adapter.RemoveDevice"),
+                           QStringLiteral("Busy")));
+        tap(removeButton());
+        QCOMPARE(removedNow.size(), 0);
+        QCOMPARE(banners().size(), 2);
+        QCOMPARE(banners().last().text, failed);
+        QVERIFY(knownAddresses().contains(phone));
+
         tap(removeButton());
         QCOMPARE(removedNow.size(), 1);
-        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 1);
+        QCOMPARE(banners().size(), 2);
+        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 2);
         QTRY_VERIFY(!knownAddresses().contains(phone));
     }
 };
