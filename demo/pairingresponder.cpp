@@ -4,6 +4,7 @@
 #include "bluetoothagent.h"
 #include "bluetoothauthorizationdialog.h"
 #include "bluetoothconfirmationsheet.h"
+#include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodesheet.h"
 
 using namespace Ovrin;
@@ -20,6 +21,8 @@ PairingResponder::PairingResponder(QObject *parent)
     connect(m_agent, &BluetoothAgent::confirmationRequested, this, &PairingResponder::askToConfirm);
     connect(m_agent, &BluetoothAgent::authorizationRequested, this,
             &PairingResponder::askToAuthorize);
+    connect(m_agent, &BluetoothAgent::passkeyDisplayRequested, this,
+            &PairingResponder::showPasskey);
     // Mode changes are asked for by applications on the handset itself.
     connect(m_agent, &BluetoothAgent::modeChangeConfirmationRequested, m_agent,
             &BluetoothAgent::confirmModeChange);
@@ -77,6 +80,30 @@ void PairingResponder::askToAuthorize(const BluetoothDevice &device)
             m_agent->rejectDevice(device);
     });
     show(dialog);
+}
+
+void PairingResponder::showPasskey(const BluetoothDevice &device, uint passkey, uint entered)
+{
+    // BlueZ tells again for each digit typed on the keyboard.
+    auto *shown = qobject_cast<BluetoothPasskeyDisplaySheet *>(m_question.data());
+    if (shown && m_typingDevice && *m_typingDevice == device) {
+        shown->setEntered(entered);
+        return;
+    }
+    auto *sheet = new BluetoothPasskeyDisplaySheet(device.name(), passkey);
+    sheet->setEntered(entered);
+    // Nothing to answer, and BlueZ sends no Cancel after it: the sheet goes
+    // when the keyboard is paired or its link drops. Cancel drops the link.
+    m_typingDevice = std::make_unique<BluetoothDevice>(device);
+    BluetoothDevice *typing = m_typingDevice.get();
+    connect(typing, &BluetoothDevice::propertyChanged, sheet,
+            [sheet, typing](const QString &property) {
+                if (property == QLatin1String("paired")
+                    || (property == QLatin1String("connected") && !typing->isConnected()))
+                    sheet->disappear();
+            });
+    connect(sheet, &SimpleSheet::rejected, typing, &BluetoothDevice::disconnect);
+    show(sheet);
 }
 
 void PairingResponder::show(OrvelSceneWindow *window)

@@ -30,12 +30,15 @@ private:
     void askForCode(const Ovrin::BluetoothDevice &device, bool passkey);
     void askToConfirm(const Ovrin::BluetoothDevice &device, uint passkey);
     void askToAuthorize(const Ovrin::BluetoothDevice &device);
+    void showPasskey(const Ovrin::BluetoothDevice &device, uint passkey, uint entered);
     void show(OrvelSceneWindow *window);
     void closeQuestion();
 
     std::unique_ptr<Ovrin::BluetoothAdapter> m_adapter;
     Ovrin::BluetoothAgent *m_agent;
     QPointer<OrvelSceneWindow> m_question;
+    // The keyboard whose passkey is on screen: its pairing's end closes it.
+    std::unique_ptr<Ovrin::BluetoothDevice> m_typingDevice;
 };
 
 #endif // PAIRINGRESPONDER_H

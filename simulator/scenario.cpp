@@ -156,6 +156,7 @@ PairingSpec PairingSpec::fromJson(const QJsonObject &json, const PairingSpec &ba
         p.checkPasskey = true;
     }
     read(json, "checkPasskey", p.checkPasskey);
+    read(json, "keypresses", p.keypresses);
     read(json, "error", p.error);
     read(json, "delayMs", p.delayMs);
     return p;
@@ -164,7 +165,8 @@ PairingSpec PairingSpec::fromJson(const QJsonObject &json, const PairingSpec &ba
 QJsonObject PairingSpec::toJson() const
 {
     return { { "method", method }, { "pin", pin },     { "passkey", qint64(passkey) },
-             { "checkPasskey", checkPasskey }, { "error", error }, { "delayMs", delayMs } };
+             { "checkPasskey", checkPasskey }, { "keypresses", keypresses }, { "error", error },
+             { "delayMs", delayMs } };
 }
 
 AudioSpec AudioSpec::fromJson(const QJsonObject &json, const AudioSpec &base)

@@ -38,6 +38,7 @@ struct PairingSpec
     QString pin;            // the PIN the remote expects; empty accepts any
     uint passkey = 123456;  // shown for confirm/display, expected for passkey (if set)
     bool checkPasskey = false;
+    bool keypresses = false; // "display": DisplayPasskey again for each digit typed
     QString error;          // remote refuses at the end with this error name
     int delayMs = 0;        // before the agent is asked (or the remote types)
 

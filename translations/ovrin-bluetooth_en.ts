@@ -179,6 +179,14 @@
         <source>Check that the other device shows this passcode</source>
         <translation>Check that the other device shows this passcode</translation>
     </message>
+    <message id="qtn_conn_bt_passkey_display_info">
+        <source>Type this passcode on %1 and press Enter</source>
+        <translation>Type this passcode on %1 and press Enter</translation>
+    </message>
+    <message id="qtn_conn_bt_passkey_entered">
+        <source>%1 of 6 digits typed</source>
+        <translation>%1 of 6 digits typed</translation>
+    </message>
     <message id="qtn_conn_bt_profiles">
         <source>Profiles</source>
         <translation>Profiles</translation>

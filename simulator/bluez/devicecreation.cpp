@@ -95,19 +95,29 @@ void DeviceCreation::linkUp()
         if (m_capability == QLatin1String("NoInputNoOutput") && isSecureSimplePairing(method))
             method = QStringLiteral("none");
         if (method == QLatin1String("display")) {
-            // Fire and forget: the remote side types the number.
-            if (m_agent.isValid()) {
-                m_adapter->agents()->notify(m_agent, QStringLiteral("DisplayPasskey"),
-                                            { QVariant::fromValue(QDBusObjectPath(device()->path())),
-                                              spec().pairing.passkey, QVariant::fromValue(uchar(0)) });
-            }
-            after(m_adapter->timing().linkMs, [this]() { remoteAgreed(); });
+            remoteTyped(0);
         } else if (method == QLatin1String("none")) {
             remoteAgreed();
         } else {
             askAgent(m_agent, false);
         }
     });
+}
+
+void DeviceCreation::remoteTyped(uchar entered)
+{
+    // Fire and forget: the remote side types the number, and a keyboard that
+    // reports its keypresses has it told again for each digit.
+    if (m_agent.isValid()) {
+        m_adapter->agents()->notify(m_agent, QStringLiteral("DisplayPasskey"),
+                                    { QVariant::fromValue(QDBusObjectPath(device()->path())),
+                                      spec().pairing.passkey, QVariant::fromValue(entered) });
+    }
+    if (spec().pairing.keypresses && entered < 6) {
+        after(m_adapter->timing().linkMs, [this, entered]() { remoteTyped(entered + 1); });
+        return;
+    }
+    after(m_adapter->timing().linkMs, [this]() { remoteAgreed(); });
 }
 
 void DeviceCreation::askAgent(const AgentClient::Target &agent, bool fallback)

@@ -45,6 +45,7 @@ private:
     void agentAnswered(const QDBusMessage &reply, const AgentClient::Target &agent, bool fallback);
     bool canFallBack(const QDBusMessage &reply, const AgentClient::Target &agent, bool fallback) const;
     std::optional<BluezError::Error> judge(const QDBusMessage &reply) const;
+    void remoteTyped(uchar entered);
     void remoteAgreed();
     void paired();
     void servicesResolved();

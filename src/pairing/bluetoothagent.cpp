@@ -5,6 +5,7 @@
 #include "pairinglogging.h"
 
 #include <QDBusConnection>
+#include <QPointer>
 
 namespace Ovrin {
 
@@ -97,16 +98,21 @@ void BluetoothAgentPrivate::Release(const QDBusMessage &message)
 {
     if (!fromBluez(message))
         return;
+    // A receiver may delete the agent; its destructor then answers everything.
+    const QPointer<BluetoothAgent> alive(owner);
     Q_EMIT owner->release();
-    cancelPendingRequests();
+    if (alive)
+        cancelPendingRequests();
 }
 
 void BluetoothAgentPrivate::Cancel(const QDBusMessage &message)
 {
     if (!fromBluez(message))
         return;
+    const QPointer<BluetoothAgent> alive(owner);
     Q_EMIT owner->cancel();
-    cancelPendingRequests();
+    if (alive)
+        cancelPendingRequests();
 }
 
 QString BluetoothAgentPrivate::RequestPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message)
@@ -129,16 +135,22 @@ uint BluetoothAgentPrivate::RequestPasskey(const QDBusObjectPath &objPath, const
     return 0;
 }
 
+void BluetoothAgentPrivate::DisplayPasskey(const QDBusObjectPath &objPath, uint passkey,
+                                           const QDBusMessage &message)
+{
+    // Stock BlueZ 4 leaves out how many digits the remote side has typed.
+    DisplayPasskey(objPath, passkey, 0, message);
+}
+
 void BluetoothAgentPrivate::DisplayPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered,
                                            const QDBusMessage &message)
 {
-    Q_UNUSED(objPath)
-    Q_UNUSED(passkey)
-    Q_UNUSED(entered)
     if (!fromBluez(message))
         return;
     agentCalled = true;
-    qCWarning(lcPairing, "BluetoothAgent does not handle DisplayPasskey");
+    // Nothing to answer: BlueZ does not wait for a reply, may tell again as
+    // keys are typed, and ends it with the pairing.
+    Q_EMIT owner->passkeyDisplayRequested(BluetoothDevice(objPath), passkey, entered);
 }
 
 void BluetoothAgentPrivate::RequestConfirmation(const QDBusObjectPath &objPath, uint passkey,

@@ -25,7 +25,8 @@ public:
 
     /// The object path the agent is exported at.
     QString path() const;
-    /// Whether BlueZ asked for a PIN, a passkey or a confirmation yet.
+    /// Whether BlueZ asked for a PIN, a passkey or a confirmation, or had a
+    /// passkey displayed, yet.
     bool agentCalled() const;
 
 Q_SIGNALS:
@@ -46,6 +47,10 @@ Q_SIGNALS:
     /// ...): answer with confirmModeChange() or rejectModeChange(). A newer
     /// request cancels the open one.
     void modeChangeConfirmationRequested(QString mode);
+    /// The remote device (a keyboard) wants the user to type passkey on it;
+    /// entered is how many digits have been typed so far. Comes again for
+    /// each digit typed; needs no answer, and ends with the pairing.
+    void passkeyDisplayRequested(Ovrin::BluetoothDevice device, uint passkey, uint entered);
 
 public Q_SLOTS:
     /// Answers the device's open PIN code request, if any.

@@ -56,6 +56,7 @@ public Q_SLOTS:
     void Cancel(const QDBusMessage &message);
     QString RequestPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message);
     uint RequestPasskey(const QDBusObjectPath &objPath, const QDBusMessage &message);
+    void DisplayPasskey(const QDBusObjectPath &objPath, uint passkey, const QDBusMessage &message);
     void DisplayPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered,
                         const QDBusMessage &message);
     void RequestConfirmation(const QDBusObjectPath &objPath, uint passkey, const QDBusMessage &message);

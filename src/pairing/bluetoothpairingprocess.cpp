@@ -28,8 +28,10 @@ void BluetoothPairingProcess::start(const BluetoothDevice &device)
     delete d->handler;
     d->handler = nullptr;
     d->pairing = true;
-    // The handler decides at once and may emit started() before it is stored.
     d->handler = new BluetoothPairingProcessHandler(this, device, d->pinCode);
+    // Stored first: a receiver of started() may delete this process, and
+    // the handler with it.
+    d->handler->start();
 }
 
 bool BluetoothPairingProcess::isFinished() const

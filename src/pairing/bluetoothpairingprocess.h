@@ -18,9 +18,11 @@ class ConnectivityDialogServerInterface;
 /// audio and tells the user about failures.
 ///
 ///     auto *pairing = new Ovrin::BluetoothPairingProcess(this);
+///     // After a cancel finished() comes twice: act on the first only.
 ///     connect(pairing, &BluetoothPairingProcess::finished, this, [pairing] {
 ///         if (pairing->error().isEmpty()) ... // paired
-///     });
+///         pairing->deleteLater();
+///     }, Qt::SingleShotConnection);
 ///     pairing->start(device);
 class OVRIN_EXPORT BluetoothPairingProcess : public QObject
 {
@@ -79,8 +81,15 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     /// BlueZ was asked to pair (for a typed PIN: once the user accepted it).
+    /// A receiver may delete the process.
     void started();
-    /// The pairing ended; error() tells how.
+    /// The pairing ended; error() tells how. A receiver may delete the
+    /// process.
+    ///
+    /// Emitted once for a success or a failure, but twice after the user
+    /// cancelled: once at the cancel, and again when BlueZ then fails the
+    /// device creation (error() stays "org.bluez.Canceled", the user is not
+    /// told). Act on the first one only, e.g. with Qt::SingleShotConnection.
     void finished();
 
 private:

@@ -5,6 +5,7 @@
 #include "bluetoothconfirmationsheet.h"
 #include "bluetoothconnectionmanager.h"
 #include "bluetoothpairingprocess.h"
+#include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodesheet.h"
 #include "connectivitydialogserverinterface.h"
 #include "pairinglogging.h"
@@ -59,11 +60,12 @@ BluetoothPairingProcessHandler::BluetoothPairingProcessHandler(BluetoothPairingP
     connect(m_agent, &BluetoothAgent::passkeyRequested, this, &BluetoothPairingProcessHandler::passkeyRequested);
     connect(m_agent, &BluetoothAgent::confirmationRequested, this,
             &BluetoothPairingProcessHandler::confirmationRequested);
-    connect(m_agent, &BluetoothAgent::cancel, this, &BluetoothPairingProcessHandler::cancel);
+    connect(m_agent, &BluetoothAgent::passkeyDisplayRequested, this,
+            &BluetoothPairingProcessHandler::passkeyDisplayRequested);
+    connect(m_agent, &BluetoothAgent::cancel, this, &BluetoothPairingProcessHandler::requestCanceled);
     connect(m_adapter, &BluetoothAdapter::deviceCreated, this, &BluetoothPairingProcessHandler::deviceCreated);
     connect(m_adapter, &BluetoothAdapter::deviceCreationFailed, this,
             &BluetoothPairingProcessHandler::deviceCreationFailed);
-    chooseMethod();
 }
 
 BluetoothPairingProcessHandler::~BluetoothPairingProcessHandler()
@@ -78,7 +80,21 @@ BluetoothPairingProcessHandler::~BluetoothPairingProcessHandler()
     delete m_adapter;
 }
 
-void BluetoothPairingProcessHandler::chooseMethod()
+template<typename Sheet> void BluetoothPairingProcessHandler::closeSheet(QPointer<Sheet> &sheet)
+{
+    if (sheet)
+        hideWindow(sheet);
+    sheet = nullptr;
+}
+
+bool BluetoothPairingProcessHandler::tellProcess(void (BluetoothPairingProcess::*signal)())
+{
+    const QPointer<BluetoothPairingProcessHandler> alive(this);
+    (m_process->*signal)();
+    return alive;
+}
+
+void BluetoothPairingProcessHandler::start()
 {
     if (m_device.isLegacyPairing() && !m_process->isIgnoreLegacyPairing()) {
         if (!m_providedPin.isEmpty()) {
@@ -92,8 +108,8 @@ void BluetoothPairingProcessHandler::chooseMethod()
             return;
         }
     }
-    Q_EMIT m_process->started();
-    startDeviceCreation();
+    if (tellProcess(&BluetoothPairingProcess::started))
+        startDeviceCreation();
 }
 
 void BluetoothPairingProcessHandler::startDeviceCreation()
@@ -150,13 +166,12 @@ void BluetoothPairingProcessHandler::pinCodeRequested(const BluetoothDevice &dev
         m_agent->providePinCode(device, m_providedPin);
     } else if (m_autoPairing) {
         m_agent->providePinCode(device, fixedPin);
+    } else if (m_pinCodeSheet && m_pinCodeSheet->isReadOnly()) {
+        // The user accepted a PIN before BlueZ asked for it.
+        m_agent->providePinCode(device, m_pinCodeSheet->pinCode());
     } else {
         m_requestType = PinCodeRequest;
-        // The user accepted a PIN before BlueZ asked for it.
-        if (m_pinCodeSheet)
-            m_agent->providePinCode(device, m_pinCodeSheet->pinCode());
-        else
-            showPinCodeSheet();
+        showPinCodeSheet();
     }
 }
 
@@ -164,6 +179,7 @@ void BluetoothPairingProcessHandler::passkeyRequested(const BluetoothDevice &dev
 {
     if (!isOwnDevice(device, "passkey"))
         return;
+    closeAnsweredPinCodeSheet();
     m_requestType = PasskeyRequest;
     showPinCodeSheet();
 }
@@ -172,8 +188,26 @@ void BluetoothPairingProcessHandler::confirmationRequested(const BluetoothDevice
 {
     if (!isOwnDevice(device, "confirmation"))
         return;
+    closeAnsweredPinCodeSheet();
     m_requestType = ConfirmationRequest;
     showConfirmationSheet(passkey, true);
+}
+
+void BluetoothPairingProcessHandler::passkeyDisplayRequested(const BluetoothDevice &device,
+                                                             uint passkey, uint entered)
+{
+    if (!isOwnDevice(device, "passkey display"))
+        return;
+    closeAnsweredPinCodeSheet();
+    // No switch on this sheet: trusted, as the other sheets start.
+    m_trusted = true;
+    showPasskeyDisplaySheet(passkey, entered);
+}
+
+void BluetoothPairingProcessHandler::closeAnsweredPinCodeSheet()
+{
+    if (m_pinCodeSheet && m_pinCodeSheet->isReadOnly())
+        closeSheet(m_pinCodeSheet);
 }
 
 void BluetoothPairingProcessHandler::showPinCodeSheet()
@@ -184,8 +218,9 @@ void BluetoothPairingProcessHandler::showPinCodeSheet()
                                                m_requestType == PasskeyRequest
                                                        ? BluetoothPinCodeEdit::PasskeyType
                                                        : BluetoothPinCodeEdit::PinCodeType);
-    connect(m_pinCodeSheet, &SimpleSheet::accepted, this, &BluetoothPairingProcessHandler::sheetFinished);
-    connect(m_pinCodeSheet, &SimpleSheet::rejected, this, &BluetoothPairingProcessHandler::sheetFinished);
+    // Once the code is given the sheet shows the pairing run until it ends.
+    m_pinCodeSheet->setKeptOpenOnAccept(true);
+    watchSheet(m_pinCodeSheet);
     showWindow(m_pinCodeSheet);
 }
 
@@ -194,51 +229,73 @@ void BluetoothPairingProcessHandler::showConfirmationSheet(uint passkey, bool sh
     if (m_confirmationSheet)
         return;
     m_confirmationSheet = new BluetoothConfirmationSheet(m_device.name(), passkey, showPasskey);
-    connect(m_confirmationSheet, &SimpleSheet::accepted, this,
-            &BluetoothPairingProcessHandler::sheetFinished);
-    connect(m_confirmationSheet, &SimpleSheet::rejected, this,
-            &BluetoothPairingProcessHandler::sheetFinished);
+    watchSheet(m_confirmationSheet);
     showWindow(m_confirmationSheet);
 }
 
-void BluetoothPairingProcessHandler::sheetFinished()
+void BluetoothPairingProcessHandler::showPasskeyDisplaySheet(uint passkey, uint entered)
 {
-    SimpleSheet *sheet = m_pinCodeSheet ? static_cast<SimpleSheet *>(m_pinCodeSheet)
-                                        : static_cast<SimpleSheet *>(m_confirmationSheet);
-    if (sheet && sheet->isAccepted()) {
-        m_trusted = m_pinCodeSheet ? m_pinCodeSheet->isTrusted() : m_confirmationSheet->isTrusted();
-        const QString pin = m_pinCodeSheet ? m_pinCodeSheet->pinCode() : QString();
-        switch (m_requestType) {
-        case NoRequest:
-            if (m_pinCodeSheet) {
-                m_pinCodeSheet->setProgressIndicatorVisible(true);
-                m_pinCodeSheet->setReadOnly(true);
-            }
-            Q_EMIT m_process->started();
-            startDeviceCreation();
-            break;
-        case PinCodeRequest:
-            m_agent->providePinCode(m_device, pin);
-            break;
-        case PasskeyRequest:
-            // Text that is no number gives 0, which BlueZ refuses.
-            m_agent->providePasskey(m_device, pin.toUInt(nullptr, 10));
-            break;
-        case ConfirmationRequest:
-            m_agent->confirmPasskey(m_device);
-            break;
-        }
-        if (m_confirmationSheet) {
-            hideWindow(m_confirmationSheet);
-            m_confirmationSheet = nullptr;
-        }
+    // BlueZ tells again for each digit typed on the remote side.
+    if (!m_passkeyDisplaySheet) {
+        m_passkeyDisplaySheet = new BluetoothPasskeyDisplaySheet(m_device.name(), passkey);
+        watchSheet(m_passkeyDisplaySheet);
+        showWindow(m_passkeyDisplaySheet);
+    }
+    m_passkeyDisplaySheet->setEntered(entered);
+}
+
+void BluetoothPairingProcessHandler::watchSheet(SimpleSheet *sheet)
+{
+    connect(sheet, &SimpleSheet::accepted, this, [this, sheet] { sheetAccepted(sheet); });
+    connect(sheet, &SimpleSheet::rejected, this, [this, sheet] { sheetRejected(sheet); });
+}
+
+void BluetoothPairingProcessHandler::sheetAccepted(SimpleSheet *sheet)
+{
+    if (sheet == m_confirmationSheet) {
+        m_trusted = m_confirmationSheet->isTrusted();
+        m_agent->confirmPasskey(m_device);
+        closeSheet(m_confirmationSheet);
         return;
     }
-    if (sheet)
-        m_trusted = m_pinCodeSheet ? m_pinCodeSheet->isTrusted() : m_confirmationSheet->isTrusted();
+    if (sheet != m_pinCodeSheet)
+        return;
+    // The sheet stays up, read-only with its spinner, until the attempt ends.
+    m_trusted = m_pinCodeSheet->isTrusted();
+    const QString pin = m_pinCodeSheet->pinCode();
+    switch (m_requestType) {
+    case NoRequest:
+        if (tellProcess(&BluetoothPairingProcess::started))
+            startDeviceCreation();
+        break;
+    case PinCodeRequest:
+        m_agent->providePinCode(m_device, pin);
+        break;
+    case PasskeyRequest:
+        // Text that is no number gives 0, which BlueZ refuses.
+        m_agent->providePasskey(m_device, pin.toUInt(nullptr, 10));
+        break;
+    default:
+        qCWarning(lcPairing, "Unknown request type %d", int(m_requestType));
+        break;
+    }
+}
+
+bool BluetoothPairingProcessHandler::isAnsweringRequest(SimpleSheet *sheet) const
+{
+    if (sheet == m_confirmationSheet)
+        return true;
+    return sheet == m_pinCodeSheet && !m_pinCodeSheet->isReadOnly() && m_requestType != NoRequest;
+}
+
+void BluetoothPairingProcessHandler::sheetRejected(SimpleSheet *sheet)
+{
+    if (sheet != m_pinCodeSheet && sheet != m_confirmationSheet && sheet != m_passkeyDisplaySheet)
+        return;
     if (m_deviceCreationStarted)
         m_adapter->cancelDeviceCreation(m_device);
-    if (m_requestType != NoRequest)
+    // Only a question still open is refused; BlueZ has the other answers.
+    if (isAnsweringRequest(sheet))
         m_agent->rejectDevice(m_device);
     cancel();
 }
@@ -255,6 +312,23 @@ void BluetoothPairingProcessHandler::cancel()
     m_error = canceledError;
     m_finished = true;
     Q_EMIT m_process->finished();
+}
+
+void BluetoothPairingProcessHandler::requestCanceled()
+{
+    // Only a running creation of this attempt has questions BlueZ can give up.
+    if (m_finished || !m_deviceCreationStarted)
+        return;
+    closeOpenQuestions();
+}
+
+void BluetoothPairingProcessHandler::closeOpenQuestions()
+{
+    if (m_pinCodeSheet && !m_pinCodeSheet->isReadOnly())
+        closeSheet(m_pinCodeSheet);
+    closeSheet(m_confirmationSheet);
+    closeSheet(m_passkeyDisplaySheet);
+    m_requestType = NoRequest;
 }
 
 void BluetoothPairingProcessHandler::deviceCreated(const BluetoothDevice &device)
@@ -292,6 +366,9 @@ void BluetoothPairingProcessHandler::deviceCreationFailed(const QString &reason)
     if (m_autoPairing) {
         m_trusted = false;
         m_autoPairing = false;
+        // Whatever BlueZ asked during the failed attempt is void now.
+        hideWindows();
+        m_requestType = NoRequest;
         startLegacyPairing();
         return;
     }
@@ -299,22 +376,22 @@ void BluetoothPairingProcessHandler::deviceCreationFailed(const QString &reason)
     if (m_error.isEmpty())
         m_error = reason;
     m_finished = true;
+    // A receiver of finished() may delete the process, this handler and the
+    // adapter that holds reason: keep what is still to be told.
+    const QString why = reason;
     const QString error = m_error;
     const bool asNotification = m_process->isErrorNotification();
     Q_EMIT m_process->finished();
-    qCWarning(lcPairing, "Pairing failed, reason=%s", qPrintable(reason));
+    qCWarning(lcPairing, "Pairing failed, reason=%s", qPrintable(why));
     if (error != canceledError)
         tellUser(error, asNotification);
 }
 
 void BluetoothPairingProcessHandler::hideWindows()
 {
-    if (m_pinCodeSheet)
-        hideWindow(m_pinCodeSheet);
-    if (m_confirmationSheet)
-        hideWindow(m_confirmationSheet);
-    m_pinCodeSheet = nullptr;
-    m_confirmationSheet = nullptr;
+    closeSheet(m_pinCodeSheet);
+    closeSheet(m_confirmationSheet);
+    closeSheet(m_passkeyDisplaySheet);
 }
 
 void BluetoothPairingProcessHandler::showWindow(OrvelSceneWindow *window)

@@ -15,7 +15,9 @@ class BluetoothAgent;
 class BluetoothConfirmationSheet;
 class BluetoothConnectionManager;
 class BluetoothPairingProcess;
+class BluetoothPasskeyDisplaySheet;
 class BluetoothPinCodeSheet;
+class SimpleSheet;
 
 // One pairing attempt of a BluetoothPairingProcess: owns its agent, adapter
 // handle, sheets and connection manager, and reports through the process's
@@ -33,24 +35,45 @@ public:
     bool isFinished() const { return m_finished; }
     QString error() const { return m_error; }
 
+    // Chooses the method and begins; apart from construction so that the
+    // process holds the handler before started() can be emitted.
+    void start();
+
 public Q_SLOTS:
     void pinCodeRequested(const Ovrin::BluetoothDevice &device);
     void passkeyRequested(const Ovrin::BluetoothDevice &device);
     void confirmationRequested(const Ovrin::BluetoothDevice &device, uint passkey);
+    void passkeyDisplayRequested(const Ovrin::BluetoothDevice &device, uint passkey, uint entered);
+    // The user's cancel: the attempt ends as "org.bluez.Canceled".
     void cancel();
+    // BlueZ gave up its open request: the question goes, and the failure of
+    // the creation that follows tells why.
+    void requestCanceled();
     void deviceCreated(const Ovrin::BluetoothDevice &device);
     void deviceCreationFailed(const QString &reason);
-    void sheetFinished();
     void hideWindows();
     void showPinCodeSheet();
     void showConfirmationSheet(uint passkey, bool showPasskey = true);
+    void showPasskeyDisplaySheet(uint passkey, uint entered);
 
 private:
-    void chooseMethod();
     void startDeviceCreation();
     void startLegacyPairing();
     bool isOwnDevice(const BluetoothDevice &device, const char *what) const;
-    void finish();
+    // Each sheet answers for itself, whichever others are alive.
+    void sheetAccepted(SimpleSheet *sheet);
+    void sheetRejected(SimpleSheet *sheet);
+    void watchSheet(SimpleSheet *sheet);
+    bool isAnsweringRequest(SimpleSheet *sheet) const;
+    // A PIN sheet that was accepted waits for the end of the attempt; a new
+    // question from BlueZ takes its place.
+    void closeAnsweredPinCodeSheet();
+    void closeOpenQuestions();
+    // Emits signal on the process; false when a receiver deleted the process
+    // and this handler with it.
+    bool tellProcess(void (BluetoothPairingProcess::*signal)());
+    // Hides sheet, if any, and forgets it.
+    template<typename Sheet> void closeSheet(QPointer<Sheet> &sheet);
     void showWindow(OrvelSceneWindow *window);
     void hideWindow(OrvelSceneWindow *window);
     static QString randomPin();
@@ -63,6 +86,7 @@ private:
     // Hidden sheets are deleted later; the pointers never dangle.
     QPointer<BluetoothPinCodeSheet> m_pinCodeSheet;
     QPointer<BluetoothConfirmationSheet> m_confirmationSheet;
+    QPointer<BluetoothPasskeyDisplaySheet> m_passkeyDisplaySheet;
     RequestType m_requestType = NoRequest;
     QString m_providedPin;
     QString m_error;

@@ -147,7 +147,24 @@ void BluetoothPinCodeSheet::done(bool accepted)
     }
     if (accepted && !d->edit->validateInput())
         return;
+    if (accepted && d->keptOpenOnAccept) {
+        // The user sees the pairing run and can still cancel it.
+        setReadOnly(true);
+        setProgressIndicatorVisible(true);
+        Q_EMIT this->accepted();
+        return;
+    }
     SimpleSheet::done(accepted);
+}
+
+void BluetoothPinCodeSheet::setKeptOpenOnAccept(bool keep)
+{
+    d->keptOpenOnAccept = keep;
+}
+
+bool BluetoothPinCodeSheet::isKeptOpenOnAccept() const
+{
+    return d->keptOpenOnAccept;
 }
 
 } // namespace Ovrin

@@ -36,6 +36,14 @@ public:
     /// See setReadOnly().
     bool isReadOnly() const;
 
+    /// For a sheet whose code pairs: an accepted code does not close it; the
+    /// sheet turns read-only with its spinner and emits accepted(), and stays
+    /// up until its owner hides it. Cancel still closes it (rejected()).
+    /// isReadOnly(), not isAccepted(), then tells that it was accepted.
+    void setKeptOpenOnAccept(bool keep);
+    /// See setKeptOpenOnAccept(); off by default.
+    bool isKeptOpenOnAccept() const;
+
 public Q_SLOTS:
     /// Accepting needs a non-empty code; while read-only, accepting only
     /// says that pairing is ongoing.

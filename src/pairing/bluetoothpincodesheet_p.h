@@ -28,6 +28,7 @@ public:
     QString deviceName;
     BluetoothPinCodeEdit::BluetoothPasskeyType type = BluetoothPinCodeEdit::PinCodeType;
     bool readOnly = false;
+    bool keptOpenOnAccept = false;
 
 public Q_SLOTS:
     void pinCodeChanged();

@@ -1,5 +1,7 @@
 #include "bluetoothpincodevalidator.h"
 
+#include "bluetoothpincodesheet_p.h"
+
 #include <algorithm>
 
 namespace Ovrin {
@@ -31,7 +33,9 @@ QValidator::State BluetoothPinCodeValidator::validate(QString &input, int &) con
             ? Acceptable
             : Invalid;
     }
-    if (input.size() > 16)
+    // BlueZ takes at most 16 bytes of UTF-8, counted as they are sent: locale
+    // digits go as ASCII, other letters may take up to four bytes each.
+    if (asciiDigits(input).toUtf8().size() > 16)
         return Invalid;
     return std::all_of(input.cbegin(), input.cend(),
                        [](QChar c) { return c.isDigit() || c.isLetter(); })

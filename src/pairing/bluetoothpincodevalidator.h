@@ -9,8 +9,9 @@ namespace Ovrin {
 
 class BluetoothPinCodeValidatorPrivate;
 
-/// PIN codes: up to 16 letters or digits. Passkeys: up to 6 digits. Digits of
-/// any script count. Text is either acceptable or refused, never half-way;
+/// PIN codes: letters or digits that take up to 16 bytes in UTF-8 as BlueZ
+/// gets them (digits as ASCII). Passkeys: up to 6 digits. Digits of any
+/// script count. Text is either acceptable or refused, never half-way;
 /// the empty text is acceptable here and refused when the user accepts.
 class OVRIN_EXPORT BluetoothPinCodeValidator : public QValidator
 {

@@ -2,8 +2,10 @@
 // answered by taps and typing as a user would.
 
 #include "bluetoothadapter.h"
+#include "bluetoothcodepanel.h"
 #include "bluetoothconfirmationsheet.h"
 #include "bluetoothpairingprocess.h"
+#include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodeedit.h"
 #include "bluetoothpincodesheet.h"
 #include "bluezcall.h"
@@ -12,6 +14,7 @@
 #include "notificationserver.h"
 #include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
+#include "orvellabel.h"
 #include "ovrintranslations.h"
 #include "sheettesting.h"
 #include "simpleinformationbanner.h"
@@ -41,6 +44,7 @@ const QString oldPhone = QStringLiteral("00:16:20:C0:00:03");       // legacy, P
 const QString printer = QStringLiteral("00:80:92:A1:66:06");        // legacy, PIN 5678
 const QString phone = QStringLiteral("F4:0E:22:13:33:03");          // confirms 004821
 const QString keyboard = QStringLiteral("00:12:A1:B0:02:05");       // passkey 135790
+const QString typingKeyboard = QStringLiteral("00:12:A1:B0:02:06"); // shows 020468, typed on it
 const QString justWorksHeadset = QStringLiteral("00:1B:66:0A:11:02"); // asks nothing
 const QString laptop = QStringLiteral("00:1E:45:88:09:08");         // asks nothing
 const QString slowLaptop = QStringLiteral("00:1E:45:88:09:09");     // asks nothing, slowly
@@ -270,8 +274,13 @@ private Q_SLOTS:
         QVERIFY(!sheet->isTrusted());
         tap(sheet->acceptButton());
         QCOMPARE(attempt.started.size(), 1);
+        // The sheet shows the pairing run: still up, frozen, with its spinner.
+        QCOMPARE(sheetOnScreen<BluetoothPinCodeSheet>(), sheet);
+        QVERIFY(sheet->isReadOnly());
+        QVERIFY(sheet->isProgressIndicatorVisible());
         QVERIFY(attempt.finished.wait());
         QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(!sheetOnScreen<SimpleSheet>());
         const auto answers = answersTo(QStringLiteral("RequestPinCode"));
         QCOMPARE(answers.size(), 1);
         QCOMPARE(answers[0][QLatin1String("values")].toArray().first().toString(), QStringLiteral("1234"));
@@ -280,6 +289,128 @@ private Q_SLOTS:
         QVERIFY(!simFlag(oldPhone, "trusted"));
         // Not an audio device: nothing to connect.
         QCOMPARE(audioConnects(), 0);
+    }
+
+    void runningPairingIsCancelledFromItsSheet()
+    {
+        QVERIFY(
+            sim()->changeDevice(oldPhone, { { "pairing", QJsonObject { { "delayMs", 5000 } } } }));
+        Attempt attempt;
+        attempt.process.start(foundDevice(oldPhone));
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        BluetoothPinCodeSheet *sheet = sheetOnScreen<BluetoothPinCodeSheet>();
+        tap(sheet->acceptButton());
+        QCOMPARE(attempt.started.size(), 1);
+        // The link is up; BlueZ waits before it asks for the PIN.
+        QTRY_VERIFY(simFlag(oldPhone, "connected"));
+        QVERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Pairing failed, reason=")));
+        tap(sheet->rejectButton());
+        QCOMPARE(attempt.finished.size(), 1);
+        QCOMPARE(attempt.process.error(), canceled);
+        QVERIFY(!sheetOnScreen<SimpleSheet>());
+        QTRY_COMPARE(sim()->countCalls(QStringLiteral("CancelDeviceCreation")), 1);
+        QTRY_COMPARE(attempt.finished.size(), 2);
+        QVERIFY(bannerTexts().isEmpty());
+        QVERIFY(answersTo(QStringLiteral("RequestPinCode")).isEmpty());
+        QVERIFY(!simFlag(oldPhone, "paired"));
+    }
+
+    void addressOnlyDeviceTakenForLegacy_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("confirmation cancelled") << phone;
+        QTest::newRow("passkey typed") << keyboard;
+    }
+
+    // Without its "LegacyPairing" property a device is taken for a legacy one:
+    // the user accepts a PIN, and then BlueZ asks something else.
+    void addressOnlyDeviceTakenForLegacy()
+    {
+        QFETCH(QString, address);
+        Attempt attempt;
+        attempt.process.start(
+            BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } }));
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>());
+        tap(sheetOnScreen<BluetoothPinCodeSheet>()->acceptButton());
+        QCOMPARE(attempt.started.size(), 1);
+        if (address == phone) {
+            QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^Device creation failed: ")));
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^Pairing failed, reason=")));
+            tap(sheetOnScreen<BluetoothConfirmationSheet>()->rejectButton());
+            QCOMPARE(attempt.process.error(), canceled);
+            QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
+            QCOMPARE(answersTo(QStringLiteral("RequestConfirmation"))[0][QLatin1String("error")]
+                         .toString(),
+                     QStringLiteral("org.bluez.Error.Rejected"));
+            QTRY_COMPARE(attempt.finished.size(), 2);
+            QCOMPARE(attempt.process.error(), canceled);
+            QVERIFY(!simFlag(phone, "paired"));
+            return;
+        }
+        // The answered PIN sheet makes room for the passkey BlueZ asks for.
+        QTRY_VERIFY(sheetOnScreen<BluetoothPinCodeSheet>()
+                    && !sheetOnScreen<BluetoothPinCodeSheet>()->isReadOnly());
+        BluetoothPinCodeSheet *sheet = sheetOnScreen<BluetoothPinCodeSheet>();
+        QCOMPARE(findItem<BluetoothPinCodeEdit>(sheet, QStringLiteral("BluetoothPinCodeEdit"))
+                     ->passkeyType(),
+                 BluetoothPinCodeEdit::PasskeyType);
+        retype(sheet, QStringLiteral("135790"));
+        tap(sheet->acceptButton());
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        QCOMPARE(answersTo(QStringLiteral("RequestPasskey")).size(), 1);
+        QVERIFY(simFlag(keyboard, "paired"));
+    }
+
+    void keyboardShowsThePasskeyTypedOnIt_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("typed") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    void keyboardShowsThePasskeyTypedOnIt()
+    {
+        QFETCH(bool, cancel);
+        // Slow typing, so that each digit can be seen.
+        QVERIFY(sim()->setTiming({ { "linkMs", 250 } }));
+        Attempt attempt;
+        attempt.process.start(foundDevice(typingKeyboard));
+        QCOMPARE(attempt.started.size(), 1);
+        QTRY_VERIFY(sheetOnScreen<BluetoothPasskeyDisplaySheet>());
+        auto *sheet = sheetOnScreen<BluetoothPasskeyDisplaySheet>();
+        QCOMPARE(findItem<OrvelLabel>(sheet, QStringLiteral("BluetoothCodeLabel"))->text(),
+                 BluetoothCodePanel::formatPasskey(20468));
+        QVERIFY(!sheet->acceptButton()->isVisible());
+        QVERIFY(sheet->isProgressIndicatorVisible());
+        auto *count = findItem<OrvelLabel>(sheet, QStringLiteral("BluetoothPasskeyEnteredLabel"));
+        QTRY_COMPARE(count->text(), qtTrId("qtn_conn_bt_passkey_entered").arg(2));
+        QCOMPARE(sheetOnScreen<BluetoothPasskeyDisplaySheet>(), sheet);
+        if (cancel) {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^Device creation failed: ")));
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^Pairing failed, reason=")));
+            tap(sheet->rejectButton());
+            QCOMPARE(attempt.process.error(), canceled);
+            QTRY_COMPARE(sim()->countCalls(QStringLiteral("CancelDeviceCreation")), 1);
+            QTRY_COMPARE(attempt.finished.size(), 2);
+            QVERIFY(!simFlag(typingKeyboard, "paired"));
+            return;
+        }
+        QTRY_COMPARE(count->text(), qtTrId("qtn_conn_bt_passkey_entered").arg(6));
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        QVERIFY(!sheetOnScreen<SimpleSheet>());
+        QVERIFY(simFlag(typingKeyboard, "paired"));
+        QTRY_VERIFY(simFlag(typingKeyboard, "trusted"));
     }
 
     void givenPinPairsWithoutAsking()
@@ -375,7 +506,9 @@ private Q_SLOTS:
         QTRY_COMPARE(simFlag(keyboard, "trusted"), trusted);
     }
 
-    void bluezCancelClosesTheSheetQuietly()
+    // BlueZ gives up the request (no answer in time): the question goes,
+    // and the failure is told as BlueZ names it, once.
+    void bluezCancelIsToldAsTheFailure()
     {
         QVERIFY(sim()->setTiming({ { "agentTimeoutMs", 300 } }));
         Attempt attempt;
@@ -384,13 +517,12 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
         QTest::ignoreMessage(QtWarningMsg,
                              "Pairing failed, reason=org.bluez.Error.AuthenticationTimeout");
-        // Nobody answers; BlueZ gives up and cancels.
-        QTRY_VERIFY(!sheetOnScreen<BluetoothConfirmationSheet>());
-        QVERIFY(attempt.finished.size() >= 1);
-        QCOMPARE(attempt.process.error(), canceled);
-        QTRY_COMPARE(attempt.finished.size(), 2);
-        QCOMPARE(attempt.process.error(), canceled);
-        QVERIFY(bannerTexts().isEmpty());
+        QVERIFY(attempt.finished.wait());
+        QVERIFY(!sheetOnScreen<BluetoothConfirmationSheet>());
+        QCOMPARE(attempt.process.error(), QStringLiteral("org.bluez.Error.AuthenticationTimeout"));
+        QCOMPARE(bannerTexts(), QStringList { qtTrId("qtn_conn_bt_pair_fail_timeout") });
+        QTest::qWait(100);
+        QCOMPARE(attempt.finished.size(), 1);
     }
 
     void pairingWithoutQuestions_data()
@@ -562,6 +694,77 @@ private Q_SLOTS:
         attempt.reset();
         bluezCall(adapter, QStringLiteral("org.bluez.Adapter"), QStringLiteral("UnregisterAgent"),
                   { objectPath(agentPath) });
+    }
+
+    void aReceiverMayDeleteTheProcess_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("onStarted");
+        QTest::addColumn<QString>("userTaps"); // "accept" or "reject" on the first sheet
+        QTest::addColumn<QString>("failure"); // how BlueZ fails the creation
+        QTest::newRow("started at once") << laptop << true << QString() << QString();
+        QTest::newRow("started by the user's PIN") << oldPhone << true << "accept" << QString();
+        QTest::newRow("paired") << laptop << false << QString() << QString();
+        QTest::newRow("failed") << laptop << false << QString()
+                                << "org.bluez.Error.AuthenticationFailed";
+        QTest::newRow("cancelled by the user") << phone << false << "reject" << QString();
+        QTest::newRow("BlueZ gave up")
+            << phone << false << QString() << "org.bluez.Error.AuthenticationTimeout";
+    }
+
+    // The caller may delete the process from either of its signals; nothing
+    // of it is touched afterwards, and BlueZ is left neither pairing nor waiting.
+    void aReceiverMayDeleteTheProcess()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, onStarted);
+        QFETCH(QString, userTaps);
+        QFETCH(QString, failure);
+        // Keeps the adapter object, which tells the creation's end.
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        if (failure == QLatin1String("org.bluez.Error.AuthenticationTimeout"))
+            QVERIFY(sim()->setTiming({ { "agentTimeoutMs", 300 } }));
+        else if (!failure.isEmpty())
+            QVERIFY(sim()->failNext(QStringLiteral("CreatePairedDevice"), failure));
+        if (!failure.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        if (!failure.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable(QStringLiteral("Pairing failed, reason=") + failure));
+
+        QPointer<BluetoothPairingProcess> process = new BluetoothPairingProcess;
+        const auto signal
+            = onStarted ? &BluetoothPairingProcess::started : &BluetoothPairingProcess::finished;
+        connect(process.data(), signal, process.data(), [&process] { delete process.data(); });
+        process->start(foundDevice(address));
+        if (!userTaps.isEmpty()) {
+            QTRY_VERIFY(sheetOnScreen<SimpleSheet>());
+            SimpleSheet *sheet = sheetOnScreen<SimpleSheet>();
+            tap(userTaps == QLatin1String("accept") ? sheet->acceptButton()
+                                                    : sheet->rejectButton());
+        }
+        QTRY_VERIFY(process.isNull());
+        QVERIFY(liveAgentPath().isEmpty());
+        if (onStarted) {
+            QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
+        } else if (!failure.isEmpty()) {
+            if (creationFailures.isEmpty())
+                QVERIFY(creationFailures.wait());
+            QVERIFY(!simFlag(address, "paired"));
+        } else if (!userTaps.isEmpty()) {
+            // The creation's end goes to the deleted attempt's adapter handle.
+            QTRY_COMPARE(sim()->countCalls(QStringLiteral("CancelDeviceCreation")), 1);
+            QTRY_VERIFY(!simFlag(address, "connected"));
+            QVERIFY(!simFlag(address, "paired"));
+        } else {
+            QVERIFY(simFlag(address, "paired"));
+        }
+        if (!failure.isEmpty())
+            QCOMPARE(bannerTexts().size(), 1);
+        else
+            QVERIFY(bannerTexts().isEmpty());
     }
 
     // An application that drops its process half way leaves BlueZ neither

@@ -84,6 +84,14 @@ private Q_SLOTS:
         QTest::newRow("pin: locale digits and letters of other scripts")
             << pin << arabicDigits.left(3) + QStringLiteral("\u00e4")
             << arabicDigits.left(3) + QStringLiteral("\u00e4");
+        // BlueZ takes 16 bytes of UTF-8: what would not fit is refused as typed.
+        QTest::newRow("pin: 8 two-byte letters, a 9th or a digit more refused")
+            << pin << QString(9, QChar(0x00e4)) + QStringLiteral("1") << QString(8, QChar(0x00e4));
+        QTest::newRow("pin: three-byte letters count three")
+            << pin << QStringLiteral("ab") + QString(5, QChar(0x4e2d)) + QStringLiteral("1")
+            << QStringLiteral("ab") + QString(4, QChar(0x4e2d)) + QStringLiteral("1");
+        QTest::newRow("pin: locale digits count as the ASCII sent")
+            << pin << arabicDigits + arabicDigits.left(7) << arabicDigits + arabicDigits.left(6);
         QTest::newRow("passkey: six digits, the 7th refused")
             << passkey << QStringLiteral("1234567") << QStringLiteral("123456");
         QTest::newRow("passkey: letters refused") << passkey << QStringLiteral("1a2B3") << "123";

@@ -60,6 +60,8 @@ const QMap<QString, int> &textIds()
         { "qtn_conn_bt_pairing_ongoing", 0 },
         { "qtn_conn_bt_passcode", 0 },
         { "qtn_conn_bt_passcode_info", 0 },
+        { "qtn_conn_bt_passkey_display_info", 1 },
+        { "qtn_conn_bt_passkey_entered", 1 },
         { "qtn_conn_bt_profiles", 0 },
         { "qtn_conn_bt_receive_file", 0 },
         { "qtn_conn_bt_receive_info1", 2 },
