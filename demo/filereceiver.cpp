@@ -25,8 +25,8 @@ FileReceiver::FileReceiver(QObject *parent)
     connect(m_agent, &BluetoothObexAgent::progress, this, &FileReceiver::progress);
     connect(m_agent, &BluetoothObexAgent::complete, this, &FileReceiver::complete);
     connect(m_agent, &BluetoothObexAgent::error, this, &FileReceiver::failed);
-    // The sender gave up before the user answered.
-    connect(m_agent, &BluetoothObexAgent::cancel, this, &FileReceiver::closeQuestion);
+    // The sender gave up (or obexd stopped waiting) before the user answered.
+    connect(m_agent, &BluetoothObexAgent::cancel, this, &FileReceiver::closeQuestionAbout);
 }
 
 FileReceiver::~FileReceiver()
@@ -117,7 +117,7 @@ void FileReceiver::complete(const QString &transfer)
 
 void FileReceiver::failed(const QString &transfer, const QString &error)
 {
-    closeQuestion();
+    closeQuestionAbout(transfer);
     const Incoming incoming = m_incoming.take(transfer);
     if (!incoming.tracker)
         return;
@@ -133,6 +133,15 @@ void FileReceiver::keepFinished(BluetoothTransferTracker *tracker)
     m_finished.append(tracker);
     while (m_finished.size() > KeptTransfers)
         delete m_finished.takeFirst();
+}
+
+void FileReceiver::closeQuestionAbout(const QString &transfer)
+{
+    // Other pushes may end while the user is asked about this one.
+    if (transfer.isEmpty() || transfer != m_questionTransfer)
+        return;
+    m_questionTransfer.clear();
+    closeQuestion();
 }
 
 void FileReceiver::closeQuestion()

@@ -54,6 +54,7 @@ private:
     void complete(const QString &transfer);
     void failed(const QString &transfer, const QString &error);
     void keepFinished(Ovrin::BluetoothTransferTracker *tracker);
+    void closeQuestionAbout(const QString &transfer);
     void closeQuestion();
 
     static const int KeptTransfers = 5;

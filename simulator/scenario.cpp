@@ -115,6 +115,7 @@ ObexSpec ObexSpec::fromJson(const QJsonObject &json, const ObexSpec &base)
     read(json, "connectMs", o.connectMs);
     read(json, "authorizeTimeoutMs", o.authorizeTimeoutMs);
     read(json, "requestTimeoutMs", o.requestTimeoutMs);
+    read(json, "requestDelayMs", o.requestDelayMs);
     read(json, "firstResponseTimeoutMs", o.firstResponseTimeoutMs);
     read(json, "responseTimeoutMs", o.responseTimeoutMs);
     read(json, "errorTexts", o.errorTexts);
@@ -134,6 +135,7 @@ QJsonObject ObexSpec::toJson() const
              { "connectMs", connectMs },
              { "authorizeTimeoutMs", authorizeTimeoutMs },
              { "requestTimeoutMs", requestTimeoutMs },
+             { "requestDelayMs", requestDelayMs },
              { "firstResponseTimeoutMs", firstResponseTimeoutMs },
              { "responseTimeoutMs", responseTimeoutMs },
              { "errorTexts", errorTexts } };

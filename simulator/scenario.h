@@ -120,7 +120,8 @@ struct ObexSpec
     int packetSize = 32767;         // most body bytes per OBEX packet
     int connectMs = 100;            // RFCOMM + OBEX CONNECT, either direction
     int authorizeTimeoutMs = 60000; // obexd's wait for Agent.Authorize
-    int requestTimeoutMs = 25000;   // obex-client's wait for Agent.Request
+    int requestTimeoutMs = 25000; // obex-client's wait for Agent.Request
+    int requestDelayMs = 0; // obex-client's pause before each Agent.Request
     int firstResponseTimeoutMs = 60000; // obex-client's wait for the remote's first answer
     int responseTimeoutMs = 10000;  // ... and for each later one; 0: wait for ever
     // Texts of obex-client's Agent.Error for a refusal: "gobex" (0.43-0.45,

@@ -91,7 +91,8 @@ public:
     // autoAccept (-a), symlinks (-l: agent paths outside the root allowed),
     // speed (bytes per second of every transfer; <= 0: no limit), packetSize,
     // connectMs, authorizeTimeoutMs (obexd's wait for Authorize, 60000),
-    // requestTimeoutMs (obex-client's wait for Request, 25000),
+    // requestTimeoutMs (obex-client's wait for Request, 25000), requestDelayMs
+    // (obex-client's pause before each Request, 0: a gap between files),
     // firstResponseTimeoutMs / responseTimeoutMs (obex-client's wait for the
     // remote while a send is stalled: 60000 / 10000; 0: for ever), errorTexts
     // ("gobex": "Transfer failed (0x43)", as 0.43-0.45; "openobex": "Forbidden",

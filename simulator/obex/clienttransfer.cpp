@@ -88,6 +88,19 @@ void ClientTransfer::begin()
         return;
     }
     m_state = State::Requesting;
+    // A pause before the question leaves a window between two files.
+    const int delay = m_session->service()->options().requestDelayMs;
+    if (delay > 0)
+        QTimer::singleShot(delay, this, [this]() { request(); });
+    else
+        request();
+}
+
+void ClientTransfer::request()
+{
+    if (m_state != State::Requesting)
+        return;
+    const AgentClient::Target agent = m_session->agent();
     AgentClient *agents = m_session->service()->agents();
     agents->setTimeout(m_session->service()->options().requestTimeoutMs);
     QPointer<ClientTransfer> self(this);

@@ -48,6 +48,7 @@ public:
 private:
     void getProperties(const SimCall &call);
     void cancel(const SimCall &call);
+    void request();
     void send();
     bool packetArrived(qint64 offset, qint64 length);
     void completed();

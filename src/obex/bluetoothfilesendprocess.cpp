@@ -46,9 +46,11 @@ BluetoothFileSendProcessPrivate::BluetoothFileSendProcessPrivate(ConnectivityDia
 
 BluetoothFileSendProcessPrivate::~BluetoothFileSendProcessPrivate()
 {
-    // A send dropped half way is stopped, not left running for nobody.
+    // A send dropped half way is stopped, not left running for nobody, and
+    // the dialog server does not keep a process that is gone.
     if (agent && !currentTransfer.isEmpty())
         agent->cancelTransfer(currentTransfer);
+    tellDialogServer(false);
     removeTemporaryFiles();
     delete tracker;
     delete agent;
@@ -84,14 +86,18 @@ void BluetoothFileSendProcessPrivate::addFileUrl(const QString &url)
 
 bool BluetoothFileSendProcessPrivate::failStart(const QString &error)
 {
+    if (agent)
+        stage = Stage::Ended;
+    tellDialogServer(false);
     Q_EMIT q->error(error);
     return false;
 }
 
 void BluetoothFileSendProcessPrivate::tellDialogServer(bool sending)
 {
-    if (!dialogServer)
+    if (!dialogServer || sending == heldByDialogServer)
         return;
+    heldByDialogServer = sending;
     const QString name = nfcTransfer ? QStringLiteral("SendingNfcProcess") : QStringLiteral("SendingBluetoothProcess");
     dialogServer->setProcessObject(name, sending ? QVariant::fromValue<QObject *>(q) : QVariant());
 }
@@ -100,7 +106,6 @@ bool BluetoothFileSendProcessPrivate::start()
 {
     totalFiles = transferedFiles = transferSpeed = 0;
     totalBytes = completedBytes = lastTransferred = currentFileSize = 0;
-    canceled = false;
     currentFile.clear();
     currentTransfer.clear();
 
@@ -144,6 +149,7 @@ bool BluetoothFileSendProcessPrivate::start()
                                           this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothFileSendProcessPrivate::callFinished);
     createTracker();
+    stage = Stage::Sending;
     return true;
 }
 
@@ -157,12 +163,13 @@ void BluetoothFileSendProcessPrivate::createTracker()
     tracker->setSize(totalBytes);
     tracker->setTargetName(destination->name());
     tracker->updateStatus(0.0, 0, 0);
-    connect(tracker, &BluetoothTransferTracker::canceled, this, &BluetoothFileSendProcessPrivate::trackerCanceled);
+    connect(tracker, &BluetoothTransferTracker::canceled, this,
+            &BluetoothFileSendProcessPrivate::cancelSend);
 }
 
 void BluetoothFileSendProcessPrivate::cancel()
 {
-    canceled = true;
+    stage = Stage::Ended;
     tellDialogServer(false);
     if (!currentTransfer.isEmpty() && agent)
         agent->cancelTransfer(currentTransfer);
@@ -174,7 +181,7 @@ void BluetoothFileSendProcessPrivate::cancel()
 void BluetoothFileSendProcessPrivate::authorizationRequested(const QString &transfer, const QString &name,
                                                              const QString &, qulonglong length, int)
 {
-    if (canceled) {
+    if (stage != Stage::Sending) {
         agent->cancelTransfer(transfer);
         return;
     }
@@ -195,6 +202,10 @@ void BluetoothFileSendProcessPrivate::authorizationRequested(const QString &tran
 
 void BluetoothFileSendProcessPrivate::progress(const QString &transfer, qulonglong transfered, qulonglong total)
 {
+    // What obex-client says of a send that has ended (a cancelled transfer's
+    // last words, say) changes nothing.
+    if (stage != Stage::Sending)
+        return;
     if (transfer != currentTransfer) {
         qCWarning(lcObex, "Progress for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
                   qPrintable(currentTransfer));
@@ -228,6 +239,8 @@ void BluetoothFileSendProcessPrivate::progress(const QString &transfer, qulonglo
 
 void BluetoothFileSendProcessPrivate::complete(const QString &transfer)
 {
+    if (stage != Stage::Sending)
+        return;
     if (transfer != currentTransfer) {
         qCWarning(lcObex, "Complete for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
                   qPrintable(currentTransfer));
@@ -245,6 +258,7 @@ void BluetoothFileSendProcessPrivate::complete(const QString &transfer)
     }
     if (totalBytes == 0)
         tracker->updateStatus(1.0f, 0, transferSpeed);
+    stage = Stage::Ended;
     // Every file has been read: the contact cards can go.
     removeTemporaryFiles();
     tellDialogServer(false);
@@ -264,36 +278,49 @@ QString BluetoothFileSendProcessPrivate::failureMessage(const QString &error) co
 
 void BluetoothFileSendProcessPrivate::error(const QString &transfer, const QString &error)
 {
+    if (stage != Stage::Sending)
+        return;
     if (transfer != currentTransfer) {
         qCWarning(lcObex, "Error for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
                   qPrintable(currentTransfer));
         return;
     }
+    // That transfer has ended already: nothing of it is left to cancel.
+    currentTransfer.clear();
+    fail(error);
+}
+
+void BluetoothFileSendProcessPrivate::fail(const QString &error)
+{
     if (nfcTransfer)
         tracker->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
     else
         tracker->setError(qtTrId("qtn_conn_bt_t_error"), failureMessage(error));
-    Q_EMIT q->error(error);
-    // That transfer has ended already: nothing of it is left to cancel.
-    currentTransfer.clear();
     cancel();
-    removeTemporaryFiles();
+    // Last: the owner may delete the process when it hears of the failure.
+    Q_EMIT q->error(error);
 }
 
-void BluetoothFileSendProcessPrivate::trackerCanceled()
+void BluetoothFileSendProcessPrivate::cancelSend()
 {
+    if (stage != Stage::Sending)
+        return;
     cancel();
+    // The entry shows the cancellation also when the owner, not the user in
+    // the transfer UI, cancelled (there it has ended already).
+    tracker->cancelTransfer();
     Q_EMIT q->finished();
 }
 
 void BluetoothFileSendProcessPrivate::callFinished(QDBusPendingCallWatcher *call)
 {
-    if (call->isError()) {
-        const QDBusError failure = call->error();
-        error(currentTransfer, QStringLiteral("SendFiles call failed: ") + failure.name() + QStringLiteral(", ")
-                      + failure.message());
-    }
     call->deleteLater();
+    watcher = nullptr;
+    if (call->isError() && stage == Stage::Sending) {
+        const QDBusError failure = call->error();
+        fail(QStringLiteral("SendFiles call failed: ") + failure.name() + QStringLiteral(", ")
+             + failure.message());
+    }
 }
 
 void BluetoothFileSendProcessPrivate::removeTemporaryFiles()
@@ -304,8 +331,11 @@ void BluetoothFileSendProcessPrivate::removeTemporaryFiles()
 
 void BluetoothFileSendProcessPrivate::obexClientServiceUnregistered(const QString &service)
 {
-    if (service == clientService && !currentTransfer.isEmpty())
-        error(currentTransfer, QString());
+    // Between two files as much as during one: no Request would ever come.
+    if (service != clientService || stage != Stage::Sending)
+        return;
+    currentTransfer.clear();
+    fail(QString());
 }
 
 // --- public -----------------------------------------------------------------
@@ -403,8 +433,7 @@ bool BluetoothFileSendProcess::start()
 
 void BluetoothFileSendProcess::cancel()
 {
-    if (d_ptr->agent)
-        d_ptr->cancel();
+    d_ptr->cancelSend();
 }
 
 } // namespace Ovrin

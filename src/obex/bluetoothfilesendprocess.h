@@ -68,15 +68,18 @@ public Q_SLOTS:
     /// Starts sending; false (after error()) without a destination or when
     /// started before.
     bool start();
-    /// Stops a running send.
+    /// Stops a running send: the transfer UI entry shows the cancellation,
+    /// the running file is cancelled with obex-client, and finished() follows.
     void cancel();
 
 Q_SIGNALS:
     /// A sample of the figures above, or a file done.
     void progress();
-    /// Every file was sent, or the user cancelled in the transfer UI.
+    /// Every file was sent, or the send was cancelled (cancel(), or the user
+    /// in the transfer UI). A send ends with this or with error(), once.
     void finished();
-    /// The send failed (or could not start); error tells why.
+    /// The send failed (or could not start); error tells why. Also when
+    /// obex-client leaves the bus at any time while sending (an empty text).
     void error(const QString &error);
 
 private:

@@ -22,12 +22,17 @@ public:
                                     BluetoothFileSendProcess *q);
     ~BluetoothFileSendProcessPrivate() override;
 
+    // Where a started send stands: it ends once, by one of the three ways.
+    enum class Stage { Idle, Sending, Ended };
+
     void addContact(const QString &iri);
     void addFileUrl(const QString &url);
     bool failStart(const QString &error);
     void tellDialogServer(bool sending);
     void createTracker();
     QString failureMessage(const QString &error) const;
+    // Ends the send as failed: shown in the transfer UI, then error().
+    void fail(const QString &error);
 
     ConnectivityDialogServerInterface *dialogServer;
     BluetoothFileSendProcess *q;
@@ -35,7 +40,9 @@ public:
     QStringList fileNames;
     QDBusPendingCallWatcher *watcher = nullptr;
     BluetoothObexAgent *agent = nullptr;
-    bool canceled = false;
+    Stage stage = Stage::Idle;
+    // The dialog server holds this process: it is told when the send ends.
+    bool heldByDialogServer = false;
     quint64 lastTransferred = 0;
     quint64 currentFileSize = 0;
     quint64 completedBytes = 0;
@@ -58,7 +65,8 @@ public Q_SLOTS:
     void progress(const QString &transfer, qulonglong transfered, qulonglong total);
     void complete(const QString &transfer);
     void error(const QString &transfer, const QString &error);
-    void trackerCanceled();
+    // The user (in the transfer UI) or the owner cancelled: finished() follows.
+    void cancelSend();
     void callFinished(QDBusPendingCallWatcher *call);
     void removeTemporaryFiles();
     void obexClientServiceUnregistered(const QString &service);

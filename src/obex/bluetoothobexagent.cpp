@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QUuid>
 
@@ -69,6 +70,13 @@ QString fitted(const QString &name)
     return base + suffix;
 }
 
+// obexd tells sizes as int32: -1 when the sender gave none, and sizes above
+// 2 GiB arrive wrapped to negative numbers. Neither is a size: unknown, 0.
+qulonglong remoteLength(int length)
+{
+    return length < 0 ? 0 : qulonglong(length);
+}
+
 } // namespace
 
 BluetoothObexAgentPrivate::BluetoothObexAgentPrivate(BluetoothObexAgent::Type type, BluetoothObexAgent *q)
@@ -105,11 +113,16 @@ BluetoothObexAgentPrivate::~BluetoothObexAgentPrivate()
 
 QString BluetoothObexAgentPrivate::safeFileName(const QString &remoteName)
 {
-    const QString name = lastComponent(remoteName);
+    QString name = lastComponent(remoteName);
     const bool onlyDots = name.count(QLatin1Char('.')) == name.size();
     const bool unsafe = std::any_of(name.cbegin(), name.cend(), isUnsafeChar);
-    if (!onlyDots && !unsafe)
+    if (!onlyDots && !unsafe) {
+        // A hidden file would be out of the user's sight, and could be taken
+        // for a start-up file (".profile") of whoever's home it lands in.
+        if (name.startsWith(QLatin1Char('.')))
+            name[0] = QLatin1Char('_');
         return fitted(name);
+    }
     // Keep the extension, when it is a plain one, so the type still shows.
     static const QRegularExpression plainSuffix(QStringLiteral("\\.([A-Za-z0-9]{1,10})$"));
     const QRegularExpressionMatch match = plainSuffix.match(name);
@@ -149,21 +162,36 @@ void BluetoothObexAgentPrivate::removeTransfer(const QDBusObjectPath &transfer)
 {
     pendingRequests.remove(transfer);
     transferProperties.remove(transfer.path());
-    authorizedTransfers.removeAll(transfer.path());
-    acceptedFiles.remove(transfer.path());
-    remoteDeviceAddress.clear();
-    fileName.clear();
-    mimeType.clear();
-    currentTransfer = QDBusObjectPath();
+    // Each push keeps its own record: the end of one leaves the others be.
+    const IncomingPush push = pushes.take(transfer.path());
+    if (push.followed)
+        transferSignals->disconnectProgress(transfer.path());
+    if (currentTransfer == transfer)
+        currentTransfer = QDBusObjectPath();
 }
 
-void BluetoothObexAgentPrivate::removePartialFile(const QDBusObjectPath &transfer)
+void BluetoothObexAgentPrivate::removePartialFile(const QString &transfer)
 {
-    const QString file = acceptedFiles.value(transfer.path());
+    const QString file = pushes.value(transfer).acceptedFile;
     if (file.isEmpty() || !QFile::exists(file))
         return;
     if (!QFile::remove(file))
         qCWarning(lcObex, "Unable to remove the partly received file %s", qPrintable(file));
+}
+
+void BluetoothObexAgentPrivate::failEveryPush()
+{
+    QStringList transfers = pushes.keys();
+    transfers.sort();
+    const QPointer<BluetoothObexAgent> alive(q);
+    for (const QString &transfer : std::as_const(transfers)) {
+        removePartialFile(transfer);
+        removeTransfer(QDBusObjectPath(transfer));
+        Q_EMIT q->error(transfer, QString());
+        // The owner may let go of the agent when it hears of a failure.
+        if (!alive)
+            return;
+    }
 }
 
 QVariant BluetoothObexAgentPrivate::transferProperty(const QDBusObjectPath &transfer, const QString &propertyName)
@@ -267,21 +295,22 @@ QString BluetoothObexAgentPrivate::Authorize(const QDBusObjectPath &transfer, co
         return QString();
     // The name comes from the remote device: nothing of it may choose a folder.
     const QString safeName = safeFileName(name);
-    const QString mime = type.isEmpty() ? MimeTypeResolver::mimeTypeForFilePath(safeName) : type;
-    fileName = uniqueFileName(safeName, mime);
-    remoteDeviceAddress = btAddress;
-    mimeType = mime;
+    IncomingPush push;
+    push.remoteDeviceAddress = btAddress;
+    push.mimeType = type.isEmpty() ? MimeTypeResolver::mimeTypeForFilePath(safeName) : type;
+    push.fileName = uniqueFileName(safeName, push.mimeType);
     message.setDelayedReply(true);
     // A repeated request for the same transfer supersedes the older one,
     // which still gets its answer.
     QDBusMessage older;
     if (takePendingRequest(transfer.path(), &older))
         bus().send(older.createErrorReply(canceledError, QString()));
+    removeTransfer(transfer);
     pendingRequests.insert(transfer, message);
-    authorizedTransfers.append(transfer.path());
+    pushes.insert(transfer.path(), push);
     currentTransfer = transfer;
-    canceled = false;
-    Q_EMIT q->authorizationRequested(transfer.path(), fileName, mime, qulonglong(qint64(length)), time);
+    Q_EMIT q->authorizationRequested(transfer.path(), push.fileName, push.mimeType,
+                                     remoteLength(length), time);
     return QString();
 }
 
@@ -289,7 +318,16 @@ void BluetoothObexAgentPrivate::Cancel(const QDBusMessage &message)
 {
     if (!fromDaemon(message))
         return;
-    Q_EMIT q->cancel();
+    // obexd asks one question at a time: what it withdraws is the last one,
+    // if that is still open.
+    QString withdrawn;
+    QDBusMessage asked;
+    if (!currentTransfer.path().isEmpty() && takePendingRequest(currentTransfer.path(), &asked)) {
+        withdrawn = currentTransfer.path();
+        bus().send(asked.createErrorReply(canceledError, QString()));
+        removeTransfer(currentTransfer);
+    }
+    Q_EMIT q->cancel(withdrawn);
 }
 
 void BluetoothObexAgentPrivate::obexServiceRegistered(const QString &service)
@@ -303,12 +341,10 @@ void BluetoothObexAgentPrivate::obexServiceUnregistered(const QString &service)
 {
     if (refuseBusCaller() || service != serverService)
         return;
-    if (!currentTransfer.path().isEmpty()) {
-        const QDBusObjectPath transfer = currentTransfer;
-        removePartialFile(transfer);
-        Q_EMIT q->error(transfer.path(), QString());
-        removeTransfer(transfer);
-    }
+    const QPointer<BluetoothObexAgent> alive(q);
+    failEveryPush();
+    if (!alive)
+        return;
     Q_EMIT q->serviceUnregistered();
     const QDBusReply<void> started = bus().interface()->startService(serverService);
     if (!started.isValid())
@@ -320,9 +356,11 @@ void BluetoothObexAgentPrivate::obexServiceUnregistered(const QString &service)
 void BluetoothObexAgentPrivate::transferStarted(const QDBusObjectPath &transfer)
 {
     // Only the transfers this agent let in are followed.
-    if (!authorizedTransfers.contains(transfer.path()))
+    const auto push = pushes.find(transfer.path());
+    if (push == pushes.end() || push->followed)
         return;
-    if (!transferSignals->connectProgress(transfer.path()))
+    push->followed = transferSignals->connectProgress(transfer.path());
+    if (!push->followed)
         qCWarning(lcObex, "BluetoothObexAgent: unable to connect org.openobex.Transfer.Progress signal!");
 }
 
@@ -335,19 +373,20 @@ void BluetoothObexAgentPrivate::transferProgress(int total, int transfered, cons
                       transfered);
         return;
     }
-    Q_EMIT q->progress(message.path(), qulonglong(qint64(transfered)), qulonglong(qint64(total)));
+    Q_EMIT q->progress(message.path(), qulonglong(transfered), remoteLength(total));
 }
 
 void BluetoothObexAgentPrivate::transferCompleted(const QDBusObjectPath &transfer, bool success)
 {
     // Another transfer's end must not end the one under way.
-    if (!authorizedTransfers.contains(transfer.path())) {
+    const auto push = pushes.constFind(transfer.path());
+    if (push == pushes.constEnd()) {
         if (isFirstReport(QStringLiteral("obex/TransferCompleted/unknown")))
             qCWarning(lcObex, "Ignoring TransferCompleted of %s: not a transfer this agent let in",
                       qPrintable(loggable(transfer.path())));
         return;
     }
-    transferSignals->disconnectProgress(transfer.path());
+    const bool canceled = push->canceled;
     removeTransfer(transfer);
     if (success)
         Q_EMIT q->complete(transfer.path());
@@ -452,17 +491,17 @@ QString BluetoothObexAgent::path() const
 
 QString BluetoothObexAgent::remoteDeviceAddress() const
 {
-    return d_ptr->remoteDeviceAddress;
+    return d_ptr->currentPush().remoteDeviceAddress;
 }
 
 QString BluetoothObexAgent::fileName() const
 {
-    return d_ptr->fileName;
+    return d_ptr->currentPush().fileName;
 }
 
 QString BluetoothObexAgent::mimeType() const
 {
-    return d_ptr->mimeType;
+    return d_ptr->currentPush().mimeType;
 }
 
 void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QString &fileName)
@@ -472,11 +511,22 @@ void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QStrin
         qCWarning(lcObex, "Invalid request for transfer '%s'", qPrintable(transfer));
         return;
     }
-    // A bare name lands in obexd's root folder, which this process does not
-    // know; a file that is already there is not this transfer's to delete.
-    // Asked before answering: obexd makes the file as soon as it has the answer.
-    if (d_ptr->type == Server && QFileInfo(fileName).isAbsolute() && !QFile::exists(fileName))
-        d_ptr->acceptedFiles.insert(transfer, fileName);
+    if (d_ptr->type == Server) {
+        // obexd stores a bare or relative name in a folder of its own, under
+        // the sender's name and past the choice of a free one.
+        if (!QFileInfo(fileName).isAbsolute()) {
+            qCWarning(lcObex, "Refusing transfer '%s': '%s' is no absolute path",
+                      qPrintable(transfer), qPrintable(fileName));
+            bus().send(message.createErrorReply(rejectedError, QString()));
+            d_ptr->removeTransfer(QDBusObjectPath(transfer));
+            return;
+        }
+        // A file that is already there is not this transfer's to delete. Asked
+        // before answering: obexd makes the file as soon as it has the answer.
+        const auto push = d_ptr->pushes.find(transfer);
+        if (push != d_ptr->pushes.end() && !QFile::exists(fileName))
+            push->acceptedFile = fileName;
+    }
     // The properties stay cached until the transfer ends: every progress
     // report needs the size, and the daemon may be done with the object by then.
     bus().send(message.createReply(fileName));
@@ -502,8 +552,10 @@ void BluetoothObexAgent::cancelTransfer(const QString &transfer)
         return;
     }
     // Running already: obexd stops it and reports the end as usual.
-    d_ptr->canceled = true;
-    const QString service = d_ptr->authorizedTransfers.contains(transfer) ? serverService : clientService;
+    const auto push = d_ptr->pushes.find(transfer);
+    if (push != d_ptr->pushes.end())
+        push->canceled = true;
+    const QString service = d_ptr->type == Server ? serverService : clientService;
     QDBusMessage call = QDBusMessage::createMethodCall(service, transfer, transferInterface, QStringLiteral("Cancel"));
     const QDBusMessage reply = bus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)

@@ -22,6 +22,9 @@ class BluetoothObexAgentPrivate;
 ///                 agent->authorizeTransfer(transfer, path);
 ///             });
 ///     agent->registerToObexService();
+///
+/// Each push is kept apart: several may run at once, and when obexd leaves
+/// every one of them fails.
 class OVRIN_EXPORT BluetoothObexAgent : public QObject, public QDBusContext
 {
     Q_OBJECT
@@ -46,7 +49,9 @@ public:
 
     /// The object path the agent is exported at.
     QString path() const;
-    /// The sender of the last transfer offered to a Server agent, until it ends.
+    /// The sender of the last transfer offered to a Server agent, until that
+    /// transfer ends (the end of another one leaves it). Read it when
+    /// authorizationRequested() arrives: a later request replaces it.
     QString remoteDeviceAddress() const;
     /// The free bare file name chosen for that transfer.
     QString fileName() const;
@@ -54,8 +59,9 @@ public:
     QString mimeType() const;
 
 public Q_SLOTS:
-    /// Accepts a pending request; fileName is the answer obexd gets (where to
-    /// store a received file, or the name to send a file under).
+    /// Accepts a pending request; fileName is the answer obexd gets: where to
+    /// store a received file (an absolute path; anything else refuses the
+    /// push), or the name to send a file under.
     void authorizeTransfer(const QString &transfer, const QString &fileName);
     /// Refuses a pending request.
     void rejectTransfer(const QString &transfer);
@@ -65,20 +71,24 @@ public Q_SLOTS:
 Q_SIGNALS:
     /// obexd asks about transfer (its object path): answer with
     /// authorizeTransfer(), rejectTransfer() or cancelTransfer(). For a Server
-    /// agent name is the free bare file name chosen for the sender's name.
+    /// agent name is the free bare file name chosen for the sender's name;
+    /// length is 0 when the sender gave no size.
     void authorizationRequested(const QString &transfer, const QString &name,
                                 const QString &mimeType, qulonglong length, int time);
-    /// Bytes of transfer moved so far, of total.
+    /// Bytes of transfer moved so far, of total (0 when the sender gave no size).
     void progress(const QString &transfer, qulonglong transferred, qulonglong total);
     /// transfer ended successfully.
     void complete(const QString &transfer);
-    /// transfer failed, with obexd's message; an empty one when obexd left.
+    /// transfer failed, with obexd's message; an empty one when obexd left
+    /// (then every transfer it had asked about fails).
     void error(const QString &transfer, const QString &error);
-    /// obexd withdrew its open request.
-    void cancel();
+    /// obexd withdrew its open request for transfer (the sender gave up, or
+    /// nobody answered in time): the agent has forgotten it. transfer is
+    /// empty when no request of the agent was open.
+    void cancel(const QString &transfer);
     /// The agent is registered with the OBEX server daemon.
     void serviceRegistered();
-    /// The OBEX server daemon left the bus; the running transfer failed.
+    /// The OBEX server daemon left the bus; its transfers failed.
     void serviceUnregistered();
 
 private:

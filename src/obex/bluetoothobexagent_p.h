@@ -17,6 +17,20 @@ namespace Ovrin {
 
 class TransferSignals;
 
+// One push obexd asked the server agent about, from "Authorize" to its end.
+struct IncomingPush
+{
+    QString remoteDeviceAddress;
+    QString fileName;
+    QString mimeType;
+    // The absolute path the owner accepted it into, when no file was there.
+    QString acceptedFile;
+    // Its "Progress" signals are followed.
+    bool followed = false;
+    // The owner cancelled it while it ran.
+    bool canceled = false;
+};
+
 class BluetoothObexAgentPrivate : public QDBusAbstractAdaptor
 {
     Q_OBJECT
@@ -34,28 +48,27 @@ public:
     void removeTransfer(const QDBusObjectPath &transfer);
     // obexd gone in the middle of a push leaves what it wrote so far: the
     // file this agent chose for the transfer is deleted.
-    void removePartialFile(const QDBusObjectPath &transfer);
+    void removePartialFile(const QString &transfer);
+    // obexd left: every push it asked about has ended without a word.
+    void failEveryPush();
     QVariant transferProperty(const QDBusObjectPath &transfer, const QString &propertyName);
     bool takePendingRequest(const QString &transfer, QDBusMessage *message);
     void registerAgent();
     bool fromDaemon(const QDBusMessage &message) const;
     // The watch handlers are for our own service watcher, not for callers on the bus.
     bool refuseBusCaller() const;
+    // The push the getters describe: the last one asked about, while it lasts.
+    const IncomingPush currentPush() const { return pushes.value(currentTransfer.path()); }
 
     BluetoothObexAgent::Type type;
     BluetoothObexAgent *q;
     QString path;
-    QString remoteDeviceAddress;
-    QString fileName;
-    QString mimeType;
     QMap<QDBusObjectPath, QDBusMessage> pendingRequests;
     QHash<QString, QVariantMap> transferProperties;
-    QStringList authorizedTransfers;
-    // Transfer path -> the absolute file path the owner accepted it into.
-    QHash<QString, QString> acceptedFiles;
+    // Transfer path -> what is known of each push obexd asked about (server side).
+    QHash<QString, IncomingPush> pushes;
     ObexManagerProxy *obexManager = nullptr;
     QDBusObjectPath currentTransfer;
-    bool canceled = false;
 
 public Q_SLOTS:
     void Release(const QDBusMessage &message);

@@ -9,7 +9,6 @@
 #include "transfer.h"
 
 #include <QDBusConnection>
-#include <QDir>
 #include <QFileInfo>
 #include <QObjectCleanupHandler>
 #include <QUrl>
@@ -54,8 +53,11 @@ QString BluetoothTransferTrackerPrivate::ensureExistingPath(const QString &path)
     qCWarning(lcObex, "Directory %s does not exist!", qPrintable(path));
     if (QFileInfo(basePath).isDir())
         return basePath;
+    // Not the home folder instead: a received file there could be taken for
+    // one of the user's own settings files. Without the base folder (the
+    // handset lends it out over USB, say) there is nowhere to store.
     qCWarning(lcObex, "Directory %s does not exist!", qPrintable(basePath));
-    return QDir::homePath();
+    return QString();
 }
 
 QString BluetoothTransferTrackerPrivate::transferTypeString(const char *download,
@@ -364,7 +366,8 @@ QString BluetoothTransferTracker::filePath(const QString &fileName, const QStrin
         folder += QLatin1String("/Pictures");
     else if (mimeType.startsWith(QLatin1String("video")))
         folder += QLatin1String("/Movies");
-    return BluetoothTransferTrackerPrivate::ensureExistingPath(folder) + u'/' + name;
+    folder = BluetoothTransferTrackerPrivate::ensureExistingPath(folder);
+    return folder.isEmpty() ? QString() : folder + u'/' + name;
 }
 
 QString BluetoothTransferTracker::basePath()

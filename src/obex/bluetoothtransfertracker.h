@@ -67,7 +67,8 @@ public:
     /// only while that folder exists (folders are never created). An absolute
     /// path comes back unchanged. Of any other name only the part after its
     /// last "/" is used, so that no name can reach outside the folder; a name
-    /// with nothing left ("", ".", "..", "dir/") gives an empty path.
+    /// with nothing left ("", ".", "..", "dir/") gives an empty path, and so
+    /// does a missing base folder: received files never go anywhere else.
     static QString filePath(const QString &fileName, const QString &mimeType);
 
     /// The folder received files are kept under: "/home/user/MyDocs" on the

@@ -8,9 +8,11 @@
 #include "ovrintranslations.h"
 #include "registry.h"
 #include "testagent.h"
+#include "testdialogserver.h"
 #include "testenvironment.h"
 
 #include <QCryptographicHash>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -106,10 +108,11 @@ private Q_SLOTS:
     {
         QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
                  qPrintable(sim()->lastError()));
-        QVERIFY(sim()->setObexOptions({ { "speed", 0 }, { "connectMs", 20 } }));
-        const QDBusMessage registered = bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-                                                  QStringLiteral("RegisterAgent"),
-                                                  { objectPath(m_bluezAgent.path()), QString() });
+        QVERIFY(sim()->setObexOptions(
+            { { "speed", 0 }, { "connectMs", 20 }, { "requestDelayMs", 0 } }));
+        const QDBusMessage registered = bluezCall(
+            defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+            QStringLiteral("RegisterAgent"), { objectPath(m_bluezAgent.path()), QString() });
         QCOMPARE(registered.type(), QDBusMessage::ReplyMessage);
         TransferUI::Registry::instance()->clear();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
@@ -270,35 +273,140 @@ private Q_SLOTS:
         QVERIFY(!received().contains(QStringLiteral("never.txt")));
     }
 
-    void cancelBeforeTheFirstRequestSendsNothing()
+    void cancelEndsTheSendOnce_data()
     {
-        QVERIFY(sim()->setObexOptions({ { "connectMs", 300 } }));
-        Send send;
-        send.process.addFile(makeFile(QStringLiteral("late.txt"), 10));
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
-        send.process.cancel();
-        QTRY_VERIFY(sim()->obexClientState().value(QLatin1String("sessions")).toArray().isEmpty());
-        QTest::qWait(200);
-        QVERIFY(received().isEmpty());
-        QVERIFY(send.finished.isEmpty());
-        QVERIFY(send.progressed.isEmpty());
+        QTest::addColumn<bool>("running");
+        QTest::newRow("before the first request") << false;
+        QTest::newRow("while a file runs") << true;
     }
 
-    void clientDaemonLeavingFailsTheSend()
+    void cancelEndsTheSendOnce()
     {
-        QVERIFY(sim()->setObexSpeed(5000));
+        QFETCH(bool, running);
+        QVERIFY(sim()->setObexOptions({ { "connectMs", 300 }, { "speed", 5000 } }));
         Send send;
-        send.process.addFile(makeFile(QStringLiteral("big.bin"), 50000));
+        send.process.addFile(makeFile(QStringLiteral("late.txt"), 50000));
         send.process.setDestination(device(anna));
         QVERIFY(send.process.start());
-        QVERIFY(send.progressed.wait());
+        const QString entry = onlyTransfer().id;
+        if (running)
+            QVERIFY(send.progressed.wait());
+        send.process.cancel();
+        send.process.cancel();
+        QCOMPARE(send.finished.size(), 1);
+        QVERIFY(send.failed.isEmpty());
+        QTRY_VERIFY(sim()->obexClientState().value(QLatin1String("sessions")).toArray().isEmpty());
+        // The entry shows the cancellation, and then leaves the transfer UI.
+        const auto calls = TransferUI::Registry::instance()->calls(entry);
+        QVERIFY(std::any_of(calls.cbegin(), calls.cend(), [](const TransferUI::RecordedCall &call) {
+            return call.method == QLatin1String("markCancelled");
+        }));
+        QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
+        // Nothing was sent; a running file was cancelled with obex-client.
+        QVERIFY(received().isEmpty());
+        const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
+        if (running)
+            QCOMPARE(sent.last()[QLatin1String("outcome")].toString(), QStringLiteral("canceled"));
+        QTest::qWait(200);
+        QCOMPARE(send.finished.size(), 1);
+        QVERIFY(send.failed.isEmpty());
+    }
+
+    void clientDaemonLeavingFailsTheSendOnce_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("during a file") << "file";
+        QTest::newRow("between two files") << "between";
+        QTest::newRow("before the first request") << "first";
+    }
+
+    void clientDaemonLeavingFailsTheSendOnce()
+    {
+        QFETCH(QString, when);
+        // obex-client pauses before the question about each file: a window
+        // to leave in.
+        if (when == QLatin1String("first"))
+            QVERIFY(sim()->setObexOptions({ { "requestDelayMs", 10000 } }));
+        QVERIFY(sim()->setObexSpeed(when == QLatin1String("file") ? 5000 : 20000));
+        Send send;
+        send.process.addFiles({ makeFile(QStringLiteral("big.bin"), 20000),
+                                makeFile(QStringLiteral("next.bin"), 100) });
+        send.process.setDestination(device(anna));
+        QVERIFY(send.process.start());
+        if (when == QLatin1String("first")) {
+            // SendFiles has been answered; the first request has not come.
+            QTRY_COMPARE(
+                sim()
+                    ->obexClientState()[QLatin1String("sessions")][0][QLatin1String("state")]
+                    .toString(),
+                QStringLiteral("connected"));
+        } else {
+            QVERIFY(send.progressed.wait());
+        }
+        if (when == QLatin1String("between")) {
+            QVERIFY(sim()->setObexOptions({ { "requestDelayMs", 10000 } }));
+            QTRY_COMPARE(send.process.transferedFiles(), 1);
+        }
         QVERIFY(sim()->dropService(obexClient));
         QVERIFY(send.failed.wait());
         QCOMPARE(send.failed.first().at(0).toString(), QString());
+        QCOMPARE(onlyTransfer().state, TransferUI::TransferInfo::Failed);
         QCOMPARE(onlyTransfer().failureMessage,
                  qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId("qtn_conn_bt_t_connection_failed").arg(annaName));
         QVERIFY(sim()->restoreService(obexClient));
+        QTest::qWait(200);
+        QCOMPARE(send.failed.size(), 1);
+        QVERIFY(send.finished.isEmpty());
+    }
+
+    // The dialog server is told of the process when the send starts, and
+    // lets go of it however the send ends: it must never hold a process
+    // that is gone.
+    void dialogServerLetsGoOfTheProcess_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("sent") << "sent";
+        QTest::newRow("cancelled") << "cancelled";
+        QTest::newRow("deleted while sending") << "deleted";
+        QTest::newRow("obex-client cannot be started") << "unstartable";
+    }
+
+    void dialogServerLetsGoOfTheProcess()
+    {
+        QFETCH(QString, end);
+        const QString name = QStringLiteral("SendingBluetoothProcess");
+        TestDialogServer server(nullptr);
+        auto send = std::make_unique<BluetoothFileSendProcess>(&server);
+        QSignalSpy finished(send.get(), &BluetoothFileSendProcess::finished);
+        QSignalSpy progressed(send.get(), &BluetoothFileSendProcess::progress);
+        send->addFile(makeFile(QStringLiteral("held.bin"), 20000));
+        send->setDestination(device(anna));
+        if (end == QLatin1String("unstartable")) {
+            QVERIFY(sim()->setActivatable(obexClient, false));
+            QVERIFY(sim()->dropService(obexClient));
+            QTRY_VERIFY(
+                !QDBusConnection::sessionBus().interface()->isServiceRegistered(obexClient));
+            QSignalSpy failed(send.get(), &BluetoothFileSendProcess::error);
+            QVERIFY(!send->start());
+            QCOMPARE(failed.last().at(0).toString(),
+                     QStringLiteral("Unable to start openobex client!"));
+            QVERIFY(sim()->restoreService(obexClient));
+            QVERIFY(sim()->setActivatable(obexClient, true));
+        } else {
+            QVERIFY(sim()->setObexSpeed(end == QLatin1String("sent") ? 0 : 5000));
+            QVERIFY(send->start());
+            QCOMPARE(qvariant_cast<QObject *>(server.processObjects.value(name)), send.get());
+            if (end == QLatin1String("sent")) {
+                QVERIFY(finished.wait());
+            } else {
+                QVERIFY(progressed.wait());
+                if (end == QLatin1String("cancelled"))
+                    send->cancel();
+                else
+                    send.reset();
+            }
+        }
+        QVERIFY(!server.processObjects.contains(name));
     }
 
     // Nothing to measure progress against: 0 done until the end, then all.

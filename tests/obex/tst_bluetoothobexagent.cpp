@@ -164,7 +164,8 @@ private Q_SLOTS:
         QVERIFY(base.mkpath(QStringLiteral("Pictures")));
         QVERIFY(base.mkpath(QStringLiteral("Music")));
         // obexd stores only under its root unless told otherwise.
-        QVERIFY(sim()->setObexOptions({ { "rootFolder", m_base.path() }, { "speed", 0 } }));
+        QVERIFY(sim()->setObexOptions(
+            { { "rootFolder", m_base.path() }, { "speed", 0 }, { "autoAccept", false } }));
         QVERIFY(sim()->clearCallLog());
         TransferUI::Registry::instance()->clear();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
@@ -343,6 +344,156 @@ private Q_SLOTS:
         QVERIFY(sim()->setActivatable(obexd, true));
     }
 
+    // Several pushes at once: each keeps its own record, and obexd leaving
+    // fails every one and takes away what each had written.
+    void everyPushKeepsItsOwnRecord()
+    {
+        // A fresh obexd, so that the next one numbers its transfers alike.
+        QVERIFY(sim()->dropService(obexd));
+        QVERIFY(sim()->restoreService(obexd));
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QCOMPARE(receiver.registered.size(), 1);
+        QStringList transfers;
+        for (const char *name : { "first.jpg", "second.jpg", "third.jpg" }) {
+            QString transfer;
+            QVERIFY(push(QLatin1String(name), QStringLiteral("image/jpeg"), QByteArray(100000, 'p'),
+                         10000, &transfer));
+            QTRY_COMPARE(receiver.requested.size(), transfers.size() + 1);
+            transfers << transfer;
+        }
+        QTRY_COMPARE(storedFiles().size(), 3);
+
+        // The end of one push leaves the last one asked about described.
+        QVERIFY(sim()->failTransfer(transfers.at(0)));
+        QVERIFY(receiver.failed.wait());
+        QCOMPARE(receiver.agent.fileName(), QStringLiteral("third.jpg"));
+        QCOMPARE(receiver.agent.mimeType(), QStringLiteral("image/jpeg"));
+        QCOMPARE(receiver.agent.remoteDeviceAddress(), anna);
+
+        QVERIFY(sim()->setActivatable(obexd, false));
+        QTest::ignoreMessage(QtWarningMsg,
+                             "BluetoothObexAgentPrivate: Unable to start service org.openobex");
+        QVERIFY(sim()->dropService(obexd));
+        QVERIFY(receiver.unregistered.wait());
+        QStringList failed;
+        for (const QList<QVariant> &failure : std::as_const(receiver.failed))
+            failed << failure.at(0).toString() + u' ' + failure.at(1).toString();
+        QCOMPARE(
+            failed,
+            QStringList({ transfers.at(0) + QStringLiteral(" Transfer completed unsuccessfully"),
+                          transfers.at(1) + u' ', transfers.at(2) + u' ' }));
+        QCOMPARE(storedFiles(), QStringList());
+        QCOMPARE(receiver.agent.fileName(), QString());
+
+        // The next obexd's transfers take the lost ones' paths; pushes it
+        // takes without asking are none of this agent's.
+        QVERIFY(sim()->setObexOptions({ { "autoAccept", true } }));
+        QVERIFY(sim()->restoreService(obexd));
+        QVERIFY(receiver.registered.wait());
+        receiver.progressed.clear();
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^Ignoring TransferCompleted of /transfer1:")));
+        for (int i = 0; i < 3; ++i) {
+            const uint ticket = push(QStringLiteral("auto%1.txt").arg(i),
+                                     QStringLiteral("text/plain"), QByteArray(20000, 'a'), 40000);
+            QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
+        }
+        QVERIFY(sim()->setObexOptions({ { "autoAccept", false } }));
+        QString asked;
+        QVERIFY(push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"),
+                     QByteArray(20000, 'q'), 40000, &asked));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QVERIFY(!receiver.progressed.isEmpty());
+        for (const QList<QVariant> &report : std::as_const(receiver.progressed))
+            QCOMPARE(report.at(0).toString(), asked);
+        QVERIFY(sim()->setActivatable(obexd, true));
+    }
+
+    // An answer obexd would store under the sender's name in a folder of its
+    // own is refused.
+    void answersThatAreNoAbsolutePathAreRefused_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("bare name") << QStringLiteral("photo.jpg");
+    }
+
+    void answersThatAreNoAbsolutePathAreRefused()
+    {
+        QFETCH(QString, answer);
+        Receiver receiver;
+        receiver.accept = false;
+        receiver.agent.registerToObexService();
+        QString transfer;
+        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "data",
+                                 -1, &transfer);
+        QVERIFY(receiver.requested.wait());
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Refusing transfer '%1': '%2' is no absolute path")
+                           .arg(transfer, answer)));
+        receiver.agent.authorizeTransfer(transfer, answer);
+        QCOMPARE(sim()->waitForRequest(ticket),
+                 std::optional<QString>(QStringLiteral("Forbidden")));
+        QCOMPARE(storedFiles(), QStringList());
+        QCOMPARE(receiver.agent.fileName(), QString());
+    }
+
+    // obexd tells sizes as int32: -1 when the sender gave none, and sizes
+    // above 2 GiB wrap to negative numbers.
+    void sizesObexdCannotTellAreZero_data()
+    {
+        QTest::addColumn<qint64>("announced");
+        QTest::newRow("none") << qint64(-1);
+        QTest::newRow("above 2 GiB") << qint64(3000000000LL);
+    }
+
+    void sizesObexdCannotTellAreZero()
+    {
+        QFETCH(qint64, announced);
+        Receiver receiver;
+        receiver.agent.registerToObexService();
+        QVERIFY(sim()->pushFiles({ { "address", anna },
+                                   { "name", "sized.jpg" },
+                                   { "type", "image/jpeg" },
+                                   { "size", 20000 },
+                                   { "announcedSize", announced },
+                                   { "speed", 40000 } }));
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(receiver.requested.first().at(3).toULongLong(), qulonglong(0));
+        QVERIFY(!receiver.progressed.isEmpty());
+        for (const QList<QVariant> &report : std::as_const(receiver.progressed))
+            QCOMPARE(report.at(2).toULongLong(), qulonglong(0));
+    }
+
+    // obexd stops waiting for an answer (the sender went): the agent forgets
+    // the question and says which one it was.
+    void withdrawnRequestIsForgotten()
+    {
+        Receiver receiver;
+        receiver.accept = false;
+        receiver.agent.registerToObexService();
+        QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
+        QString transfer;
+        const uint ticket = push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"), "data",
+                                 -1, &transfer);
+        QVERIFY(receiver.requested.wait());
+        QVERIFY(sim()->failTransfer(transfer, QStringLiteral("disconnect")));
+        QVERIFY(withdrawn.wait());
+        QCOMPARE(withdrawn.first().at(0).toString(), transfer);
+        QCOMPARE(receiver.agent.fileName(), QString());
+        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
+        QCOMPARE(sim()->waitForRequest(ticket),
+                 std::optional<QString>(QStringLiteral("Disconnected")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/asked.jpg"));
+        QCOMPARE(storedFiles(), QStringList());
+    }
+
     void obexdLeavingIsAskedBackByTheAgent()
     {
         Receiver receiver;
@@ -359,12 +510,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("remoteName");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("backslashes") << "..\\..\\etc\\passwd.jpg" << "Pictures/passwd.jpg";
-        QTest::newRow("only dots") << "..." << "received_file";
-        QTest::newRow("control character") << "a\u0007b.jpg" << "Pictures/received_file.jpg";
-        QTest::newRow("escape sequence") << "\u001b[31mred.png" << "Pictures/received_file.png";
-        QTest::newRow("line break") << "two\nlines" << "received_file";
-        QTest::newRow("hidden") << ".profile" << ".profile";
+        QTest::newRow("backslashes") << "..\\..\\etc\\passwd.jpg"
+                                     << "Pictures/passwd.jpg";
+        QTest::newRow("only dots") << "..."
+                                   << "received_file";
+        QTest::newRow("control character") << "a\u0007b.jpg"
+                                           << "Pictures/received_file.jpg";
+        QTest::newRow("escape sequence") << "\u001b[31mred.png"
+                                         << "Pictures/received_file.png";
+        QTest::newRow("line break") << "two\nlines"
+                                    << "received_file";
+        QTest::newRow("hidden") << ".profile"
+                                << "_profile";
+        QTest::newRow("hidden with a type") << ".hidden.jpg"
+                                            << "Pictures/_hidden.jpg";
         QTest::newRow("long") << QString(4000, u'x') + QStringLiteral(".jpg")
                               << QStringLiteral("Pictures/") + QString(236, u'x') + QStringLiteral(".jpg");
     }
@@ -419,6 +578,9 @@ private Q_SLOTS:
                 added.removeOne(file);
             QVERIFY2(added.size() == 1, qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
             QCOMPARE(readFile(m_base.filePath(added.first())), contents);
+            // Never a hidden file, which could pass for a start-up file.
+            QVERIFY2(!QFileInfo(added.first()).fileName().startsWith(u'.'),
+                     qPrintable(added.first()));
             expected.insert(added.first(), contents);
         }
         qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused by obexd",

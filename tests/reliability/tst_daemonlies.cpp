@@ -209,9 +209,11 @@ private Q_SLOTS:
         }
         QCOMPARE(completed.size(), 0);
         QCOMPARE(failed.size(), 0);
-        // Negative counts were not passed on as huge ones.
-        for (const QList<QVariant> &report : std::as_const(progressed))
+        // Negative counts and sizes were not passed on as huge ones.
+        for (const QList<QVariant> &report : std::as_const(progressed)) {
             QVERIFY(report.at(1).toULongLong() <= quint64(INT_MAX));
+            QVERIFY(report.at(2).toULongLong() <= quint64(INT_MAX));
+        }
 
         // Each kind of lie was told of once, and a lie did not make the log
         // grow with it.

@@ -5,11 +5,13 @@
 #include "orvelapplicationwindow.h"
 #include "orvelscenewindow.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 
 // An application's dialog server as tests need one: shows what it is handed
-// on the test's window and remembers what it showed and hid.
+// on the test's window and remembers what it showed and hid, and which
+// process objects it was given.
 class TestDialogServer : public Ovrin::ConnectivityDialogServerInterface
 {
 public:
@@ -28,7 +30,13 @@ public:
         window->disappear();
     }
     bool isShowingDialog() const override { return shown.size() > hidden.size(); }
-    void setProcessObject(const QString &, const QVariant &) override {}
+    void setProcessObject(const QString &name, const QVariant &value) override
+    {
+        if (value.isValid())
+            processObjects.insert(name, value);
+        else
+            processObjects.remove(name);
+    }
 
     // The window of type T shown last, if it still exists.
     template<typename T> T *last() const
@@ -40,6 +48,8 @@ public:
         return nullptr;
     }
 
+    // What the server holds, by name, as a server keeps it: a plain pointer.
+    QHash<QString, QVariant> processObjects;
     QList<QPointer<OrvelSceneWindow>> shown;
     QList<QPointer<OrvelSceneWindow>> hidden;
 
