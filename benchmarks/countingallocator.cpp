@@ -17,12 +17,14 @@ void __libc_free(void *block);
 namespace {
 
 std::atomic<std::int64_t> liveBytes { 0 };
+std::atomic<std::int64_t> liveBlocks { 0 };
 std::atomic<std::int64_t> allocations { 0 };
 
 void *counted(void *block)
 {
     if (block) {
         liveBytes.fetch_add(std::int64_t(malloc_usable_size(block)), std::memory_order_relaxed);
+        liveBlocks.fetch_add(1, std::memory_order_relaxed);
         allocations.fetch_add(1, std::memory_order_relaxed);
     }
     return block;
@@ -30,8 +32,10 @@ void *counted(void *block)
 
 void uncount(void *block)
 {
-    if (block)
+    if (block) {
         liveBytes.fetch_sub(std::int64_t(malloc_usable_size(block)), std::memory_order_relaxed);
+        liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    }
 }
 
 } // namespace
@@ -40,7 +44,7 @@ namespace CountingAllocator {
 
 Usage usage()
 {
-    return { liveBytes.load(), allocations.load() };
+    return { liveBytes.load(), liveBlocks.load(), allocations.load() };
 }
 
 } // namespace CountingAllocator

@@ -9,6 +9,7 @@
 #include "pairingresponder.h"
 #include "settingsapp.h"
 #include "sharingapp.h"
+#include "transferspeedmeter.h"
 #include "transfersview.h"
 
 #include <QGraphicsLinearLayout>
@@ -22,6 +23,7 @@ DemoShell::DemoShell(const QString &where, const QString &photo, QObject *parent
     , m_sharing(new SharingApp(photo, this))
     , m_receiver(new FileReceiver(this))
     , m_pairingResponder(new PairingResponder(this))
+    , m_transferSpeeds(new TransferSpeedMeter(this))
 {
     m_window->setWindowTitle(QStringLiteral("Ovrin Bluetooth demo"));
     createHome(where);
@@ -92,7 +94,8 @@ void DemoShell::openTransfers()
 {
     if (isShown(m_transfersPage))
         return;
-    m_transfersPage = new DemoPage(QStringLiteral("Transfers"),
-                                   new TransfersView(BluetoothTransferTracker::basePath()));
+    m_transfersPage
+        = new DemoPage(QStringLiteral("Transfers"),
+                       new TransfersView(BluetoothTransferTracker::basePath(), m_transferSpeeds));
     m_transfersPage->open();
 }

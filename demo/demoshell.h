@@ -11,7 +11,7 @@ class OrvelButton;
 class PairingResponder;
 class SettingsApp;
 class SharingApp;
-class TransfersView;
+class TransferSpeedMeter;
 
 // The handset in one window: a home screen that opens the settings
 // application, the gallery that shares a photo and the transfer UI, with the
@@ -44,6 +44,7 @@ private:
     SharingApp *m_sharing;
     FileReceiver *m_receiver;
     PairingResponder *m_pairingResponder;
+    TransferSpeedMeter *m_transferSpeeds;
     QPointer<DemoPage> m_transfersPage;
 };
 

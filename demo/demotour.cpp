@@ -25,6 +25,7 @@
 #include "simpleinformationbanner.h"
 #include "simulatorclient.h"
 #include "toolkittesting.h"
+#include "transferrow.h"
 #include "transfersview.h"
 
 #include <QAction>
@@ -58,6 +59,12 @@ QByteArray fileContents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The row's bar shows the share the library reported done.
+bool barShows(const TransferRow *row, const TransferUI::TransferInfo &info)
+{
+    return row && row->isVisible() && row->progressBar()->value() == qRound(info.progress * 100);
 }
 
 } // namespace
@@ -94,6 +101,8 @@ int DemoTour::run()
             [this] { return connectHeadset(); });
     runStep(QStringLiteral("Send a photo to a phone, pairing with a PIN"),
             [this] { return sendPhoto(); });
+    runStep(QStringLiteral("Cancel a send from the transfer list"),
+            [this] { return cancelSend(); });
     runStep(QStringLiteral("Accept a pushed file and find it in its folder"),
             [this] { return receiveFile(); });
     runStep(QStringLiteral("Reject three pushes; the fourth is refused as spam"),
@@ -209,11 +218,13 @@ bool DemoTour::rename()
     if (!waitFor([&] { return simulatedAdapter().value(QLatin1String("name")).toString() == name; },
                  QStringLiteral("BlueZ has the new name")))
         return false;
-    waitFor([&] {
-        auto *row = findItem<DrillDownItem>(pageTitled(QStringLiteral("Bluetooth")),
-                                            QStringLiteral("BluetoothDeviceNameItem"));
-        return row && row->subtitle() == name && !pageTitled(QStringLiteral("My device"));
-    }, QStringLiteral("the page closed and the settings page shows the new name"));
+    waitFor(
+        [&] {
+            auto *row = findItem<DrillDownItem>(pageTitled(QStringLiteral("Bluetooth")),
+                                                QStringLiteral("BluetoothDeviceNameItem"));
+            return row && row->subtitle() == name && !pageTitled(QStringLiteral("My device"));
+        },
+        QStringLiteral("the page closed and the settings page shows the new name"));
     picture(QStringLiteral("settings-renamed"));
     return true;
 }
@@ -289,23 +300,13 @@ bool DemoTour::connectHeadset()
 bool DemoTour::sendPhoto()
 {
     // Slow enough to watch the transfer move.
-    m_sim->setObexSpeed(20000);
+    m_sim->setObexSpeed(12000);
     if (!openFromHome(QStringLiteral("Gallery")))
         return false;
-    OrvelSceneWindow *gallery = pageTitled(QStringLiteral("Gallery"));
     picture(QStringLiteral("gallery"));
-    tap(findItem<OrvelButton>(gallery, QStringLiteral("ShareButton")),
-        QStringLiteral("Share via Bluetooth"));
-    if (!waitFor([this] { return topWindow<BluetoothDeviceSelectionSheet>(); },
-                 QStringLiteral("the device selection sheet opens"))
-        || !waitFor([this] { return deviceRow(oldPhoneName); },
-                    QStringLiteral("it finds %1").arg(oldPhoneName), 15000))
-        return false;
-    tap(deviceRow(oldPhoneName), oldPhoneName);
-    picture(QStringLiteral("select-device"));
-    tap(topWindow<BluetoothDeviceSelectionSheet>()->acceptButton(), QStringLiteral("Continue"));
-    if (!waitFor([this] { return topWindow<BluetoothPinCodeSheet>(); },
-                 QStringLiteral("the phone needs pairing: the PIN sheet opens")))
+    if (!shareWith(oldPhoneName, QStringLiteral("select-device"))
+        || !waitFor([this] { return topWindow<BluetoothPinCodeSheet>(); },
+                    QStringLiteral("the phone needs pairing: the PIN sheet opens")))
         return false;
     auto *pinSheet = topWindow<BluetoothPinCodeSheet>();
     if (!expect(retype(findItem<OrvelTextEdit>(pinSheet, QStringLiteral("BluetoothPinCodeEdit")),
@@ -317,14 +318,10 @@ bool DemoTour::sendPhoto()
     if (!waitFor([this] { return m_sim->device(oldPhone).value(QLatin1String("paired")).toBool(); },
                  QStringLiteral("the phone is paired")))
         return false;
-    const auto sending = [] {
-        const auto transfers = TransferUI::Registry::instance()->transfers();
-        return !transfers.isEmpty() && !transfers.last().isFinished()
-            && transfers.last().progress > 0;
-    };
-    if (waitFor(sending, QStringLiteral("the photo is on its way"), 15000)) {
-        m_shell->openTransfers();
+    const QString id = runningTransfer(QString());
+    if (!id.isEmpty() && showsProgress(id)) {
         picture(QStringLiteral("sending"));
+        followsProgress(id);
     }
 
     const QString sent = QStringLiteral("Sent to %1").arg(oldPhoneName);
@@ -333,6 +330,13 @@ bool DemoTour::sendPhoto()
         say(QStringLiteral("   the gallery says \"%1\"").arg(m_shell->sharing()->status()));
         return false;
     }
+    TransferRow *row = transferRow(id);
+    waitFor(
+        [&] {
+            return row && row->progressBar()->value() == 100 && !row->cancelButton()->isVisible()
+                && row->texts().last().startsWith(QStringLiteral("Sent"));
+        },
+        QStringLiteral("the transfer list shows it sent, with nothing left to cancel"));
     picture(QStringLiteral("sent"));
     const QJsonArray files = m_sim->obexClientState().value(QLatin1String("sent")).toArray();
     const QJsonObject last = files.isEmpty() ? QJsonObject() : files.last().toObject();
@@ -340,6 +344,34 @@ bool DemoTour::sendPhoto()
                && last.value(QLatin1String("sha1")).toString().toLatin1()
                    == sha1Of(fileContents(m_shell->sharing()->photo())),
            QStringLiteral("the phone got every byte of the photo"));
+    m_sim->setObexSpeed(150000);
+    return true;
+}
+
+bool DemoTour::cancelSend()
+{
+    // Slow enough to cancel half way.
+    m_sim->setObexSpeed(4000);
+    const QString previous = TransferUI::Registry::instance()->transfers().value(0).id;
+    if (!openFromHome(QStringLiteral("Gallery")) || !shareWith(oldPhoneName, QString()))
+        return false;
+    const QString id = runningTransfer(previous);
+    if (id.isEmpty() || !showsProgress(id))
+        return false;
+    tap(transferRow(id)->cancelButton(), QStringLiteral("Cancel on the photo's row"));
+    const auto outcome = [this] {
+        const QJsonArray files = m_sim->obexClientState().value(QLatin1String("sent")).toArray();
+        return files.isEmpty() ? QString()
+                               : files.last().toObject().value(QLatin1String("outcome")).toString();
+    };
+    waitFor([&] { return outcome() == QLatin1String("canceled"); },
+            QStringLiteral("obexd cancels the transfer"));
+    const QString cancelled = QStringLiteral("Cancelled: %1").arg(oldPhoneName);
+    waitFor([&] { return m_shell->sharing()->status() == cancelled; },
+            QStringLiteral("the gallery says \"%1\"").arg(cancelled));
+    waitFor([&] { return !TransferUI::Registry::instance()->contains(id) && !transferRow(id); },
+            QStringLiteral("the entry leaves the transfer list"));
+    picture(QStringLiteral("send-cancelled"));
     m_sim->setObexSpeed(150000);
     return true;
 }
@@ -431,6 +463,76 @@ bool DemoTour::tellPairingFailure()
            QStringLiteral("the printer is not paired"));
     picture(QStringLiteral("pairing-failed"));
     return true;
+}
+
+bool DemoTour::shareWith(const QString &name, const QString &pictureName)
+{
+    tap(findItem<OrvelButton>(pageTitled(QStringLiteral("Gallery")), QStringLiteral("ShareButton")),
+        QStringLiteral("Share via Bluetooth"));
+    if (!waitFor([this] { return topWindow<BluetoothDeviceSelectionSheet>(); },
+                 QStringLiteral("the device selection sheet opens"))
+        || !waitFor([&] { return deviceRow(name); }, QStringLiteral("it finds %1").arg(name),
+                    15000))
+        return false;
+    tap(deviceRow(name), name);
+    if (!pictureName.isEmpty())
+        picture(pictureName);
+    tap(topWindow<BluetoothDeviceSelectionSheet>()->acceptButton(), QStringLiteral("Continue"));
+    return true;
+}
+
+QString DemoTour::runningTransfer(const QString &before)
+{
+    QString id;
+    waitFor(
+        [&] {
+            const auto transfers = TransferUI::Registry::instance()->transfers();
+            const bool running = !transfers.isEmpty() && transfers.last().id != before
+                && !transfers.last().isFinished() && transfers.last().progress > 0;
+            id = running ? transfers.last().id : QString();
+            return running;
+        },
+        QStringLiteral("the photo is on its way"), 15000);
+    return id;
+}
+
+TransferRow *DemoTour::transferRow(const QString &id) const
+{
+    auto *view = findItem<TransfersView>(pageTitled(QStringLiteral("Transfers")));
+    return view ? view->row(id) : nullptr;
+}
+
+bool DemoTour::showsProgress(const QString &id)
+{
+    m_shell->openTransfers();
+    TransferRow *row = nullptr;
+    TransferUI::TransferInfo info;
+    if (!waitFor(
+            [&] {
+                row = transferRow(id);
+                info = TransferUI::Registry::instance()->transfer(id);
+                return barShows(row, info) && row->texts().last().contains(QLatin1String("/s"));
+            },
+            QStringLiteral("the transfer list shows a bar at the share done and the speed")))
+        return false;
+    say(QStringLiteral("   row: %1").arg(row->texts().join(QStringLiteral(" | "))));
+    return expect(
+        row->progressBar()->value() > 0 && row->progressBar()->value() < 100
+            && row->texts().last().contains(QStringLiteral("%1 s left").arg(info.secondsLeft))
+            && row->cancelButton()->isVisible(),
+        QStringLiteral("half way: the time left the library estimates, and Cancel"));
+}
+
+bool DemoTour::followsProgress(const QString &id)
+{
+    const int first = transferRow(id)->progressBar()->value();
+    return waitFor(
+        [&] {
+            const TransferUI::TransferInfo info = TransferUI::Registry::instance()->transfer(id);
+            const TransferRow *row = transferRow(id);
+            return info.progress * 100 > first + 1 && barShows(row, info);
+        },
+        QStringLiteral("the bar moves on with the transfer from %1 %").arg(first));
 }
 
 void DemoTour::say(const QString &line)

@@ -16,6 +16,7 @@ class DemoShell;
 class OrvelSceneWindow;
 class QGraphicsItem;
 class SimulatorClient;
+class TransferRow;
 
 // The scripted tour: drives the demo's screens with taps and typing while the
 // simulator plays the remote devices, checks after every action that the
@@ -43,6 +44,7 @@ private:
     bool showDeviceMenu();
     bool connectHeadset();
     bool sendPhoto();
+    bool cancelSend();
     bool receiveFile();
     bool refuseSpam();
     bool tellPairingFailure();
@@ -64,6 +66,15 @@ private:
     bool openDeviceListShowing(const QString &label, const QString &what);
     bool pushAndAsk(const QString &address, const QString &name, uint *ticket);
     void backToHome();
+    // On the gallery: shares the photo with the device labelled name in the
+    // selection sheet, taking a picture named pictureName (if any) of the choice.
+    bool shareWith(const QString &name, const QString &pictureName);
+    // The transfer UI entry, other than before, that has started moving.
+    QString runningTransfer(const QString &before);
+    TransferRow *transferRow(const QString &id) const;
+    // Opens the transfer list and checks the running entry's row.
+    bool showsProgress(const QString &id);
+    bool followsProgress(const QString &id);
 
     template<typename T> T *topWindow() const;
     OrvelSceneWindow *pageTitled(const QString &title) const;
