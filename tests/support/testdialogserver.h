@@ -28,7 +28,7 @@ public:
         window->disappear();
     }
     bool isShowingDialog() const override { return shown.size() > hidden.size(); }
-    void setProcessObject(const QString &, const QVariant &) override {}
+    void setProcessObject(const QString &, const QVariant &) override { }
 
     // The window of type T shown last, if it still exists.
     template<typename T> T *last() const
@@ -45,6 +45,19 @@ public:
 
 private:
     OrvelApplicationWindow *m_window;
+};
+
+// A dialog server that owns what it is shown, as servers may: it deletes a
+// window the moment it hides it.
+class OwningTestDialogServer : public TestDialogServer
+{
+public:
+    using TestDialogServer::TestDialogServer;
+    void hideDialog(OrvelSceneWindow *window) override
+    {
+        TestDialogServer::hideDialog(window);
+        delete window;
+    }
 };
 
 #endif // TESTDIALOGSERVER_H
