@@ -127,7 +127,7 @@ QMap<QString, QVariant> BluetoothDeviceSelectorPrivate::filterFromRequest() cons
     return filter;
 }
 
-void BluetoothDeviceSelectorPrivate::processRequest()
+BluetoothDeviceSelectionSheet *BluetoothDeviceSelectorPrivate::processRequest()
 {
     const QMap<QString, QVariant> filter = filterFromRequest();
     const QString option = request.value(BondingOption).toString();
@@ -141,12 +141,12 @@ void BluetoothDeviceSelectorPrivate::processRequest()
         if (address.isEmpty()) {
             qCWarning(lcDevices, "Special bonding requested without Bluetooth address");
             Q_EMIT q->dialogCanceled();
-            return;
+            return nullptr;
         }
         device = BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address },
                                                { QStringLiteral("LegacyPairing"), false } });
         startPairing();
-        return;
+        return nullptr;
     }
 
     closeSheet();
@@ -157,6 +157,7 @@ void BluetoothDeviceSelectorPrivate::processRequest()
     connect(sheet, &SimpleSheet::rejected, this, &BluetoothDeviceSelectorPrivate::sheetCanceled);
     connect(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished, this,
             &BluetoothDeviceSelectorPrivate::deviceSelectionFinished);
+    return sheet;
 }
 
 void BluetoothDeviceSelectorPrivate::deviceSelectionFinished(const BluetoothDevice &chosen)
@@ -274,9 +275,9 @@ void BluetoothDeviceSelectorPrivate::sheetCanceled()
 void BluetoothDeviceSelectorPrivate::bluetoothOnDialogAccepted()
 {
     adapter->setPowered(true);
-    processRequest();
-    if (sheet)
-        sheet->setScanFinished(false);
+    // Without a sheet the flow may have ended, and the selector with it.
+    if (BluetoothDeviceSelectionSheet *opened = processRequest())
+        opened->setScanFinished(false);
 }
 
 void BluetoothDeviceSelectorPrivate::bluetoothOnDialogRejected()

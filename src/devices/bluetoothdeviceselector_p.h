@@ -37,7 +37,9 @@ public:
     bool pending = false;
     int bondingMode = 0;
 
-    void processRequest();
+    // The sheet it opens; null when the request needs none (the flow may
+    // have ended then).
+    BluetoothDeviceSelectionSheet *processRequest();
     QMap<QString, QVariant> filterFromRequest() const;
     void startPairing();
     void askToUnblock(const BluetoothDevice &blocked);
