@@ -252,8 +252,28 @@ void BluetoothDeviceListPrivate::blockActionTriggered(int row)
     if (BluetoothAdapter *adapter = model->adapter()) {
         connect(adapter, &BluetoothAdapter::deviceCreated, this,
                 &BluetoothDeviceListPrivate::blockDevice, Qt::UniqueConnection);
+        connect(adapter, &BluetoothAdapter::deviceCreationFailed, this,
+                &BluetoothDeviceListPrivate::blockCreationFailed, Qt::UniqueConnection);
         adapter->startCreatingDevice(*device);
     }
+}
+
+void BluetoothDeviceListPrivate::stopWaitingForCreation(BluetoothAdapter *adapter)
+{
+    disconnect(adapter, &BluetoothAdapter::deviceCreated, this,
+               &BluetoothDeviceListPrivate::blockDevice);
+    disconnect(adapter, &BluetoothAdapter::deviceCreationFailed, this,
+               &BluetoothDeviceListPrivate::blockCreationFailed);
+    blockAddress.clear();
+}
+
+void BluetoothDeviceListPrivate::blockCreationFailed(const QString &errorName)
+{
+    Q_UNUSED(errorName)
+    // The block is over: a later creation of that device (when the user
+    // pairs it, say) must not block it behind the user's back.
+    if (auto *adapter = qobject_cast<BluetoothAdapter *>(sender()))
+        stopWaitingForCreation(adapter);
 }
 
 void BluetoothDeviceListPrivate::blockDevice(const BluetoothDevice &device)
@@ -267,8 +287,7 @@ void BluetoothDeviceListPrivate::blockDevice(const BluetoothDevice &device)
         return;
     }
     if (sender() == adapter)
-        disconnect(adapter, &BluetoothAdapter::deviceCreated, this,
-                   &BluetoothDeviceListPrivate::blockDevice);
+        stopWaitingForCreation(adapter);
     blockAddress.clear();
 
     delete deviceToBlock;

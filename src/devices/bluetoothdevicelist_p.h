@@ -12,6 +12,7 @@ class QSignalMapper;
 
 namespace Ovrin {
 
+class BluetoothAdapter;
 class BluetoothDeviceList;
 class BluetoothDeviceModel;
 class BluetoothDeviceUiModel;
@@ -45,6 +46,7 @@ public:
     void addAction(const char *textId, QSignalMapper *mapper, int row);
     void clearActions();
     BluetoothDevice *deviceForAction(int row) const;
+    void stopWaitingForCreation(BluetoothAdapter *adapter);
 
 public Q_SLOTS:
     void deviceSelected(const QModelIndex &proxyIndex);
@@ -58,6 +60,7 @@ public Q_SLOTS:
     void deviceConnectionFinished();
     void connectionFailed(const QString &reason);
     void blockDevice(const Ovrin::BluetoothDevice &device);
+    void blockCreationFailed(const QString &errorName);
     void blockDisconnectedDevice();
     void longTapTimeout();
 };

@@ -363,6 +363,22 @@ void BluetoothDeviceModelPrivate::adapterAppeared()
         loadPairedDevices();
 }
 
+void BluetoothDeviceModelPrivate::readmitHidden()
+{
+    // Copies: an admitted device's hidden object goes away.
+    std::vector<BluetoothDevice> hidden;
+    hidden.reserve(hiddenDevices.size());
+    for (const BluetoothDevice *device : std::as_const(hiddenDevices))
+        hidden.emplace_back(*device);
+    // Known devices come back at once; found ones with the next discovery
+    // result, as after any other absence. A device found again while BlueZ
+    // also knows it has a row already and keeps it.
+    for (const BluetoothDevice &device : hidden) {
+        if (findRow(device, lookupAddress(device)) < 0)
+            update(device, -1, false, false);
+    }
+}
+
 void BluetoothDeviceModelPrivate::loadPairedDevices()
 {
     const QList<BluetoothDevice> known = adapter->listDevices();
@@ -546,13 +562,14 @@ void BluetoothDeviceModel::setFilter(const QMap<QString, QVariant> &filter)
 {
     Q_D(BluetoothDeviceModel);
     d->filter = filter;
-    // Copies: each update replaces the row object it was given.
+    // Copies: each update replaces the object it was given.
     std::vector<BluetoothDevice> current;
     current.reserve(d->devices.size());
     for (const BluetoothDeviceModelPrivate::Row *row : std::as_const(d->devices))
         current.emplace_back(*row->device);
     for (const BluetoothDevice &device : current)
         d->updateDevice(device, true, false);
+    d->readmitHidden();
 }
 
 } // namespace Ovrin

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 namespace Ovrin {
@@ -56,6 +57,8 @@ public:
     bool filterDevice(const BluetoothDevice &device) const;
     bool hasDeviceChanged(const Row &row, const BluetoothDevice &device) const;
     void loadPairedDevices();
+    // Gives hidden devices that now pass the filter their rows again.
+    void readmitHidden();
     QModelIndex activeDeviceIndex() const;
     // The row's values in column order, as data() gives them.
     QVariantList rowValues(int row) const;
@@ -79,7 +82,8 @@ public:
 
     QMap<QString, QVariant> filter;
     BluetoothDeviceModel *q_ptr;
-    BluetoothAdapter *adapter;
+    // Not owned; reads as null once the caller has deleted it.
+    QPointer<BluetoothAdapter> adapter;
     QStringList headers;
     // In display order. Pointers: an insertion moves few bytes.
     QList<Row *> devices;

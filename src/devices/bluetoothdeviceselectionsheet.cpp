@@ -49,8 +49,14 @@ void BluetoothDeviceSelectionSheetPrivate::adapterPropertyChanged(const QString 
         updateDiscovery();
     } else if (property == QLatin1String("discovering")) {
         list->setScanFinished(!adapter->isDiscovering());
-        q->setProgressIndicatorVisible(adapter->isDiscovering());
+        updateProgressIndicator();
     }
+}
+
+void BluetoothDeviceSelectionSheetPrivate::updateProgressIndicator()
+{
+    // Waiting for the caller is as much a wait as searching.
+    q->setProgressIndicatorVisible(q->isPending() || (adapter && adapter->isDiscovering()));
 }
 
 void BluetoothDeviceSelectionSheetPrivate::sheetAppeared()
@@ -107,6 +113,8 @@ void BluetoothDeviceSelectionSheet::createContent()
 {
     Q_D(BluetoothDeviceSelectionSheet);
     auto *content = new OrvelWidget();
+    // All the sheet's room: the list fills it, the pending note sits in its middle.
+    content->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
 
     d->model = new BluetoothDeviceModel(d->adapter, this);
     d->model->setFilter(d->filter);
@@ -183,7 +191,7 @@ void BluetoothDeviceSelectionSheet::setPending(bool pending)
         d->pendingPolicy->activate();
     else
         d->normalPolicy->activate();
-    setProgressIndicatorVisible(pending);
+    d->updateProgressIndicator();
     d->updateDiscovery();
 }
 

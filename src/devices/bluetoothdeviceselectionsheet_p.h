@@ -35,6 +35,8 @@ public:
     bool onDisplay = false;
     bool discoveryStarted = false;
 
+    void updateProgressIndicator();
+
 public Q_SLOTS:
     void deviceSelectedFromList(const Ovrin::BluetoothDevice &device);
     void adapterPropertyChanged(const QString &property);

@@ -46,10 +46,8 @@ BluetoothDeviceSelectorPrivate::BluetoothDeviceSelectorPrivate(
 
 BluetoothDeviceSelectorPrivate::~BluetoothDeviceSelectorPrivate()
 {
-    if (sheet)
-        dropWindow(sheet);
-    if (confirmation)
-        dropWindow(confirmation);
+    closeSheet();
+    closeConfirmation();
     delete adapter;
 }
 
@@ -63,11 +61,30 @@ void BluetoothDeviceSelectorPrivate::showWindow(OrvelSceneWindow *window)
 
 void BluetoothDeviceSelectorPrivate::dropWindow(OrvelSceneWindow *window)
 {
+    // A dialog server may delete what it hides; only what is left is ours.
+    const QPointer<OrvelSceneWindow> left(window);
     if (dialogServer)
         dialogServer->hideDialog(window);
     else
         window->disappear();
-    window->deleteLater();
+    if (left)
+        left->deleteLater();
+}
+
+void BluetoothDeviceSelectorPrivate::closeSheet()
+{
+    if (BluetoothDeviceSelectionSheet *closing = sheet.data()) {
+        sheet.clear();
+        dropWindow(closing);
+    }
+}
+
+void BluetoothDeviceSelectorPrivate::closeConfirmation()
+{
+    if (SwitchBluetoothOnConfirmation *closing = confirmation.data()) {
+        confirmation.clear();
+        dropWindow(closing);
+    }
 }
 
 QMap<QString, QVariant> BluetoothDeviceSelectorPrivate::filterFromRequest() const
@@ -110,45 +127,47 @@ QMap<QString, QVariant> BluetoothDeviceSelectorPrivate::filterFromRequest() cons
     return filter;
 }
 
-void BluetoothDeviceSelectorPrivate::processRequest()
+BluetoothDeviceSelectionSheet *BluetoothDeviceSelectorPrivate::processRequest()
 {
     const QMap<QString, QVariant> filter = filterFromRequest();
     const QString option = request.value(BondingOption).toString();
     bondingMode = BluetoothDeviceInfoUtils::stringToBondingMode(option);
 
     if (bondingMode == BluetoothDeviceInfoUtils::BondingRequireAddress) {
+        // No sheet follows the question here: it has been answered.
+        closeConfirmation();
         const QString address
             = validAddress(BluetoothDeviceInfoUtils::bluetoothAddressFromString(option));
         if (address.isEmpty()) {
             qCWarning(lcDevices, "Special bonding requested without Bluetooth address");
             Q_EMIT q->dialogCanceled();
-            return;
+            return nullptr;
         }
         device = BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address },
                                                { QStringLiteral("LegacyPairing"), false } });
         startPairing();
-        return;
+        return nullptr;
     }
 
-    if (sheet)
-        dropWindow(sheet);
+    closeSheet();
     sheet = new BluetoothDeviceSelectionSheet(adapter, filter);
     sheet->setPending(pending);
     showWindow(sheet);
-    if (confirmation) {
-        dropWindow(confirmation);
-        confirmation = nullptr;
-    }
+    closeConfirmation();
     connect(sheet, &SimpleSheet::rejected, this, &BluetoothDeviceSelectorPrivate::sheetCanceled);
     connect(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished, this,
             &BluetoothDeviceSelectorPrivate::deviceSelectionFinished);
+    return sheet;
 }
 
 void BluetoothDeviceSelectorPrivate::deviceSelectionFinished(const BluetoothDevice &chosen)
 {
+    // The sheet is done first: the application may delete the selector on
+    // the signal that ends the flow.
+    closeSheet();
     if (chosen.isBlocked()) {
         askToUnblock(chosen);
-    } else if (adapter) {
+    } else {
         device = chosen;
         switch (bondingMode) {
         case BluetoothDeviceInfoUtils::BondingNone:
@@ -180,10 +199,6 @@ void BluetoothDeviceSelectorPrivate::deviceSelectionFinished(const BluetoothDevi
             break;
         }
     }
-    if (sheet) {
-        dropWindow(sheet);
-        sheet = nullptr;
-    }
 }
 
 void BluetoothDeviceSelectorPrivate::askToUnblock(const BluetoothDevice &blocked)
@@ -192,22 +207,29 @@ void BluetoothDeviceSelectorPrivate::askToUnblock(const BluetoothDevice &blocked
                                     qtTrId("qtn_conn_bt_remove_block_i").arg(blocked.name()),
                                     QMessageBox::Yes | QMessageBox::No);
     box->setObjectName(QStringLiteral("BluetoothRemoveBlockQuestion"));
-    const BluetoothDevice target = blocked;
-    connect(box, &OrvelDialog::finished, this, [this, box, target](int result) {
-        if (result == QMessageBox::Yes) {
-            BluetoothDevice copy = target;
-            copy.setBlocked(false);
-        }
-        dropWindow(box);
-        // The sheet is gone either way: the caller must not wait for an answer.
-        Q_EMIT q->dialogCanceled();
-    });
+    // The box's last signals: it may be gone once they are handled.
+    connect(box, &OrvelDialog::accepted, this,
+            [this, box, blocked] { unblockAnswered(box, blocked, true); });
+    connect(box, &OrvelDialog::rejected, this,
+            [this, box, blocked] { unblockAnswered(box, blocked, false); });
     showWindow(box);
+}
+
+void BluetoothDeviceSelectorPrivate::unblockAnswered(OrvelMessageBox *box,
+                                                     const BluetoothDevice &blocked, bool unblock)
+{
+    if (unblock) {
+        BluetoothDevice copy = blocked;
+        copy.setBlocked(false);
+    }
+    dropWindow(box);
+    // The sheet is gone either way: the caller must not wait for an answer.
+    Q_EMIT q->dialogCanceled();
 }
 
 void BluetoothDeviceSelectorPrivate::startPairing()
 {
-    if (!adapter) {
+    if (!adapter->isValid()) {
         Q_EMIT q->dialogCanceled();
         return;
     }
@@ -228,6 +250,9 @@ void BluetoothDeviceSelectorPrivate::pairingFinished()
     }
     // A cancelled pairing may report its end twice; the flow ends once.
     disconnect(pairing, nullptr, this, nullptr);
+    // Let go of it before the final signal, which may delete the selector.
+    pairing->setParent(nullptr);
+    pairing->deleteLater();
     const QString error = pairing->error();
     if (!error.isEmpty()) {
         qCWarning(lcDevices, "BluetoothDeviceSelector: pairing failed: %s", qUtf8Printable(error));
@@ -239,33 +264,25 @@ void BluetoothDeviceSelectorPrivate::pairingFinished()
             device = paired;
         Q_EMIT q->deviceSelected(device);
     }
-    pairing->deleteLater();
 }
 
 void BluetoothDeviceSelectorPrivate::sheetCanceled()
 {
-    if (sheet) {
-        dropWindow(sheet);
-        sheet = nullptr;
-    }
+    closeSheet();
     Q_EMIT q->dialogCanceled();
 }
 
 void BluetoothDeviceSelectorPrivate::bluetoothOnDialogAccepted()
 {
-    if (adapter)
-        adapter->setPowered(true);
-    processRequest();
-    if (sheet)
-        sheet->setScanFinished(false);
+    adapter->setPowered(true);
+    // Without a sheet the flow may have ended, and the selector with it.
+    if (BluetoothDeviceSelectionSheet *opened = processRequest())
+        opened->setScanFinished(false);
 }
 
 void BluetoothDeviceSelectorPrivate::bluetoothOnDialogRejected()
 {
-    if (confirmation) {
-        dropWindow(confirmation);
-        confirmation = nullptr;
-    }
+    closeConfirmation();
     Q_EMIT q->dialogCanceled();
 }
 
@@ -289,20 +306,23 @@ bool BluetoothDeviceSelector::startSelection(const QVariantList &request)
             qUtf8Printable(values.join(QLatin1String(", "))));
     d->request = request;
 
-    if (d->adapter && d->adapter->isPowered()) {
+    // The handle always exists; without BlueZ behind it there is nothing
+    // to switch on or to choose from.
+    if (!d->adapter->isValid()) {
+        qCWarning(lcDevices, "BluetoothDeviceSelector: Bluetooth is not available");
+        return false;
+    }
+    if (d->adapter->isPowered()) {
         d->processRequest();
         return true;
     }
     if (OfflineMode().currentStatus() != OfflineMode::Offline) {
         qCWarning(lcDevices, "Just set power on bt adapter!");
-        if (!d->adapter)
-            return false;
         d->adapter->setPowered(true);
         d->processRequest();
         return true;
     }
-    if (d->confirmation)
-        d->dropWindow(d->confirmation);
+    d->closeConfirmation();
     d->confirmation = new SwitchBluetoothOnConfirmation();
     connect(d->confirmation, &OrvelDialog::accepted, d,
             &BluetoothDeviceSelectorPrivate::bluetoothOnDialogAccepted);

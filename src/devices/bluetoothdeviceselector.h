@@ -28,8 +28,8 @@ public:
     explicit BluetoothDeviceSelector(ConnectivityDialogServerInterface *dialogServer = nullptr);
     ~BluetoothDeviceSelector() override;
 
-    /// False only when Bluetooth is off and cannot be switched on; otherwise
-    /// the outcome comes later as a signal.
+    /// False, with nothing shown, when there is no Bluetooth (BlueZ or its
+    /// adapter missing); otherwise the outcome comes later as a signal.
     bool startSelection(const QVariantList &request);
 
     /// Whether the selection sheet's application sits in the task switcher.

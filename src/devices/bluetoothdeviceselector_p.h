@@ -4,8 +4,10 @@
 #include "bluetoothdevice.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QVariantList>
 
+class OrvelMessageBox;
 class OrvelSceneWindow;
 
 namespace Ovrin {
@@ -26,21 +28,27 @@ public:
 
     BluetoothDeviceSelector *q;
     ConnectivityDialogServerInterface *dialogServer;
-    SwitchBluetoothOnConfirmation *confirmation = nullptr;
+    // Guarded: a dialog server may delete what it shows.
+    QPointer<SwitchBluetoothOnConfirmation> confirmation;
     BluetoothAdapter *adapter;
     QVariantList request;
-    BluetoothDeviceSelectionSheet *sheet = nullptr;
+    QPointer<BluetoothDeviceSelectionSheet> sheet;
     BluetoothDevice device;
     bool pending = false;
     int bondingMode = 0;
 
-    void processRequest();
+    // The sheet it opens; null when the request needs none (the flow may
+    // have ended then).
+    BluetoothDeviceSelectionSheet *processRequest();
     QMap<QString, QVariant> filterFromRequest() const;
     void startPairing();
     void askToUnblock(const BluetoothDevice &blocked);
+    void unblockAnswered(OrvelMessageBox *box, const BluetoothDevice &blocked, bool unblock);
     void showWindow(OrvelSceneWindow *window);
     // Takes the window off screen and lets it go.
     void dropWindow(OrvelSceneWindow *window);
+    void closeSheet();
+    void closeConfirmation();
 
 public Q_SLOTS:
     void pairingFinished();

@@ -381,6 +381,29 @@ private Q_SLOTS:
                      nearbyPhone);
     }
 
+    void aBlockWhoseCreationFailedIsForgotten()
+    {
+        showList();
+        findDevices({ nearbyPhone });
+        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        // BlueZ refuses to make the device: there is nothing to block.
+        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
+                                QStringLiteral("org.bluez.Error.Failed")));
+        QSignalSpy failed(m_adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Device creation failed: ")));
+        chooseFromMenu(QStringLiteral("Nearby phone"), "qtn_conn_bt_block");
+        QVERIFY(failed.wait());
+
+        // Later BlueZ makes that device for another reason: it stays unblocked.
+        QSignalSpy created(m_adapter.get(), &BluetoothAdapter::deviceCreated);
+        m_adapter->startCreatingDevice(
+            BluetoothDevice(QVariantMap { { QStringLiteral("Address"), nearbyPhone } }));
+        QVERIFY(created.wait());
+        QVERIFY(!simValue(nearbyPhone, "blocked").toBool());
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
+    }
+
     void blockingAConnectedDeviceDisconnectsItFirst()
     {
         showList();

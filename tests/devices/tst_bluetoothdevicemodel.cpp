@@ -306,6 +306,17 @@ private Q_SLOTS:
         model->setFilter({ { "classOfDevice", 0x00020cu } });
         QCOMPARE(names(model),
                  (QStringList { "Bravo", "Found one", "Blocked paired", "Blocked one" }));
+
+        // Widening again brings the known devices back at once, and only
+        // those: found ones come with their next discovery result.
+        model->setFilter({ { "majorClass", int(BluetoothDevice::AudioVideo) } });
+        QCOMPARE(names(model), QStringList { "Alpha" });
+        model->setFilter({});
+        QCOMPARE(names(model), knownRows);
+        QVERIFY(found(foundOne));
+        QTRY_COMPARE(
+            names(model),
+            (QStringList { "Alpha", "Bravo", "Found one", "Blocked paired", "Blocked one" }));
     }
 
     void aFailedPairingLeavesTheFoundDevice()
@@ -421,6 +432,22 @@ private Q_SLOTS:
         // The known device is followed again.
         QVERIFY(sim()->changeDevice(knownOne, { { "paired", true } }));
         QTRY_COMPARE(rowOf(model, knownOne), 2);
+    }
+
+    void theModelOutlivesItsAdapterHandle()
+    {
+        auto *handle = new BluetoothAdapter;
+        m_model = std::make_unique<BluetoothDeviceModel>(handle);
+        QCOMPARE(m_model->adapter(), handle);
+        delete handle;
+        QVERIFY(!m_model->adapter());
+
+        // A device followed out of sight changes: the rows stay as they were.
+        BluetoothDevice known = m_adapter->deviceForAddress(knownOne);
+        QSignalSpy changed(&known, &BluetoothDevice::propertyChanged);
+        QVERIFY(sim()->changeDevice(knownOne, { { "trusted", true } }));
+        QVERIFY(changed.wait());
+        QCOMPARE(names(m_model.get()), knownRows);
     }
 
     void withoutAnAdapterTheModelStaysEmpty()

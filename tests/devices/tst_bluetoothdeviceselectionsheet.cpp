@@ -147,7 +147,14 @@ private Q_SLOTS:
         QCOMPARE(stops(), 1);
         QTRY_VERIFY(sendAnotherText()->isVisible());
         QVERIFY(!sheet->deviceList()->isVisible());
+        // The search is over, yet the sheet still waits; its note sits in
+        // the middle of the room below the title.
+        QTRY_VERIFY(!m_adapter->isDiscovering());
         QVERIFY(sheet->isProgressIndicatorVisible());
+        settle();
+        const QRectF room = sheet->content()->sceneBoundingRect();
+        QVERIFY(room.height() > 400);
+        QVERIFY(qAbs(sendAnotherText()->sceneBoundingRect().center().y() - room.center().y()) < 2);
         save(QStringLiteral("selectionsheet-pending.png"));
         sheet->setPending(true);
         QCOMPARE(stops(), 1);

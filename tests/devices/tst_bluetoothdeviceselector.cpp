@@ -143,6 +143,22 @@ class TestBluetoothDeviceSelector : public QObject
         QTRY_VERIFY(!m_adapter->isPowered());
     }
 
+    // The user taps the paired phone, which is blocked from elsewhere before
+    // the choice is accepted; the question about the block comes up.
+    void chooseWhatIsBlockedMeanwhile()
+    {
+        waitForSheetAndFind({});
+        QTRY_VERIFY(cell(QStringLiteral("Paired phone")));
+        BluetoothDeviceSelectionSheet *shown = sheet();
+        tap(cell(QStringLiteral("Paired phone")));
+        QVERIFY(sim()->changeDevice(pairedPhone, { { "blocked", true } }));
+        QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
+        tap(shown->acceptButton());
+        QTRY_VERIFY(m_server->last<OrvelMessageBox>()
+                    && m_server->last<OrvelMessageBox>()->objectName()
+                        == QLatin1String("BluetoothRemoveBlockQuestion"));
+    }
+
     void ignoreRequestLog()
     {
         QTest::ignoreMessage(
@@ -418,18 +434,7 @@ private Q_SLOTS:
         Flow flow(m_server.get());
         ignoreRequestLog();
         QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        waitForSheetAndFind({});
-        QTRY_VERIFY(cell(QStringLiteral("Paired phone")));
-        BluetoothDeviceSelectionSheet *shown = sheet();
-        tap(cell(QStringLiteral("Paired phone")));
-        // Blocked meanwhile, from elsewhere.
-        QVERIFY(sim()->changeDevice(pairedPhone, { { "blocked", true } }));
-        QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
-        tap(shown->acceptButton());
-
-        QTRY_VERIFY(m_server->last<OrvelMessageBox>()
-                    && m_server->last<OrvelMessageBox>()->objectName()
-                        == QLatin1String("BluetoothRemoveBlockQuestion"));
+        chooseWhatIsBlockedMeanwhile();
         auto *question = m_server->last<OrvelMessageBox>();
         QCOMPARE(question->text(), qtTrId("qtn_conn_bt_remove_block_i").arg("Paired phone"));
         QCOMPARE(flow.selected.size(), 0);
@@ -438,6 +443,121 @@ private Q_SLOTS:
         // The flow ends: the caller is not left waiting.
         QCOMPARE(flow.canceled.size(), 1);
         QCOMPARE(flow.selected.size(), 0);
+    }
+
+    // However a flow ends, its windows are off the dialog server before the
+    // final signal, on which the application may delete the selector; a
+    // server that deletes what it hides is as safe as one that does not.
+    void flowsEndCleanly_data()
+    {
+        QTest::addColumn<bool>("owningServer");
+        QTest::addColumn<QString>("ending");
+        const char *endings[] = { "choose",        "pair",
+                                  "pairing fails", "cancel",
+                                  "offline no",    "offline yes, no address",
+                                  "unblock",       "selector deleted" };
+        for (const bool owning : { false, true }) {
+            for (const char *ending : endings)
+                QTest::addRow("%s%s", ending, owning ? ", owning server" : "")
+                    << owning << QString::fromLatin1(ending);
+        }
+    }
+
+    void flowsEndCleanly()
+    {
+        QFETCH(bool, owningServer);
+        QFETCH(QString, ending);
+        if (owningServer)
+            m_server = std::make_unique<OwningTestDialogServer>(&m_window);
+        QPointer<BluetoothDeviceSelector> selector = new BluetoothDeviceSelector(m_server.get());
+        QStringList outcomes;
+        bool showingAtTheEnd = false;
+        auto end = [&](const char *outcome) {
+            outcomes << QLatin1String(outcome);
+            showingAtTheEnd = m_server->isShowingDialog();
+            delete selector;
+        };
+        connect(selector, &BluetoothDeviceSelector::deviceSelected, this,
+                [&end] { end("selected"); });
+        connect(selector, &BluetoothDeviceSelector::dialogCanceled, this,
+                [&end] { end("canceled"); });
+
+        const bool offline = ending.startsWith(QLatin1String("offline"));
+        if (offline) {
+            powerOff();
+            setOffline(true);
+        }
+        QVariantList request { "phone", "", QStringList(), "" };
+        if (ending == QLatin1String("offline yes, no address"))
+            request = { "", "", QStringList(), "require=" };
+        else if (ending.startsWith(QLatin1String("pair")))
+            request = { "computer", "", QStringList(), "require" };
+        ignoreRequestLog();
+        QVERIFY(selector->startSelection(request));
+
+        QString expected = QStringLiteral("canceled");
+        if (offline) {
+            auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
+            QVERIFY(question);
+            QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
+            const bool yes = ending.endsWith(QLatin1String("address"));
+            if (yes)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     "Special bonding requested without Bluetooth address");
+            tap(question->button(yes ? QMessageBox::Yes : QMessageBox::No));
+        } else if (ending == QLatin1String("choose")) {
+            waitForSheetAndFind({ nearbyPhone });
+            choose(QStringLiteral("Nearby phone"));
+            expected = QStringLiteral("selected");
+        } else if (ending.startsWith(QLatin1String("pair"))) {
+            waitForSheetAndFind({ laptop });
+            if (ending == QLatin1String("pairing fails")) {
+                QVERIFY(sim()->failNext(QStringLiteral("CreatePairedDevice"),
+                                        QStringLiteral("org.bluez.Error.AuthenticationFailed")));
+                QTest::ignoreMessage(
+                    QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression(QStringLiteral("[Pp]airing failed")));
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression(QStringLiteral("[Pp]airing failed")));
+            } else {
+                expected = QStringLiteral("selected");
+            }
+            choose(QStringLiteral("Laptop"));
+        } else if (ending == QLatin1String("cancel")) {
+            waitForSheetAndFind({});
+            tap(sheet()->rejectButton());
+        } else if (ending == QLatin1String("unblock")) {
+            chooseWhatIsBlockedMeanwhile();
+            tap(m_server->last<OrvelMessageBox>()->button(QMessageBox::Yes));
+        } else if (ending == QLatin1String("selector deleted")) {
+            waitForSheetAndFind({});
+            delete selector;
+            expected.clear();
+        }
+
+        if (!expected.isEmpty())
+            QTRY_COMPARE(outcomes, QStringList { expected });
+        QVERIFY(!selector);
+        QVERIFY(!showingAtTheEnd);
+        QVERIFY(!m_server->isShowingDialog());
+        // A server that leaves them to us has them deleted.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const auto &window : std::as_const(m_server->shown))
+            QVERIFY(!window);
+        QCOMPARE(outcomes.size(), expected.isEmpty() ? 0 : 1);
+    }
+
+    void withoutBluetoothNothingOpens()
+    {
+        QVERIFY(dropBluez(sim()));
+        QTRY_VERIFY(!m_adapter->isValid());
+        Flow flow(m_server.get());
+        ignoreRequestLog();
+        QTest::ignoreMessage(QtWarningMsg, "BluetoothDeviceSelector: Bluetooth is not available");
+        QVERIFY(!flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(m_server->shown.isEmpty());
+        QCOMPARE(flow.canceled.size() + flow.selected.size(), 0);
     }
 
     void pendingAndCancelling()

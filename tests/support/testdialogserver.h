@@ -57,4 +57,17 @@ private:
     OrvelApplicationWindow *m_window;
 };
 
+// A dialog server that owns what it is shown, as servers may: it deletes a
+// window the moment it hides it.
+class OwningTestDialogServer : public TestDialogServer
+{
+public:
+    using TestDialogServer::TestDialogServer;
+    void hideDialog(OrvelSceneWindow *window) override
+    {
+        TestDialogServer::hideDialog(window);
+        delete window;
+    }
+};
+
 #endif // TESTDIALOGSERVER_H
