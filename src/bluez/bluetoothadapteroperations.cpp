@@ -14,6 +14,7 @@
 #include "radiostate.h"
 
 #include <QDBusPendingCallWatcher>
+#include <QTimer>
 
 namespace Ovrin {
 
@@ -22,6 +23,8 @@ namespace {
 const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
 const char addressProperty[] = "BT address";
 constexpr int asyncTimeoutMs = 120000;
+// How long power-off waits for each connected device to go.
+constexpr int disconnectTimeLimitMs = 5000;
 
 QVariant objectPath(const QString &path)
 {
@@ -33,6 +36,44 @@ void blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariant
     const QDBusMessage reply = adapter->callWithArgumentList(QDBus::Block, QLatin1String(method), args);
     if (reply.type() == QDBusMessage::ErrorMessage)
         warnCallFailed(method, QDBusError(reply));
+}
+
+// Ends the wait for one device of a power-off, whichever way it ended; the
+// radio goes off with the last one. False when it had ended already.
+bool endDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
+{
+    if (!QObject::disconnect(copy, &BluetoothDevice::propertyChanged, d,
+                             &BluetoothAdapterPrivate::deviceDisconnected))
+        return false;
+    d->pendingDisconnects.removeAll(copy);
+    copy->deleteLater();
+    if (d->pendingDisconnects.isEmpty())
+        d->powerOff();
+    return true;
+}
+
+// Asks BlueZ to drop copy's link. A refusal, or no report within the time
+// limit, counts as gone: one device must not keep the radio on for good.
+void startDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(d->adapter->service(), copy->path(),
+                                                       QStringLiteral("org.bluez.Device"),
+                                                       QStringLiteral("Disconnect"));
+    // Both go with the copy, so neither acts after its wait has ended.
+    auto *watcher = new QDBusPendingCallWatcher(d->adapter->connection().asyncCall(call), copy);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, d, [d, copy](QDBusPendingCallWatcher *reply) {
+            reply->deleteLater();
+            if (!reply->isError() || !endDisconnect(d, copy))
+                return;
+            const QDBusError error = reply->error();
+            qCWarning(lcBluez, "Disconnect failed: %s, %s", error.name().toUtf8().constData(),
+                      error.message().toUtf8().constData());
+        });
+    QTimer::singleShot(disconnectTimeLimitMs, copy, [d, copy]() {
+        if (endDisconnect(d, copy))
+            qCWarning(lcBluez, "Disconnect of %s not reported in time", qPrintable(copy->path()));
+    });
 }
 
 } // namespace
@@ -65,7 +106,7 @@ void BluetoothAdapterPrivate::disconnectAll()
         copy->setParent(this);
         pendingDisconnects.append(copy);
         connect(copy, &BluetoothDevice::propertyChanged, this, &BluetoothAdapterPrivate::deviceDisconnected);
-        copy->disconnect();
+        startDisconnect(this, copy);
     }
 }
 
@@ -74,14 +115,8 @@ void BluetoothAdapterPrivate::deviceDisconnected(const QString &property)
     if (property != QLatin1String("connected"))
         return;
     auto *device = qobject_cast<BluetoothDevice *>(sender());
-    if (!device || device->isConnected())
-        return;
-    QObject::disconnect(device, &BluetoothDevice::propertyChanged, this,
-                        &BluetoothAdapterPrivate::deviceDisconnected);
-    pendingDisconnects.removeAll(device);
-    device->deleteLater();
-    if (pendingDisconnects.isEmpty())
-        powerOff();
+    if (device && !device->isConnected())
+        endDisconnect(this, device);
 }
 
 void BluetoothAdapterPrivate::powerOff()
