@@ -38,6 +38,16 @@ void blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariant
         warnCallFailed(method, QDBusError(reply));
 }
 
+// The address goes with the creation: a refusal because the device exists
+// already is answered with that device.
+void watchCreation(BluetoothAdapterPrivate *d, QDBusPendingCallWatcher *watcher,
+                   const QString &address)
+{
+    watcher->setProperty(addressProperty, address);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, d,
+                     &BluetoothAdapterPrivate::deviceCreationFinished);
+}
+
 // Ends the wait for one device of a power-off, whichever way it ended; the
 // radio goes off with the last one. False when it had ended already.
 bool endDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
@@ -276,9 +286,9 @@ void BluetoothAdapter::startCreatingDevice(const BluetoothDevice &device)
 {
     if (!isValid())
         return;
-    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() });
-    watcher->setProperty(addressProperty, device.address());
-    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+    watchCreation(d_ptr,
+                  d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() }),
+                  device.address());
 }
 
 void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, const BluetoothAgent *agent)
@@ -288,7 +298,7 @@ void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, 
     QDBusPendingCallWatcher *watcher = d_ptr->callAsync(
             this, QStringLiteral("CreatePairedDevice"),
             { device.address(), objectPath(agent ? agent->path() : QString()), QString() });
-    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+    watchCreation(d_ptr, watcher, device.address());
 }
 
 void BluetoothAdapter::cancelDeviceCreation(const BluetoothDevice &device)
@@ -313,7 +323,8 @@ void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *wa
     }
     const QDBusError error(reply);
     if (error.name() == QLatin1String("org.bluez.Error.AlreadyExists")) {
-        // CreateDevice of a device BlueZ knows already: that device is the result.
+        // A device BlueZ knows already (or, for a paired creation, has paired
+        // already): that device is the result.
         const BluetoothDevice existing = deviceForAddress(watcher->property(addressProperty).toString());
         if (!existing.path().isEmpty()) {
             deviceCreated(QDBusObjectPath(existing.path()));
