@@ -49,17 +49,36 @@ BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
     return audio;
 }
 
+bool BluetoothConnectionManagerPrivate::isAudioConnected(bool warn)
+{
+    const auto failed = [warn]() {
+        if (warn)
+            qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
+        return false;
+    };
+    if (device.path().isEmpty())
+        return failed();
+    QDBusPendingReply<QVariantMap> reply = audioInterface()->GetProperties();
+    reply.waitForFinished();
+    if (reply.isError())
+        return failed();
+    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+}
+
 void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
 {
     std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
     const QList<BluetoothDevice> devices = adapter->listDevices();
 
     for (const BluetoothDevice &other : devices) {
-        // A device without audio profiles has no audio connection to ask about.
-        if (!BluetoothConnectionManager::isConnectable(other))
+        // A device without audio profiles has no audio connection to ask
+        // about; one whose services are not known yet may have one all the
+        // same, or no audio interface to ask at all.
+        const bool servicesKnown = !other.uuids().isEmpty();
+        if (servicesKnown && !BluetoothConnectionManager::isConnectable(other))
             continue;
         auto *previous = new BluetoothConnectionManager(other);
-        if (!previous->isAudioConnected()) {
+        if (!previous->d_ptr->isAudioConnected(servicesKnown)) {
             delete previous;
             continue;
         }
@@ -177,17 +196,7 @@ bool BluetoothConnectionManager::shouldAutoConnect() const
 
 bool BluetoothConnectionManager::isAudioConnected() const
 {
-    if (d_ptr->device.path().isEmpty()) {
-        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
-        return false;
-    }
-    QDBusPendingReply<QVariantMap> reply = d_ptr->audioInterface()->GetProperties();
-    reply.waitForFinished();
-    if (reply.isError()) {
-        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
-        return false;
-    }
-    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+    return d_ptr->isAudioConnected(true);
 }
 
 void BluetoothConnectionManager::connect()

@@ -18,6 +18,9 @@ public:
                                       BluetoothConnectionManager *owner);
 
     BluezAudioProxy *audioInterface();
+    // Blocking "GetProperties" of the audio interface; a failure is logged
+    // only when warn is set.
+    bool isAudioConnected(bool warn);
     void disconnectPreviousAndConnectAudio();
 
     BluetoothDevice device;

@@ -175,6 +175,23 @@ private Q_SLOTS:
         QCOMPARE(sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
     }
 
+    void previousAudioDeviceIsFoundBeforeItsServicesAreKnown()
+    {
+        QVERIFY(connectAudio(headset));
+        // Neither tells its services yet; the phone has no audio to ask about.
+        QVERIFY(sim()->setRawProperty(headset, QStringLiteral("UUIDs"), QStringList()));
+        QVERIFY(sim()->setRawProperty(phone, QStringLiteral("UUIDs"), QStringList()));
+        QVERIFY(sim()->clearCallLog());
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        manager.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 3000);
+        QCOMPARE(audioState(headset), QStringLiteral("disconnected"));
+        QCOMPARE(
+            sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
+    }
+
     void connectOfTheConnectedDeviceReconnectsIt()
     {
         QVERIFY(connectAudio(headset));
