@@ -22,6 +22,9 @@ const QString bluezService = QStringLiteral("org.bluez");
 
 // How long a previously connected audio device is given after it has gone.
 constexpr int reconnectDelayMs = 1000;
+// How long a previously connected audio device may take to go. BlueZ itself
+// waits 2 s before it drops a link; the rest is for a slow remote.
+constexpr int previousTimeLimitMs = 10000;
 
 } // namespace
 
@@ -36,9 +39,19 @@ BluetoothConnectionManagerPrivate::BluetoothConnectionManagerPrivate(
     : QObject(owner)
     , device(device)
     , owner(owner)
+    , previousTimeLimit(new QTimer(this))
 {
     QObject::connect(&this->device, &BluetoothDevice::propertyChanged, this,
                      &BluetoothConnectionManagerPrivate::devicePropertyChanged);
+    previousTimeLimit->setSingleShot(true);
+    previousTimeLimit->setInterval(previousTimeLimitMs);
+    QObject::connect(previousTimeLimit, &QTimer::timeout, this,
+                     [this]() { giveUpPrevious(QStringLiteral("Couldn't disconnect previous")); });
+}
+
+BluetoothConnectionManagerPrivate::~BluetoothConnectionManagerPrivate()
+{
+    abandonPrevious();
 }
 
 BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
@@ -77,26 +90,67 @@ void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
         const bool servicesKnown = !other.uuids().isEmpty();
         if (servicesKnown && !BluetoothConnectionManager::isConnectable(other))
             continue;
-        auto *previous = new BluetoothConnectionManager(other);
-        if (!previous->d_ptr->isAudioConnected(servicesKnown)) {
-            delete previous;
+        auto *manager = new BluetoothConnectionManager(other);
+        if (!manager->d_ptr->isAudioConnected(servicesKnown)) {
+            delete manager;
             continue;
         }
-        // The temporary manager goes away with its answer even if this
-        // manager has been deleted meanwhile.
-        QObject::connect(previous, &BluetoothConnectionManager::disconnected, this,
-                         &BluetoothConnectionManagerPrivate::deviceDisconnected);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, this,
-                         &BluetoothConnectionManagerPrivate::disconnectFailed);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnected, previous,
-                         &QObject::deleteLater);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, previous,
-                         &QObject::deleteLater);
-        previous->disconnect();
+        waitForPrevious(manager);
         return;
     }
 
     connectAudio();
+}
+
+void BluetoothConnectionManagerPrivate::waitForPrevious(BluetoothConnectionManager *manager)
+{
+    previous = manager;
+    // The temporary manager goes away with its answer even if this manager
+    // has been deleted meanwhile.
+    QObject::connect(manager, &BluetoothConnectionManager::disconnected, this,
+                     &BluetoothConnectionManagerPrivate::deviceDisconnected);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnectionFailed, this,
+                     &BluetoothConnectionManagerPrivate::disconnectFailed);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnected, manager,
+                     &QObject::deleteLater);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnectionFailed, manager,
+                     &QObject::deleteLater);
+    // The report may never come: BlueZ may restart meanwhile, or lose it.
+    previousAdapter = BluetoothAdapter::defaultAdapter();
+    QObject::connect(previousAdapter, &BluetoothAdapter::adapterInvalid, this,
+                     [this]() { giveUpPrevious(QStringLiteral("Adapter gone")); });
+    previousTimeLimit->start();
+    manager->disconnect();
+}
+
+void BluetoothConnectionManagerPrivate::stopWaitingForPrevious()
+{
+    previousTimeLimit->stop();
+    if (previousAdapter) {
+        // Later: this may run inside the adapter's own signal.
+        QObject::disconnect(previousAdapter, nullptr, this, nullptr);
+        previousAdapter->deleteLater();
+        previousAdapter = nullptr;
+    }
+    if (previous) {
+        QObject::disconnect(previous, nullptr, this, nullptr);
+        previous.clear();
+    }
+}
+
+void BluetoothConnectionManagerPrivate::abandonPrevious()
+{
+    // Nobody waits for its answer any more, which may never come.
+    if (previous)
+        previous->deleteLater();
+    stopWaitingForPrevious();
+}
+
+void BluetoothConnectionManagerPrivate::giveUpPrevious(const QString &reason)
+{
+    abandonPrevious();
+    busy = false;
+    Q_EMIT owner->connectionFailed(reason);
 }
 
 void BluetoothConnectionManagerPrivate::connectAudioCallback(QDBusPendingCallWatcher *watcher)
@@ -137,14 +191,14 @@ void BluetoothConnectionManagerPrivate::devicePropertyChanged(const QString &pro
 void BluetoothConnectionManagerPrivate::deviceDisconnected()
 {
     // Only the first answer of the temporary manager counts.
-    QObject::disconnect(sender(), nullptr, this, nullptr);
+    stopWaitingForPrevious();
     QTimer::singleShot(reconnectDelayMs, Qt::PreciseTimer, this,
                        &BluetoothConnectionManagerPrivate::connectAudio);
 }
 
 void BluetoothConnectionManagerPrivate::disconnectFailed()
 {
-    QObject::disconnect(sender(), nullptr, this, nullptr);
+    stopWaitingForPrevious();
     busy = false;
     Q_EMIT owner->connectionFailed(QStringLiteral("Couldn't disconnect previous"));
 }
