@@ -105,8 +105,7 @@ void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
 void BluetoothConnectionManagerPrivate::waitForPrevious(BluetoothConnectionManager *manager)
 {
     previous = manager;
-    // The temporary manager goes away with its answer even if this manager
-    // has been deleted meanwhile.
+    // The temporary manager goes away with its answer.
     QObject::connect(manager, &BluetoothConnectionManager::disconnected, this,
                      &BluetoothConnectionManagerPrivate::deviceDisconnected);
     QObject::connect(manager, &BluetoothConnectionManager::disconnectionFailed, this,
