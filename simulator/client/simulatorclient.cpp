@@ -139,6 +139,11 @@ bool SimulatorClient::neverAnswerNext(const QString &method)
     return callOk(QStringLiteral("NeverAnswerNext"), { method });
 }
 
+bool SimulatorClient::ignoreNext(const QString &method, bool answer)
+{
+    return callOk(QStringLiteral("IgnoreNext"), { method, answer });
+}
+
 bool SimulatorClient::delayNext(const QString &method, int msecs)
 {
     return callOk(QStringLiteral("DelayNext"), { method, msecs });

@@ -50,6 +50,9 @@ public:
 
     bool failNext(const QString &method, const QString &errorName, const QString &errorText = {});
     bool neverAnswerNext(const QString &method);
+    // The next call of method has no effect: answered with an empty success
+    // (answer) or never; for methods whose reply carries no values.
+    bool ignoreNext(const QString &method, bool answer);
     bool delayNext(const QString &method, int msecs);
     bool clearFaults();
 

@@ -131,6 +131,12 @@ void SimControl::NeverAnswerNext(const QString &method)
     m_simulator->faults().add(method, { FaultPlan::Kind::NeverAnswer, {}, {}, 0 });
 }
 
+void SimControl::IgnoreNext(const QString &method, bool answer)
+{
+    const auto kind = answer ? FaultPlan::Kind::AnswerAndIgnore : FaultPlan::Kind::Ignore;
+    m_simulator->faults().add(method, { kind, {}, {}, 0 });
+}
+
 void SimControl::DelayNext(const QString &method, int msecs)
 {
     m_simulator->faults().add(method, { FaultPlan::Kind::Delay, {}, {}, msecs });

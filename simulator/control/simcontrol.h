@@ -41,6 +41,7 @@ public Q_SLOTS:
     void ReportDeviceFound(const QString &address);
     void FailNext(const QString &method, const QString &errorName, const QString &errorText);
     void NeverAnswerNext(const QString &method);
+    void IgnoreNext(const QString &method, bool answer);
     void DelayNext(const QString &method, int msecs);
     void ClearFaults();
     void DropService(const QString &name);

@@ -12,7 +12,9 @@
 class FaultPlan
 {
 public:
-    enum class Kind { Fail, NeverAnswer, Delay };
+    // Ignore: neither handled nor answered; AnswerAndIgnore: answered with an
+    // empty success, not handled (a daemon that forgets what it was asked).
+    enum class Kind { Fail, NeverAnswer, Delay, Ignore, AnswerAndIgnore };
     struct Fault
     {
         Kind kind = Kind::Fail;

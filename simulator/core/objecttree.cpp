@@ -93,6 +93,11 @@ bool ObjectTree::handleMessage(const QDBusMessage &message, const QDBusConnectio
         case FaultPlan::Kind::Delay:
             call.setReplyDelay(fault->delayMs);
             break;
+        case FaultPlan::Kind::Ignore:
+            return true;
+        case FaultPlan::Kind::AnswerAndIgnore:
+            call.reply();
+            return true;
         }
     }
 

@@ -22,6 +22,9 @@ const QString bluezService = QStringLiteral("org.bluez");
 
 // How long a previously connected audio device is given after it has gone.
 constexpr int reconnectDelayMs = 1000;
+// How long a previously connected audio device may take to go. BlueZ itself
+// waits 2 s before it drops a link; the rest is for a slow remote.
+constexpr int previousTimeLimitMs = 10000;
 
 } // namespace
 
@@ -36,9 +39,19 @@ BluetoothConnectionManagerPrivate::BluetoothConnectionManagerPrivate(
     : QObject(owner)
     , device(device)
     , owner(owner)
+    , previousTimeLimit(new QTimer(this))
 {
     QObject::connect(&this->device, &BluetoothDevice::propertyChanged, this,
                      &BluetoothConnectionManagerPrivate::devicePropertyChanged);
+    previousTimeLimit->setSingleShot(true);
+    previousTimeLimit->setInterval(previousTimeLimitMs);
+    QObject::connect(previousTimeLimit, &QTimer::timeout, this,
+                     [this]() { giveUpPrevious(QStringLiteral("Couldn't disconnect previous")); });
+}
+
+BluetoothConnectionManagerPrivate::~BluetoothConnectionManagerPrivate()
+{
+    abandonPrevious();
 }
 
 BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
@@ -49,35 +62,94 @@ BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
     return audio;
 }
 
+bool BluetoothConnectionManagerPrivate::isAudioConnected(bool warn)
+{
+    const auto failed = [warn]() {
+        if (warn)
+            qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
+        return false;
+    };
+    if (device.path().isEmpty())
+        return failed();
+    QDBusPendingReply<QVariantMap> reply = audioInterface()->GetProperties();
+    reply.waitForFinished();
+    if (reply.isError())
+        return failed();
+    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+}
+
 void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
 {
     std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
     const QList<BluetoothDevice> devices = adapter->listDevices();
 
     for (const BluetoothDevice &other : devices) {
-        // A device without audio profiles has no audio connection to ask about.
-        if (!BluetoothConnectionManager::isConnectable(other))
+        // A device without audio profiles has no audio connection to ask
+        // about; one whose services are not known yet may have one all the
+        // same, or no audio interface to ask at all.
+        const bool servicesKnown = !other.uuids().isEmpty();
+        if (servicesKnown && !BluetoothConnectionManager::isConnectable(other))
             continue;
-        auto *previous = new BluetoothConnectionManager(other);
-        if (!previous->isAudioConnected()) {
-            delete previous;
+        auto *manager = new BluetoothConnectionManager(other);
+        if (!manager->d_ptr->isAudioConnected(servicesKnown)) {
+            delete manager;
             continue;
         }
-        // The temporary manager goes away with its answer even if this
-        // manager has been deleted meanwhile.
-        QObject::connect(previous, &BluetoothConnectionManager::disconnected, this,
-                         &BluetoothConnectionManagerPrivate::deviceDisconnected);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, this,
-                         &BluetoothConnectionManagerPrivate::disconnectFailed);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnected, previous,
-                         &QObject::deleteLater);
-        QObject::connect(previous, &BluetoothConnectionManager::disconnectionFailed, previous,
-                         &QObject::deleteLater);
-        previous->disconnect();
+        waitForPrevious(manager);
         return;
     }
 
     connectAudio();
+}
+
+void BluetoothConnectionManagerPrivate::waitForPrevious(BluetoothConnectionManager *manager)
+{
+    previous = manager;
+    // The temporary manager goes away with its answer.
+    QObject::connect(manager, &BluetoothConnectionManager::disconnected, this,
+                     &BluetoothConnectionManagerPrivate::deviceDisconnected);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnectionFailed, this,
+                     &BluetoothConnectionManagerPrivate::disconnectFailed);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnected, manager,
+                     &QObject::deleteLater);
+    QObject::connect(manager, &BluetoothConnectionManager::disconnectionFailed, manager,
+                     &QObject::deleteLater);
+    // The report may never come: BlueZ may restart meanwhile, or lose it.
+    previousAdapter = BluetoothAdapter::defaultAdapter();
+    QObject::connect(previousAdapter, &BluetoothAdapter::adapterInvalid, this,
+                     [this]() { giveUpPrevious(QStringLiteral("Adapter gone")); });
+    previousTimeLimit->start();
+    manager->disconnect();
+}
+
+void BluetoothConnectionManagerPrivate::stopWaitingForPrevious()
+{
+    previousTimeLimit->stop();
+    if (previousAdapter) {
+        // Later: this may run inside the adapter's own signal.
+        QObject::disconnect(previousAdapter, nullptr, this, nullptr);
+        previousAdapter->deleteLater();
+        previousAdapter = nullptr;
+    }
+    if (previous) {
+        QObject::disconnect(previous, nullptr, this, nullptr);
+        previous.clear();
+    }
+}
+
+void BluetoothConnectionManagerPrivate::abandonPrevious()
+{
+    // Nobody waits for its answer any more, which may never come.
+    if (previous)
+        previous->deleteLater();
+    stopWaitingForPrevious();
+}
+
+void BluetoothConnectionManagerPrivate::giveUpPrevious(const QString &reason)
+{
+    abandonPrevious();
+    busy = false;
+    Q_EMIT owner->connectionFailed(reason);
 }
 
 void BluetoothConnectionManagerPrivate::connectAudioCallback(QDBusPendingCallWatcher *watcher)
@@ -118,14 +190,14 @@ void BluetoothConnectionManagerPrivate::devicePropertyChanged(const QString &pro
 void BluetoothConnectionManagerPrivate::deviceDisconnected()
 {
     // Only the first answer of the temporary manager counts.
-    QObject::disconnect(sender(), nullptr, this, nullptr);
+    stopWaitingForPrevious();
     QTimer::singleShot(reconnectDelayMs, Qt::PreciseTimer, this,
                        &BluetoothConnectionManagerPrivate::connectAudio);
 }
 
 void BluetoothConnectionManagerPrivate::disconnectFailed()
 {
-    QObject::disconnect(sender(), nullptr, this, nullptr);
+    stopWaitingForPrevious();
     busy = false;
     Q_EMIT owner->connectionFailed(QStringLiteral("Couldn't disconnect previous"));
 }
@@ -177,17 +249,7 @@ bool BluetoothConnectionManager::shouldAutoConnect() const
 
 bool BluetoothConnectionManager::isAudioConnected() const
 {
-    if (d_ptr->device.path().isEmpty()) {
-        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
-        return false;
-    }
-    QDBusPendingReply<QVariantMap> reply = d_ptr->audioInterface()->GetProperties();
-    reply.waitForFinished();
-    if (reply.isError()) {
-        qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
-        return false;
-    }
-    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+    return d_ptr->isAudioConnected(true);
 }
 
 void BluetoothConnectionManager::connect()

@@ -3,12 +3,16 @@
 
 #include "bluetoothconnectionmanager.h"
 
+#include <QPointer>
 #include <QSet>
 
 class BluezAudioProxy;
 class QDBusPendingCallWatcher;
+class QTimer;
 
 namespace Ovrin {
+
+class BluetoothAdapter;
 
 class BluetoothConnectionManagerPrivate : public QObject
 {
@@ -16,9 +20,17 @@ class BluetoothConnectionManagerPrivate : public QObject
 public:
     BluetoothConnectionManagerPrivate(const BluetoothDevice &device,
                                       BluetoothConnectionManager *owner);
+    ~BluetoothConnectionManagerPrivate() override;
 
     BluezAudioProxy *audioInterface();
+    // Blocking "GetProperties" of the audio interface; a failure is logged
+    // only when warn is set.
+    bool isAudioConnected(bool warn);
     void disconnectPreviousAndConnectAudio();
+    void waitForPrevious(BluetoothConnectionManager *manager);
+    void stopWaitingForPrevious();
+    void abandonPrevious();
+    void giveUpPrevious(const QString &reason);
 
     BluetoothDevice device;
     BluezAudioProxy *audio = nullptr;
@@ -28,6 +40,11 @@ public:
     // device to go, for the grace period, or for the reply.
     bool busy = false;
     BluetoothConnectionManager *owner;
+    // The temporary manager of the audio device being dropped first, the
+    // adapter whose going away ends that wait, and the wait's time limit.
+    QPointer<BluetoothConnectionManager> previous;
+    BluetoothAdapter *previousAdapter = nullptr;
+    QTimer *previousTimeLimit;
 
     static const QSet<QString> audioProfiles;
 

@@ -14,6 +14,7 @@
 #include "radiostate.h"
 
 #include <QDBusPendingCallWatcher>
+#include <QTimer>
 
 namespace Ovrin {
 
@@ -22,6 +23,8 @@ namespace {
 const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
 const char addressProperty[] = "BT address";
 constexpr int asyncTimeoutMs = 120000;
+// How long power-off waits for each connected device to go.
+constexpr int disconnectTimeLimitMs = 5000;
 
 QVariant objectPath(const QString &path)
 {
@@ -35,6 +38,54 @@ bool blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariant
         return true;
     warnCallFailed(method, QDBusError(reply));
     return false;
+}
+
+// The address goes with the creation: a refusal because the device exists
+// already is answered with that device.
+void watchCreation(BluetoothAdapterPrivate *d, QDBusPendingCallWatcher *watcher,
+                   const QString &address)
+{
+    watcher->setProperty(addressProperty, address);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, d,
+                     &BluetoothAdapterPrivate::deviceCreationFinished);
+}
+
+// Ends the wait for one device of a power-off, whichever way it ended; the
+// radio goes off with the last one. False when it had ended already.
+bool endDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
+{
+    if (!QObject::disconnect(copy, &BluetoothDevice::propertyChanged, d,
+                             &BluetoothAdapterPrivate::deviceDisconnected))
+        return false;
+    d->pendingDisconnects.removeAll(copy);
+    copy->deleteLater();
+    if (d->pendingDisconnects.isEmpty())
+        d->powerOff();
+    return true;
+}
+
+// Asks BlueZ to drop copy's link. A refusal, or no report within the time
+// limit, counts as gone: one device must not keep the radio on for good.
+void startDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(d->adapter->service(), copy->path(),
+                                                       QStringLiteral("org.bluez.Device"),
+                                                       QStringLiteral("Disconnect"));
+    // Both go with the copy, so neither acts after its wait has ended.
+    auto *watcher = new QDBusPendingCallWatcher(d->adapter->connection().asyncCall(call), copy);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, d, [d, copy](QDBusPendingCallWatcher *reply) {
+            reply->deleteLater();
+            if (!reply->isError() || !endDisconnect(d, copy))
+                return;
+            const QDBusError error = reply->error();
+            qCWarning(lcBluez, "Disconnect failed: %s, %s", error.name().toUtf8().constData(),
+                      error.message().toUtf8().constData());
+        });
+    QTimer::singleShot(disconnectTimeLimitMs, copy, [d, copy]() {
+        if (endDisconnect(d, copy))
+            qCWarning(lcBluez, "Disconnect of %s not reported in time", qPrintable(copy->path()));
+    });
 }
 
 } // namespace
@@ -67,7 +118,7 @@ void BluetoothAdapterPrivate::disconnectAll()
         copy->setParent(this);
         pendingDisconnects.append(copy);
         connect(copy, &BluetoothDevice::propertyChanged, this, &BluetoothAdapterPrivate::deviceDisconnected);
-        copy->disconnect();
+        startDisconnect(this, copy);
     }
 }
 
@@ -76,14 +127,8 @@ void BluetoothAdapterPrivate::deviceDisconnected(const QString &property)
     if (property != QLatin1String("connected"))
         return;
     auto *device = qobject_cast<BluetoothDevice *>(sender());
-    if (!device || device->isConnected())
-        return;
-    QObject::disconnect(device, &BluetoothDevice::propertyChanged, this,
-                        &BluetoothAdapterPrivate::deviceDisconnected);
-    pendingDisconnects.removeAll(device);
-    device->deleteLater();
-    if (pendingDisconnects.isEmpty())
-        powerOff();
+    if (device && !device->isConnected())
+        endDisconnect(this, device);
 }
 
 void BluetoothAdapterPrivate::powerOff()
@@ -255,9 +300,9 @@ void BluetoothAdapter::startCreatingDevice(const BluetoothDevice &device)
 {
     if (!isValid())
         return;
-    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() });
-    watcher->setProperty(addressProperty, device.address());
-    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+    watchCreation(d_ptr,
+                  d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() }),
+                  device.address());
 }
 
 void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, const BluetoothAgent *agent)
@@ -267,7 +312,7 @@ void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, 
     QDBusPendingCallWatcher *watcher = d_ptr->callAsync(
             this, QStringLiteral("CreatePairedDevice"),
             { device.address(), objectPath(agent ? agent->path() : QString()), QString() });
-    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::deviceCreationFinished);
+    watchCreation(d_ptr, watcher, device.address());
 }
 
 void BluetoothAdapter::cancelDeviceCreation(const BluetoothDevice &device)
@@ -292,7 +337,8 @@ void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *wa
     }
     const QDBusError error(reply);
     if (error.name() == QLatin1String("org.bluez.Error.AlreadyExists")) {
-        // CreateDevice of a device BlueZ knows already: that device is the result.
+        // A device BlueZ knows already (or, for a paired creation, has paired
+        // already): that device is the result.
         const BluetoothDevice existing = deviceForAddress(watcher->property(addressProperty).toString());
         if (!existing.path().isEmpty()) {
             deviceCreated(QDBusObjectPath(existing.path()));

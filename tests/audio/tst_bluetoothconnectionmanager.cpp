@@ -175,6 +175,23 @@ private Q_SLOTS:
         QCOMPARE(sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
     }
 
+    void previousAudioDeviceIsFoundBeforeItsServicesAreKnown()
+    {
+        QVERIFY(connectAudio(headset));
+        // Neither tells its services yet; the phone has no audio to ask about.
+        QVERIFY(sim()->setRawProperty(headset, QStringLiteral("UUIDs"), QStringList()));
+        QVERIFY(sim()->setRawProperty(phone, QStringLiteral("UUIDs"), QStringList()));
+        QVERIFY(sim()->clearCallLog());
+
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        manager.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 3000);
+        QCOMPARE(audioState(headset), QStringLiteral("disconnected"));
+        QCOMPARE(
+            sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
+    }
+
     void connectOfTheConnectedDeviceReconnectsIt()
     {
         QVERIFY(connectAudio(headset));
@@ -228,6 +245,59 @@ private Q_SLOTS:
         QCOMPARE(connected.size(), 0);
         QCOMPARE(sim()->countCalls(QStringLiteral("Connect"), audioInterface), 0);
         QCOMPARE(audioState(headset), QStringLiteral("connected"));
+    }
+
+    void connectCanBeRetriedWhenThePreviousDeviceNeverGoes_data()
+    {
+        QTest::addColumn<bool>("bluezRestarts");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("BlueZ restarts") << true << QStringLiteral("Adapter gone");
+        QTest::newRow("no report") << false << QStringLiteral("Couldn't disconnect previous");
+    }
+
+    void connectCanBeRetriedWhenThePreviousDeviceNeverGoes()
+    {
+        QFETCH(bool, bluezRestarts);
+        QFETCH(QString, reason);
+        QVERIFY(connectAudio(headset));
+        // The headset's Disconnect succeeds, but its link never goes.
+        QVERIFY(sim()->ignoreNext(QStringLiteral("org.bluez.Device.Disconnect"), true));
+
+        BluetoothAdapter adapter;
+        BluetoothConnectionManager manager(device(carKit));
+        QSignalSpy connected(&manager, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&manager, &BluetoothConnectionManager::connectionFailed);
+        manager.connect();
+        QTRY_COMPARE(
+            sim()->countCalls(QStringLiteral("Disconnect"), QStringLiteral("org.bluez.Device")), 1);
+        QTest::qWait(500);
+        QCOMPARE(failed.size(), 0);
+        if (bluezRestarts) {
+            QVERIFY(dropBluez(sim()));
+            QVERIFY(restoreBluez(sim()));
+            QTRY_COMPARE(failed.size(), 1);
+            QTRY_VERIFY(adapter.isValid());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 12000);
+        }
+        QCOMPARE(failed.first().first().toString(), reason);
+        QCOMPARE(connected.size(), 0);
+
+        if (bluezRestarts) {
+            // The device went with the old daemon; a retry is answered all the same.
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                QRegularExpression(QStringLiteral(
+                    "^connectAudioCallback failed: org.freedesktop.DBus.Error.UnknownObject")));
+            manager.connect();
+            QTRY_COMPARE(failed.size(), 2);
+            return;
+        }
+        manager.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 3000);
+        QCOMPARE(audioState(carKit), QStringLiteral("connected"));
+        QCOMPARE(audioState(headset), QStringLiteral("disconnected"));
+        QCOMPARE(failed.size(), 1);
     }
 
     void previousAudioDeviceWithoutLinkCannotBeDisconnected()
