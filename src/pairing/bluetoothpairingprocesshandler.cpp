@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <QPointer>
+
 namespace Ovrin {
 
 namespace {
@@ -404,12 +406,15 @@ void BluetoothPairingProcessHandler::showWindow(OrvelSceneWindow *window)
 
 void BluetoothPairingProcessHandler::hideWindow(OrvelSceneWindow *window)
 {
+    // A dialog server may delete what it hides; only what is left is ours.
+    const QPointer<OrvelSceneWindow> left(window);
     if (ConnectivityDialogServerInterface *server = m_process->dialogServer())
         server->hideDialog(window);
     else
         window->disappear();
     // Sheets belong to the attempt; once hidden nobody shows them again.
-    window->deleteLater();
+    if (left)
+        left->deleteLater();
 }
 
 } // namespace Ovrin

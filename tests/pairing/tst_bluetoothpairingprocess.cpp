@@ -429,9 +429,19 @@ private Q_SLOTS:
         QTRY_VERIFY(simFlag(printer, "trusted"));
     }
 
+    void confirmationAcceptedWithTrustSwitchedOff_data()
+    {
+        QTest::addColumn<bool>("serverOwns");
+        QTest::newRow("server keeps the windows") << false;
+        QTest::newRow("server deletes what it hides") << true;
+    }
+
     void confirmationAcceptedWithTrustSwitchedOff()
     {
-        DialogServer server(&m_window);
+        QFETCH(bool, serverOwns);
+        std::unique_ptr<TestDialogServer> owned(serverOwns ? new OwningTestDialogServer(&m_window)
+                                                           : new TestDialogServer(&m_window));
+        TestDialogServer &server = *owned;
         Attempt attempt;
         attempt.process.setDialogServer(&server);
         attempt.process.start(foundDevice(phone));
@@ -445,7 +455,7 @@ private Q_SLOTS:
         QVERIFY(!sheet->isTrusted());
         tap(sheet->acceptButton());
         QCOMPARE(server.hidden.size(), 1);
-        QCOMPARE(server.hidden[0].data(), sheet);
+        QCOMPARE(server.hidden[0].isNull(), serverOwns);
         QVERIFY(attempt.finished.wait());
         QCOMPARE(attempt.process.error(), QString());
         const auto answers = answersTo(QStringLiteral("RequestConfirmation"));

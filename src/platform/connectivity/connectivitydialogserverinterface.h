@@ -10,7 +10,9 @@ namespace Ovrin {
 
 // Implemented by an application that shows dialogs on behalf of others (a
 // system dialog server): windows handed to it are shown on its own screen
-// instead of the calling application's window. Callers keep owning the windows.
+// instead of the calling application's window. A server may delete a window
+// once it has hidden it; the library never touches a window it handed over
+// after hiding it, other than through a guarded pointer.
 class ConnectivityDialogServerInterface
 {
 public:
