@@ -57,6 +57,15 @@ private Q_SLOTS:
             QVERIFY2(times.at(i) - times.at(i - 1) >= 25, qPrintable(QStringLiteral("request %1").arg(i)));
     }
 
+    // The last adapter handle asks for power-off and goes at once.
+    void aRequestOutlivesItsAsker()
+    {
+        auto *radio = new RadioState(RadioState::Bluetooth);
+        radio->setEnabled(false);
+        delete radio;
+        QTRY_VERIFY(!powered());
+    }
+
     void otherRadiosAreLeftAlone()
     {
         RadioState wlan(RadioState::Wlan);

@@ -21,21 +21,34 @@ void logFailure(const QString &what, const QDBusError &error)
               qPrintable(error.name()), qPrintable(error.message()));
 }
 
-} // namespace
-
-RadioState::RadioState(int radios, QObject *parent) : QObject(parent), m_radios(radios) { }
-
-void RadioState::setEnabled(bool enabled)
+// The process's power requests, in order: one in flight at a time, since two
+// could reach BlueZ in either order. Process-wide, so that a request outlives
+// the RadioState that made it (the last adapter handle asks for power-off and
+// goes at once).
+class PowerRequests : public QObject
 {
-    if (!(m_radios & Bluetooth))
-        return;
-    // Two requests in flight could reach BlueZ in either order.
-    m_pending.append(enabled);
-    if (!m_busy)
-        sendNext();
-}
+public:
+    static PowerRequests *instance()
+    {
+        static PowerRequests *const requests = new PowerRequests;
+        return requests;
+    }
 
-void RadioState::sendNext()
+    void append(bool enabled)
+    {
+        m_pending.append(enabled);
+        if (!m_busy)
+            sendNext();
+    }
+
+private:
+    void sendNext();
+
+    QList<bool> m_pending;
+    bool m_busy = false;
+};
+
+void PowerRequests::sendNext()
 {
     m_busy = !m_pending.isEmpty();
     if (!m_busy)
@@ -67,6 +80,16 @@ void RadioState::sendNext()
             sendNext();
         });
     });
+}
+
+} // namespace
+
+RadioState::RadioState(int radios, QObject *parent) : QObject(parent), m_radios(radios) { }
+
+void RadioState::setEnabled(bool enabled)
+{
+    if (m_radios & Bluetooth)
+        PowerRequests::instance()->append(enabled);
 }
 
 } // namespace Ovrin

@@ -1,7 +1,6 @@
 #ifndef OVRIN_RADIOSTATE_H
 #define OVRIN_RADIOSTATE_H
 
-#include <QList>
 #include <QObject>
 
 namespace Ovrin {
@@ -18,16 +17,13 @@ public:
     int radios() const { return m_radios; }
 
     // Asynchronous: the change shows up later as BlueZ's "Powered" changing.
-    // Requests reach BlueZ one at a time and in the order they were made,
-    // however quickly they follow each other.
+    // Requests of the whole process reach BlueZ one at a time and in the
+    // order they were made, however quickly they follow each other, and
+    // even when this object is deleted right after asking.
     void setEnabled(bool enabled);
 
 private:
-    void sendNext();
-
     int m_radios;
-    QList<bool> m_pending;
-    bool m_busy = false;
 };
 
 } // namespace Ovrin
