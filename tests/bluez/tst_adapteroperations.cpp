@@ -143,6 +143,8 @@ private Q_SLOTS:
         adapter.setPowered(false);
         QVERIFY(!OrvelGConfItem(visibleKey).value().isValid());
         QVERIFY(adapter.isDiscoverable());
+        // The request outlives the handle: let it land before the next test.
+        QTRY_VERIFY(!bluezPowered());
     }
 
     void restoreWindowWritesTheSavedChoiceBack()
