@@ -1,0 +1,16 @@
+#!/bin/bash
+# Deliberate faults: applies each fault of scripts/mutants/*.txt on its own,
+# rebuilds, runs the suites of the folders the fault names, restores the
+# file, and prints caught or missed per fault and the totals.
+#   scripts/mutants.sh              every fault
+#   scripts/mutants.sh ID...        only these (e.g. bluez-3 obex-1)
+# The faults are built into build-mutants/ (or $OVRIN_MUTANTS_DIR), without
+# optimisation and without relinking the programs when only the library
+# changed, so a fault costs seconds to build. Results also go to
+# <build dir>/mutants-result.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir="${OVRIN_MUTANTS_DIR:-build-mutants}"
+OVRIN_BUILD_DIR="$build_dir" bash scripts/build.sh -DOVRIN_BUILD_BENCHMARKS=OFF \
+    -DCMAKE_BUILD_TYPE=None -DCMAKE_LINK_DEPENDS_NO_SHARED=ON
+exec python3 scripts/mutants/run.py --build-dir "$build_dir" "$@"
