@@ -85,12 +85,20 @@ def run_suites(build_dir, labels, log):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", default="build-mutants")
+    parser.add_argument("--check", action="store_true",
+                        help="only check that every fault is found once in its file")
     parser.add_argument("ids", nargs="*")
     args = parser.parse_args()
     build_dir = str(ROOT / args.build_dir)
     faults = [f for path in sorted(LISTS.glob("*.txt")) for f in parse(path)]
     if args.ids:
         faults = [f for f in faults if f.ident in args.ids]
+    if args.check:
+        stale = [f for f in faults if faulty_text(f)[1] is None]
+        for f in stale:
+            print(f"not found once: {f.ident} ({f.origin}) in {f.file}")
+        print(f"{len(faults)} faults, {len(stale)} not found once")
+        return 1 if stale else 0
     result_path = pathlib.Path(build_dir) / "mutants-result.txt"
     log_dir = pathlib.Path(build_dir) / "mutants-logs"
     log_dir.mkdir(exist_ok=True)
