@@ -17,7 +17,10 @@ class TestRadioState : public QObject
 
     bool powered()
     {
-        return sim()->state()[QLatin1String("org.bluez")][QLatin1String("adapter")][QLatin1String("powered")].toBool();
+        return sim()
+            ->state()[QLatin1String("org.bluez")][QLatin1String("adapter")]
+                     [QLatin1String("powered")]
+            .toBool();
     }
 
     QList<qint64> setPropertyTimes()
@@ -54,7 +57,8 @@ private Q_SLOTS:
         // which takes it the 30 ms of a power switch.
         const QList<qint64> times = setPropertyTimes();
         for (int i = 1; i < times.size(); ++i)
-            QVERIFY2(times.at(i) - times.at(i - 1) >= 25, qPrintable(QStringLiteral("request %1").arg(i)));
+            QVERIFY2(times.at(i) - times.at(i - 1) >= 25,
+                     qPrintable(QStringLiteral("request %1").arg(i)));
     }
 
     // The last adapter handle asks for power-off and goes at once.

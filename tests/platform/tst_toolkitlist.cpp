@@ -1,17 +1,14 @@
 #include "orvelabstractcellcreator.h"
 #include "orvelaction.h"
-#include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
 #include "orvelcontentitem.h"
 #include "orvellabel.h"
-#include "orvellayout.h"
-#include "orvellinearlayoutpolicy.h"
 #include "orvellist.h"
 #include "orvelobjectmenu.h"
 #include "orvelscenemanager.h"
 #include "orvelwidgetrecycler.h"
 #include "testenvironment.h"
-#include "toolkittesting.h"
+#include "toolkitscreen.h"
 
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -49,22 +46,13 @@ QString titleOf(OrvelWidget *cell)
     return static_cast<OrvelContentItem *>(cell)->title();
 }
 
-// A window whose page is a list of the given size.
-struct ListScreen
+// A window whose page is a list filling the screen.
+struct ListScreen : ToolkitScreen
 {
-    OrvelApplicationWindow window;
-    OrvelSceneWindow *page = new OrvelSceneWindow;
-    OrvelList *list = new OrvelList(page);
+    OrvelList *list = add(new OrvelList);
     CountingCellCreator *creator = new CountingCellCreator;
     QStandardItemModel model;
-    ListScreen()
-    {
-        list->setCellCreator(creator);
-        auto layout = new OrvelLayout(page);
-        layout->setContentsMargins(0, 0, 0, 0);
-        (new OrvelLinearLayoutPolicy(layout, Qt::Vertical))->addItem(list);
-        page->appear(&window, OrvelSceneWindow::DestroyWhenDone);
-    }
+    ListScreen() { list->setCellCreator(creator); }
     void fillFlat(int rows)
     {
         for (int i = 0; i < rows; ++i)

@@ -1,8 +1,5 @@
-#include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
 #include "orvellabel.h"
-#include "orvellayout.h"
-#include "orvellinearlayoutpolicy.h"
 #include "orvellocale.h"
 #include "orvelmessagebox.h"
 #include "orvelscenemanager.h"
@@ -11,7 +8,7 @@
 #include "orveltextedit.h"
 #include "orvelwidgetregistry.h"
 #include "testenvironment.h"
-#include "toolkittesting.h"
+#include "toolkitscreen.h"
 
 #include <QPointer>
 #include <QRegularExpressionValidator>
@@ -19,32 +16,6 @@
 #include <QTimer>
 
 using namespace ToolkitTesting;
-
-namespace {
-
-// A page window holding the given widgets in a column, on display.
-struct Screen
-{
-    OrvelApplicationWindow window;
-    OrvelSceneWindow *page = new OrvelSceneWindow;
-    OrvelLinearLayoutPolicy *column;
-    Screen()
-    {
-        auto layout = new OrvelLayout(page);
-        layout->setContentsMargins(0, 0, 0, 0);
-        column = new OrvelLinearLayoutPolicy(layout, Qt::Vertical);
-        page->appear(&window, OrvelSceneWindow::DestroyWhenDone);
-    }
-    template<typename W> W *add(W *widget)
-    {
-        widget->setParentItem(page);
-        column->addItem(widget);
-        settle();
-        return widget;
-    }
-};
-
-} // namespace
 
 // The toolkit's widgets driven by taps and typing through the scene.
 class TestToolkitWidgets : public QObject
@@ -54,7 +25,7 @@ class TestToolkitWidgets : public QObject
 private Q_SLOTS:
     void externalTextIsShownLiterally()
     {
-        Screen screen;
+        ToolkitScreen screen;
         const QString name = QStringLiteral("<b>x</b>&amp;");
         auto label = screen.add(new OrvelLabel(name));
         QCOMPARE(label->displayedText(), name);
@@ -71,11 +42,10 @@ private Q_SLOTS:
 
     void switchTogglesOnTap()
     {
-        Screen screen;
+        ToolkitScreen screen;
         auto button = screen.add(new OrvelButton);
         button->setViewType(OrvelButton::switchType);
         button->setCheckable(true);
-        settle();
         QSignalSpy toggled(button, &OrvelButton::toggled);
         QSignalSpy clicked(button, &OrvelButton::clicked);
 
@@ -98,7 +68,7 @@ private Q_SLOTS:
 
     void validatorRefusesTypedText()
     {
-        Screen screen;
+        ToolkitScreen screen;
         auto edit = screen.add(new OrvelTextEdit);
         QRegularExpressionValidator digits(QRegularExpression(QStringLiteral("[0-9]{0,4}")));
         edit->setValidator(&digits);
@@ -118,7 +88,7 @@ private Q_SLOTS:
 
     void readOnlyEntryRefusesTyping()
     {
-        Screen screen;
+        ToolkitScreen screen;
         auto edit = screen.add(
             new OrvelTextEdit(OrvelTextEdit::FreeTextContentType, QStringLiteral("fixed")));
         edit->setReadOnly(true);
@@ -137,7 +107,7 @@ private Q_SLOTS:
 
     void numbersOnlyEntryAndInputMethodSwitches()
     {
-        Screen screen;
+        ToolkitScreen screen;
         auto edit = screen.add(new OrvelTextEdit(OrvelTextEdit::NumberContentType));
         edit->setInputMethodCorrectionEnabled(false);
         edit->setInputMethodAutoCapitalizationEnabled(false);
@@ -177,7 +147,7 @@ private Q_SLOTS:
 
     void modalShadeTakesTapsMeantForWhatLiesBelow()
     {
-        Screen screen;
+        ToolkitScreen screen;
         auto button = screen.add(new OrvelButton(QStringLiteral("Below")));
         QSignalSpy clicked(button, &OrvelButton::clicked);
         auto box = new OrvelMessageBox(QStringLiteral("Note"), QMessageBox::Ok);
@@ -215,7 +185,7 @@ private Q_SLOTS:
                 return false;
             }
         } holder;
-        Screen screen;
+        ToolkitScreen screen;
         auto button = screen.add(new OrvelButton);
         button->setViewType(OrvelButton::switchType);
         button->setCheckable(true);
