@@ -1,6 +1,7 @@
 #include "gallery.h"
 
 #include "orvelsnapshot.h"
+#include "toolkittesting.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -36,17 +37,19 @@ int Gallery::finish() const
 
 void Gallery::save(QGraphicsView *window, const QString &name)
 {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    if (OrvelSnapshot::save(window, QDir(m_folder).filePath(name + QStringLiteral(".png"))))
-        ++m_pictures;
-    else
-        m_missed.append(name);
+    ToolkitTesting::settle();
+    keep(OrvelSnapshot::render(window), name);
 }
 
 void Gallery::save(QGraphicsWidget *widget, const QString &name)
 {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    if (OrvelSnapshot::save(widget, QDir(m_folder).filePath(name + QStringLiteral(".png"))))
+    ToolkitTesting::settle();
+    keep(OrvelSnapshot::render(widget), name);
+}
+
+void Gallery::keep(const QImage &picture, const QString &name)
+{
+    if (!picture.isNull() && picture.save(QDir(m_folder).filePath(name + QStringLiteral(".png"))))
         ++m_pictures;
     else
         m_missed.append(name);

@@ -6,7 +6,11 @@
 
 #include <functional>
 
+namespace Ovrin {
+class BluetoothAdapter;
+}
 class QGraphicsView;
+class QImage;
 class QGraphicsWidget;
 class SimulatorClient;
 
@@ -34,11 +38,12 @@ public:
     SimulatorClient *sim() const { return m_sim; }
 
 private:
+    void keep(const QImage &picture, const QString &name);
     void pairingSheets();
     void dialogs();
-    void selectionSheet();
-    void settingsPages();
-    void deviceListGroups();
+    void selectionSheet(Ovrin::BluetoothAdapter *adapter);
+    void settingsPages(Ovrin::BluetoothAdapter *adapter);
+    void deviceListGroups(Ovrin::BluetoothAdapter *adapter);
 
     QString m_folder;
     SimulatorClient *m_sim;

@@ -70,9 +70,12 @@ void Gallery::screens()
 {
     pairingSheets();
     dialogs();
-    selectionSheet();
-    settingsPages();
-    deviceListGroups();
+    std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+    if (!waitFor([&] { return adapter->isValid(); }, QStringLiteral("the adapter")))
+        return;
+    selectionSheet(adapter.get());
+    settingsPages(adapter.get());
+    deviceListGroups(adapter.get());
 }
 
 void Gallery::pairingSheets()
@@ -129,14 +132,11 @@ void Gallery::dialogs()
     picture(*this, window, &offline, QStringLiteral("offline-switch-on-question"));
 }
 
-void Gallery::selectionSheet()
+void Gallery::selectionSheet(BluetoothAdapter *adapter)
 {
-    std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-    if (!waitFor([&] { return adapter->isValid(); }, QStringLiteral("the adapter")))
-        return;
     OrvelApplicationWindow window;
     activate(&window);
-    auto sheet = new BluetoothDeviceSelectionSheet(adapter.get(), {});
+    auto sheet = new BluetoothDeviceSelectionSheet(adapter, {});
     sheet->appear(&window, OrvelSceneWindow::DestroyWhenDone);
     if (waitFor([&] { return adapter->isDiscovering(); }, QStringLiteral("sheet searching")))
         save(&window, QStringLiteral("selectionsheet-searching"));
@@ -169,7 +169,7 @@ void Gallery::selectionSheet()
 
     // A filter nothing in range passes, once the search is over.
     auto empty = new BluetoothDeviceSelectionSheet(
-        adapter.get(),
+        adapter,
         { { QStringLiteral("majorClass"),
             int(BluetoothDeviceInfoUtils::stringToMajorClass(QStringLiteral("imaging"))) } });
     empty->appear(&window, OrvelSceneWindow::DestroyWhenDone);
@@ -183,11 +183,8 @@ void Gallery::selectionSheet()
     waitFor([&] { return !adapter->isDiscovering(); }, QStringLiteral("search stopped"));
 }
 
-void Gallery::settingsPages()
+void Gallery::settingsPages(BluetoothAdapter *adapter)
 {
-    std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-    if (!waitFor([&] { return adapter->isValid(); }, QStringLiteral("the adapter")))
-        return;
     OrvelApplicationWindow window;
     activate(&window);
 
@@ -196,7 +193,7 @@ void Gallery::settingsPages()
         carKit,
         { { "uuids", QJsonArray { QStringLiteral("00001105-0000-1000-8000-00805f9b34fb") } } });
     const BluetoothDevice device = adapter->deviceForAddress(carKit);
-    window.setCentralWidget(new PairedDeviceSettingsView(device, adapter.get()));
+    window.setCentralWidget(new PairedDeviceSettingsView(device, adapter));
     settle();
     save(&window, QStringLiteral("settings-paired-no-audio"));
 
@@ -227,7 +224,7 @@ void Gallery::settingsPages()
     // Switching on in offline mode asks first.
     sim()->changeAdapter({ { "powered", false } });
     waitFor([&] { return !adapter->isPowered(); }, QStringLiteral("adapter off"));
-    window.setCentralWidget(new BluetoothSettingsView(adapter.get()));
+    window.setCentralWidget(new BluetoothSettingsView(adapter));
     settle();
     SwitchBluetoothOnConfirmation question;
     question.appear(&window);
@@ -238,15 +235,12 @@ void Gallery::settingsPages()
     sim()->changeAdapter({ { "powered", true } });
 }
 
-void Gallery::deviceListGroups()
+void Gallery::deviceListGroups(BluetoothAdapter *adapter)
 {
-    std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-    if (!waitFor([&] { return adapter->isValid(); }, QStringLiteral("the adapter")))
-        return;
     waitFor([&] { return adapter->isPowered(); }, QStringLiteral("adapter on"));
     OrvelApplicationWindow window;
     activate(&window);
-    BluetoothDeviceModel model(adapter.get());
+    BluetoothDeviceModel model(adapter);
     auto list = new BluetoothDeviceList;
     list->setBluetoothDeviceModel(&model);
     list->setScanFinished(true);
