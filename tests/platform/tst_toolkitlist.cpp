@@ -116,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(screen.creator->built <= mostInView);
     }
 
-    void groupHeadersAreShown()
+    void groupsTapsAndLongTaps()
     {
         ListScreen screen;
         screen.fillGroups();
@@ -136,12 +136,7 @@ private Q_SLOTS:
         QCOMPARE(titleOf(firstOther), QStringLiteral("Other 0"));
         QVERIFY(firstOther->geometry().top()
                 > screen.list->visibleCells().at(1)->geometry().bottom());
-    }
 
-    void tapsAndLongTapsReachTheList()
-    {
-        ListScreen screen;
-        screen.fillGroups();
         screen.list->setSelectionMode(OrvelList::SingleSelection);
         QSignalSpy clicked(screen.list, &OrvelList::itemClicked);
         QSignalSpy longTapped(screen.list, &OrvelList::itemLongTapped);
