@@ -15,6 +15,7 @@
 #include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
 #include "orvelmessagebox.h"
+#include "orvelscenemanager.h"
 #include "orveltextedit.h"
 #include "paireddevicesettingsview.h"
 #include "simpleinformationbanner.h"
@@ -218,6 +219,9 @@ void Gallery::settingsPages(BluetoothAdapter *adapter)
         if (waitFor([] { return !SimpleInformationBanner::history().isEmpty(); },
                     QStringLiteral("failed connection banner")))
             save(&window, QStringLiteral("settings-paired-connection-failed"));
+        // The banner goes by itself before the next picture.
+        waitFor([&] { return window.sceneManager()->sceneWindows().isEmpty(); },
+                QStringLiteral("banner gone"));
     }
     window.setCentralWidget(nullptr);
 
