@@ -7,8 +7,6 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QSignalSpy>
 
 #include <memory>
@@ -41,16 +39,12 @@ class TestContextProvider : public QObject
     QDBusConnection m_reader
         = QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("reader"));
 
-    // Asynchronous: the provider answers from this same thread.
+    // Waiting with the event loop running: the provider answers from this thread.
     QDBusMessage get(const QString &path)
     {
-        QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
-            serviceName, path, Property::Interface, QStringLiteral("Get")));
-        QDBusPendingCallWatcher watcher(call);
-        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
-        if (!call.isFinished())
-            finished.wait(5000);
-        return call.reply();
+        return m_reader.call(QDBusMessage::createMethodCall(serviceName, path, Property::Interface,
+                                                            QStringLiteral("Get")),
+                             QDBus::BlockWithGui, 5000);
     }
 
     // The values Get answers; a failed or ill-typed answer is no list of values.

@@ -62,13 +62,10 @@ struct ListScreen : ToolkitScreen
     }
     void fillGroups()
     {
-        const QStringList groups
-            = { QStringLiteral("Paired devices"), QStringLiteral("Other devices") };
-        for (const QString &name : groups) {
-            auto group = new QStandardItem(name);
+        for (const char *name : { "Paired", "Other" }) {
+            auto group = new QStandardItem(QStringLiteral("%1 devices").arg(name));
             for (int i = 0; i < 2; ++i)
-                group->appendRow(
-                    new QStandardItem(QStringLiteral("%1 %2").arg(name.left(5)).arg(i)));
+                group->appendRow(new QStandardItem(QStringLiteral("%1 %2").arg(name).arg(i)));
             model.appendRow(group);
         }
         list->setShowGroups(true);
