@@ -126,10 +126,7 @@ private Q_SLOTS:
             QCOMPARE(qtTrId(it.key().toUtf8().constData()), it.value());
         QCOMPARE(qtTrId("qtn_conn_bt_pair_with").arg(QStringLiteral("Car kit")),
                  QStringLiteral("Pair with Car kit"));
-    }
-
-    void otherLanguagesFallBackToEnglish()
-    {
+        // Other languages fall back to English.
         QVERIFY(Ovrin::installTranslations(QLocale(QLocale::Finnish, QLocale::Finland)));
         QCOMPARE(qtTrId("qtn_comm_cancel"), m_catalogue.value(QStringLiteral("qtn_comm_cancel")));
     }
