@@ -66,17 +66,11 @@ void writeContacts(const QJsonArray &contacts)
     writeSource(QJsonDocument(contacts).toJson());
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The card written for iri, read back; empty when none was written.
 QByteArray exported(const QString &iri)
 {
     std::unique_ptr<QTemporaryFile> card(ContactExporter::createContactCardFile(iri));
-    return card ? readAll(card->fileName()) : QByteArray();
+    return card && card->open() ? card->readAll() : QByteArray();
 }
 
 const QString longNote

@@ -1,4 +1,5 @@
-// System notifications arriving at a notification server on the session bus.
+// System notifications arriving at a notification server on the session bus
+// (the pairing failure's, summary alone, is checked with the pairing).
 
 #include "notificationserver.h"
 #include "simplenotification.h"
@@ -36,7 +37,7 @@ private Q_SLOTS:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }
 
-    void notificationCarriesTextsAndEventType()
+    void notificationCarriesTextsAndIcon()
     {
         SimpleNotification::show(QStringLiteral("x-brivo.bluetooth"), QStringLiteral("Bluetooth"),
                                  QStringLiteral("Pairing failed"),
@@ -48,20 +49,7 @@ private Q_SLOTS:
         QCOMPARE(n.icon, QStringLiteral("icon-m-bluetooth"));
         QCOMPARE(n.summary, QStringLiteral("Bluetooth"));
         QCOMPARE(n.body, QStringLiteral("Pairing failed"));
-        QCOMPARE(n.hints.value(QStringLiteral("category")).toString(),
-                 QStringLiteral("x-brivo.bluetooth"));
         QCOMPARE(n.timeout, -1);
-    }
-
-    // The pairing failure comes as the body alone; it must still be the line
-    // the user reads.
-    void bodyWithoutSummaryBecomesTheSummary()
-    {
-        SimpleNotification::show(QStringLiteral("x-brivo.bluetooth"), QString(),
-                                 qtTrId("qtn_conn_bt_pairing_failed"), QString());
-        QTRY_COMPARE(m_server.received.size(), 1);
-        QCOMPARE(m_server.received.at(0).summary, qtTrId("qtn_conn_bt_pairing_failed"));
-        QCOMPARE(m_server.received.at(0).body, QString());
     }
 
     void missingServerIsLoggedWithoutBlocking()
