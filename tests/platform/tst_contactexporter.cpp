@@ -17,12 +17,6 @@ using namespace Ovrin;
 
 namespace {
 
-struct Property
-{
-    QString name; // with its parameters, as "TEL;TYPE=CELL"
-    QStringList values; // the components, unescaped
-};
-
 // Splits on separators not escaped with a backslash, then unescapes.
 QStringList components(const QString &value)
 {
@@ -41,44 +35,42 @@ QStringList components(const QString &value)
     return parts;
 }
 
-// The reading side of RFC 2425/2426, as far as the writer uses it.
-QList<Property> parseCard(const QByteArray &card)
+// The reading side of RFC 2425/2426, as far as the writer uses it: each
+// property's name with its parameters (as "TEL;TYPE=CELL") to its components.
+QMap<QString, QStringList> parseCard(const QByteArray &card)
 {
     QByteArray unfolded = card;
     unfolded.replace("\r\n ", "");
-    QList<Property> properties;
+    QMap<QString, QStringList> properties;
     for (const QByteArray &line : unfolded.split('\n')) {
         if (line.isEmpty())
             continue;
         const QString text = QString::fromUtf8(line.chopped(line.endsWith('\r') ? 1 : 0));
         const int colon = text.indexOf(u':');
-        properties.append({ text.left(colon), components(text.mid(colon + 1)) });
+        properties.insert(text.left(colon), components(text.mid(colon + 1)));
     }
     return properties;
 }
 
-QStringList valuesOf(const QList<Property> &properties, const QString &name)
-{
-    for (const Property &property : properties) {
-        if (property.name == name)
-            return property.values;
-    }
-    return {};
-}
-
-void writeContacts(const QJsonArray &contacts)
+void writeSource(const QByteArray &contents)
 {
     const QString path = ContactExporter::contactSourcePath();
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(QJsonDocument(contacts).toJson());
+    file.write(contents);
 }
 
-QByteArray readAll(const QString &path)
+void writeContacts(const QJsonArray &contacts)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    writeSource(QJsonDocument(contacts).toJson());
+}
+
+// The card written for iri, read back; empty when none was written.
+QByteArray exported(const QString &iri)
+{
+    std::unique_ptr<QTemporaryFile> card(ContactExporter::createContactCardFile(iri));
+    return card && card->open() ? card->readAll() : QByteArray();
 }
 
 const QString longNote
@@ -97,12 +89,10 @@ private Q_SLOTS:
     void sampleContactsStandInWithoutASource()
     {
         QVERIFY(!QFile::exists(ContactExporter::contactSourcePath()));
-        std::unique_ptr<QTemporaryFile> card(
-            ContactExporter::createContactCardFile(QStringLiteral("contact:1")));
-        QVERIFY(card);
-        const QList<Property> properties = parseCard(readAll(card->fileName()));
-        QCOMPARE(valuesOf(properties, QStringLiteral("VERSION")), QStringList { "3.0" });
-        QVERIFY(!valuesOf(properties, QStringLiteral("FN")).value(0).isEmpty());
+        const QMap<QString, QStringList> properties
+            = parseCard(exported(QStringLiteral("contact:1")));
+        QCOMPARE(properties.value(QStringLiteral("VERSION")), QStringList { "3.0" });
+        QVERIFY(!properties.value(QStringLiteral("FN")).value(0).isEmpty());
     }
 
     void cardParsesBackWithSpecialCharacters()
@@ -117,10 +107,7 @@ private Q_SLOTS:
                            QJsonObject { { "type", "Home;X" }, { "number", "+358 9 2" } } } },
             { "emails", QJsonArray { "anna@example.com" } },
             { "note", "First line\nsecond, line; end\r\nthird" } } });
-        std::unique_ptr<QTemporaryFile> card(
-            ContactExporter::createContactCardFile(QStringLiteral("contact:7")));
-        QVERIFY(card);
-        const QByteArray bytes = readAll(card->fileName());
+        const QByteArray bytes = exported(QStringLiteral("contact:7"));
         QVERIFY(bytes.startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
         QVERIFY(bytes.endsWith("END:VCARD\r\n"));
         // Commas separate list values inside a component, so they are escaped too.
@@ -128,20 +115,17 @@ private Q_SLOTS:
         QByteArray bareNewlines = bytes;
         QVERIFY(!bareNewlines.replace("\r\n", "").contains('\n'));
 
-        const QList<Property> properties = parseCard(readAll(card->fileName()));
-        QCOMPARE(valuesOf(properties, QStringLiteral("N")),
+        const QMap<QString, QStringList> properties = parseCard(bytes);
+        QCOMPARE(properties.value(QStringLiteral("N")),
                  (QStringList { "Smith, Jr.", "Anna; Maria", "", "", "" }));
-        QCOMPARE(valuesOf(properties, QStringLiteral("FN")),
-                 QStringList { "Anna; Maria Smith, Jr." });
-        QCOMPARE(valuesOf(properties, QStringLiteral("ORG")), QStringList { "Back\\slash & Co" });
-        QCOMPARE(valuesOf(properties, QStringLiteral("TEL;TYPE=CELL")),
-                 QStringList { "+358 40 1" });
+        QCOMPARE(properties.value(QStringLiteral("FN")), QStringList { "Anna; Maria Smith, Jr." });
+        QCOMPARE(properties.value(QStringLiteral("ORG")), QStringList { "Back\\slash & Co" });
+        QCOMPARE(properties.value(QStringLiteral("TEL;TYPE=CELL")), QStringList { "+358 40 1" });
         // A parameter cannot be escaped: what does not belong in it is dropped.
-        QCOMPARE(valuesOf(properties, QStringLiteral("TEL;TYPE=HOMEX")),
-                 QStringList { "+358 9 2" });
-        QCOMPARE(valuesOf(properties, QStringLiteral("EMAIL;TYPE=INTERNET")),
+        QCOMPARE(properties.value(QStringLiteral("TEL;TYPE=HOMEX")), QStringList { "+358 9 2" });
+        QCOMPARE(properties.value(QStringLiteral("EMAIL;TYPE=INTERNET")),
                  QStringList { "anna@example.com" });
-        QCOMPARE(valuesOf(properties, QStringLiteral("NOTE")),
+        QCOMPARE(properties.value(QStringLiteral("NOTE")),
                  QStringList { "First line\nsecond, line; end\nthird" });
     }
 
@@ -149,10 +133,7 @@ private Q_SLOTS:
     {
         writeContacts({ QJsonObject {
             { "id", "long" }, { "formatted", "Long Note" }, { "note", longNote } } });
-        std::unique_ptr<QTemporaryFile> card(
-            ContactExporter::createContactCardFile(QStringLiteral("contact:long")));
-        QVERIFY(card);
-        const QByteArray bytes = readAll(card->fileName());
+        const QByteArray bytes = exported(QStringLiteral("contact:long"));
         int folds = 0;
         for (const QByteArray &line : bytes.split('\n')) {
             const QByteArray content = line.endsWith('\r') ? line.chopped(1) : line;
@@ -162,7 +143,7 @@ private Q_SLOTS:
             folds += content.startsWith(' ') ? 1 : 0;
         }
         QVERIFY(folds >= 2);
-        QCOMPARE(valuesOf(parseCard(bytes), QStringLiteral("NOTE")).join(u';'), longNote);
+        QCOMPARE(parseCard(bytes).value(QStringLiteral("NOTE")).join(u';'), longNote);
     }
 
     void fileIsATemporaryVcfOwnedByTheCaller()
@@ -206,12 +187,7 @@ private Q_SLOTS:
 
     void brokenSourceIsReportedAndGivesNull()
     {
-        const QString path = ContactExporter::contactSourcePath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{ not json");
-        file.close();
+        writeSource("{ not json");
         QTest::ignoreMessage(
             QtWarningMsg,
             QRegularExpression(QStringLiteral("^Contacts in .* are not a JSON array")));

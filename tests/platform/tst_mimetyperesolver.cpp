@@ -16,16 +16,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("type");
-        QTest::newRow("jpeg") << "/nowhere/photo.jpg"
-                              << "image/jpeg";
-        QTest::newRow("upper-case suffix") << "/nowhere/SONG.MP3"
-                                           << "audio/mpeg";
-        QTest::newRow("video") << "clip.mp4"
-                               << "video/mp4";
-        QTest::newRow("contact card") << "anna.vcf"
-                                      << "text/vcard";
-        QTest::newRow("no suffix") << "/nowhere/blob"
-                                   << "application/octet-stream";
+        const char *rows[][3] = {
+            { "jpeg", "/nowhere/photo.jpg", "image/jpeg" },
+            { "upper-case suffix", "/nowhere/SONG.MP3", "audio/mpeg" },
+            { "video", "clip.mp4", "video/mp4" },
+            { "contact card", "anna.vcf", "text/vcard" },
+            { "no suffix", "/nowhere/blob", "application/octet-stream" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << row[1] << row[2];
     }
 
     void typeByName()
@@ -51,39 +50,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("image") << "a.jpg"
-                               << "image/jpeg"
-                               << "icon-m-content-image-inverse";
-        QTest::newRow("type in capitals") << "a"
-                                          << "AUDIO/MPEG"
-                                          << "icon-m-content-audio-inverse";
-        QTest::newRow("video") << "a"
-                               << "video/x-matroska"
-                               << "icon-m-content-videos-inverse";
-        QTest::newRow("vcard alias") << "a"
-                                     << "text/x-vcard"
-                                     << "icon-m-content-contact-inverse";
-        QTest::newRow("type by name") << "anna.vcf"
-                                      << ""
-                                      << "icon-m-content-contact-inverse";
-        QTest::newRow("generic type, telling name") << "clip.mp4"
-                                                    << "application/octet-stream"
-                                                    << "icon-m-content-videos-inverse";
-        QTest::newRow("pdf") << "a"
-                             << "application/pdf"
-                             << "icon-m-content-pdf-inverse";
-        QTest::newRow("derived from text") << "a"
-                                           << "application/x-shellscript"
-                                           << "icon-m-content-text-inverse";
-        QTest::newRow("svg is an image") << "a"
-                                         << "image/svg+xml"
-                                         << "icon-m-content-image-inverse";
-        QTest::newRow("unknown type") << "a.bin"
-                                      << "application/x-no-such-thing"
-                                      << "icon-m-content-file-unknown-inverse";
-        QTest::newRow("nothing known") << "blob"
-                                       << ""
-                                       << "icon-m-content-file-unknown-inverse";
+        const char *rows[][4] = {
+            { "image", "a.jpg", "image/jpeg", "image" },
+            { "type in capitals", "a", "AUDIO/MPEG", "audio" },
+            { "video", "a", "video/x-matroska", "videos" },
+            { "vcard alias", "a", "text/x-vcard", "contact" },
+            { "type by name", "anna.vcf", "", "contact" },
+            { "generic type, telling name", "clip.mp4", "application/octet-stream", "videos" },
+            { "pdf", "a", "application/pdf", "pdf" },
+            { "derived from text", "a", "application/x-shellscript", "text" },
+            { "svg is an image", "a", "image/svg+xml", "image" },
+            { "unknown type", "a.bin", "application/x-no-such-thing", "file-unknown" },
+            { "nothing known", "blob", "", "file-unknown" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << row[1] << row[2]
+                                  << QStringLiteral("icon-m-content-%1-inverse").arg(row[3]);
     }
 
     void icons()
