@@ -1,106 +1,36 @@
-// The simulator's control interface: planned faults, the call log, daemon
-// restarts and changes to the world, as tests and the demo use them.
+// The simulator's control interface as the library's suites use it: planned
+// faults, the call log, daemon restarts and changes to the world.
 
-#include "bluezcall.h"
-#include "signalrecorder.h"
-#include "testenvironment.h"
+#include "simtest.h"
 
-#include <QDBusArgument>
-#include <QDBusConnectionInterface>
-#include <QDBusMetaType>
 #include <QDBusServiceWatcher>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 using namespace OvrinTest;
 
 namespace {
-
 const QString bluez = QStringLiteral("org.bluez");
-const QString adapterInterface = QStringLiteral("org.bluez.Adapter");
-const QString deviceInterface = QStringLiteral("org.bluez.Device");
-const QString noReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
-
 const QString headset = QStringLiteral("00:1B:66:0A:11:01");
 const QString keyboard = QStringLiteral("00:12:A1:0B:22:03");
 const QString phone = QStringLiteral("F4:0E:22:13:33:04");
 const QString nameless = QStringLiteral("00:25:DB:A7:01:07");
 const QString newcomer = QStringLiteral("00:11:22:33:44:55");
-
-QVariant valueOf(const SignalRecorder::Entry &entry)
-{
-    return entry.arguments.value(1).value<QDBusVariant>().variant();
-}
-
-QString signatureOf(const QVariant &value)
-{
-    if (value.userType() == qMetaTypeId<QDBusArgument>())
-        return value.value<QDBusArgument>().currentSignature();
-    return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType()));
-}
-
-QString owner(const QString &name)
-{
-    return QDBusConnection::systemBus().interface()->serviceOwner(name).value();
-}
-
 } // namespace
 
-class TestSimControl : public QObject
+class TestSimControl : public SimTest
 {
     Q_OBJECT
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-    QString m_adapter;
-
-    QString path(const QString &address) const
+    QString deviceError(const QString &address, const QString &member)
     {
-        return OvrinTest::devicePath(m_adapter, address);
-    }
-    QDBusMessage adapterCall(const QString &member, const QVariantList &args = {}, int timeoutMs = 10000)
-    {
-        return bluezCall(m_adapter, adapterInterface, member, args, timeoutMs);
-    }
-    QDBusMessage adapterMessage(const QString &member, const QVariantList &args = {})
-    {
-        return bluezMessage(m_adapter, adapterInterface, member, args);
-    }
-    QVariantMap adapterProperties()
-    {
-        return qdbus_cast<QVariantMap>(adapterCall(QStringLiteral("GetProperties")).arguments().value(0));
-    }
-    QVariantMap deviceProperties(const QString &address)
-    {
-        return qdbus_cast<QVariantMap>(bluezCall(path(address), deviceInterface, QStringLiteral("GetProperties")).arguments().value(0));
-    }
-    QList<QDBusObjectPath> adapterDevices()
-    {
-        return qdbus_cast<QList<QDBusObjectPath>>(adapterProperties().value(QStringLiteral("Devices")));
-    }
-    bool hasDevice(const QString &address)
-    {
-        return adapterCall(QStringLiteral("FindDevice"), { address }).type() == QDBusMessage::ReplyMessage;
-    }
-    // LoadScenario with any text, not only well-formed JSON.
-    QDBusMessage loadScenarioText(const QString &text)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("com.brivo.BtSim"), QStringLiteral("/com/brivo/BtSim"),
-                                                              QStringLiteral("com.brivo.BtSim"), QStringLiteral("LoadScenario"));
-        message.setArguments({ text });
-        return QDBusConnection::sessionBus().call(message);
+        return bluezCall(path(address), deviceInterface, member).errorName();
     }
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("simulator/scenarios/paired-headsets-and-strangers.json"))),
-                 qPrintable(sim()->lastError()));
+        QVERIFY(load(QStringLiteral("paired-headsets-and-strangers.json")));
         QVERIFY(sim()->clearFaults());
-        m_adapter = defaultAdapterPath();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }
 
@@ -114,135 +44,120 @@ private Q_SLOTS:
     void failNextFailsExactlyOneCallWithoutEffect()
     {
         SignalRecorder recorder(QDBusConnection::systemBus());
-        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Adapter.SetProperty"), QStringLiteral("org.bluez.Error.Failed"),
-                                QStringLiteral("Injected")));
-        const QDBusMessage failed = adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Changed")) });
-        QCOMPARE(failed.errorName(), QStringLiteral("org.bluez.Error.Failed"));
+        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Adapter.SetProperty"),
+                                bluezError("Failed"), QStringLiteral("Injected")));
+        const QDBusMessage failed = QDBusConnection::systemBus().call(
+            setAdapterMessage(QStringLiteral("Name"), QStringLiteral("Changed")));
+        QCOMPARE(failed.errorName(), bluezError("Failed"));
         QCOMPARE(failed.errorMessage(), QStringLiteral("Injected"));
-        QCOMPARE(adapterProperties().value(QStringLiteral("Name")).toString(), QStringLiteral("Test handset"));
-        QVERIFY(adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Changed")) }).type()
-                == QDBusMessage::ReplyMessage);
-        QCOMPARE(adapterProperties().value(QStringLiteral("Name")).toString(), QStringLiteral("Changed"));
+        QCOMPARE(adapterProperties().value(QStringLiteral("Name")).toString(),
+                 QStringLiteral("Test handset"));
+        QVERIFY(setAdapter(QStringLiteral("Name"), QStringLiteral("Changed")));
         // Only the call that went through was confirmed.
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Name")));
         QCOMPARE(recorder.labels(), QStringList({ "PropertyChanged:Name" }));
 
         // A failed CreateDevice creates nothing.
         recorder.clear();
-        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"), QStringLiteral("org.bluez.Error.NotReady")));
-        QCOMPARE(adapterCall(QStringLiteral("CreateDevice"), { phone }).errorName(), QStringLiteral("org.bluez.Error.NotReady"));
+        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"), bluezError("NotReady")));
+        QCOMPARE(adapterCall(QStringLiteral("CreateDevice"), { phone }).errorName(),
+                 bluezError("NotReady"));
         QTest::qWait(100);
         QCOMPARE(recorder.labels(), QStringList());
         QVERIFY(!hasDevice(phone));
 
         // Planned faults queue up, one per call; the interface narrows them.
-        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Device.GetProperties"), QStringLiteral("org.bluez.Error.DoesNotExist")));
-        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Device.GetProperties"), QStringLiteral("org.bluez.Error.NotAuthorized")));
-        QVERIFY(adapterCall(QStringLiteral("GetProperties")).type() == QDBusMessage::ReplyMessage);
-        QCOMPARE(bluezCall(path(headset), deviceInterface, QStringLiteral("GetProperties")).errorName(), QStringLiteral("org.bluez.Error.DoesNotExist"));
-        QCOMPARE(bluezCall(path(headset), deviceInterface, QStringLiteral("GetProperties")).errorName(), QStringLiteral("org.bluez.Error.NotAuthorized"));
-        QVERIFY(bluezCall(path(headset), deviceInterface, QStringLiteral("GetProperties")).type() == QDBusMessage::ReplyMessage);
+        const QString getProperties = QStringLiteral("org.bluez.Device.GetProperties");
+        QVERIFY(sim()->failNext(getProperties, bluezError("DoesNotExist")));
+        QVERIFY(sim()->failNext(getProperties, bluezError("NotAuthorized")));
+        QVERIFY(ok(adapterCall(QStringLiteral("GetProperties"))));
+        QCOMPARE(deviceError(headset, QStringLiteral("GetProperties")), bluezError("DoesNotExist"));
+        QCOMPARE(deviceError(headset, QStringLiteral("GetProperties")),
+                 bluezError("NotAuthorized"));
+        QCOMPARE(deviceError(headset, QStringLiteral("GetProperties")), QString());
 
         // Cleared plans fail nothing.
-        QVERIFY(sim()->failNext(QStringLiteral("FindDevice"), QStringLiteral("org.bluez.Error.Failed")));
+        QVERIFY(sim()->failNext(QStringLiteral("FindDevice"), bluezError("Failed")));
         QVERIFY(sim()->clearFaults());
         QVERIFY(hasDevice(headset));
     }
 
-    void neverAnswerNextLeavesTheCallerWaiting()
-    {
-        QVERIFY(sim()->neverAnswerNext(QStringLiteral("SetProperty")));
-        QElapsedTimer clock;
-        clock.start();
-        const QDBusMessage unanswered = adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Silent")) }, 300);
-        QCOMPARE(unanswered.errorName(), noReply);
-        QVERIFY(clock.elapsed() >= 250);
-        // The daemon did what it was asked; it only kept the answer.
-        QCOMPARE(adapterProperties().value(QStringLiteral("Name")).toString(), QStringLiteral("Silent"));
-        QVERIFY(adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Loud")) }, 300).type()
-                == QDBusMessage::ReplyMessage);
-    }
-
     void delayNextAnswersLate()
     {
-        QVERIFY(sim()->delayNext(QStringLiteral("org.bluez.Adapter.GetProperties"), 500));
-        QElapsedTimer clock;
-        clock.start();
+        const QString getProperties = QStringLiteral("org.bluez.Adapter.GetProperties");
+        QVERIFY(sim()->delayNext(getProperties, 500));
         // Too late for a short wait...
         QCOMPARE(adapterCall(QStringLiteral("GetProperties"), {}, 200).errorName(), noReply);
-        QVERIFY(sim()->delayNext(QStringLiteral("org.bluez.Adapter.GetProperties"), 500));
-        clock.restart();
+        QVERIFY(sim()->delayNext(getProperties, 500));
+        QElapsedTimer clock;
+        clock.start();
         // ...but it does come.
         const QDBusMessage late = adapterCall(QStringLiteral("GetProperties"));
-        QCOMPARE(late.type(), QDBusMessage::ReplyMessage);
         QVERIFY2(clock.elapsed() >= 450, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(qdbus_cast<QVariantMap>(late.arguments().value(0)).value(QStringLiteral("Address")).toString(),
-                 QStringLiteral("00:1A:7D:DA:71:13"));
+        QCOMPARE(
+            qdbus_cast<QVariantMap>(late.arguments().value(0)).value(QStringLiteral("Address")),
+            QVariant(QStringLiteral("00:1A:7D:DA:71:13")));
         clock.restart();
-        QVERIFY(adapterCall(QStringLiteral("GetProperties")).type() == QDBusMessage::ReplyMessage);
+        QVERIFY(ok(adapterCall(QStringLiteral("GetProperties"))));
         QVERIFY(clock.elapsed() < 400);
     }
 
     void callLogRecordsEveryCall()
     {
         QVERIFY(sim()->clearCallLog());
-        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("other"));
-        bluezCall(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+        OtherClient other(QDBusConnection::SystemBus);
+        const QString me = QDBusConnection::systemBus().baseService();
+        const QString nothing = m_adapter + QStringLiteral("/nothing");
+        const QString introspectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
+        bluezCall(QStringLiteral("/"), introspectable, QStringLiteral("Introspect"));
         adapterCall(QStringLiteral("GetProperties"));
-        bluezCall(path(headset), deviceInterface, QStringLiteral("SetProperty"), { QStringLiteral("Trusted"), variant(true) });
-        other.call(adapterMessage(QStringLiteral("FindDevice"), { headset }));
+        QDBusConnection::systemBus().call(
+            setDeviceMessage(headset, QStringLiteral("Trusted"), true));
+        other.bus.call(adapterMessage(QStringLiteral("FindDevice"), { headset }));
         // Refused calls are received calls too.
-        bluezCall(m_adapter + QStringLiteral("/nothing"), adapterInterface, QStringLiteral("GetProperties"));
+        bluezCall(nothing, adapterInterface, QStringLiteral("GetProperties"));
         adapterCall(QStringLiteral("StartDiscovery"), { 1 });
 
+        const QStringList expected {
+            me + " / " + introspectable + " Introspect ",
+            me + " " + m_adapter + " org.bluez.Adapter GetProperties ",
+            me + " " + path(headset) + " org.bluez.Device SetProperty sv",
+            other.bus.baseService() + " " + m_adapter + " org.bluez.Adapter FindDevice s",
+            me + " " + nothing + " org.bluez.Adapter GetProperties ",
+            me + " " + m_adapter + " org.bluez.Adapter StartDiscovery i",
+        };
         const QList<SimulatorClient::Call> log = sim()->callLog();
-        QCOMPARE(log.size(), 6);
-        const QString me = QDBusConnection::systemBus().baseService();
-        struct Expected
-        {
-            QString sender, path, interface, member, signature;
-        };
-        const QList<Expected> expected {
-            { me, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"), QString() },
-            { me, m_adapter, adapterInterface, QStringLiteral("GetProperties"), QString() },
-            { me, path(headset), deviceInterface, QStringLiteral("SetProperty"), QStringLiteral("sv") },
-            { other.baseService(), m_adapter, adapterInterface, QStringLiteral("FindDevice"), QStringLiteral("s") },
-            { me, m_adapter + QStringLiteral("/nothing"), adapterInterface, QStringLiteral("GetProperties"), QString() },
-            { me, m_adapter, adapterInterface, QStringLiteral("StartDiscovery"), QStringLiteral("i") },
-        };
-        for (int i = 0; i < log.size(); ++i) {
-            const SimulatorClient::Call &call = log.at(i);
-            QCOMPARE(call.sender, expected.at(i).sender);
-            QCOMPARE(call.path, expected.at(i).path);
-            QCOMPARE(call.interface, expected.at(i).interface);
-            QCOMPARE(call.member, expected.at(i).member);
-            QCOMPARE(call.signature, expected.at(i).signature);
+        QStringList calls;
+        qint64 last = 0;
+        for (const SimulatorClient::Call &call : log) {
+            calls << QStringList(
+                         { call.sender, call.path, call.interface, call.member, call.signature })
+                         .join(QLatin1Char(' '));
             QCOMPARE(call.bus, QStringLiteral("system"));
             QCOMPARE(call.destination, bluez);
-            if (i > 0)
-                QVERIFY(call.msecs >= log.at(i - 1).msecs);
+            QVERIFY(call.msecs >= last);
+            last = call.msecs;
         }
+        QCOMPARE(calls, expected);
         QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties"), adapterInterface), 2);
-
         QVERIFY(sim()->clearCallLog());
         QVERIFY(sim()->callLog().isEmpty());
-        other = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(QStringLiteral("other"));
     }
 
     void droppedDaemonComesBackAsANewProcess()
     {
-        QDBusServiceWatcher watcher(bluez, QDBusConnection::systemBus(), QDBusServiceWatcher::WatchForOwnerChange);
+        QDBusServiceWatcher watcher(bluez, QDBusConnection::systemBus(),
+                                    QDBusServiceWatcher::WatchForOwnerChange);
         QSignalSpy ownerChanges(&watcher, &QDBusServiceWatcher::serviceOwnerChanged);
-        const QString oldOwner = owner(bluez);
-        QVERIFY(oldOwner.startsWith(QLatin1Char(':')));
+        const QString oldOwner = owner(QDBusConnection::systemBus(), bluez);
 
         // Two calls left waiting: a creation in service discovery and a disconnection.
         QVERIFY(sim()->setTiming({ { "sdpMs", 10000 }, { "disconnectMs", 10000 } }));
         QVERIFY(sim()->changeDevice(keyboard, { { "connected", true } }));
         SignalRecorder recorder(QDBusConnection::systemBus());
         recorder.callAsync(adapterMessage(QStringLiteral("CreateDevice"), { phone }));
-        recorder.callAsync(bluezMessage(path(keyboard), deviceInterface, QStringLiteral("Disconnect")));
+        recorder.callAsync(
+            bluezMessage(path(keyboard), deviceInterface, QStringLiteral("Disconnect")));
         QVERIFY(recorder.waitFor(QStringLiteral("DeviceCreated")));
         QVERIFY(recorder.waitFor(QStringLiteral("DisconnectRequested")));
 
@@ -259,32 +174,33 @@ private Q_SLOTS:
         QVERIFY(sim()->restoreService(bluez));
         QTRY_COMPARE_WITH_TIMEOUT(ownerChanges.size(), 2, 2000);
         const QString newOwner = ownerChanges.last().value(2).toString();
-        QVERIFY(newOwner.startsWith(QLatin1Char(':')));
-        QVERIFY(newOwner != oldOwner);
-        QCOMPARE(owner(bluez), newOwner);
+        QVERIFY(newOwner.startsWith(QLatin1Char(':')) && newOwner != oldOwner);
 
         // Another pid, another adapter path.
         const QString oldAdapter = m_adapter;
         m_adapter = defaultAdapterPath();
         const QRegularExpression adapterPath(QStringLiteral("^/org/bluez/(\\d+)/hci0$"));
         QVERIFY(adapterPath.match(m_adapter).hasMatch());
-        QVERIFY(adapterPath.match(m_adapter).captured(1) != adapterPath.match(oldAdapter).captured(1));
+        QVERIFY(adapterPath.match(m_adapter).captured(1)
+                != adapterPath.match(oldAdapter).captured(1));
 
         // Stored devices are back under the new path; the half-created one is not.
-        QList<QDBusObjectPath> expected;
-        for (const QString &address : { QStringLiteral("00:12:A1:0B:22:03"), QStringLiteral("00:1B:66:0A:11:01"),
-                                        QStringLiteral("00:1B:66:0A:11:02"), QStringLiteral("00:25:DB:A7:01:07"),
-                                        QStringLiteral("C0:FF:EE:00:00:06") })
-            expected.append(QDBusObjectPath(path(address)));
-        QList<QDBusObjectPath> devices = adapterDevices();
-        std::sort(devices.begin(), devices.end(), [](const QDBusObjectPath &a, const QDBusObjectPath &b) { return a.path() < b.path(); });
-        QCOMPARE(devices, expected);
+        QStringList devices;
+        for (const QDBusObjectPath &device :
+             objectPaths(adapterProperties().value(QStringLiteral("Devices"))))
+            devices << device.path().section(QLatin1Char('/'), -1);
+        devices.sort();
+        QCOMPARE(
+            devices,
+            QStringList({ "dev_00_12_A1_0B_22_03", "dev_00_1B_66_0A_11_01", "dev_00_1B_66_0A_11_02",
+                          "dev_00_25_DB_A7_01_07", "dev_C0_FF_EE_00_00_06" }));
         QVERIFY(!hasDevice(phone));
         const QVariantMap props = deviceProperties(keyboard);
         QCOMPARE(props.value(QStringLiteral("Paired")), QVariant(true));
         QCOMPARE(props.value(QStringLiteral("Connected")), QVariant(false));
-        QCOMPARE(bluezCall(oldAdapter, adapterInterface, QStringLiteral("GetProperties")).errorName(),
-                 QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
+        QCOMPARE(
+            bluezCall(oldAdapter, adapterInterface, QStringLiteral("GetProperties")).errorName(),
+            QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
     }
 
     void changedDevicesAnnounceWhatChanged()
@@ -292,27 +208,32 @@ private Q_SLOTS:
         SignalRecorder recorder(QDBusConnection::systemBus());
         QVERIFY(sim()->changeDevice(headset, { { "name", "Renamed" } }));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Alias")));
-        QCOMPARE(recorder.labels(), QStringList({ "PropertyChanged:Name", "PropertyChanged:Alias" }));
+        QCOMPARE(recorder.labels(),
+                 QStringList({ "PropertyChanged:Name", "PropertyChanged:Alias" }));
         QCOMPARE(recorder.entries().first().path, path(headset));
         QCOMPARE(valueOf(recorder.entries().at(0)), QVariant(QStringLiteral("Renamed")));
         QCOMPARE(valueOf(recorder.entries().at(1)), QVariant(QStringLiteral("Renamed")));
 
         // A stored alias hides a new name.
-        QVERIFY(bluezCall(path(headset), deviceInterface, QStringLiteral("SetProperty"), { QStringLiteral("Alias"), variant(QStringLiteral("Mine")) })
-                        .type() == QDBusMessage::ReplyMessage);
+        QVERIFY(ok(QDBusConnection::systemBus().call(
+            setDeviceMessage(headset, QStringLiteral("Alias"), QStringLiteral("Mine")))));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Alias"), 5000, 2));
         recorder.clear();
-        QVERIFY(sim()->changeDevice(headset, { { "name", "Again" }, { "connected", true }, { "trusted", true }, { "class", 2098180 } }));
+        QVERIFY(sim()->changeDevice(headset,
+                                    { { "name", "Again" },
+                                      { "connected", true },
+                                      { "trusted", true },
+                                      { "class", 2098180 } }));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Trusted")));
-        QCOMPARE(recorder.labels(), QStringList({ "PropertyChanged:Name", "PropertyChanged:Class", "PropertyChanged:Connected",
-                                                  "PropertyChanged:Trusted" }));
+        QCOMPARE(recorder.labels(),
+                 QStringList({ "PropertyChanged:Name", "PropertyChanged:Class",
+                               "PropertyChanged:Connected", "PropertyChanged:Trusted" }));
         QCOMPARE(recorder.lastValue(QStringLiteral("Class")), QVariant(2098180u));
         QCOMPARE(recorder.lastValue(QStringLiteral("Connected")), QVariant(true));
 
         recorder.clear();
         QVERIFY(sim()->changeDevice(nameless, { { "paired", true } }));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Paired")));
-        QCOMPARE(recorder.lastValue(QStringLiteral("Paired")), QVariant(true));
         QCOMPARE(recorder.entries().first().path, path(nameless));
 
         // Nothing new, nothing said; a device without an object says nothing either.
@@ -325,21 +246,29 @@ private Q_SLOTS:
         QVERIFY(sim()->changeDevice(phone, { { "paired", true } }));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Devices")));
         QCOMPARE(recorder.labels(), QStringList({ "DeviceCreated", "PropertyChanged:Devices" }));
-        QCOMPARE(deviceProperties(phone).value(QStringLiteral("Name")).toString(), QStringLiteral("Quiet phone"));
+        QCOMPARE(deviceProperties(phone).value(QStringLiteral("Name")),
+                 QVariant(QStringLiteral("Quiet phone")));
 
-        QVERIFY(!sim()->changeDevice(QStringLiteral("00:00:00:00:00:42"), { { "name", "Nobody" } }));
+        // Refused changes change nothing.
+        QVERIFY(
+            !sim()->changeDevice(QStringLiteral("00:00:00:00:00:42"), { { "name", "Nobody" } }));
         QVERIFY(!sim()->changeDevice(headset, { { "class", "audio" }, { "name", "Half" } }));
-        QCOMPARE(deviceProperties(headset).value(QStringLiteral("Name")).toString(), QStringLiteral("Again"));
+        QCOMPARE(deviceProperties(headset).value(QStringLiteral("Name")),
+                 QVariant(QStringLiteral("Again")));
     }
 
     void addedAndRemovedDevicesComeAndGo()
     {
         SignalRecorder recorder(QDBusConnection::systemBus());
-        QVERIFY2(sim()->addDevice({ { "address", newcomer }, { "name", "Newcomer" }, { "known", true } }), qPrintable(sim()->lastError()));
+        QVERIFY2(sim()->addDevice(
+                     { { "address", newcomer }, { "name", "Newcomer" }, { "known", true } }),
+                 qPrintable(sim()->lastError()));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Devices")));
         QCOMPARE(recorder.labels(), QStringList({ "DeviceCreated", "PropertyChanged:Devices" }));
-        QCOMPARE(recorder.entries().first().arguments.value(0).value<QDBusObjectPath>().path(), path(newcomer));
-        QCOMPARE(deviceProperties(newcomer).value(QStringLiteral("Name")).toString(), QStringLiteral("Newcomer"));
+        QCOMPARE(recorder.entries().first().arguments.value(0).value<QDBusObjectPath>().path(),
+                 path(newcomer));
+        QCOMPARE(deviceProperties(newcomer).value(QStringLiteral("Name")),
+                 QVariant(QStringLiteral("Newcomer")));
         QVERIFY(!sim()->addDevice({ { "address", newcomer } }));
         QVERIFY(!sim()->addDevice({ { "name", "No address" } }));
 
@@ -356,7 +285,9 @@ private Q_SLOTS:
         recorder.clear();
         QVERIFY(sim()->removeDevice(headset));
         QVERIFY(recorder.waitFor(QStringLiteral("DeviceRemoved")));
-        QCOMPARE(recorder.labels(), QStringList({ "PropertyChanged:Connected", "PropertyChanged:Devices", "DeviceRemoved" }));
+        QCOMPARE(recorder.labels(),
+                 QStringList(
+                     { "PropertyChanged:Connected", "PropertyChanged:Devices", "DeviceRemoved" }));
         QVERIFY(sim()->device(headset).isEmpty());
 
         // A stranger has no object, only a place in the neighbourhood.
@@ -365,83 +296,30 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(recorder.labels(), QStringList());
         QVERIFY(!hasDevice(newcomer));
-        QCOMPARE(sim()->device(newcomer).value(QLatin1String("name")).toString(), QStringLiteral("Stranger"));
+        QCOMPARE(sim()->device(newcomer).value(QLatin1String("name")).toString(),
+                 QStringLiteral("Stranger"));
     }
 
     void rawPropertiesKeepTheirWrongType()
     {
         SignalRecorder recorder(QDBusConnection::systemBus());
-        QVERIFY(sim()->setRawProperty(headset, QStringLiteral("Class"), QStringLiteral("not a number")));
+        QVERIFY(sim()->setRawProperty(headset, QStringLiteral("Class"),
+                                      QStringLiteral("not a number")));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Class")));
         QCOMPARE(recorder.entries().first().path, path(headset));
-        QCOMPARE(signatureOf(recorder.lastValue(QStringLiteral("Class"))), QStringLiteral("s"));
-        QCOMPARE(recorder.lastValue(QStringLiteral("Class")), QVariant(QStringLiteral("not a number")));
-        QCOMPARE(signatureOf(deviceProperties(headset).value(QStringLiteral("Class"))), QStringLiteral("s"));
+        QCOMPARE(recorder.lastValue(QStringLiteral("Class")),
+                 QVariant(QStringLiteral("not a number")));
+        QCOMPARE(signatureOf(deviceProperties(headset).value(QStringLiteral("Class"))),
+                 QStringLiteral("s"));
 
         QVERIFY(sim()->setRawProperty(QStringLiteral("adapter"), QStringLiteral("Powered"), 1));
         QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Powered")));
         QCOMPARE(recorder.entries().last().path, m_adapter);
         QCOMPARE(signatureOf(recorder.lastValue(QStringLiteral("Powered"))), QStringLiteral("i"));
-        QCOMPARE(signatureOf(adapterProperties().value(QStringLiteral("Powered"))), QStringLiteral("i"));
-
-        QVERIFY(!sim()->setRawProperty(QStringLiteral("00:00:00:00:00:42"), QStringLiteral("Name"), 1));
-    }
-
-    void badScenariosAreRefusedAndChangeNothing()
-    {
-        QVERIFY(sim()->addDevice({ { "address", newcomer }, { "known", true } }));
-        SignalRecorder renamed(QDBusConnection::systemBus());
-        QVERIFY(adapterCall(QStringLiteral("SetProperty"), { QStringLiteral("Name"), variant(QStringLiteral("Before")) }).type()
-                == QDBusMessage::ReplyMessage);
-        // The controller confirms the name a moment after the reply.
-        QVERIFY(renamed.waitFor(QStringLiteral("PropertyChanged:Name")));
-        SignalRecorder recorder(QDBusConnection::systemBus());
-
-        const QDBusMessage broken = loadScenarioText(QStringLiteral("{ \"devices\": [ "));
-        QCOMPARE(broken.type(), QDBusMessage::ErrorMessage);
-        QVERIFY(!broken.errorMessage().isEmpty());
-        QVERIFY(!sim()->loadScenario({ { "devices", QJsonArray({ QJsonObject({ { "name", "No address" } }) }) } }));
-        QVERIFY2(sim()->lastError().contains(QLatin1String("address")), qPrintable(sim()->lastError()));
-        QVERIFY(!sim()->loadScenario({ { "devices", QJsonArray({ QJsonObject({ { "address", headset } }),
-                                                                QJsonObject({ { "address", headset } }) }) } }));
-        QVERIFY(!sim()->loadScenario({ { "devices", QJsonArray({ QJsonObject({ { "address", headset }, { "audioState", "playing" } }) }) } }));
-        QVERIFY(!sim()->loadScenarioFile(TestEnvironment::instance()->directory() + QStringLiteral("/missing.json")));
-
-        QTest::qWait(100);
-        QCOMPARE(recorder.labels(), QStringList());
-        QCOMPARE(defaultAdapterPath(), m_adapter);
-        QVERIFY(hasDevice(newcomer));
-        QVERIFY(hasDevice(headset));
-        QCOMPARE(adapterProperties().value(QStringLiteral("Name")).toString(), QStringLiteral("Before"));
-    }
-
-    void btsimRefusesABadScenarioFile()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QHash<QString, QByteArray> files { { QStringLiteral("broken.json"), "{ \"devices\": [" },
-                                                 { QStringLiteral("anonymous.json"), "{ \"devices\": [ { \"name\": \"x\" } ] }" } };
-        QStringList names;
-        for (auto it = files.begin(); it != files.end(); ++it) {
-            QFile file(dir.filePath(it.key()));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(it.value());
-            names.append(file.fileName());
-        }
-        names.append(dir.filePath(QStringLiteral("missing.json")));
-        const QString daemon = owner(bluez);
-        for (const QString &name : std::as_const(names)) {
-            QProcess btsim;
-            btsim.start(QStringLiteral(OVRIN_BTSIM_PATH), { QStringLiteral("--scenario"), name });
-            QVERIFY(btsim.waitForFinished(10000));
-            QCOMPARE(btsim.exitStatus(), QProcess::NormalExit);
-            QVERIFY(btsim.exitCode() != 0);
-            const QString message = QString::fromLocal8Bit(btsim.readAllStandardError());
-            QVERIFY2(message.startsWith(QLatin1String("btsim: ")) && message.contains(name), qPrintable(message));
-            QVERIFY(btsim.readAllStandardOutput().isEmpty());
-        }
-        // The running simulator was not disturbed.
-        QCOMPARE(owner(bluez), daemon);
+        QCOMPARE(signatureOf(adapterProperties().value(QStringLiteral("Powered"))),
+                 QStringLiteral("i"));
+        QVERIFY(
+            !sim()->setRawProperty(QStringLiteral("00:00:00:00:00:42"), QStringLiteral("Name"), 1));
     }
 };
 
