@@ -25,14 +25,21 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace OvrinTest {
 
-const QString adapterInterface = QStringLiteral("org.bluez.Adapter");
-const QString deviceInterface = QStringLiteral("org.bluez.Device");
-const QString unknownMethod = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
-const QString noReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+const QString adapterInterface = u"org.bluez.Adapter"_s;
+const QString deviceInterface = u"org.bluez.Device"_s;
+const QString unknownMethod = u"org.freedesktop.DBus.Error.UnknownMethod"_s;
+const QString noReply = u"org.freedesktop.DBus.Error.NoReply"_s;
 
 inline QString bluezError(const char *name)
 {
-    return QStringLiteral("org.bluez.Error.") + QLatin1String(name);
+    return u"org.bluez.Error."_s + QLatin1String(name);
+}
+
+// The error name a blocking call ends with, "" for a reply.
+inline QString errorOf(const QDBusMessage &call,
+                       const QDBusConnection &bus = QDBusConnection::systemBus())
+{
+    return bus.call(call).errorName();
 }
 
 inline bool ok(const QDBusMessage &reply)
@@ -84,10 +91,18 @@ inline QByteArray readFile(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+// The timeline once label has come (occurrences times), or a note that it did not.
+inline QStringList labelsOnce(SignalRecorder &recorder, const QString &label, int timeoutMs = 5000,
+                              int occurrences = 1)
+{
+    return recorder.waitFor(label, timeoutMs, occurrences) ? recorder.labels()
+                                                           : QStringList({ "(no " + label + ")" });
+}
+
 // A second client on a bus, gone from it at the end of the scope.
 struct OtherClient
 {
-    OtherClient(QDBusConnection::BusType type, const QString &name = QStringLiteral("other"))
+    OtherClient(QDBusConnection::BusType type, const QString &name = u"other"_s)
         : name(name)
         , bus(QDBusConnection::connectToBus(type, name))
     {
@@ -112,7 +127,7 @@ protected:
     bool load(const QString &scenario)
     {
         const bool loaded = sim()->loadScenarioFile(
-            TestEnvironment::testData(QStringLiteral("simulator/scenarios/") + scenario));
+            TestEnvironment::testData(u"simulator/scenarios/"_s + scenario));
         if (!loaded)
             qWarning("%s", qPrintable(sim()->lastError()));
         // Also a round trip on the system bus: no signal of an earlier test is still on its way.
@@ -131,7 +146,7 @@ protected:
     }
     QDBusMessage setAdapterMessage(const QString &name, const QVariant &value) const
     {
-        return adapterMessage(QStringLiteral("SetProperty"), { name, variant(value) });
+        return adapterMessage(u"SetProperty"_s, { name, variant(value) });
     }
     bool setAdapter(const QString &name, const QVariant &value) const
     {
@@ -140,13 +155,13 @@ protected:
     QDBusMessage setDeviceMessage(const QString &address, const QString &name,
                                   const QVariant &value) const
     {
-        return bluezMessage(path(address), deviceInterface, QStringLiteral("SetProperty"),
+        return bluezMessage(path(address), deviceInterface, u"SetProperty"_s,
                             { name, variant(value) });
     }
     QVariantMap properties(const QString &objectPath, const QString &interface) const
     {
         return qdbus_cast<QVariantMap>(
-            bluezCall(objectPath, interface, QStringLiteral("GetProperties")).arguments().value(0));
+            bluezCall(objectPath, interface, u"GetProperties"_s).arguments().value(0));
     }
     QVariantMap adapterProperties() const { return properties(m_adapter, adapterInterface); }
     QVariantMap deviceProperties(const QString &address) const
@@ -155,18 +170,17 @@ protected:
     }
     bool hasDevice(const QString &address) const
     {
-        return ok(adapterCall(QStringLiteral("FindDevice"), { address }));
+        return ok(adapterCall(u"FindDevice"_s, { address }));
     }
     bool registerAgent(const QString &agentPath, const QString &capability = {}) const
     {
-        return ok(
-            adapterCall(QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability }));
+        return ok(adapterCall(u"RegisterAgent"_s, { objectPath(agentPath), capability }));
     }
     // The error name a request of the remote side ended with, "" for success.
     static QString outcome(uint ticket, int timeoutMs = 10000)
     {
         const std::optional<QString> result = sim()->waitForRequest(ticket, timeoutMs);
-        return result ? *result : QStringLiteral("(unfinished)");
+        return result ? *result : u"(unfinished)"_s;
     }
 };
 

@@ -7,11 +7,11 @@ using namespace OvrinTest;
 
 namespace {
 
-const QString invalidSession = QStringLiteral("Invalid discovery session");
-const QString headphones = QStringLiteral("00:1B:66:00:00:01");
-const QString printer = QStringLiteral("00:80:92:00:00:03");
-const QString nameless = QStringLiteral("00:25:DB:00:00:04");
-const QString farAway = QStringLiteral("5C:51:88:00:00:06");
+const QString invalidSession = u"Invalid discovery session"_s;
+const QString headphones = u"00:1B:66:00:00:01"_s;
+const QString printer = u"00:80:92:00:00:03"_s;
+const QString nameless = u"00:25:DB:00:00:04"_s;
+const QString farAway = u"5C:51:88:00:00:06"_s;
 
 struct Found
 {
@@ -26,7 +26,7 @@ QList<Found> devicesFound(const SignalRecorder &recorder, const QString &address
     for (int i = 0; i < recorder.entries().size(); ++i) {
         const SignalRecorder::Entry &e = recorder.entries().at(i);
         const QString from = e.arguments.value(0).toString();
-        if (e.member == QLatin1String("DeviceFound") && (address.isEmpty() || from == address))
+        if (e.member == "DeviceFound"_L1 && (address.isEmpty() || from == address))
             found.append({ i, from, qdbus_cast<QVariantMap>(e.arguments.value(1)) });
     }
     return found;
@@ -38,7 +38,7 @@ QStringList described(const QVariantMap &values)
     QStringList keys;
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString signature = signatureOf(it.value());
-        const QString value = signature == QLatin1String("as")
+        const QString value = signature == "as"_L1
             ? it.value().toStringList().join(QLatin1Char(','))
             : it.value().toString();
         keys << it.key() + QLatin1Char(':') + signature + QLatin1Char('=') + value;
@@ -50,7 +50,7 @@ QList<bool> discoveringValues(const SignalRecorder &recorder)
 {
     QList<bool> values;
     for (const SignalRecorder::Entry &e : recorder.entries()) {
-        if (e.label == QLatin1String("PropertyChanged:Discovering"))
+        if (e.label == "PropertyChanged:Discovering"_L1)
             values.append(valueOf(e).toBool());
     }
     return values;
@@ -60,7 +60,7 @@ QStringList disappeared(const SignalRecorder &recorder)
 {
     QStringList list;
     for (const SignalRecorder::Entry &e : recorder.entries()) {
-        if (e.member == QLatin1String("DeviceDisappeared"))
+        if (e.member == "DeviceDisappeared"_L1)
             list.append(e.arguments.value(0).toString());
     }
     return list;
@@ -72,32 +72,28 @@ class TestSimDiscovery : public SimTest
 {
     Q_OBJECT
 
-    bool discoveringProperty()
-    {
-        return adapterProperties().value(QStringLiteral("Discovering")).toBool();
-    }
+    bool discoveringProperty() { return adapterProperties().value(u"Discovering"_s).toBool(); }
     bool start(const QDBusConnection &bus = QDBusConnection::systemBus())
     {
-        return ok(bus.call(adapterMessage(QStringLiteral("StartDiscovery"))));
+        return ok(bus.call(adapterMessage(u"StartDiscovery"_s)));
     }
     QDBusMessage stop(const QDBusConnection &bus = QDBusConnection::systemBus())
     {
-        return bus.call(adapterMessage(QStringLiteral("StopDiscovery")));
+        return bus.call(adapterMessage(u"StopDiscovery"_s));
     }
     // The DeviceDisappeared comes right after the end of a cycle.
     static void checkDisappearedAtCycleEnd(const SignalRecorder &recorder)
     {
-        const int gone = recorder.indexOf(QStringLiteral("DeviceDisappeared"));
-        QCOMPARE(recorder.entries().at(gone - 1).label,
-                 QStringLiteral("PropertyChanged:Discovering"));
+        const int gone = recorder.indexOf(u"DeviceDisappeared"_s);
+        QCOMPARE(recorder.entries().at(gone - 1).label, u"PropertyChanged:Discovering"_s);
         QCOMPARE(valueOf(recorder.entries().at(gone - 1)), QVariant(false));
     }
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(load(QStringLiteral("mixed-neighbours.json")));
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QVERIFY(load(u"mixed-neighbours.json"_s));
+        QTest::failOnWarning(QRegularExpression(u"."_s));
     }
 
     void startRepliesBeforeDiscoveringAndStopNeedsASession()
@@ -107,8 +103,8 @@ private Q_SLOTS:
         QCOMPARE(refused.errorMessage(), invalidSession);
 
         SignalRecorder recorder(QDBusConnection::systemBus());
-        recorder.callAsync(adapterMessage(QStringLiteral("StartDiscovery")));
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering")));
+        recorder.callAsync(adapterMessage(u"StartDiscovery"_s));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s));
         QCOMPARE(recorder.labels().mid(0, 2),
                  QStringList({ "reply:StartDiscovery", "PropertyChanged:Discovering" }));
         QCOMPARE(discoveringValues(recorder), QList<bool>({ true }));
@@ -123,8 +119,8 @@ private Q_SLOTS:
         }
 
         // Off, there is nothing to discover with, nor to stop.
-        QVERIFY(setAdapter(QStringLiteral("Powered"), false));
-        QCOMPARE(adapterCall(QStringLiteral("StartDiscovery")).errorName(), bluezError("NotReady"));
+        QVERIFY(setAdapter(u"Powered"_s, false));
+        QCOMPARE(adapterCall(u"StartDiscovery"_s).errorName(), bluezError("NotReady"));
         QCOMPARE(stop().errorName(), bluezError("NotReady"));
     }
 
@@ -133,8 +129,8 @@ private Q_SLOTS:
         SignalRecorder recorder(QDBusConnection::systemBus());
         QVERIFY(start());
         // One whole cycle: inquiry, name resolution, Discovering back to false.
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, 2));
-        const int cycleEnd = recorder.indexOf(QStringLiteral("PropertyChanged:Discovering"), 1);
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 2));
+        const int cycleEnd = recorder.indexOf(u"PropertyChanged:Discovering"_s, 1);
         QMap<QString, QStringList> announced;
         for (const Found &found : devicesFound(recorder)) {
             QVERIFY2(found.index < cycleEnd, qPrintable(found.address));
@@ -178,7 +174,7 @@ private Q_SLOTS:
     {
         SignalRecorder recorder(QDBusConnection::systemBus());
         QVERIFY(start());
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, 2));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 2));
         const int firstCycle = devicesFound(recorder).size();
         QCOMPARE(firstCycle, 6); // five devices, the printer twice
 
@@ -188,23 +184,22 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(devicesFound(recorder, headphones).size() == 2, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(disappeared(recorder), QStringList({ nameless }), 5000);
         // And one more whole cycle, to see that nothing else is repeated.
-        const int seen = recorder.count(QStringLiteral("PropertyChanged:Discovering"));
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, seen + 2));
+        const int seen = recorder.count(u"PropertyChanged:Discovering"_s);
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, seen + 2));
 
         const QList<bool> discovering = discoveringValues(recorder);
         for (int i = 0; i < discovering.size(); ++i)
             QCOMPARE(discovering.at(i), i % 2 == 0);
         QVERIFY(discovering.size() >= 6);
         const QVariantMap moved = devicesFound(recorder, headphones).last().values;
-        QCOMPARE(signatureOf(moved.value(QStringLiteral("RSSI"))), QStringLiteral("n"));
-        QCOMPARE(moved.value(QStringLiteral("RSSI")).toInt(), -45);
-        QCOMPARE(moved.value(QStringLiteral("Name")).toString(), QStringLiteral("Headphones"));
+        QCOMPARE(signatureOf(moved.value(u"RSSI"_s)), u"n"_s);
+        QCOMPARE(moved.value(u"RSSI"_s).toInt(), -45);
+        QCOMPARE(moved.value(u"Name"_s).toString(), u"Headphones"_s);
         QCOMPARE(devicesFound(recorder).size(), firstCycle + 1);
         // Gone only once a cycle without it has ended.
         checkDisappearedAtCycleEnd(recorder);
-        QCOMPARE(
-            recorder.entries().at(recorder.indexOf(QStringLiteral("DeviceDisappeared")) + 1).label,
-            QStringLiteral("PropertyChanged:Discovering"));
+        QCOMPARE(recorder.entries().at(recorder.indexOf(u"DeviceDisappeared"_s) + 1).label,
+                 u"PropertyChanged:Discovering"_s);
         QVERIFY(ok(stop()));
     }
 
@@ -217,34 +212,33 @@ private Q_SLOTS:
         // Twice from one client is one session counted twice.
         QVERIFY(start(other.bus));
         QVERIFY(start(other.bus));
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering")));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s));
         QVERIFY(ok(stop()));
         QVERIFY(ok(stop(other.bus)));
         // Sessions remain: the next cycle starts.
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, 3));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 3));
         QCOMPARE(discoveringValues(recorder), QList<bool>({ true, false, true }));
 
         // The last stop is answered before the controller has stopped, and
         // until then the adapter still says it is discovering.
         QVERIFY(sim()->setTiming({ { "stopDiscoveryMs", 400 } }));
         otherRecorder.clear();
-        otherRecorder.callAsync(adapterMessage(QStringLiteral("StopDiscovery")));
-        QVERIFY(otherRecorder.waitFor(QStringLiteral("reply:StopDiscovery")));
-        const int replied = otherRecorder.indexOf(QStringLiteral("reply:StopDiscovery"));
+        otherRecorder.callAsync(adapterMessage(u"StopDiscovery"_s));
+        QVERIFY(otherRecorder.waitFor(u"reply:StopDiscovery"_s));
+        const int replied = otherRecorder.indexOf(u"reply:StopDiscovery"_s);
         QVERIFY(discoveringProperty());
-        QTRY_VERIFY(otherRecorder.indexOf(QStringLiteral("PropertyChanged:Discovering"), replied)
-                    > replied);
+        QTRY_VERIFY(otherRecorder.indexOf(u"PropertyChanged:Discovering"_s, replied) > replied);
         QCOMPARE(otherRecorder.labels().mid(replied),
                  QStringList({ "reply:StopDiscovery", "PropertyChanged:Discovering" }));
-        QCOMPARE(otherRecorder.lastValue(QStringLiteral("Discovering")), QVariant(false));
+        QCOMPARE(otherRecorder.lastValue(u"Discovering"_s), QVariant(false));
         QVERIFY(!discoveringProperty());
         QTest::qWait(300);
-        QCOMPARE(otherRecorder.labels().last(), QStringLiteral("PropertyChanged:Discovering"));
+        QCOMPARE(otherRecorder.labels().last(), u"PropertyChanged:Discovering"_s);
 
         // The found list went with the last session: a new one announces everyone again.
         recorder.clear();
         QVERIFY(start());
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, 2));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 2));
         QCOMPARE(devicesFound(recorder).size(), 6);
         QVERIFY(ok(stop()));
     }
@@ -253,12 +247,12 @@ private Q_SLOTS:
     {
         SignalRecorder recorder(QDBusConnection::systemBus());
         {
-            OtherClient leaving(QDBusConnection::SystemBus, QStringLiteral("leaving"));
+            OtherClient leaving(QDBusConnection::SystemBus, u"leaving"_s);
             QVERIFY(start(leaving.bus));
             QVERIFY(start(leaving.bus));
-            QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering")));
+            QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s));
         }
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering"), 5000, 2));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 2));
         QVERIFY(!discoveringProperty());
         QTest::qWait(300);
         QCOMPARE(discoveringValues(recorder), QList<bool>({ true, false }));
@@ -269,27 +263,26 @@ private Q_SLOTS:
         SignalRecorder recorder(QDBusConnection::systemBus());
         // Without discovery the result is announced as it comes.
         QVERIFY2(sim()->reportDeviceFound(printer), qPrintable(sim()->lastError()));
-        QVERIFY(recorder.waitFor(QStringLiteral("DeviceFound")));
+        QVERIFY(recorder.waitFor(u"DeviceFound"_s));
         const QVariantMap values = devicesFound(recorder).first().values;
-        QCOMPARE(values.value(QStringLiteral("Name")).toString(), QStringLiteral("Printer"));
-        QCOMPARE(signatureOf(values.value(QStringLiteral("RSSI"))), QStringLiteral("n"));
-        QVERIFY(!sim()->reportDeviceFound(QStringLiteral("00:00:00:00:00:99")));
-        QVERIFY(!sim()->reportDeviceFound(QStringLiteral("not an address")));
+        QCOMPARE(values.value(u"Name"_s).toString(), u"Printer"_s);
+        QCOMPARE(signatureOf(values.value(u"RSSI"_s)), u"n"_s);
+        QVERIFY(!sim()->reportDeviceFound(u"00:00:00:00:00:99"_s));
+        QVERIFY(!sim()->reportDeviceFound(u"not an address"_s));
 
         // During discovery it counts as seen in the running cycle, and is missed after the next.
         recorder.clear();
         QVERIFY(start());
-        QVERIFY(recorder.waitFor(QStringLiteral("PropertyChanged:Discovering")));
+        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s));
         QVERIFY(sim()->reportDeviceFound(farAway));
         QTRY_COMPARE_WITH_TIMEOUT(devicesFound(recorder, farAway).size(), 1, 2000);
-        QCOMPARE(devicesFound(recorder, farAway).first().values.value(QStringLiteral("Name")),
-                 QVariant(QStringLiteral("Far away")));
+        QCOMPARE(devicesFound(recorder, farAway).first().values.value(u"Name"_s),
+                 QVariant(u"Far away"_s));
         QTRY_COMPARE_WITH_TIMEOUT(disappeared(recorder), QStringList({ farAway }), 5000);
         checkDisappearedAtCycleEnd(recorder);
-        const int gone = recorder.indexOf(QStringLiteral("DeviceDisappeared"));
+        const int gone = recorder.indexOf(u"DeviceDisappeared"_s);
         QCOMPARE(discoveringValues(recorder).mid(0, 4), QList<bool>({ true, false, true, false }));
-        QCOMPARE(
-            recorder.labels().mid(0, gone).count(QStringLiteral("PropertyChanged:Discovering")), 4);
+        QCOMPARE(recorder.labels().mid(0, gone).count(u"PropertyChanged:Discovering"_s), 4);
         QCOMPARE(devicesFound(recorder, farAway).size(), 1);
         QVERIFY(ok(stop()));
     }
