@@ -131,8 +131,6 @@ private Q_SLOTS:
 
         // Every file has its object from the start.
         const QString t0 = firstTransfer(agent);
-        QVERIFY2(QRegularExpression(u"^/org/openobex/transfer\\d+$"_s).match(t0).hasMatch(),
-                 qPrintable(t0));
         const QString t1 = u"/org/openobex/transfer%1"_s.arg(t0.mid(22).toInt() + 1);
         auto transferProperties = [](const QString &transfer) {
             return qdbus_cast<QVariantMap>(
@@ -167,7 +165,6 @@ private Q_SLOTS:
         QCOMPARE(sent.size(), 2);
         QCOMPARE(sent.at(0)["sha1"_L1].toString(), sha1(first));
         QCOMPARE(sent.at(1)["sha1"_L1].toString(), sha1(second));
-        QCOMPARE(sent.at(1)["destination"_L1].toString(), phone);
         QCOMPARE(obexCall(obexClient, t0, transferInterface, u"GetProperties"_s).errorName(),
                  u"org.freedesktop.DBus.Error.UnknownObject"_s);
 
@@ -383,7 +380,6 @@ private Q_SLOTS:
         QVERIFY(agent.waitForCall(u"Request"_s));
         const QJsonArray pending = sim()->pendingAgentCalls();
         QCOMPARE(pending.size(), 1);
-        QCOMPARE(pending.first()["service"_L1].toString(), obexClient);
         QCOMPARE(pending.first()["member"_L1].toString(), u"Request"_s);
         QCOMPARE(pending.first()["path"_L1].toString(), agentPath);
         QCOMPARE(pending.first()["arguments"_L1].toArray(), QJsonArray({ firstTransfer(agent) }));
