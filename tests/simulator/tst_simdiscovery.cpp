@@ -243,21 +243,6 @@ private Q_SLOTS:
         QVERIFY(ok(stop()));
     }
 
-    void aClientLeavingTheBusReleasesItsSession()
-    {
-        SignalRecorder recorder(QDBusConnection::systemBus());
-        {
-            OtherClient leaving(QDBusConnection::SystemBus, u"leaving"_s);
-            QVERIFY(start(leaving.bus));
-            QVERIFY(start(leaving.bus));
-            QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s));
-        }
-        QVERIFY(recorder.waitFor(u"PropertyChanged:Discovering"_s, 5000, 2));
-        QVERIFY(!discoveringProperty());
-        QTest::qWait(300);
-        QCOMPARE(discoveringValues(recorder), QList<bool>({ true, false }));
-    }
-
     void reportedDevicesCountAsInquiryResults()
     {
         SignalRecorder recorder(QDBusConnection::systemBus());

@@ -410,22 +410,6 @@ private Q_SLOTS:
         QCOMPARE(ignored.members(), QStringList());
     }
 
-    void callerLeavingEndsItsSession()
-    {
-        const QString a = writeFile(u"a.txt"_s, "left behind");
-        {
-            OtherClient leaver(QDBusConnection::SessionBus, u"leaver"_s);
-            ObexTestAgent agent(leaver.bus, agentPath);
-            QVERIFY(sim()->setSendOutcome(a, u"stall"_s));
-            QVERIFY(ok(leaver.bus.call(sendFilesMessage({ a }))));
-            QVERIFY(agent.waitForCall(u"Progress"_s));
-            QVERIFY(sim()->clearCallLog());
-        }
-        QVERIFY(sessionsGone());
-        // The adapter session is given back.
-        QTRY_COMPARE(sim()->countCalls(u"ReleaseSession"_s), 1);
-    }
-
     void restartAndActivation()
     {
         const QString a = writeFile(u"a.txt"_s, "once");
