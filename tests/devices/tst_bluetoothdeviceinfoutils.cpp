@@ -147,26 +147,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("major");
         QTest::addColumn<QString>("minor");
-        QTest::newRow("smart phone") << (0x20Cu | ServiceBits) << false << true << "phone"
-                                     << "smart phone";
-        QTest::newRow("headset") << 0x404u << false << true << "audio/video"
-                                 << "headset";
-        QTest::newRow("unknown minor") << 0x414u << false << true << "audio/video"
-                                       << "null";
-        QTest::newRow("no minor rows") << 0x0u << false << true << "miscellaneous"
-                                       << "null";
-        QTest::newRow("keyboard") << 0x540u << false << true << "peripheral"
-                                  << "keyboard";
-        QTest::newRow("peripheral subtype") << 0x544u << false << true << "peripheral"
-                                            << "null";
-        QTest::newRow("uncategorized") << 0x1F00u << false << true << "uncategorized"
-                                       << "null";
-        QTest::newRow("major 10") << 0xA00u << false << false << untouched << untouched;
-        QTest::newRow("major only")
-            << (0x20Cu | ServiceBits) << true << true << "phone" << untouched;
-        QTest::newRow("major only, imaging") << 0x680u << true << true << "imaging" << untouched;
-        QTest::newRow("major only, 0x1F") << 0x1F00u << true << true << QString() << untouched;
-        QTest::newRow("major only, major 10") << 0xA00u << true << false << untouched << untouched;
+        const auto row = [](const char *tag, unsigned int cod, bool majorOnly, bool found,
+                            const QString &major, const QString &minor) {
+            QTest::newRow(tag) << cod << majorOnly << found << major << minor;
+        };
+        const QString none = QStringLiteral("null");
+        row("smart phone", 0x20Cu | ServiceBits, false, true, "phone", "smart phone");
+        row("headset", 0x404u, false, true, "audio/video", "headset");
+        row("unknown minor", 0x414u, false, true, "audio/video", none);
+        row("no minor rows", 0x0u, false, true, "miscellaneous", none);
+        row("keyboard", 0x540u, false, true, "peripheral", "keyboard");
+        row("peripheral subtype", 0x544u, false, true, "peripheral", none);
+        row("uncategorized", 0x1F00u, false, true, "uncategorized", none);
+        row("major 10", 0xA00u, false, false, untouched, untouched);
+        row("major only", 0x20Cu | ServiceBits, true, true, "phone", untouched);
+        row("major only, imaging", 0x680u, true, true, "imaging", untouched);
+        row("major only, 0x1F", 0x1F00u, true, true, QString(), untouched);
+        row("major only, major 10", 0xA00u, true, false, untouched, untouched);
     }
     void parseClassOfDevice()
     {
@@ -193,22 +190,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("minor");
         QTest::addColumn<bool>("found");
         QTest::addColumn<unsigned int>("cod");
-        QTest::newRow("laptop") << "computer"
-                                << "laptop" << true << 0x10Cu;
-        QTest::newRow("any computer") << "computer"
-                                      << "" << true << 0x1FCu;
-        QTest::newRow("any peripheral") << "peripheral"
-                                        << "" << true << 0x500u;
-        QTest::newRow("any imaging") << "imaging"
-                                     << "" << true << 0x6F0u;
-        QTest::newRow("first row") << ""
-                                   << "" << true << 0x1FFCu;
-        QTest::newRow("null is not a minor") << "phone"
-                                             << "null" << false << 0xBADu;
-        QTest::newRow("case") << "Computer"
-                              << "laptop" << false << 0xBADu;
-        QTest::newRow("wrong major") << "phone"
-                                     << "laptop" << false << 0xBADu;
+        const auto row = [](const char *tag, const char *major, const char *minor, bool found,
+                            unsigned int cod) {
+            QTest::newRow(tag) << QString(major) << QString(minor) << found << cod;
+        };
+        row("laptop", "computer", "laptop", true, 0x10Cu);
+        row("any computer", "computer", "", true, 0x1FCu);
+        row("any peripheral", "peripheral", "", true, 0x500u);
+        row("any imaging", "imaging", "", true, 0x6F0u);
+        row("first row", "", "", true, 0x1FFCu);
+        row("null is not a minor", "phone", "null", false, 0xBADu);
+        row("case", "Computer", "laptop", false, 0xBADu);
+        row("wrong major", "phone", "laptop", false, 0xBADu);
     }
     void classOfDeviceStrToInt()
     {
@@ -272,18 +265,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("option");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("address"); // "<null>" for a null string
-        QTest::newRow("require") << "require" << int(Utils::BondingRequire) << "<null>";
-        QTest::newRow("address") << "require=00:11:22:33:44:AA" << int(Utils::BondingRequireAddress)
-                                 << "00:11:22:33:44:AA";
-        QTest::newRow("empty address") << "require=" << int(Utils::BondingRequireAddress) << "";
-        QTest::newRow("two =") << "require=a=b" << int(Utils::BondingRequireAddress) << "a=b";
-        QTest::newRow("force") << "force" << int(Utils::BondingForce) << "<null>";
-        QTest::newRow("leading =") << "=00:11" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("case") << "Require" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("case, address") << "Require=x" << int(Utils::BondingNone) << "x";
-        QTest::newRow("prefix only") << "requirement" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("empty") << "" << int(Utils::BondingNone) << "<null>";
+        QTest::addColumn<QString>("address"); // null: no address at all
+        const auto row = [](const char *option, int mode, const QString &address = QString()) {
+            QTest::newRow(*option ? option : "empty") << QString(option) << mode << address;
+        };
+        row("require", Utils::BondingRequire);
+        row("require=00:11:22:33:44:AA", Utils::BondingRequireAddress, "00:11:22:33:44:AA");
+        row("require=", Utils::BondingRequireAddress, "");
+        row("require=a=b", Utils::BondingRequireAddress, "a=b");
+        row("force", Utils::BondingForce);
+        row("=00:11", Utils::BondingNone);
+        row("Require", Utils::BondingNone);
+        row("Require=x", Utils::BondingNone, "x");
+        row("requirement", Utils::BondingNone);
+        row("", Utils::BondingNone);
     }
     void bondingOption()
     {
@@ -292,10 +287,9 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QCOMPARE(Utils::stringToBondingMode(option), mode);
         const QString parsed = Utils::bluetoothAddressFromString(option);
-        if (address == QLatin1String("<null>"))
+        if (address.isNull())
             QVERIFY(parsed.isNull());
-        else
-            QCOMPARE(parsed, address);
+        QCOMPARE(parsed, address);
     }
 };
 

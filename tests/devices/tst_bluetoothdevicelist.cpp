@@ -2,27 +2,14 @@
 // what a long tap offers for each kind of device and what the offered
 // actions do, all by taps.
 
-#include "bluetoothadapter.h"
-#include "bluetoothdevicecontentitem.h"
 #include "bluetoothdeviceinfoutils.h"
-#include "bluetoothdevicelist.h"
 #include "bluetoothdevicemodel.h"
-#include "bluezhygiene.h"
-#include "orvelapplicationwindow.h"
+#include "devicesworld.h"
 #include "orvelbutton.h"
 #include "orvelobjectmenu.h"
 #include "orvelscenemanager.h"
-#include "orvelsnapshot.h"
-#include "ovrintranslations.h"
-#include "sheettesting.h"
-#include "simpleinformationbanner.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
 
-#include <QItemSelectionModel>
 #include <QSignalSpy>
-
-#include <memory>
 
 using namespace Ovrin;
 using namespace OvrinTest;
@@ -50,18 +37,16 @@ class TestBluetoothDeviceList : public QObject
 {
     Q_OBJECT
 
-    OrvelApplicationWindow m_window;
-    std::unique_ptr<BluetoothAdapter> m_adapter;
+    DevicesWorld w { "devices/scenarios/selection.json" };
     std::unique_ptr<BluetoothDeviceModel> m_model;
     BluetoothDeviceList *m_list = nullptr;
-
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+    SimulatorClient *sim() { return w.sim(); }
 
     // The list on the window over a fresh model; pairing marks a device as
     // being paired before any cell exists.
-    BluetoothDeviceList *showList(bool immediateSelection = true, const QString &pairing = {})
+    void showList(bool immediateSelection = true, const QString &pairing = {})
     {
-        m_model = std::make_unique<BluetoothDeviceModel>(m_adapter.get());
+        m_model = std::make_unique<BluetoothDeviceModel>(w.adapter.get());
         if (!pairing.isEmpty()) {
             const BluetoothDevice device(QVariantMap { { QStringLiteral("Address"), pairing } });
             m_model->setPairingDevice(&device);
@@ -69,29 +54,20 @@ class TestBluetoothDeviceList : public QObject
         m_list = new BluetoothDeviceList();
         m_list->setImmediateSelectionEnabled(immediateSelection);
         m_list->setBluetoothDeviceModel(m_model.get());
-        m_window.setCentralWidget(m_list);
+        w.window.setCentralWidget(m_list);
         settle();
-        return m_list;
     }
 
-    void findDevices(const QStringList &addresses)
+    // The list with the found nearby phone among its rows.
+    void showListWithNearbyPhone()
     {
-        m_adapter->startDiscovery();
-        for (const QString &address : addresses)
-            QVERIFY(sim()->reportDeviceFound(address));
+        showList();
+        w.adapter->startDiscovery();
+        QVERIFY(w.found(nearbyPhone));
+        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
     }
 
-    BluetoothDeviceContentItem *cell(const QString &label)
-    {
-        settle();
-        const auto cells = m_list->visibleCells();
-        for (OrvelWidget *cell : cells) {
-            auto *item = qobject_cast<BluetoothDeviceContentItem *>(cell);
-            if (item && item->isVisible() && item->label() == label)
-                return item;
-        }
-        return nullptr;
-    }
+    BluetoothDeviceContentItem *cell(const QString &label) { return deviceCell(m_list, label); }
 
     QString kindOf(const QString &label)
     {
@@ -101,7 +77,7 @@ class TestBluetoothDeviceList : public QObject
 
     OrvelObjectMenu *menuOnScreen()
     {
-        const auto windows = m_window.sceneManager()->sceneWindows();
+        const auto windows = w.window.sceneManager()->sceneWindows();
         for (OrvelSceneWindow *window : windows) {
             if (auto *menu = qobject_cast<OrvelObjectMenu *>(window))
                 return menu;
@@ -123,9 +99,9 @@ class TestBluetoothDeviceList : public QObject
     {
         QSignalSpy longTapped(m_list, &OrvelList::itemLongTapped);
         const QPointF where = centreOf(item);
-        press(m_window.scene(), where);
+        press(w.window.scene(), where);
         QTRY_COMPARE(longTapped.size(), 1);
-        release(m_window.scene(), where);
+        release(w.window.scene(), where);
     }
 
     // The menu a long tap on the row labelled name brings, closed again.
@@ -164,50 +140,26 @@ class TestBluetoothDeviceList : public QObject
         QTRY_VERIFY(!menuOnScreen());
     }
 
-    QJsonValue simValue(const QString &address, const char *key)
-    {
-        return sim()->device(address).value(QLatin1String(key));
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
-        QVERIFY(activate(&m_window));
-    }
-
-    void init()
-    {
-        QVERIFY(restoreBluez(sim()));
-        QVERIFY2(sim()->loadScenarioFile(
-                     TestEnvironment::testData(QStringLiteral("devices/scenarios/selection.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
-        SimpleInformationBanner::clearHistory();
-        m_adapter = std::make_unique<BluetoothAdapter>();
-        QVERIFY(m_adapter->isValid());
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-    }
-
+    void initTestCase() { w.showWindow(); }
+    void init() { w.init(); }
     void cleanup()
     {
         if (OrvelObjectMenu *menu = menuOnScreen())
             menu->disappear();
-        m_window.setCentralWidget(nullptr);
+        w.window.setCentralWidget(nullptr);
         m_list = nullptr;
         m_model.reset();
-        if (m_adapter && m_adapter->isDiscovering())
-            m_adapter->stopDiscovery();
-        m_adapter.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        verifyBluezHygiene(sim());
+        if (w.adapter && w.adapter->isDiscovering())
+            w.adapter->stopDiscovery();
+        w.cleanup();
     }
 
     void rowsShowLockSpinnerAndGroups()
     {
         showList(true, nearbyPhone);
-        findDevices({ nearbyPhone, laptop });
+        w.adapter->startDiscovery();
+        QVERIFY(w.found(nearbyPhone) && w.found(laptop));
         QTRY_VERIFY(cell(QStringLiteral("Laptop")));
         QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
         QVERIFY(cell(QStringLiteral("Headset")) && cell(QStringLiteral("Speaker"))
@@ -234,8 +186,6 @@ private Q_SLOTS:
                  OrvelContentItem::VerticalTopPosition);
         QCOMPARE(cell(QStringLiteral("Paired phone"))->layoutPosition(),
                  OrvelContentItem::VerticalCenterPosition);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("devicelist-groups.png"))));
 
         // A connected device that drops its link loses its mark.
         QVERIFY(sim()->changeDevice(headset,
@@ -257,8 +207,6 @@ private Q_SLOTS:
         // Tapping the text chooses nothing.
         tap(text);
         QCOMPARE(selected.size(), 0);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("devicelist-empty.png"))));
     }
 
     void longTapMenusFollowTheDeviceState_data()
@@ -284,17 +232,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QStringList, menu);
-        showList();
-        findDevices({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        showListWithNearbyPhone();
         QCOMPARE(menuFor(name), menu);
     }
 
     void longTapSpecialRows()
     {
-        showList();
-        findDevices({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        showListWithNearbyPhone();
         QSignalSpy selected(m_list, &BluetoothDeviceList::bluetoothdeviceSelected);
 
         // A blocked device offers nothing: the long tap chooses it.
@@ -304,8 +248,7 @@ private Q_SLOTS:
         QCOMPARE(m_list->selectedBluetoothDevice().address(), QString());
 
         // Without power nothing can connect.
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(w.powerOff());
         QTRY_VERIFY(cell(QStringLiteral("Speaker")));
         QCOMPARE(menuFor(QStringLiteral("Speaker")),
                  texts({ "qtn_conn_bt_remove_pairing", "qtn_conn_bt_set_trusted",
@@ -324,15 +267,15 @@ private Q_SLOTS:
     {
         showList();
         chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_set_trusted");
-        QTRY_VERIFY(simValue(speaker, "trusted").toBool());
+        QTRY_VERIFY(w.simDevice(speaker, "trusted").toBool());
         QTRY_COMPARE(kindOf(QStringLiteral("Speaker")), QStringLiteral("TrustedCell"));
 
         chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_set_untrusted");
-        QTRY_VERIFY(!simValue(speaker, "trusted").toBool());
+        QTRY_VERIFY(!w.simDevice(speaker, "trusted").toBool());
 
         chooseFromMenu(QStringLiteral("Paired phone"), "qtn_conn_bt_remove_pairing");
         QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
-        QVERIFY(!simValue(pairedPhone, "paired").toBool());
+        QVERIFY(!w.simDevice(pairedPhone, "paired").toBool());
     }
 
     void connectAndDisconnectFromTheMenu()
@@ -345,12 +288,12 @@ private Q_SLOTS:
         chooseFromMenu(QStringLiteral("Headset"), "qtn_conn_bt_disconnect");
         QTRY_COMPARE(stopped.size(), 1);
         QCOMPARE(started.size(), 0);
-        QTRY_COMPARE(simValue(headset, "audioState").toString(), QStringLiteral("disconnected"));
+        QTRY_COMPARE(w.simDevice(headset, "audioState").toString(), QStringLiteral("disconnected"));
 
         chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_connect");
         QCOMPARE(started.size(), 1);
         QTRY_COMPARE(stopped.size(), 2);
-        QCOMPARE(simValue(speaker, "audioState").toString(), QStringLiteral("connected"));
+        QCOMPARE(w.simDevice(speaker, "audioState").toString(), QStringLiteral("connected"));
         QVERIFY(SimpleInformationBanner::history().isEmpty());
 
         // A failed connection tells the user which device, not why.
@@ -367,12 +310,10 @@ private Q_SLOTS:
 
     void blockingAFoundDeviceCreatesItFirst()
     {
-        showList();
-        findDevices({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        showListWithNearbyPhone();
         QVERIFY(sim()->clearCallLog());
         chooseFromMenu(QStringLiteral("Nearby phone"), "qtn_conn_bt_block");
-        QTRY_VERIFY(simValue(nearbyPhone, "blocked").toBool());
+        QTRY_VERIFY(w.simDevice(nearbyPhone, "blocked").toBool());
         QCOMPARE(sim()->countCalls(QStringLiteral("CreateDevice")), 1);
         // The row moves to the blocked group.
         QTRY_COMPARE(m_model->index(m_model->rowCount() - 1, BluetoothDeviceModel::AddressColumn)
@@ -383,24 +324,22 @@ private Q_SLOTS:
 
     void aBlockWhoseCreationFailedIsForgotten()
     {
-        showList();
-        findDevices({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        showListWithNearbyPhone();
         // BlueZ refuses to make the device: there is nothing to block.
         QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
                                 QStringLiteral("org.bluez.Error.Failed")));
-        QSignalSpy failed(m_adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        QSignalSpy failed(w.adapter.get(), &BluetoothAdapter::deviceCreationFailed);
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("^Device creation failed: ")));
         chooseFromMenu(QStringLiteral("Nearby phone"), "qtn_conn_bt_block");
         QVERIFY(failed.wait());
 
         // Later BlueZ makes that device for another reason: it stays unblocked.
-        QSignalSpy created(m_adapter.get(), &BluetoothAdapter::deviceCreated);
-        m_adapter->startCreatingDevice(
+        QSignalSpy created(w.adapter.get(), &BluetoothAdapter::deviceCreated);
+        w.adapter->startCreatingDevice(
             BluetoothDevice(QVariantMap { { QStringLiteral("Address"), nearbyPhone } }));
         QVERIFY(created.wait());
-        QVERIFY(!simValue(nearbyPhone, "blocked").toBool());
+        QVERIFY(!w.simDevice(nearbyPhone, "blocked").toBool());
         QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
     }
 
@@ -408,8 +347,8 @@ private Q_SLOTS:
     {
         showList();
         chooseFromMenu(QStringLiteral("Headset"), "qtn_conn_bt_block");
-        QTRY_VERIFY(simValue(headset, "blocked").toBool());
-        QVERIFY(!simValue(headset, "connected").toBool());
+        QTRY_VERIFY(w.simDevice(headset, "blocked").toBool());
+        QVERIFY(!w.simDevice(headset, "connected").toBool());
         // Blocked only once the link was down.
         const auto calls = sim()->callLog();
         int disconnectAt = -1, blockAt = -1;

@@ -2,40 +2,27 @@
 // sheet answered by taps, a real pairing with the simulated BlueZ when the
 // request demands one, and the questions about offline mode and blocking.
 
-#include "bluetoothadapter.h"
 #include "bluetoothconfirmationsheet.h"
-#include "bluetoothdevicecontentitem.h"
-#include "bluetoothdevicelist.h"
 #include "bluetoothdevicemodel.h"
 #include "bluetoothdeviceselectionsheet.h"
 #include "bluetoothdeviceselector.h"
-#include "bluezhygiene.h"
-#include "connectivitydialogserverinterface.h"
+#include "devicesworld.h"
 #include "notificationserver.h"
 #include "offlinemode.h"
-#include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
 #include "orvelgconfitem.h"
 #include "orvelmessagebox.h"
-#include "orvelsnapshot.h"
-#include "ovrintranslations.h"
-#include "sheettesting.h"
 #include "switchbluetoothonconfirmation.h"
 #include "testdialogserver.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
 
 #include <QPointer>
 #include <QSignalSpy>
-
-#include <memory>
 
 using namespace Ovrin;
 using namespace OvrinTest;
 using namespace ToolkitTesting;
 
 namespace {
-const QString headset = QStringLiteral("00:1B:66:0A:11:01");
 const QString pairedPhone = QStringLiteral("F4:0E:22:13:33:10"); // pairs without questions
 const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01"); // confirms 004821
 const QString oldPhone = QStringLiteral("AA:00:00:00:00:02");
@@ -67,12 +54,10 @@ class TestBluetoothDeviceSelector : public QObject
 {
     Q_OBJECT
 
-    OrvelApplicationWindow m_window;
+    DevicesWorld w { "devices/scenarios/selection.json" };
     NotificationServer m_notifications;
     std::unique_ptr<DialogServer> m_server;
-    std::unique_ptr<BluetoothAdapter> m_adapter;
-
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+    SimulatorClient *sim() { return w.sim(); }
 
     BluetoothDeviceSelectionSheet *sheet()
     {
@@ -81,16 +66,7 @@ class TestBluetoothDeviceSelector : public QObject
 
     BluetoothDeviceContentItem *cell(const QString &label)
     {
-        settle();
-        if (!sheet())
-            return nullptr;
-        const auto cells = sheet()->deviceList()->visibleCells();
-        for (OrvelWidget *cell : cells) {
-            auto *item = qobject_cast<BluetoothDeviceContentItem *>(cell);
-            if (item && item->isVisible() && item->label() == label)
-                return item;
-        }
-        return nullptr;
+        return deviceCell(sheet() ? sheet()->deviceList() : nullptr, label);
     }
 
     QStringList shownNames()
@@ -110,7 +86,7 @@ class TestBluetoothDeviceSelector : public QObject
     void waitForSheetAndFind(const QStringList &addresses)
     {
         QTRY_VERIFY(sheet() && sheet()->sceneWindowState() == OrvelSceneWindow::Appeared);
-        QTRY_VERIFY(m_adapter->isDiscovering());
+        QTRY_VERIFY(w.adapter->isDiscovering());
         for (const QString &address : addresses)
             QVERIFY(sim()->reportDeviceFound(address));
     }
@@ -126,7 +102,7 @@ class TestBluetoothDeviceSelector : public QObject
 
     bool simFlag(const QString &address, const char *flag)
     {
-        return sim()->device(address).value(QLatin1String(flag)).toBool();
+        return w.simDevice(address, flag).toBool();
     }
 
     void setOffline(bool offline)
@@ -135,12 +111,6 @@ class TestBluetoothDeviceSelector : public QObject
         QVERIFY(key.set(offline));
         QTRY_COMPARE(OfflineMode().currentStatus(),
                      int(offline ? OfflineMode::Offline : OfflineMode::Online));
-    }
-
-    void powerOff()
-    {
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_VERIFY(!m_adapter->isPowered());
     }
 
     // The user taps the paired phone, which is blocked from elsewhere before
@@ -170,24 +140,15 @@ class TestBluetoothDeviceSelector : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
-        QVERIFY(activate(&m_window));
+        w.showWindow();
         QVERIFY(m_notifications.start());
     }
 
     void init()
     {
-        QVERIFY(restoreBluez(sim()));
-        QVERIFY2(sim()->loadScenarioFile(
-                     TestEnvironment::testData(QStringLiteral("devices/scenarios/selection.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
-        m_server = std::make_unique<DialogServer>(&m_window);
-        m_adapter = std::make_unique<BluetoothAdapter>();
-        QVERIFY(m_adapter->isValid());
+        w.init();
+        m_server = std::make_unique<DialogServer>(&w.window);
         setOffline(false);
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }
 
     void cleanup()
@@ -196,10 +157,10 @@ private Q_SLOTS:
             if (window)
                 window->disappear();
         }
-        m_adapter.reset();
+        w.adapter.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_server.reset();
-        verifyBluezHygiene(sim());
+        w.cleanup();
     }
 
     void filtersFromRequests_data()
@@ -277,15 +238,11 @@ private Q_SLOTS:
         QVERIFY(
             flow.selector.startSelection({ "", "", QStringList { "object transfer" }, "require" }));
         waitForSheetAndFind({ nearbyPhone });
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-sheet.png"))));
         choose(QStringLiteral("Nearby phone"));
         // Pairing asks the user to compare the numbers; nothing reported yet.
         QTRY_VERIFY(m_server->last<BluetoothConfirmationSheet>());
         auto *confirmation = m_server->last<BluetoothConfirmationSheet>();
         QTRY_COMPARE(confirmation->sceneWindowState(), OrvelSceneWindow::Appeared);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-pairing.png"))));
         QCOMPARE(flow.selected.size(), 0);
         tap(confirmation->acceptButton());
         QTRY_COMPARE(flow.selected.size(), 1);
@@ -379,7 +336,7 @@ private Q_SLOTS:
 
     void offlineModeAsksFirst()
     {
-        powerOff();
+        QVERIFY(w.powerOff());
         setOffline(true);
         Flow flow(m_server.get());
 
@@ -389,17 +346,10 @@ private Q_SLOTS:
         auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);
         QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-offline.png"))));
         tap(question->button(QMessageBox::No));
         QCOMPARE(flow.canceled.size(), 1);
         QVERIFY(!sheet());
-        QVERIFY(!sim()
-                     ->state()
-                     .value(QLatin1String("adapter"))
-                     .toObject()
-                     .value(QLatin1String("powered"))
-                     .toBool());
+        QVERIFY(!w.simAdapter("powered").toBool());
 
         // Yes: on, and the sheet searches.
         ignoreRequestLog();
@@ -407,7 +357,7 @@ private Q_SLOTS:
         question = m_server->last<SwitchBluetoothOnConfirmation>();
         QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
         tap(question->button(QMessageBox::Yes));
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         waitForSheetAndFind({ nearbyPhone });
         choose(QStringLiteral("Nearby phone"));
         QCOMPARE(flow.selectedAddress(), nearbyPhone);
@@ -416,13 +366,13 @@ private Q_SLOTS:
 
     void bluetoothOffButOnlineSwitchesOn()
     {
-        powerOff();
+        QVERIFY(w.powerOff());
         Flow flow(m_server.get());
         ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "Just set power on bt adapter!");
         QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
         QVERIFY(!m_server->last<SwitchBluetoothOnConfirmation>());
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         waitForSheetAndFind({ nearbyPhone });
         QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
         flow.selector.cancelSelectionSheet();
@@ -468,7 +418,7 @@ private Q_SLOTS:
         QFETCH(bool, owningServer);
         QFETCH(QString, ending);
         if (owningServer)
-            m_server = std::make_unique<OwningTestDialogServer>(&m_window);
+            m_server = std::make_unique<OwningTestDialogServer>(&w.window);
         QPointer<BluetoothDeviceSelector> selector = new BluetoothDeviceSelector(m_server.get());
         QStringList outcomes;
         bool showingAtTheEnd = false;
@@ -484,7 +434,7 @@ private Q_SLOTS:
 
         const bool offline = ending.startsWith(QLatin1String("offline"));
         if (offline) {
-            powerOff();
+            QVERIFY(w.powerOff());
             setOffline(true);
         }
         QVariantList request { "phone", "", QStringList(), "" };
@@ -551,7 +501,7 @@ private Q_SLOTS:
     void withoutBluetoothNothingOpens()
     {
         QVERIFY(dropBluez(sim()));
-        QTRY_VERIFY(!m_adapter->isValid());
+        QTRY_VERIFY(!w.adapter->isValid());
         Flow flow(m_server.get());
         ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "BluetoothDeviceSelector: Bluetooth is not available");
@@ -581,10 +531,10 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(sim()->countCalls(QStringLiteral("StartDiscovery")), 0);
         flow.selector.setPending(false);
-        QTRY_VERIFY(m_adapter->isDiscovering());
-        m_window.setInSwitcher(true);
+        QTRY_VERIFY(w.adapter->isDiscovering());
+        w.window.setInSwitcher(true);
         QVERIFY(flow.selector.isSelectionSheetInSwitcher());
-        m_window.setInSwitcher(false);
+        w.window.setInSwitcher(false);
 
         tap(sheet()->rejectButton());
         QCOMPARE(flow.canceled.size(), 1);

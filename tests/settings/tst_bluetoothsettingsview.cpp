@@ -2,76 +2,46 @@
 // with its spinner and offline question, the handset's visibility, the way
 // to the device list and the status-menu choice, all through taps.
 
-#include "bluetoothadapter.h"
-#include "bluetoothmydevicepanel.h"
 #include "bluetoothsettingsview.h"
-#include "bluezhygiene.h"
 #include "drilldownitem.h"
-#include "offlinemode.h"
 #include "orvelbutton.h"
-#include "orvelgconfitem.h"
 #include "orvellabel.h"
 #include "orvelprogressindicator.h"
-#include "orvelsnapshot.h"
-#include "ovrintranslations.h"
-#include "settingstesting.h"
+#include "settingsworld.h"
 #include "simplecheckboxlabel.h"
 #include "switchbluetoothonconfirmation.h"
-#include "testenvironment.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 
-#include <memory>
-
 using namespace Ovrin;
 using namespace OvrinTest;
 using namespace ToolkitTesting;
-using namespace SheetTesting;
-using namespace SettingsTesting;
 
 namespace {
-
-const QString showAlwaysKey = QStringLiteral("/system/varn/connectivity/BT/show_always");
-const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
 const QString stranger = QStringLiteral("00:1E:45:88:09:08");
-
 } // namespace
 
 class TestBluetoothSettingsView : public QObject
 {
     Q_OBJECT
 
-    OrvelApplicationWindow m_window;
-    std::unique_ptr<BluetoothAdapter> m_adapter;
+    SettingsWorld w;
     BluetoothSettingsView *m_view = nullptr;
+    SimulatorClient *sim() { return w.sim(); }
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-
-    void load(const QString &scenario)
+    // A fresh page on the window.
+    void showPage(BluetoothAdapter *adapter)
     {
-        QVERIFY2(sim()->loadScenarioFile(
-                     TestEnvironment::testData(QStringLiteral("settings/scenarios/") + scenario)),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearCallLog());
-    }
-
-    // A fresh page on the window, over a fresh adapter handle.
-    void showPage()
-    {
-        m_adapter.reset(BluetoothAdapter::defaultAdapter());
-        QTRY_VERIFY(m_adapter->isValid());
-        m_view = new BluetoothSettingsView(m_adapter.get());
-        m_window.setCentralWidget(m_view);
+        m_view = new BluetoothSettingsView(adapter);
+        w.window.setCentralWidget(m_view);
         m_view->enterDisplay();
         settle();
     }
+    void showPage() { showPage(w.adapter.get()); }
 
-    bool simAdapter(const char *flag)
-    {
-        return simulatedAdapter(sim()).value(QLatin1String(flag)).toBool();
-    }
+    bool simAdapter(const char *flag) { return w.simAdapter(flag).toBool(); }
 
     OrvelButton *onOffSwitch()
     {
@@ -99,11 +69,7 @@ class TestBluetoothSettingsView : public QObject
         return findItem<DrillDownItem>(m_view, QStringLiteral("BluetoothDeviceNameItem"));
     }
 
-    int setPropertyCalls()
-    {
-        return sim()->countCalls(QStringLiteral("SetProperty"),
-                                 QStringLiteral("org.bluez.Adapter"));
-    }
+    int setPropertyCalls() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
     // Taps the on/off switch, settling first so the tap lands on it.
     void tapOnOff()
@@ -113,45 +79,21 @@ class TestBluetoothSettingsView : public QObject
         tap(onOffSwitch());
     }
 
-    void snapshot(const QString &name)
-    {
-        settle();
-        QVERIFY(OrvelSnapshot::save(&m_window, galleryPath(name)));
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
-        QVERIFY(activate(&m_window));
-    }
-
-    void init()
-    {
-        QVERIFY(sim()->clearFaults());
-        OrvelGConfItem(showAlwaysKey).unset();
-        OrvelGConfItem(visibleKey).unset();
-        OrvelGConfItem(OfflineMode::Key).unset();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-    }
-
+    void initTestCase() { w.showWindow(); }
+    void init() { w.init(); }
     void cleanup()
     {
-        m_window.setCentralWidget(nullptr);
         m_view = nullptr;
-        m_adapter.reset();
-        QTRY_VERIFY(!shownWindow<OrvelSceneWindow>(&m_window));
-        verifyBluezHygiene(sim());
+        w.cleanup();
     }
 
     void switchShowsTheAdapterAndFollowsItWithoutCalls()
     {
-        load(QStringLiteral("settings.json"));
         showPage();
         QVERIFY(onOffSwitch()->isChecked());
         QCOMPARE(nameItem()->subtitle(), QStringLiteral("Ovrin handset"));
         QVERIFY(!discoverableSwitch()->isChecked());
-        snapshot(QStringLiteral("settings-on.png"));
 
         // Switched off and on by someone else: the switch follows, and a
         // switch set to the state the adapter has asks nothing of BlueZ.
@@ -168,18 +110,15 @@ private Q_SLOTS:
         QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
         QTRY_VERIFY(discoverableSwitch()->isChecked());
         QCOMPARE(setPropertyCalls(), 0);
-        snapshot(QStringLiteral("settings-on-visible.png"));
     }
 
     void switchingOnShowsTheSpinnerUntilBlueZReports()
     {
-        load(QStringLiteral("settings.json"));
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
         QVERIFY(sim()->setTiming({ { "powerMs", 600 } }));
         showPage();
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QTRY_VERIFY(!w.adapter->isPowered());
         QVERIFY(!onOffSwitch()->isChecked());
-        snapshot(QStringLiteral("settings-off.png"));
 
         tapOnOff();
         // The spinner stands where the switch was, turning.
@@ -188,11 +127,10 @@ private Q_SLOTS:
         QVERIFY(!onOffSwitch()->isVisible());
         settle();
         QVERIFY(centreOf(spinner()).x() > m_view->geometry().center().x());
-        snapshot(QStringLiteral("settings-powering.png"));
         QTRY_COMPARE(setPropertyCalls(), 1);
         QVERIFY(spinnerShown());
 
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         QVERIFY(!spinnerShown());
         QVERIFY(onOffSwitch()->isVisible());
         QVERIFY(onOffSwitch()->isChecked());
@@ -204,7 +142,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!spinnerShown());
         QVERIFY(onOffSwitch()->isVisible());
         QVERIFY(!onOffSwitch()->isChecked());
-        QVERIFY(!m_adapter->isPowered());
+        QVERIFY(!w.adapter->isPowered());
         QTRY_VERIFY(!simAdapter("powered"));
     }
 
@@ -212,11 +150,10 @@ private Q_SLOTS:
     // real state, so the user can try again.
     void failedPowerRequestGivesTheSwitchBack()
     {
-        load(QStringLiteral("settings.json"));
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
         showPage();
-        QTRY_VERIFY(!m_adapter->isPowered());
-        QVERIFY(refuseNextPowerSwitch(sim()));
+        QTRY_VERIFY(!w.adapter->isPowered());
+        QVERIFY(w.refuseNextPowerSwitch());
 
         QElapsedTimer clock;
         clock.start();
@@ -229,12 +166,12 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() >= 2850, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!spinnerShown());
         QVERIFY(!onOffSwitch()->isChecked());
-        QVERIFY(!m_adapter->isPowered());
+        QVERIFY(!w.adapter->isPowered());
 
         // Trying again works.
         tapOnOff();
         QVERIFY(spinnerShown());
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         QVERIFY(onOffSwitch()->isVisible());
         QVERIFY(onOffSwitch()->isChecked());
         QCOMPARE(setPropertyCalls(), 2);
@@ -256,36 +193,33 @@ private Q_SLOTS:
 
     void offlineQuestionDecidesWhetherTheRadioComesOn()
     {
-        load(QStringLiteral("settings.json"));
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
         showPage();
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QTRY_VERIFY(!w.adapter->isPowered());
 
         // No: the switch goes back off and nothing is asked of BlueZ.
         tapOnOff();
-        QPointer<SwitchBluetoothOnConfirmation> question
-            = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        QPointer<SwitchBluetoothOnConfirmation> question = w.shown<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);
         QCOMPARE(question->title(), qtTrId("qtn_offl_blueactive_title"));
         QCOMPARE(question->text(), qtTrId("qtn_offl_blueactive"));
         QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
         QVERIFY(!spinner());
-        snapshot(QStringLiteral("settings-offline-question.png"));
         tap(question->button(QMessageBox::No));
         QVERIFY(!onOffSwitch()->isChecked());
         QTRY_VERIFY(!question);
         QCOMPARE(setPropertyCalls(), 0);
         QVERIFY(!simAdapter("powered"));
-        QVERIFY(!m_adapter->isPowered());
+        QVERIFY(!w.adapter->isPowered());
 
         // Yes: the radio comes on, with no spinner on the way.
         tapOnOff();
-        question = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        question = w.shown<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);
         tap(question->button(QMessageBox::Yes));
         QTRY_VERIFY(!question);
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         QVERIFY(onOffSwitch()->isChecked());
         QVERIFY(onOffSwitch()->isVisible());
         QVERIFY(!spinner());
@@ -293,29 +227,26 @@ private Q_SLOTS:
 
         // Switching off needs no question, offline or not.
         tapOnOff();
-        QVERIFY(!shownWindow<SwitchBluetoothOnConfirmation>(&m_window));
+        QVERIFY(!w.shown<SwitchBluetoothOnConfirmation>());
         QTRY_VERIFY(!simAdapter("powered"));
     }
 
     void pageClosedWhileAskingTakesTheQuestionAlong()
     {
-        load(QStringLiteral("settings.json"));
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QVERIFY(OrvelGConfItem(OfflineMode::Key).set(true));
+        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
         showPage();
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QTRY_VERIFY(!w.adapter->isPowered());
         tapOnOff();
-        QPointer<SwitchBluetoothOnConfirmation> question
-            = shownWindow<SwitchBluetoothOnConfirmation>(&m_window);
+        QPointer<SwitchBluetoothOnConfirmation> question = w.shown<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);
-        m_window.setCentralWidget(nullptr);
+        w.window.setCentralWidget(nullptr);
         m_view = nullptr;
         QVERIFY(!question);
     }
 
     void discoverableSwitchSetsBlueZOrSavesTheChoiceWhileOff()
     {
-        load(QStringLiteral("settings.json"));
         showPage();
         tap(discoverableSwitch());
         QVERIFY(discoverableSwitch()->isChecked());
@@ -327,8 +258,8 @@ private Q_SLOTS:
         QCOMPARE(gconfValue(visibleKey), QStringLiteral("false"));
 
         // Refused by BlueZ: the switch shows the visibility BlueZ kept.
-        QVERIFY(refuseNext(sim(), QStringLiteral("org.bluez.Adapter.SetProperty"),
-                           QStringLiteral("Not now")));
+        QVERIFY(w.refuseNext(QStringLiteral("org.bluez.Adapter.SetProperty"),
+                             QStringLiteral("Not now")));
         tap(discoverableSwitch());
         QVERIFY(!discoverableSwitch()->isChecked());
         QVERIFY(!simAdapter("discoverable"));
@@ -340,10 +271,12 @@ private Q_SLOTS:
         tap(discoverableSwitch());
         QVERIFY(discoverableSwitch()->isChecked());
         QCOMPARE(gconfValue(visibleKey), QStringLiteral("true"));
-        QVERIFY(m_adapter->isDiscoverable());
+        QVERIFY(w.adapter->isDiscoverable());
         QCOMPARE(setPropertyCalls(), 0);
 
-        // A page built while off shows the saved choice too.
+        // A page built while off shows the saved choice too, over a fresh handle.
+        w.adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(w.adapter->isValid());
         showPage();
         QVERIFY(!onOffSwitch()->isChecked());
         QVERIFY(discoverableSwitch()->isChecked());
@@ -351,7 +284,6 @@ private Q_SLOTS:
 
     void statusMenuSwitchKeepsItsChoiceInGConf()
     {
-        load(QStringLiteral("settings.json"));
         // No key yet: shown in the status menu.
         showPage();
         QVERIFY(statusMenuSwitch()->isChecked());
@@ -373,20 +305,23 @@ private Q_SLOTS:
 
     void devicesRowNeedsPowerOrAPairedOrBlockedDevice()
     {
-        load(QStringLiteral("strangers.json"));
+        QVERIFY(sim()->loadScenarioFile(
+            TestEnvironment::testData(QStringLiteral("settings/scenarios/strangers.json"))));
+        w.adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY(w.adapter->isValid());
         showPage();
         QSignalSpy listSelected(m_view, &BluetoothSettingsView::deviceListSelected);
         QSignalSpy myDeviceSelected(m_view, &BluetoothSettingsView::myDeviceSelected);
         // Off, and only devices that are neither paired nor blocked.
-        QVERIFY(!m_adapter->isPowered());
-        QCOMPARE(m_adapter->listDevices().size(), 2);
+        QVERIFY(!w.adapter->isPowered());
+        QCOMPARE(w.adapter->listDevices().size(), 2);
         QVERIFY(!devicesItem()->isEnabled());
         tap(devicesItem());
         QCOMPARE(listSelected.size(), 0);
 
         // One blocked device is enough, seen when the page comes on screen.
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", true } }));
-        QTRY_VERIFY(m_adapter->deviceForAddress(stranger).isBlocked());
+        QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isBlocked());
         QVERIFY(!devicesItem()->isEnabled());
         m_view->exitDisplay();
         m_view->enterDisplay();
@@ -395,14 +330,14 @@ private Q_SLOTS:
         QCOMPARE(listSelected.size(), 1);
 
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", false } }));
-        QTRY_VERIFY(!m_adapter->deviceForAddress(stranger).isBlocked());
+        QTRY_VERIFY(!w.adapter->deviceForAddress(stranger).isBlocked());
         m_view->exitDisplay();
         m_view->enterDisplay();
         QVERIFY(!devicesItem()->isEnabled());
 
         // Power enables it as soon as the adapter reports it.
         tapOnOff();
-        QTRY_VERIFY(m_adapter->isPowered());
+        QTRY_VERIFY(w.adapter->isPowered());
         QVERIFY(devicesItem()->isEnabled());
         tap(devicesItem());
         QCOMPARE(listSelected.size(), 2);
@@ -412,11 +347,10 @@ private Q_SLOTS:
         QCOMPARE(listSelected.size(), 2);
 
         // Off again, the list closes; a paired device opens it.
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY(w.powerOff());
         QVERIFY(!devicesItem()->isEnabled());
         QVERIFY(sim()->changeDevice(stranger, { { "paired", true } }));
-        QTRY_VERIFY(m_adapter->deviceForAddress(stranger).isPaired());
+        QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isPaired());
         m_view->exitDisplay();
         m_view->enterDisplay();
         QVERIFY(devicesItem()->isEnabled());
@@ -424,10 +358,7 @@ private Q_SLOTS:
 
     void pageWithoutAdapterShowsBluetoothOff()
     {
-        m_view = new BluetoothSettingsView(nullptr);
-        m_window.setCentralWidget(m_view);
-        m_view->enterDisplay();
-        settle();
+        showPage(nullptr);
         QVERIFY(!onOffSwitch()->isChecked());
         QVERIFY(!devicesItem()->isEnabled());
         QVERIFY(nameItem()->subtitle().isEmpty());
