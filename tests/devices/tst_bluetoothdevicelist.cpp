@@ -64,7 +64,7 @@ class TestBluetoothDeviceList : public QObject
         showList();
         w.adapter->startDiscovery();
         QVERIFY(w.found(nearbyPhone));
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        QTRY_VERIFY(cell("Nearby phone"));
     }
 
     BluetoothDeviceContentItem *cell(const QString &label) { return deviceCell(m_list, label); }
@@ -85,58 +85,47 @@ class TestBluetoothDeviceList : public QObject
         return nullptr;
     }
 
-    static QStringList menuTexts(OrvelObjectMenu *menu)
+    // Holds the finger on the row labelled name until the list takes it as a long tap.
+    bool longTap(const QString &name)
     {
-        QStringList result;
-        const auto actions = menu->menuActions();
-        for (QAction *action : actions)
-            result.append(action->text());
-        return result;
-    }
-
-    // Holds the finger on the item until the list takes it as a long tap.
-    void longTap(const QGraphicsItem *item)
-    {
+        BluetoothDeviceContentItem *item = cell(name);
         QSignalSpy longTapped(m_list, &OrvelList::itemLongTapped);
-        const QPointF where = centreOf(item);
-        press(w.window.scene(), where);
-        QTRY_COMPARE(longTapped.size(), 1);
-        release(w.window.scene(), where);
+        if (!item)
+            return false;
+        press(w.window.scene(), centreOf(item));
+        const bool taken = QTest::qWaitFor([&longTapped] { return longTapped.size() == 1; });
+        release(w.window.scene(), centreOf(item));
+        return taken;
     }
 
     // The menu a long tap on the row labelled name brings, closed again.
     QStringList menuFor(const QString &name)
     {
-        BluetoothDeviceContentItem *item = cell(name);
-        if (!item)
-            return { QStringLiteral("no row %1").arg(name) };
-        longTap(item);
-        OrvelObjectMenu *menu = menuOnScreen();
-        if (!menu)
-            return {};
-        const QStringList result = menuTexts(menu);
-        menu->disappear();
-        if (!QTest::qWaitFor([this] { return !menuOnScreen(); }))
-            return { QStringLiteral("menu stays") };
-        return result;
+        if (!longTap(name))
+            return { QStringLiteral("no long tap on ") + name };
+        QStringList texts;
+        if (OrvelObjectMenu *menu = menuOnScreen()) {
+            for (QAction *action : menu->menuActions())
+                texts << action->text();
+            menu->disappear();
+            if (!QTest::qWaitFor([this] { return !menuOnScreen(); }))
+                texts << QStringLiteral("menu stays");
+        }
+        return texts;
     }
 
     void chooseFromMenu(const QString &name, const char *textId)
     {
         QTRY_VERIFY2(cell(name), qPrintable(name));
-        BluetoothDeviceContentItem *item = cell(name);
-        QVERIFY2(item, qPrintable(name));
-        longTap(item);
+        QVERIFY(longTap(name));
         OrvelObjectMenu *menu = menuOnScreen();
         QVERIFY(menu);
-        QAction *chosen = nullptr;
         const auto actions = menu->menuActions();
-        for (QAction *action : actions) {
-            if (action->text() == qtTrId(textId))
-                chosen = action;
-        }
-        QVERIFY2(chosen, textId);
-        tap(menu->buttonForAction(chosen));
+        const auto chosen = std::find_if(actions.begin(), actions.end(), [textId](QAction *action) {
+            return action->text() == qtTrId(textId);
+        });
+        QVERIFY2(chosen != actions.end(), textId);
+        tap(menu->buttonForAction(*chosen));
         QTRY_VERIFY(!menuOnScreen());
     }
 
@@ -160,37 +149,32 @@ private Q_SLOTS:
         showList(true, nearbyPhone);
         w.adapter->startDiscovery();
         QVERIFY(w.found(nearbyPhone) && w.found(laptop));
-        QTRY_VERIFY(cell(QStringLiteral("Laptop")));
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
-        QVERIFY(cell(QStringLiteral("Headset")) && cell(QStringLiteral("Speaker"))
-                && cell(QStringLiteral("Broken speaker")) && cell(QStringLiteral("Paired phone")));
+        QTRY_VERIFY(cell("Laptop"));
+        QTRY_VERIFY(cell("Nearby phone"));
+        QVERIFY(cell("Headset") && cell("Speaker") && cell("Broken speaker")
+                && cell("Paired phone"));
 
-        QCOMPARE(kindOf(QStringLiteral("Headset")), QStringLiteral("TrustedCell"));
-        QCOMPARE(kindOf(QStringLiteral("Speaker")), QStringLiteral("NormalCell"));
-        QCOMPARE(kindOf(QStringLiteral("Laptop")), QStringLiteral("NormalCell"));
-        QCOMPARE(kindOf(QStringLiteral("Nearby phone")), QStringLiteral("ProgressCell"));
-        QCOMPARE(kindOf(QStringLiteral("Blocked one")), QStringLiteral("NormalCell"));
-        QCOMPARE(cell(QStringLiteral("Headset"))->classIconId(),
-                 BluetoothDeviceInfoUtils::codIconId(2360324));
-        QCOMPARE(cell(QStringLiteral("Laptop"))->classIconId(),
-                 BluetoothDeviceInfoUtils::codIconId(268));
+        QCOMPARE(kindOf("Headset"), QStringLiteral("TrustedCell"));
+        QCOMPARE(kindOf("Speaker"), QStringLiteral("NormalCell"));
+        QCOMPARE(kindOf("Laptop"), QStringLiteral("NormalCell"));
+        QCOMPARE(kindOf("Nearby phone"), QStringLiteral("ProgressCell"));
+        QCOMPARE(kindOf("Blocked one"), QStringLiteral("NormalCell"));
+        QCOMPARE(cell("Headset")->classIconId(), BluetoothDeviceInfoUtils::codIconId(2360324));
+        QCOMPARE(cell("Laptop")->classIconId(), BluetoothDeviceInfoUtils::codIconId(268));
+        QVERIFY(findItemByStyle(cell("Headset"), QStringLiteral("CommonRightIcon")));
         QVERIFY(
-            findItemByStyle(cell(QStringLiteral("Headset")), QStringLiteral("CommonRightIcon")));
-        QVERIFY(findItemByStyle(cell(QStringLiteral("Nearby phone")),
-                                QStringLiteral("CommonListItemSpinnerInverted")));
+            findItemByStyle(cell("Nearby phone"), QStringLiteral("CommonListItemSpinnerInverted")));
         // With immediate selection the connected headset stands out, nothing else.
-        QTRY_VERIFY(cell(QStringLiteral("Headset"))->isSelected());
-        QVERIFY(!cell(QStringLiteral("Speaker"))->isSelected());
+        QTRY_VERIFY(cell("Headset")->isSelected());
+        QVERIFY(!cell("Speaker")->isSelected());
         // Rows sit in their group: first, middle, last.
-        QCOMPARE(cell(QStringLiteral("Broken speaker"))->layoutPosition(),
-                 OrvelContentItem::VerticalTopPosition);
-        QCOMPARE(cell(QStringLiteral("Paired phone"))->layoutPosition(),
-                 OrvelContentItem::VerticalCenterPosition);
+        QCOMPARE(cell("Broken speaker")->layoutPosition(), OrvelContentItem::VerticalTopPosition);
+        QCOMPARE(cell("Paired phone")->layoutPosition(), OrvelContentItem::VerticalCenterPosition);
 
         // A connected device that drops its link loses its mark.
         QVERIFY(sim()->changeDevice(headset,
                                     { { "connected", false }, { "audioState", "disconnected" } }));
-        QTRY_VERIFY(!cell(QStringLiteral("Headset"))->isSelected());
+        QTRY_VERIFY(!cell("Headset")->isSelected());
     }
 
     void placeholderRowIsText()
@@ -242,15 +226,15 @@ private Q_SLOTS:
         QSignalSpy selected(m_list, &BluetoothDeviceList::bluetoothdeviceSelected);
 
         // A blocked device offers nothing: the long tap chooses it.
-        QCOMPARE(menuFor(QStringLiteral("Blocked one")), QStringList());
+        QCOMPARE(menuFor("Blocked one"), QStringList());
         QTRY_COMPARE(selected.size(), 1);
         QCOMPARE(selected.at(0).at(0).value<BluetoothDevice>().address(), blockedOne);
         QCOMPARE(m_list->selectedBluetoothDevice().address(), QString());
 
         // Without power nothing can connect.
         QVERIFY(w.powerOff());
-        QTRY_VERIFY(cell(QStringLiteral("Speaker")));
-        QCOMPARE(menuFor(QStringLiteral("Speaker")),
+        QTRY_VERIFY(cell("Speaker"));
+        QCOMPARE(menuFor("Speaker"),
                  texts({ "qtn_conn_bt_remove_pairing", "qtn_conn_bt_set_trusted",
                          "qtn_conn_bt_block" }));
 
@@ -266,15 +250,15 @@ private Q_SLOTS:
     void menuActionsChangeTheDevice()
     {
         showList();
-        chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_set_trusted");
+        chooseFromMenu("Speaker", "qtn_conn_bt_set_trusted");
         QTRY_VERIFY(w.simDevice(speaker, "trusted").toBool());
-        QTRY_COMPARE(kindOf(QStringLiteral("Speaker")), QStringLiteral("TrustedCell"));
+        QTRY_COMPARE(kindOf("Speaker"), QStringLiteral("TrustedCell"));
 
-        chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_set_untrusted");
+        chooseFromMenu("Speaker", "qtn_conn_bt_set_untrusted");
         QTRY_VERIFY(!w.simDevice(speaker, "trusted").toBool());
 
-        chooseFromMenu(QStringLiteral("Paired phone"), "qtn_conn_bt_remove_pairing");
-        QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
+        chooseFromMenu("Paired phone", "qtn_conn_bt_remove_pairing");
+        QTRY_VERIFY(!cell("Paired phone"));
         QVERIFY(!w.simDevice(pairedPhone, "paired").toBool());
     }
 
@@ -285,12 +269,12 @@ private Q_SLOTS:
         QSignalSpy stopped(m_list, &BluetoothDeviceList::connectingStopped);
 
         // Disconnecting starts no connection but ends as one does.
-        chooseFromMenu(QStringLiteral("Headset"), "qtn_conn_bt_disconnect");
+        chooseFromMenu("Headset", "qtn_conn_bt_disconnect");
         QTRY_COMPARE(stopped.size(), 1);
         QCOMPARE(started.size(), 0);
         QTRY_COMPARE(w.simDevice(headset, "audioState").toString(), QStringLiteral("disconnected"));
 
-        chooseFromMenu(QStringLiteral("Speaker"), "qtn_conn_bt_connect");
+        chooseFromMenu("Speaker", "qtn_conn_bt_connect");
         QCOMPARE(started.size(), 1);
         QTRY_COMPARE(stopped.size(), 2);
         QCOMPARE(w.simDevice(speaker, "audioState").toString(), QStringLiteral("connected"));
@@ -299,7 +283,7 @@ private Q_SLOTS:
         // A failed connection tells the user which device, not why.
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("^connectAudioCallback failed: ")));
-        chooseFromMenu(QStringLiteral("Broken speaker"), "qtn_conn_bt_connect");
+        chooseFromMenu("Broken speaker", "qtn_conn_bt_connect");
         QCOMPARE(started.size(), 2);
         QTRY_COMPARE(stopped.size(), 3);
         const auto banners = SimpleInformationBanner::history();
@@ -312,7 +296,7 @@ private Q_SLOTS:
     {
         showListWithNearbyPhone();
         QVERIFY(sim()->clearCallLog());
-        chooseFromMenu(QStringLiteral("Nearby phone"), "qtn_conn_bt_block");
+        chooseFromMenu("Nearby phone", "qtn_conn_bt_block");
         QTRY_VERIFY(w.simDevice(nearbyPhone, "blocked").toBool());
         QCOMPARE(sim()->countCalls(QStringLiteral("CreateDevice")), 1);
         // The row moves to the blocked group.
@@ -331,7 +315,7 @@ private Q_SLOTS:
         QSignalSpy failed(w.adapter.get(), &BluetoothAdapter::deviceCreationFailed);
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("^Device creation failed: ")));
-        chooseFromMenu(QStringLiteral("Nearby phone"), "qtn_conn_bt_block");
+        chooseFromMenu("Nearby phone", "qtn_conn_bt_block");
         QVERIFY(failed.wait());
 
         // Later BlueZ makes that device for another reason: it stays unblocked.
@@ -346,7 +330,7 @@ private Q_SLOTS:
     void blockingAConnectedDeviceDisconnectsItFirst()
     {
         showList();
-        chooseFromMenu(QStringLiteral("Headset"), "qtn_conn_bt_block");
+        chooseFromMenu("Headset", "qtn_conn_bt_block");
         QTRY_VERIFY(w.simDevice(headset, "blocked").toBool());
         QVERIFY(!w.simDevice(headset, "connected").toBool());
         // Blocked only once the link was down.
@@ -367,18 +351,18 @@ private Q_SLOTS:
         showList(false);
         QSignalSpy selected(m_list, &BluetoothDeviceList::bluetoothdeviceSelected);
         QVERIFY(!m_list->selectedBluetoothDevice().isValid());
-        tap(cell(QStringLiteral("Speaker")));
+        tap(cell("Speaker"));
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected.at(0).at(0).value<BluetoothDevice>().address(), speaker);
         QCOMPARE(m_list->selectedBluetoothDevice().address(), speaker);
-        QTRY_VERIFY(cell(QStringLiteral("Speaker"))->isSelected());
+        QTRY_VERIFY(cell("Speaker")->isSelected());
         // Without immediate selection a connected device is not marked.
-        QVERIFY(!cell(QStringLiteral("Headset"))->isSelected());
+        QVERIFY(!cell("Headset")->isSelected());
 
-        tap(cell(QStringLiteral("Paired phone")));
+        tap(cell("Paired phone"));
         QCOMPARE(selected.size(), 2);
         QCOMPARE(m_list->selectedBluetoothDevice().address(), pairedPhone);
-        QTRY_VERIFY(!cell(QStringLiteral("Speaker"))->isSelected());
+        QTRY_VERIFY(!cell("Speaker")->isSelected());
     }
 
 private:

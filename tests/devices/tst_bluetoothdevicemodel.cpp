@@ -70,9 +70,7 @@ class TestBluetoothDeviceModel : public QObject
 
     Model *makeModel()
     {
-        m_model = std::make_unique<Model>(w.adapter.get());
-        new QAbstractItemModelTester(
-            m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_model.get());
+        m_model = testedModel(w.adapter.get());
         return m_model.get();
     }
 

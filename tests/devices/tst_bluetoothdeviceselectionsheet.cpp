@@ -179,7 +179,7 @@ private Q_SLOTS:
                 [&order] { order << "chosen"; });
         QTRY_VERIFY(w.adapter->isDiscovering());
         QVERIFY(sim()->reportDeviceFound(laptop));
-        QTRY_VERIFY(cell(QStringLiteral("Laptop")));
+        QTRY_VERIFY(cell("Laptop"));
 
         // Nothing chosen yet: continue does nothing.
         QVERIFY(!sheet->isAcceptEnabled());
@@ -188,15 +188,15 @@ private Q_SLOTS:
 
         // A long tap offers no menu here.
         QSignalSpy longTapped(sheet->deviceList(), &OrvelList::itemLongTapped);
-        press(w.window.scene(), centreOf(cell(QStringLiteral("Speaker"))));
+        press(w.window.scene(), centreOf(cell("Speaker")));
         QTRY_COMPARE(longTapped.size(), 1);
-        release(w.window.scene(), centreOf(cell(QStringLiteral("Speaker"))));
+        release(w.window.scene(), centreOf(cell("Speaker")));
         for (OrvelSceneWindow *window : w.window.sceneManager()->sceneWindows())
             QVERIFY(!qobject_cast<OrvelObjectMenu *>(window));
 
-        tap(cell(QStringLiteral("Laptop")));
+        tap(cell("Laptop"));
         QVERIFY(sheet->isAcceptEnabled());
-        QTRY_VERIFY(cell(QStringLiteral("Laptop"))->isSelected());
+        QTRY_VERIFY(cell("Laptop")->isSelected());
         tap(sheet->acceptButton());
         QCOMPARE(order, (QList<QString> { "accepted", "chosen" }));
         QCOMPARE(chosen.at(0).at(0).value<BluetoothDevice>().address(), laptop);

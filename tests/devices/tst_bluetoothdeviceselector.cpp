@@ -32,12 +32,26 @@ const QString a2dpSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
 
 using DialogServer = TestDialogServer;
 
+// Every request is logged with the caller's words.
+void expectRequestLog()
+{
+    QTest::ignoreMessage(
+        QtDebugMsg,
+        QRegularExpression(QStringLiteral(
+            "^bool Ovrin::BluetoothDeviceSelector::startSelection\\(QVariantList&\\) \\(")));
+}
+
 // A selector with spies on its outcomes.
 struct Flow
 {
     explicit Flow(DialogServer *server)
         : selector(server)
     {
+    }
+    bool start(QVariantList request)
+    {
+        expectRequestLog();
+        return selector.startSelection(request);
     }
     BluetoothDeviceSelector selector;
     QSignalSpy selected { &selector, &BluetoothDeviceSelector::deviceSelected };
@@ -118,23 +132,15 @@ class TestBluetoothDeviceSelector : public QObject
     void chooseWhatIsBlockedMeanwhile()
     {
         waitForSheetAndFind({});
-        QTRY_VERIFY(cell(QStringLiteral("Paired phone")));
+        QTRY_VERIFY(cell("Paired phone"));
         BluetoothDeviceSelectionSheet *shown = sheet();
-        tap(cell(QStringLiteral("Paired phone")));
+        tap(cell("Paired phone"));
         QVERIFY(sim()->changeDevice(pairedPhone, { { "blocked", true } }));
-        QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
+        QTRY_VERIFY(!cell("Paired phone"));
         tap(shown->acceptButton());
         QTRY_VERIFY(m_server->last<OrvelMessageBox>()
                     && m_server->last<OrvelMessageBox>()->objectName()
                         == QLatin1String("BluetoothRemoveBlockQuestion"));
-    }
-
-    void ignoreRequestLog()
-    {
-        QTest::ignoreMessage(
-            QtDebugMsg,
-            QRegularExpression(QStringLiteral(
-                "^bool Ovrin::BluetoothDeviceSelector::startSelection\\(QVariantList&\\) \\(")));
     }
 
 private Q_SLOTS:
@@ -166,79 +172,53 @@ private Q_SLOTS:
     void filtersFromRequests_data()
     {
         QTest::addColumn<QVariantList>("request");
-        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("names"); // sorted, blocked ones left out
         QTest::addColumn<QString>("warning");
+        const auto row = [](const char *tag, const QVariantList &request, const char *names,
+                            const char *warning = "") {
+            QTest::newRow(tag) << request << QString(names) << QString(warning);
+        };
+        const QString all = "Broken speaker, Headset, Laptop, Nearby phone, Paired phone, Printer, "
+                            "Speaker";
         const QStringList none;
-        QTest::newRow("any device")
-            << QVariantList { "", "", none, "" }
-            << QStringList { "Broken speaker", "Headset", "Laptop", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QString();
-        QTest::newRow("short request")
-            << QVariantList { "phone" } << QStringList { "Nearby phone", "Paired phone" }
-            << QString();
-        QTest::newRow("major class") << QVariantList { "phone", "", none, "" }
-                                     << QStringList { "Nearby phone", "Paired phone" } << QString();
-        QTest::newRow("major and minor class") << QVariantList { "computer", "laptop", none, "" }
-                                               << QStringList { "Laptop" } << QString();
-        QTest::newRow("unknown minor class")
-            << QVariantList { "phone", "toaster", none, "" }
-            << QStringList { "Broken speaker", "Headset", "Laptop", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QStringLiteral("***CoD not found!");
-        QTest::newRow("service class name")
-            << QVariantList { "", "", QStringList { "object transfer" }, "" }
-            << QStringList { "Nearby phone", "Paired phone", "Printer" } << QString();
-        QTest::newRow("service uuid")
-            << QVariantList { "", "", QStringList { a2dpSink }, "" }
-            << QStringList { "Broken speaker", "Headset", "Speaker" } << QString();
-        QTest::newRow("invalid service word")
-            << QVariantList { "", "", QStringList { "teleportation" }, "" }
-            << QStringList { "Broken speaker", "Headset", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QStringLiteral("Invalid service class: \"teleportation\"");
+        row("any device", { "", "", none, "" }, qPrintable(all));
+        row("short request", { "phone" }, "Nearby phone, Paired phone");
+        row("major class", { "phone", "", none, "" }, "Nearby phone, Paired phone");
+        row("major and minor class", { "computer", "laptop", none, "" }, "Laptop");
+        row("unknown minor class", { "phone", "toaster", none, "" }, qPrintable(all),
+            "***CoD not found!");
+        row("service class name", { "", "", QStringList { "object transfer" }, "" },
+            "Nearby phone, Paired phone, Printer");
+        row("service uuid", { "", "", QStringList { a2dpSink }, "" },
+            "Broken speaker, Headset, Speaker");
+        row("invalid service word", { "", "", QStringList { "teleportation" }, "" },
+            "Broken speaker, Headset, Nearby phone, Paired phone, Printer, Speaker",
+            "Invalid service class: \"teleportation\"");
     }
 
     void filtersFromRequests()
     {
         QFETCH(QVariantList, request);
-        QFETCH(QStringList, names);
+        QFETCH(QString, names);
         QFETCH(QString, warning);
         Flow flow(m_server.get());
-        ignoreRequestLog();
         if (!warning.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
-        QVERIFY(flow.selector.startSelection(request));
+        QVERIFY(flow.start(request));
         waitForSheetAndFind({ nearbyPhone, laptop, printer });
-        QTRY_COMPARE(shownNames().join(QLatin1String(", ")), names.join(QLatin1String(", ")));
+        QTRY_COMPARE(shownNames().join(QLatin1String(", ")), names);
         flow.selector.cancelSelectionSheet();
         QCOMPARE(flow.canceled.size(), 1);
         QCOMPARE(flow.selected.size(), 0);
         QVERIFY(m_server->hidden.contains(QPointer<OrvelSceneWindow>(sheet())));
     }
 
-    void noBondingReportsTheChoice()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
-        QCOMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.selectedAddress(), nearbyPhone);
-        QCOMPARE(flow.canceled.size(), 0);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
-        QTRY_VERIFY(!sheet());
-    }
-
     void requiredBondingPairsAnUnpairedDevice()
     {
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(
-            flow.selector.startSelection({ "", "", QStringList { "object transfer" }, "require" }));
+        QVERIFY(flow.start({ "", "", QStringList { "object transfer" }, "require" }));
         waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
+        choose("Nearby phone");
         // Pairing asks the user to compare the numbers; nothing reported yet.
         QTRY_VERIFY(m_server->last<BluetoothConfirmationSheet>());
         auto *confirmation = m_server->last<BluetoothConfirmationSheet>();
@@ -255,24 +235,35 @@ private Q_SLOTS:
         QVERIFY(paired.isPaired());
     }
 
-    void requiredBondingTakesAPairedDeviceAsItIs()
+    // A paired device is taken as it is, unless the request forces a new pairing.
+    void pairedDeviceWithBonding_data()
     {
+        QTest::addColumn<QString>("bonding");
+        QTest::addColumn<int>("pairings");
+        QTest::newRow("require") << "require" << 0;
+        QTest::newRow("force") << "force" << 1;
+    }
+    void pairedDeviceWithBonding()
+    {
+        QFETCH(QString, bonding);
+        QFETCH(int, pairings);
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "require" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), bonding }));
         waitForSheetAndFind({});
-        choose(QStringLiteral("Paired phone"));
+        choose("Paired phone");
+        QTRY_COMPARE(flow.selected.size(), 1);
         QCOMPARE(flow.selectedAddress(), pairedPhone);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), pairings);
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), pairings);
+        QVERIFY(simFlag(pairedPhone, "paired"));
     }
 
     void failedPairingCancels()
     {
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "require" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), "require" }));
         waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
+        choose("Nearby phone");
         QTRY_VERIFY(m_server->last<BluetoothConfirmationSheet>());
         QTest::ignoreMessage(QtWarningMsg,
                              "BluetoothDeviceSelector: pairing failed: org.bluez.Canceled");
@@ -286,26 +277,10 @@ private Q_SLOTS:
         QVERIFY(!simFlag(nearbyPhone, "paired"));
     }
 
-    void forcedBondingPairsAgain()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "force" }));
-        waitForSheetAndFind({});
-        choose(QStringLiteral("Paired phone"));
-        QTRY_COMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.selectedAddress(), pairedPhone);
-        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 1);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 1);
-        QVERIFY(simFlag(pairedPhone, "paired"));
-    }
-
     void bondingWithAGivenAddress()
     {
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(
-            flow.selector.startSelection({ "", "", QStringList(), "require=" + laptop.toLower() }));
+        QVERIFY(flow.start({ "", "", QStringList(), "require=" + laptop.toLower() }));
         QTRY_COMPARE(flow.selected.size(), 1);
         QCOMPARE(flow.selectedAddress(), laptop);
         QVERIFY(simFlag(laptop, "paired"));
@@ -325,87 +300,36 @@ private Q_SLOTS:
     {
         QFETCH(QString, option);
         Flow flow(m_server.get());
-        ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "Special bonding requested without Bluetooth address");
-        QVERIFY(flow.selector.startSelection({ "", "", QStringList(), option }));
+        QVERIFY(flow.start({ "", "", QStringList(), option }));
         QCOMPARE(flow.canceled.size(), 1);
         QCOMPARE(flow.selected.size(), 0);
         QVERIFY(m_server->shown.isEmpty());
         QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
     }
 
-    void offlineModeAsksFirst()
-    {
-        QVERIFY(w.powerOff());
-        setOffline(true);
-        Flow flow(m_server.get());
-
-        // No: nothing is switched on.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
-        QVERIFY(question);
-        QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-        tap(question->button(QMessageBox::No));
-        QCOMPARE(flow.canceled.size(), 1);
-        QVERIFY(!sheet());
-        QVERIFY(!w.simAdapter("powered").toBool());
-
-        // Yes: on, and the sheet searches.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        question = m_server->last<SwitchBluetoothOnConfirmation>();
-        QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-        tap(question->button(QMessageBox::Yes));
-        QTRY_VERIFY(w.adapter->isPowered());
-        waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
-        QCOMPARE(flow.selectedAddress(), nearbyPhone);
-        QCOMPARE(flow.canceled.size(), 1);
-    }
-
     void bluetoothOffButOnlineSwitchesOn()
     {
         QVERIFY(w.powerOff());
         Flow flow(m_server.get());
-        ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "Just set power on bt adapter!");
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
         QVERIFY(!m_server->last<SwitchBluetoothOnConfirmation>());
         QTRY_VERIFY(w.adapter->isPowered());
         waitForSheetAndFind({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        QTRY_VERIFY(cell("Nearby phone"));
         flow.selector.cancelSelectionSheet();
         QCOMPARE(flow.canceled.size(), 1);
     }
 
-    void blockedChoiceAsksToUnblock()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        chooseWhatIsBlockedMeanwhile();
-        auto *question = m_server->last<OrvelMessageBox>();
-        QCOMPARE(question->text(), qtTrId("qtn_conn_bt_remove_block_i").arg("Paired phone"));
-        QCOMPARE(flow.selected.size(), 0);
-        tap(question->button(QMessageBox::Yes));
-        QTRY_VERIFY(!simFlag(pairedPhone, "blocked"));
-        // The flow ends: the caller is not left waiting.
-        QCOMPARE(flow.canceled.size(), 1);
-        QCOMPARE(flow.selected.size(), 0);
-    }
-
-    // However a flow ends, its windows are off the dialog server before the
-    // final signal, on which the application may delete the selector; a
-    // server that deletes what it hides is as safe as one that does not.
     void flowsEndCleanly_data()
     {
         QTest::addColumn<bool>("owningServer");
         QTest::addColumn<QString>("ending");
-        const char *endings[] = { "choose",        "pair",
-                                  "pairing fails", "cancel",
-                                  "offline no",    "offline yes, no address",
-                                  "unblock",       "selector deleted" };
+        const char *endings[]
+            = { "choose",          "pair",        "pairing fails",           "cancel",
+                "offline no",      "offline yes", "offline yes, no address", "unblock",
+                "selector deleted" };
         for (const bool owning : { false, true }) {
             for (const char *ending : endings)
                 QTest::addRow("%s%s", ending, owning ? ", owning server" : "")
@@ -421,6 +345,7 @@ private Q_SLOTS:
             m_server = std::make_unique<OwningTestDialogServer>(&w.window);
         QPointer<BluetoothDeviceSelector> selector = new BluetoothDeviceSelector(m_server.get());
         QStringList outcomes;
+        QString chosen;
         bool showingAtTheEnd = false;
         auto end = [&](const char *outcome) {
             outcomes << QLatin1String(outcome);
@@ -428,7 +353,10 @@ private Q_SLOTS:
             delete selector;
         };
         connect(selector, &BluetoothDeviceSelector::deviceSelected, this,
-                [&end] { end("selected"); });
+                [&](const BluetoothDevice &device) {
+                    chosen = device.address();
+                    end("selected");
+                });
         connect(selector, &BluetoothDeviceSelector::dialogCanceled, this,
                 [&end] { end("canceled"); });
 
@@ -442,7 +370,7 @@ private Q_SLOTS:
             request = { "", "", QStringList(), "require=" };
         else if (ending.startsWith(QLatin1String("pair")))
             request = { "computer", "", QStringList(), "require" };
-        ignoreRequestLog();
+        expectRequestLog();
         QVERIFY(selector->startSelection(request));
 
         QString expected = QStringLiteral("canceled");
@@ -450,14 +378,23 @@ private Q_SLOTS:
             auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
             QVERIFY(question);
             QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-            const bool yes = ending.endsWith(QLatin1String("address"));
-            if (yes)
+            const bool yes = ending.startsWith(QLatin1String("offline yes"));
+            if (ending.endsWith(QLatin1String("address")))
                 QTest::ignoreMessage(QtWarningMsg,
                                      "Special bonding requested without Bluetooth address");
             tap(question->button(yes ? QMessageBox::Yes : QMessageBox::No));
+            // No: nothing is switched on. Yes: on, and the sheet searches.
+            if (ending == QLatin1String("offline no"))
+                QVERIFY(!w.simAdapter("powered").toBool());
+            if (ending == QLatin1String("offline yes")) {
+                QTRY_VERIFY(w.adapter->isPowered());
+                waitForSheetAndFind({ nearbyPhone });
+                choose("Nearby phone");
+                expected = QStringLiteral("selected");
+            }
         } else if (ending == QLatin1String("choose")) {
             waitForSheetAndFind({ nearbyPhone });
-            choose(QStringLiteral("Nearby phone"));
+            choose("Nearby phone");
             expected = QStringLiteral("selected");
         } else if (ending.startsWith(QLatin1String("pair"))) {
             waitForSheetAndFind({ laptop });
@@ -473,13 +410,18 @@ private Q_SLOTS:
             } else {
                 expected = QStringLiteral("selected");
             }
-            choose(QStringLiteral("Laptop"));
+            choose("Laptop");
         } else if (ending == QLatin1String("cancel")) {
             waitForSheetAndFind({});
             tap(sheet()->rejectButton());
         } else if (ending == QLatin1String("unblock")) {
             chooseWhatIsBlockedMeanwhile();
-            tap(m_server->last<OrvelMessageBox>()->button(QMessageBox::Yes));
+            auto *question = m_server->last<OrvelMessageBox>();
+            QCOMPARE(question->text(), qtTrId("qtn_conn_bt_remove_block_i").arg("Paired phone"));
+            QVERIFY(outcomes.isEmpty());
+            tap(question->button(QMessageBox::Yes));
+            // Unblocked, and the flow ends: the caller is not left waiting.
+            QTRY_VERIFY(!simFlag(pairedPhone, "blocked"));
         } else if (ending == QLatin1String("selector deleted")) {
             waitForSheetAndFind({});
             delete selector;
@@ -488,6 +430,13 @@ private Q_SLOTS:
 
         if (!expected.isEmpty())
             QTRY_COMPARE(outcomes, QStringList { expected });
+        if (expected == QLatin1String("selected")) {
+            // Laptop paired on the way; nobody else.
+            const bool paired = ending == QLatin1String("pair");
+            QCOMPARE(chosen, paired ? laptop : nearbyPhone);
+            QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), int(paired));
+            QCOMPARE(simFlag(chosen, "paired"), paired);
+        }
         QVERIFY(!selector);
         QVERIFY(!showingAtTheEnd);
         QVERIFY(!m_server->isShowingDialog());
@@ -503,9 +452,8 @@ private Q_SLOTS:
         QVERIFY(dropBluez(sim()));
         QTRY_VERIFY(!w.adapter->isValid());
         Flow flow(m_server.get());
-        ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "BluetoothDeviceSelector: Bluetooth is not available");
-        QVERIFY(!flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(!flow.start({ "phone", "", QStringList(), "" }));
         QVERIFY(m_server->shown.isEmpty());
         QCOMPARE(flow.canceled.size() + flow.selected.size(), 0);
     }
@@ -524,8 +472,7 @@ private Q_SLOTS:
         QCOMPARE(flow.canceled.size(), 0);
 
         // The stored state reaches the new sheet: no search while busy.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
         QTRY_COMPARE(sheet()->sceneWindowState(), OrvelSceneWindow::Appeared);
         QVERIFY(flow.selector.isPending());
         QCoreApplication::processEvents();

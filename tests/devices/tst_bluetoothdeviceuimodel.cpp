@@ -6,8 +6,6 @@
 #include "bluetoothdeviceuimodel.h"
 #include "devicesworld.h"
 
-#include <QAbstractItemModelTester>
-
 using namespace Ovrin;
 using namespace OvrinTest;
 
@@ -60,9 +58,7 @@ class TestBluetoothDeviceUiModel : public QObject
     // The device model (watched by Qt's own tester) and the grouped model over it.
     BluetoothDeviceUiModel *makeModels()
     {
-        m_model = std::make_unique<BluetoothDeviceModel>(w.adapter.get());
-        new QAbstractItemModelTester(
-            m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_model.get());
+        m_model = testedModel(w.adapter.get());
         m_ui = std::make_unique<BluetoothDeviceUiModel>(m_model.get());
         m_mirror = std::make_unique<TreeMirror>(m_ui.get());
         m_log = std::make_unique<ModelLog>(m_ui.get());

@@ -43,31 +43,18 @@ class TestBluetoothSettingsView : public QObject
 
     bool simAdapter(const char *flag) { return w.simAdapter(flag).toBool(); }
 
-    OrvelButton *onOffSwitch()
-    {
-        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothOnOffSwitch"));
-    }
+    OrvelButton *onOffSwitch() { return w.item<OrvelButton>("BluetoothOnOffSwitch"); }
     // Null until the page first put it in place of the switch.
     OrvelProgressIndicator *spinner() { return findItem<OrvelProgressIndicator>(m_view); }
     bool spinnerShown() { return spinner() && spinner()->isVisible(); }
     OrvelButton *discoverableSwitch()
     {
-        auto row
-            = findItem<SimpleCheckBoxLabel>(m_view, QStringLiteral("BluetoothDiscoverableSwitch"));
+        auto row = w.item<SimpleCheckBoxLabel>("BluetoothDiscoverableSwitch");
         return row ? row->button() : nullptr;
     }
-    OrvelButton *statusMenuSwitch()
-    {
-        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothStatusMenuSwitch"));
-    }
-    DrillDownItem *devicesItem()
-    {
-        return findItem<DrillDownItem>(m_view, QStringLiteral("BluetoothDevicesItem"));
-    }
-    DrillDownItem *nameItem()
-    {
-        return findItem<DrillDownItem>(m_view, QStringLiteral("BluetoothDeviceNameItem"));
-    }
+    OrvelButton *statusMenuSwitch() { return w.item<OrvelButton>("BluetoothStatusMenuSwitch"); }
+    DrillDownItem *devicesItem() { return w.item<DrillDownItem>("BluetoothDevicesItem"); }
+    DrillDownItem *nameItem() { return w.item<DrillDownItem>("BluetoothDeviceNameItem"); }
 
     int setPropertyCalls() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
@@ -193,10 +180,8 @@ private Q_SLOTS:
 
     void offlineQuestionDecidesWhetherTheRadioComesOn()
     {
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
+        w.goOffline();
         showPage();
-        QTRY_VERIFY(!w.adapter->isPowered());
 
         // No: the switch goes back off and nothing is asked of BlueZ.
         tapOnOff();
@@ -233,10 +218,8 @@ private Q_SLOTS:
 
     void pageClosedWhileAskingTakesTheQuestionAlong()
     {
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
+        w.goOffline();
         showPage();
-        QTRY_VERIFY(!w.adapter->isPowered());
         tapOnOff();
         QPointer<SwitchBluetoothOnConfirmation> question = w.shown<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);

@@ -20,10 +20,7 @@ class TestMyDeviceSettingsView : public QObject
     MyDeviceSettingsView *m_view = nullptr;
 
     QString simName() { return w.simAdapter("name").toString(); }
-    OrvelTextEdit *nameEdit()
-    {
-        return findItem<OrvelTextEdit>(m_view, QStringLiteral("MyDeviceNameEdit"));
-    }
+    OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("MyDeviceNameEdit"); }
     int nameWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
 private Q_SLOTS:
@@ -43,7 +40,7 @@ private Q_SLOTS:
         QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
         auto frame = findItem<SimpleFrame>(m_view);
         QCOMPARE(frame->title(), qtTrId("qtn_conn_bt_device_name"));
-        QCOMPARE(findItem<OrvelLabel>(m_view, QStringLiteral("MyDeviceAddressLabel"))->text(),
+        QCOMPARE(w.item<OrvelLabel>("MyDeviceAddressLabel")->text(),
                  QStringLiteral("00:1A:7D:DA:71:13"));
     }
 

@@ -48,26 +48,11 @@ class TestPairedDeviceSettingsView : public QObject
         settle();
     }
 
-    OrvelTextEdit *nameEdit()
-    {
-        return findItem<OrvelTextEdit>(m_view, QStringLiteral("NameEdit"));
-    }
-    OrvelButton *connectButton()
-    {
-        return findItem<OrvelButton>(m_view, QStringLiteral("ConnectButton"));
-    }
-    OrvelButton *removeButton()
-    {
-        return findItem<OrvelButton>(m_view, QStringLiteral("RemovePairingButton"));
-    }
-    OrvelButton *trustSwitch()
-    {
-        return findItem<OrvelButton>(m_view, QStringLiteral("BluetoothTrustedButton"));
-    }
-    QString profiles()
-    {
-        return findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"))->text();
-    }
+    OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("NameEdit"); }
+    OrvelButton *connectButton() { return w.item<OrvelButton>("ConnectButton"); }
+    OrvelButton *removeButton() { return w.item<OrvelButton>("RemovePairingButton"); }
+    OrvelButton *trustSwitch() { return w.item<OrvelButton>("BluetoothTrustedButton"); }
+    QString profiles() { return w.item<OrvelLabel>("ProfilesLabel")->text(); }
     int audioConnects() { return w.calls("Connect", "org.bluez.Audio"); }
     int deviceWrites() { return w.calls("SetProperty", "org.bluez.Device"); }
     int adapterWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
@@ -91,27 +76,25 @@ class TestPairedDeviceSettingsView : public QObject
     static QString text(const char *id) { return qtTrId(id); }
 
     // The question runs an event loop of its own until it is answered, so it
-    // is answered from a timer that runs inside that loop.
-    void answerWhenAsked(const std::function<void(SwitchBluetoothOnConfirmation *)> &answer)
+    // is answered (after what the user does first) from a timer that runs
+    // inside that loop.
+    void answerWhenAsked(QMessageBox::StandardButton button,
+                         const std::function<void()> &first = {})
     {
         auto poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this, poll, answer] {
+        connect(poll, &QTimer::timeout, this, [this, poll, button, first] {
             SwitchBluetoothOnConfirmation *question = w.shown<SwitchBluetoothOnConfirmation>();
             if (!question)
                 return;
-            poll->stop();
             poll->deleteLater();
             ++m_questions;
             m_questionTitle = question->title();
-            answer(question);
+            if (first)
+                first();
+            settle();
+            tap(question->button(button));
         });
         poll->start(10);
-    }
-
-    static void answer(SwitchBluetoothOnConfirmation *question, QMessageBox::StandardButton button)
-    {
-        settle();
-        tap(question->button(button));
     }
 
     QStringList knownAddresses()
@@ -139,7 +122,7 @@ private Q_SLOTS:
         QVERIFY(trustSwitch()->isChecked());
         QCOMPARE(profiles(),
                  text("qtn_conn_bt_hsp") + QStringLiteral(", ") + text("qtn_conn_bt_a2dp"));
-        QCOMPARE(findItem<OrvelLabel>(m_view, QStringLiteral("AddressLabel"))->text(), headset);
+        QCOMPARE(w.item<OrvelLabel>("AddressLabel")->text(), headset);
         QCOMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
         QCOMPARE(connectButton()->styleName(), QStringLiteral("CommonSingleButtonInverted"));
         QCOMPARE(removeButton()->text(), text("qtn_conn_bt_remove_pairing"));
@@ -176,8 +159,7 @@ private Q_SLOTS:
         QVERIFY(!connectButton()->geometry().intersects(removeButton()->geometry()));
 
         // A long list wraps within the screen, pushing the buttons down.
-        const qreal oneLine
-            = findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"))->size().height();
+        const qreal oneLine = w.item<OrvelLabel>("ProfilesLabel")->size().height();
         QJsonArray all;
         for (const char *profile :
              { "1101", "1103", "1105", "1106", "1108", "110b", "111e", "112d" })
@@ -186,7 +168,7 @@ private Q_SLOTS:
         QVERIFY(sim()->changeDevice(phone, { { "uuids", all } }));
         QTRY_VERIFY(profiles().count(QLatin1Char(',')) == 7);
         settle();
-        auto label = findItem<OrvelLabel>(m_view, QStringLiteral("ProfilesLabel"));
+        auto label = w.item<OrvelLabel>("ProfilesLabel");
         QVERIFY(label->size().height() > 1.5 * oneLine);
         QVERIFY(label->mapRectToScene(label->rect()).right()
                 <= OrvelApplicationWindow::ScreenSize.width());
@@ -240,13 +222,11 @@ private Q_SLOTS:
 
     void offlineConnectAsksFirst()
     {
-        QVERIFY(w.powerOff());
-        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
+        w.goOffline();
         showPage(headset);
         m_questions = 0;
 
-        answerWhenAsked(
-            [](SwitchBluetoothOnConfirmation *question) { answer(question, QMessageBox::No); });
+        answerWhenAsked(QMessageBox::No);
         tapConnect();
         QTRY_COMPARE(m_questions, 1);
         QCOMPARE(m_questionTitle, text("qtn_offl_blueactive_title"));
@@ -255,8 +235,7 @@ private Q_SLOTS:
         QVERIFY(!w.adapter->isPowered());
         QCOMPARE(audioConnects(), 0);
 
-        answerWhenAsked(
-            [](SwitchBluetoothOnConfirmation *question) { answer(question, QMessageBox::Yes); });
+        answerWhenAsked(QMessageBox::Yes);
         tapConnect();
         QTRY_COMPARE(m_questions, 2);
         QTRY_VERIFY(w.adapter->isPowered());
@@ -266,16 +245,14 @@ private Q_SLOTS:
 
     void pageClosedWhileAskingLeavesNothingBehind()
     {
-        QVERIFY(w.powerOff());
-        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
+        w.goOffline();
         showPage(headset);
         QPointer<PairedDeviceSettingsView> page(m_view);
         m_questions = 0;
         // The application closes the page while the user is being asked.
-        answerWhenAsked([this](SwitchBluetoothOnConfirmation *question) {
+        answerWhenAsked(QMessageBox::Yes, [this] {
             w.window.setCentralWidget(nullptr);
             m_view = nullptr;
-            answer(question, QMessageBox::Yes);
         });
         tapConnect();
         QTRY_COMPARE(m_questions, 1);

@@ -8,6 +8,7 @@
 #include "bluetoothadapter.h"
 #include "bluetoothdevicecontentitem.h"
 #include "bluetoothdevicelist.h"
+#include "bluetoothdevicemodel.h"
 #include "bluezhygiene.h"
 #include "orvelapplicationwindow.h"
 #include "ovrintranslations.h"
@@ -16,6 +17,7 @@
 #include "toolkittesting.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemModelTester>
 #include <QAbstractProxyModel>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -94,6 +96,15 @@ public:
 private:
     QString m_scenario;
 };
+
+// A device model over adapter, watched by Qt's own model tester.
+inline std::unique_ptr<Ovrin::BluetoothDeviceModel> testedModel(Ovrin::BluetoothAdapter *adapter)
+{
+    auto model = std::make_unique<Ovrin::BluetoothDeviceModel>(adapter);
+    new QAbstractItemModelTester(
+        model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest, model.get());
+    return model;
+}
 
 // The visible row of list labelled label, once the layout has settled.
 inline Ovrin::BluetoothDeviceContentItem *deviceCell(Ovrin::BluetoothDeviceList *list,

@@ -43,6 +43,19 @@ public:
         DevicesWorld::cleanup();
     }
 
+    // Radio off, handset in offline mode.
+    void goOffline()
+    {
+        QVERIFY(powerOff());
+        QVERIFY(OrvelGConfItem(Ovrin::OfflineMode::Key).set(true));
+    }
+
+    // The item of type T named name on the page in the window's centre.
+    template<typename T> T *item(const char *name)
+    {
+        return ToolkitTesting::findItem<T>(window.centralWidget(), QLatin1String(name));
+    }
+
     // The scene window of type T that is shown on the window, if any.
     template<typename T> T *shown()
     {
