@@ -48,16 +48,9 @@ class TestBluetoothDeviceSelectionSheet : public QObject
     // The text of the list's placeholder row; "-" without one.
     QString placeholder()
     {
-        const QAbstractItemModel *model = m_sheet->deviceList()->itemModel();
-        for (int top = 0; top < model->rowCount(); ++top) {
-            const QModelIndex header = model->index(top, 0);
-            for (int row = 0; row < model->rowCount(header); ++row) {
-                const QVariant value = model->index(row, 0, header).data();
-                if (value.typeId() == QMetaType::QString)
-                    return value.toString();
-            }
-        }
-        return QStringLiteral("-");
+        const auto match = QRegularExpression(QStringLiteral("<(.*?)>"))
+                               .match(treeText(m_sheet->deviceList()->itemModel()).join(' '));
+        return match.hasMatch() ? match.captured(1) : QStringLiteral("-");
     }
 
     OrvelLabel *sendAnotherText()

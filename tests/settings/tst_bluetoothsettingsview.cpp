@@ -58,6 +58,13 @@ class TestBluetoothSettingsView : public QObject
 
     int setPropertyCalls() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
+    // The page goes off screen and comes back.
+    void redisplay()
+    {
+        m_view->exitDisplay();
+        m_view->enterDisplay();
+    }
+
     // Taps the on/off switch, settling first so the tap lands on it.
     void tapOnOff()
     {
@@ -214,14 +221,11 @@ private Q_SLOTS:
         tapOnOff();
         QVERIFY(!w.shown<SwitchBluetoothOnConfirmation>());
         QTRY_VERIFY(!simAdapter("powered"));
-    }
+        QTRY_VERIFY(onOffSwitch()->isVisible());
 
-    void pageClosedWhileAskingTakesTheQuestionAlong()
-    {
-        w.goOffline();
-        showPage();
+        // A page closed while asking takes the question along.
         tapOnOff();
-        QPointer<SwitchBluetoothOnConfirmation> question = w.shown<SwitchBluetoothOnConfirmation>();
+        question = w.shown<SwitchBluetoothOnConfirmation>();
         QVERIFY(question);
         w.window.setCentralWidget(nullptr);
         m_view = nullptr;
@@ -241,8 +245,7 @@ private Q_SLOTS:
         QCOMPARE(gconfValue(visibleKey), QStringLiteral("false"));
 
         // Refused by BlueZ: the switch shows the visibility BlueZ kept.
-        QVERIFY(w.refuseNext(QStringLiteral("org.bluez.Adapter.SetProperty"),
-                             QStringLiteral("Not now")));
+        QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Not now"));
         tap(discoverableSwitch());
         QVERIFY(!discoverableSwitch()->isChecked());
         QVERIFY(!simAdapter("discoverable"));
@@ -306,16 +309,14 @@ private Q_SLOTS:
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", true } }));
         QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isBlocked());
         QVERIFY(!devicesItem()->isEnabled());
-        m_view->exitDisplay();
-        m_view->enterDisplay();
+        redisplay();
         QVERIFY(devicesItem()->isEnabled());
         tap(devicesItem());
         QCOMPARE(listSelected.size(), 1);
 
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", false } }));
         QTRY_VERIFY(!w.adapter->deviceForAddress(stranger).isBlocked());
-        m_view->exitDisplay();
-        m_view->enterDisplay();
+        redisplay();
         QVERIFY(!devicesItem()->isEnabled());
 
         // Power enables it as soon as the adapter reports it.
@@ -334,8 +335,7 @@ private Q_SLOTS:
         QVERIFY(!devicesItem()->isEnabled());
         QVERIFY(sim()->changeDevice(stranger, { { "paired", true } }));
         QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isPaired());
-        m_view->exitDisplay();
-        m_view->enterDisplay();
+        redisplay();
         QVERIFY(devicesItem()->isEnabled());
     }
 

@@ -293,8 +293,7 @@ private Q_SLOTS:
         showPage(phone);
         QVERIFY(w.retype(nameEdit(), QStringLiteral("Anna")));
         tap(trustSwitch());
-        QVERIFY(w.refuseNext(QStringLiteral("org.bluez.Device.SetProperty"),
-                             QStringLiteral("Alias refused")));
+        QVERIFY(w.refuseNext("org.bluez.Device.SetProperty", "Alias refused"));
         QVERIFY(!m_view->save());
         QCOMPARE(banners().size(), 1);
         QCOMPARE(banners().first().text, text("qtn_conn_bt_not_saved"));
@@ -360,8 +359,7 @@ private Q_SLOTS:
 
         showPage(phone);
         QSignalSpy removedNow(m_view, &PairedDeviceSettingsView::pairingRemoved);
-        QVERIFY(
-            w.refuseNext(QStringLiteral("org.bluez.Adapter.RemoveDevice"), QStringLiteral("Busy")));
+        QVERIFY(w.refuseNext("org.bluez.Adapter.RemoveDevice", "Busy"));
         tap(removeButton());
         QCOMPARE(removedNow.size(), 0);
         QCOMPARE(banners().size(), 2);

@@ -85,12 +85,12 @@ public:
 
     // BlueZ refuses the next call of member ("org.bluez.Adapter.SetProperty"),
     // which the library logs with its standard warning.
-    bool refuseNext(const QString &member, const QString &reason)
+    bool refuseNext(const char *member, const char *reason)
     {
         QTest::ignoreMessage(
             QtWarningMsg,
             qPrintable(QStringLiteral("%1 returned error 'org.bluez.Error.Failed': %2")
-                           .arg(member.section('.', -1), reason)));
+                           .arg(QString(member).section('.', -1), QString(reason))));
         return sim()->failNext(member, QStringLiteral("org.bluez.Error.Failed"), reason);
     }
 
