@@ -170,6 +170,16 @@ private Q_SLOTS:
                                 line(otherGroup, { "Found one" }) }));
         QVERIFY(!withoutBlocked.mapFromSource(3).isValid());
         QVERIFY(!withoutBlocked.index(2, 0).isValid());
+
+        // Changes reach their row: a paired device's, the pairing mark of a found one.
+        m_log->entries.clear();
+        QVERIFY(sim()->changeDevice(bravo, { { "connected", true } }));
+        QTRY_COMPARE(m_log->text(), QStringLiteral("~0/1"));
+        const QVariantList bravoRow = ui->index(1, 0, ui->index(0, 0)).data().toList();
+        QCOMPARE(bravoRow.at(BluetoothDeviceModel::ConnectionStatusColumn), QVariant(true));
+        m_model->setPairingDevice(m_model->deviceFromList(2));
+        QCOMPARE(m_log->text(), QStringLiteral("~0/1 ~1/0"));
+        QVERIFY_SETTLED(knownTree({ "Found one" }));
     }
 
     void theFirstPairedDeviceOpensItsGroup()
@@ -240,26 +250,6 @@ private Q_SLOTS:
                           line(otherGroup, { placeholder(nullptr) }) });
         QCOMPARE(hiddenLog.text(), QStringLiteral("-0/1 +0/1"));
         QCOMPARE(treeText(&withoutBlocked), treeText(m_ui.get()));
-    }
-
-    void changesReachTheirRow()
-    {
-        BluetoothDeviceUiModel *ui = makeModels();
-        w.adapter->startDiscovery();
-        QVERIFY(sim()->reportDeviceFound(foundOne));
-        QTRY_COMPARE(m_model->rowCount(), 5);
-        m_log->entries.clear();
-        QVERIFY(sim()->changeDevice(bravo, { { "connected", true } }));
-        QTRY_COMPARE(m_log->text(), QStringLiteral("~0/1"));
-        QCOMPARE(ui->index(1, 0, ui->index(0, 0))
-                     .data()
-                     .toList()
-                     .at(BluetoothDeviceModel::ConnectionStatusColumn),
-                 QVariant(true));
-        // The pairing mark of a found device.
-        m_model->setPairingDevice(m_model->deviceFromList(2));
-        QCOMPARE(m_log->text(), QStringLiteral("~0/1 ~1/0"));
-        QVERIFY_SETTLED(knownTree({ "Found one" }));
     }
 
     void theAdapterGoesAndComesBack()
