@@ -13,17 +13,10 @@
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Selection;
 using namespace ToolkitTesting;
 
 namespace {
-const QString headset = QStringLiteral("00:1B:66:0A:11:01"); // paired, trusted, connected audio
-const QString brokenSpeaker = QStringLiteral("00:0D:3C:B7:44:04"); // audio connect fails
-const QString speaker = QStringLiteral("00:0D:3C:B7:44:05");
-const QString pairedPhone = QStringLiteral("F4:0E:22:13:33:10"); // no audio
-const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
-const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01"); // found only
-const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // found only
-
 QStringList texts(const QList<const char *> &ids)
 {
     QStringList result;

@@ -13,16 +13,10 @@
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Neighbourhood;
 using Model = BluetoothDeviceModel;
 
 namespace {
-const QString bravo = QStringLiteral("00:11:22:33:44:01");
-const QString alpha = QStringLiteral("00:11:22:33:44:02");
-const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
-const QString blockedPaired = QStringLiteral("00:11:22:33:44:04");
-const QString knownOne = QStringLiteral("00:11:22:33:44:05");
-const QString foundOne = QStringLiteral("AA:00:00:00:00:01"); // phone, -40
-const QString foundTwo = QStringLiteral("AA:00:00:00:00:02"); // computer with OPP, -30
 const QString twinA = QStringLiteral("AA:00:00:00:00:03"); // "Twin", -50
 const QString twinB = QStringLiteral("AA:00:00:00:00:04"); // "Twin", -50
 const QString pairer = QStringLiteral("AA:00:00:00:00:05"); // refuses pairing

@@ -15,11 +15,8 @@
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Selection;
 using namespace ToolkitTesting;
-
-namespace {
-const QString laptop = QStringLiteral("AA:00:00:00:00:03");
-} // namespace
 
 class TestBluetoothDeviceSelectionSheet : public QObject
 {

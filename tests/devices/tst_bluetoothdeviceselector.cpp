@@ -20,14 +20,10 @@
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Selection;
 using namespace ToolkitTesting;
 
 namespace {
-const QString pairedPhone = QStringLiteral("F4:0E:22:13:33:10"); // pairs without questions
-const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01"); // confirms 004821
-const QString oldPhone = QStringLiteral("AA:00:00:00:00:02");
-const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // pairs without questions
-const QString printer = QStringLiteral("AA:00:00:00:00:04");
 const QString a2dpSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
 
 using DialogServer = TestDialogServer;

@@ -8,16 +8,9 @@
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Neighbourhood;
 
 namespace {
-const QString bravo = QStringLiteral("00:11:22:33:44:01");
-const QString alpha = QStringLiteral("00:11:22:33:44:02");
-const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
-const QString blockedPaired = QStringLiteral("00:11:22:33:44:04");
-const QString knownOne = QStringLiteral("00:11:22:33:44:05");
-const QString foundOne = QStringLiteral("AA:00:00:00:00:01");
-const QString foundTwo = QStringLiteral("AA:00:00:00:00:02");
-
 QString line(const char *headerId, const QStringList &children)
 {
     return qtTrId(headerId) + QStringLiteral(": ") + children.join(QStringLiteral(", "));

@@ -26,6 +26,29 @@
 
 namespace OvrinTest {
 
+// The devices of tests/devices/scenarios: neighbourhood.json (paired,
+// blocked, known and found devices for the models) and selection.json (the
+// screens' devices).
+namespace Neighbourhood {
+inline const QString bravo = QStringLiteral("00:11:22:33:44:01");
+inline const QString alpha = QStringLiteral("00:11:22:33:44:02");
+inline const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
+inline const QString blockedPaired = QStringLiteral("00:11:22:33:44:04");
+inline const QString knownOne = QStringLiteral("00:11:22:33:44:05");
+inline const QString foundOne = QStringLiteral("AA:00:00:00:00:01"); // phone, -40
+inline const QString foundTwo = QStringLiteral("AA:00:00:00:00:02"); // computer with OPP, -30
+} // namespace Neighbourhood
+namespace Selection {
+inline const QString headset = QStringLiteral("00:1B:66:0A:11:01"); // paired, trusted, connected
+inline const QString brokenSpeaker = QStringLiteral("00:0D:3C:B7:44:04"); // audio connect fails
+inline const QString speaker = QStringLiteral("00:0D:3C:B7:44:05");
+inline const QString pairedPhone = QStringLiteral("F4:0E:22:13:33:10"); // no audio, pairs at once
+inline const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
+inline const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01"); // found, confirms 004821
+inline const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // found, pairs at once
+inline const QString printer = QStringLiteral("AA:00:00:00:00:04"); // found
+} // namespace Selection
+
 class DevicesWorld
 {
 public:
