@@ -300,6 +300,26 @@ private Q_SLOTS:
         QVERIFY(m_server->shown.isEmpty());
     }
 
+    // A selector whose user said no to Bluetooth serves the next request.
+    void offlineNoThenYesOnOneSelector()
+    {
+        QVERIFY(w.powerOff());
+        setOffline(true);
+        Flow flow(m_server.get());
+        for (const auto answer : { QMessageBox::No, QMessageBox::Yes }) {
+            QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
+            auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
+            QVERIFY(question);
+            QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
+            tap(question->button(answer));
+            QCOMPARE(flow.canceled.size(), 1);
+        }
+        QTRY_VERIFY(w.adapter->isPowered());
+        waitForSheetAndFind({ nearbyPhone });
+        choose("Nearby phone");
+        QCOMPARE(flow.selectedAddress(), nearbyPhone);
+    }
+
     void bluetoothOffButOnlineSwitchesOn()
     {
         QVERIFY(w.powerOff());
