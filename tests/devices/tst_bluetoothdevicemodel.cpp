@@ -68,6 +68,18 @@ class TestBluetoothDeviceModel : public QObject
         return m_model.get();
     }
 
+    // A model with these devices found besides the four known rows; the
+    // caller checks that they came.
+    Model *modelWithFound(const QStringList &addresses)
+    {
+        Model *model = makeModel();
+        w.adapter->startDiscovery();
+        for (const QString &address : addresses)
+            found(address);
+        QTest::qWaitFor([&] { return model->rowCount() == 4 + addresses.size(); });
+        return model;
+    }
+
 private Q_SLOTS:
     void init() { w.init(); }
     void cleanup()
@@ -127,11 +139,8 @@ private Q_SLOTS:
 
     void foundDevicesAreReplacedOnlyWhenTheyChange()
     {
-        Model *model = makeModel();
-        w.adapter->startDiscovery();
-        for (const QString &address : { foundTwo, foundOne, printer })
-            QVERIFY(found(address));
-        QTRY_COMPARE(names(model), knownRowsWith({ "Found two", "Found one", "Printer" }));
+        Model *model = modelWithFound({ foundTwo, foundOne, printer });
+        QCOMPARE(names(model), knownRowsWith({ "Found two", "Found one", "Printer" }));
         ModelLog log(model);
 
         // The same values again change nothing; reports arrive in order, so
@@ -206,11 +215,8 @@ private Q_SLOTS:
 
     void switchingOffDropsFoundDevices()
     {
-        Model *model = makeModel();
-        w.adapter->startDiscovery();
-        QVERIFY(found(foundOne));
-        QVERIFY(found(foundTwo));
-        QTRY_COMPARE(model->rowCount(), 6);
+        Model *model = modelWithFound({ foundOne, foundTwo });
+        QCOMPARE(model->rowCount(), 6);
         ModelLog log(model);
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
         QTRY_COMPARE(log.text(), QStringLiteral("-2 -2"));
@@ -269,10 +275,8 @@ private Q_SLOTS:
 
     void aFailedPairingLeavesTheFoundDevice()
     {
-        Model *model = makeModel();
-        w.adapter->startDiscovery();
-        QVERIFY(found(pairer));
-        QTRY_COMPARE(rowOf(model, pairer), 2);
+        Model *model = modelWithFound({ pairer });
+        QCOMPARE(rowOf(model, pairer), 2);
         w.adapter->stopDiscovery();
         ModelLog log(model);
         BluetoothDevice *listed = model->deviceFromList(2);
@@ -299,10 +303,8 @@ private Q_SLOTS:
 
     void aSuccessfulPairingClearsTheMarkOfItsDeviceOnly()
     {
-        Model *model = makeModel();
-        w.adapter->startDiscovery();
-        QVERIFY(found(pairsFine));
-        QTRY_COMPARE(rowOf(model, pairsFine), 2);
+        Model *model = modelWithFound({ pairsFine });
+        QCOMPARE(rowOf(model, pairsFine), 2);
         w.adapter->stopDiscovery();
         model->setPairingDevice(model->deviceFromList(2));
 
@@ -364,10 +366,8 @@ private Q_SLOTS:
 
     void theAdapterGoesAndComesBack()
     {
-        Model *model = makeModel();
-        w.adapter->startDiscovery();
-        QVERIFY(found(foundOne));
-        QTRY_COMPARE(model->rowCount(), 5);
+        Model *model = modelWithFound({ foundOne });
+        QCOMPARE(model->rowCount(), 5);
         ModelLog log(model);
         QVERIFY(dropBluez(sim()));
         QTRY_COMPARE(log.text(), QStringLiteral("-0..4"));
