@@ -68,15 +68,15 @@ class TestBluetoothDeviceModel : public QObject
         return m_model.get();
     }
 
-    // A model with these devices found besides the four known rows; the
-    // caller checks that they came.
+    // A model with these devices found besides the four known rows.
     Model *modelWithFound(const QStringList &addresses)
     {
         Model *model = makeModel();
         w.adapter->startDiscovery();
         for (const QString &address : addresses)
             found(address);
-        QTest::qWaitFor([&] { return model->rowCount() == 4 + addresses.size(); });
+        if (!QTest::qWaitFor([&] { return model->rowCount() == 4 + addresses.size(); }))
+            QTest::qFail("the found devices did not come", __FILE__, __LINE__);
         return model;
     }
 
