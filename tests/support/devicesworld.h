@@ -72,10 +72,11 @@ public:
     // init(): BlueZ back (a failed test may have stopped it), the scenario
     // anew, no faults, no calls logged, no banners, a fresh adapter handle;
     // and any warning not expected fails the test.
-    void init(bool defaultAdapter = false)
+    void init(bool defaultAdapter = false, const char *scenario = nullptr)
     {
         QVERIFY(restoreBluez(sim()));
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(m_scenario)),
+        const QString file = scenario ? QString::fromLatin1(scenario) : m_scenario;
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(file)),
                  qPrintable(sim()->lastError()));
         QVERIFY(sim()->clearFaults());
         QVERIFY(sim()->clearCallLog());

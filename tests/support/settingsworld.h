@@ -28,12 +28,13 @@ public:
     {
     }
 
-    // init(): the pages make their adapter handle as an application does.
-    void init()
+    // init(): the pages make their adapter handle as an application does;
+    // a test may start again on another scenario.
+    void init(const char *scenario = nullptr)
     {
         for (const QString &key : { showAlwaysKey, visibleKey, Ovrin::OfflineMode::Key })
             OrvelGConfItem(key).unset();
-        DevicesWorld::init(true);
+        DevicesWorld::init(true, scenario);
     }
 
     void cleanup()
