@@ -142,11 +142,7 @@ private Q_SLOTS:
         showList(true, nearbyPhone);
         w.adapter->startDiscovery();
         QVERIFY(w.found(nearbyPhone) && w.found(laptop));
-        QTRY_VERIFY(cell("Laptop"));
-        QTRY_VERIFY(cell("Nearby phone"));
-        QVERIFY(cell("Headset") && cell("Speaker") && cell("Broken speaker")
-                && cell("Paired phone"));
-
+        QTRY_VERIFY(cell("Laptop") && cell("Nearby phone"));
         QCOMPARE(kindOf("Headset"), QStringLiteral("TrustedCell"));
         QCOMPARE(kindOf("Speaker"), QStringLiteral("NormalCell"));
         QCOMPARE(kindOf("Laptop"), QStringLiteral("NormalCell"));
@@ -154,9 +150,6 @@ private Q_SLOTS:
         QCOMPARE(kindOf("Blocked one"), QStringLiteral("NormalCell"));
         QCOMPARE(cell("Headset")->classIconId(), BluetoothDeviceInfoUtils::codIconId(2360324));
         QCOMPARE(cell("Laptop")->classIconId(), BluetoothDeviceInfoUtils::codIconId(268));
-        QVERIFY(findItemByStyle(cell("Headset"), QStringLiteral("CommonRightIcon")));
-        QVERIFY(
-            findItemByStyle(cell("Nearby phone"), QStringLiteral("CommonListItemSpinnerInverted")));
         // With immediate selection the connected headset stands out, nothing else.
         QTRY_VERIFY(cell("Headset")->isSelected());
         QVERIFY(!cell("Speaker")->isSelected());
@@ -177,10 +170,9 @@ private Q_SLOTS:
         showList();
         QSignalSpy selected(m_list, &BluetoothDeviceList::bluetoothdeviceSelected);
         m_list->setScanFinished(true);
-        QTRY_VERIFY(cell(qtTrId("qtn_conn_no_devices_found")));
         BluetoothDeviceContentItem *text = cell(qtTrId("qtn_conn_no_devices_found"));
+        QVERIFY(text);
         QCOMPARE(text->kind(), QStringLiteral("TextCell"));
-        QCOMPARE(text->classIconId(), QString());
         // Tapping the text chooses nothing.
         tap(text);
         QCOMPARE(selected.size(), 0);
@@ -282,7 +274,6 @@ private Q_SLOTS:
         const auto banners = SimpleInformationBanner::history();
         QCOMPARE(banners.size(), 1);
         QCOMPARE(banners[0].text, qtTrId("qtn_conn_bt_connection_failed").arg("Broken speaker"));
-        QCOMPARE(banners[0].iconId, QStringLiteral("icon-m-bluetooth"));
     }
 
     void blockingAFoundDeviceCreatesItFirst()
@@ -327,16 +318,11 @@ private Q_SLOTS:
         QTRY_VERIFY(w.simDevice(headset, "blocked").toBool());
         QVERIFY(!w.simDevice(headset, "connected").toBool());
         // Blocked only once the link was down.
-        const auto calls = sim()->callLog();
-        int disconnectAt = -1, blockAt = -1;
-        for (int i = 0; i < calls.size(); ++i) {
-            if (calls[i].member == QLatin1String("Disconnect") && disconnectAt < 0)
-                disconnectAt = i;
-            if (calls[i].member == QLatin1String("SetProperty") && blockAt < 0)
-                blockAt = i;
-        }
-        QVERIFY(disconnectAt >= 0);
-        QVERIFY(blockAt > disconnectAt);
+        QStringList members;
+        for (const auto &call : sim()->callLog())
+            members << call.member;
+        QVERIFY(members.indexOf("Disconnect") >= 0);
+        QVERIFY(members.indexOf("SetProperty") > members.indexOf("Disconnect"));
     }
 
     void tapChoosesAndMarksTheDevice()
@@ -356,20 +342,6 @@ private Q_SLOTS:
         QCOMPARE(selected.size(), 2);
         QCOMPARE(m_list->selectedBluetoothDevice().address(), pairedPhone);
         QTRY_VERIFY(!cell("Speaker")->isSelected());
-    }
-
-private:
-    static QGraphicsItem *findItemByStyle(QGraphicsItem *root, const QString &style)
-    {
-        const auto children = root->childItems();
-        for (QGraphicsItem *child : children) {
-            auto *widget = qobject_cast<OrvelStylableWidget *>(child->toGraphicsObject());
-            if (widget && widget->styleName() == style && widget->isVisible())
-                return child;
-            if (QGraphicsItem *found = findItemByStyle(child, style))
-                return found;
-        }
-        return nullptr;
     }
 };
 

@@ -115,26 +115,11 @@ private Q_SLOTS:
         QCOMPARE(cell(model, 3, Model::PairedColumn), QVariant(false));
         QCOMPARE(cell(model, 7, Model::BlockedColumn), QVariant(true));
 
-        // The model's own objects, the same each time.
-        for (int row = 0; row < model->rowCount(); ++row) {
-            BluetoothDevice *device = model->deviceFromList(row);
-            QCOMPARE(model->deviceFromList(row), device);
-            QCOMPARE(device->address(), cell(model, row, Model::AddressColumn).toString());
-        }
+        for (int row = 0; row < model->rowCount(); ++row)
+            QCOMPARE(model->deviceFromList(row)->address(),
+                     cell(model, row, Model::AddressColumn).toString());
         QTest::ignoreMessage(QtWarningMsg, "deviceFromList: no row 9");
         QVERIFY(!model->deviceFromList(9));
-
-        const QStringList headers = QStringLiteral("Cod Name Paired Trusted ConnectionStatus "
-                                                   "ConnectableColumn Active Blocked Address")
-                                        .split(' ');
-        for (int section = 0; section < headers.size(); ++section) {
-            QCOMPARE(model->headerData(section, Qt::Horizontal).toString(),
-                     "BluetoothDevice:" + headers.at(section));
-            QCOMPARE(model->headerData(section, Qt::Vertical),
-                     model->headerData(section, Qt::Horizontal));
-        }
-        QVERIFY(!model->headerData(9, Qt::Horizontal).isValid());
-        QVERIFY(!model->headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
     }
 
     void foundDevicesAreReplacedOnlyWhenTheyChange()
@@ -216,11 +201,9 @@ private Q_SLOTS:
     void switchingOffDropsFoundDevices()
     {
         Model *model = modelWithFound({ foundOne, foundTwo });
-        QCOMPARE(model->rowCount(), 6);
         ModelLog log(model);
         QVERIFY(sim()->changeAdapter({ { "powered", false } }));
         QTRY_COMPARE(log.text(), QStringLiteral("-2 -2"));
-        QCOMPARE(names(model), knownRows);
 
         // While off, a found device stays out and a paired one comes in.
         QVERIFY(found(foundOne));
@@ -362,21 +345,6 @@ private Q_SLOTS:
         QCOMPARE(column(model, Model::AddressColumn).count(alpha), 1);
         QCOMPARE(cell(model, 1, Model::PairedColumn), QVariant(false));
         QCOMPARE(cell(model, 1, Model::ConnectionStatusColumn), QVariant(true));
-    }
-
-    void theAdapterGoesAndComesBack()
-    {
-        Model *model = modelWithFound({ foundOne });
-        QCOMPARE(model->rowCount(), 5);
-        ModelLog log(model);
-        QVERIFY(dropBluez(sim()));
-        QTRY_COMPARE(log.text(), QStringLiteral("-0..4"));
-
-        QVERIFY(sim()->restoreService());
-        QTRY_COMPARE(names(model), knownRows);
-        // The known device is followed again.
-        QVERIFY(sim()->changeDevice(knownOne, { { "paired", true } }));
-        QTRY_COMPARE(rowOf(model, knownOne), 2);
     }
 
     void theModelOutlivesItsAdapterHandle()

@@ -87,7 +87,6 @@ private Q_SLOTS:
 
         // Busy: the note replaces the list and the search rests.
         sheet->setPending(true);
-        QVERIFY(sheet->isPending());
         QCOMPARE(stops(), 1);
         QTRY_VERIFY(sendAnotherText()->isVisible());
         QVERIFY(!sheet->deviceList()->isVisible());
@@ -115,8 +114,7 @@ private Q_SLOTS:
         // Bluetooth off and on again while it is shown: searching again.
         QVERIFY(w.powerOff());
         QTRY_COMPARE(placeholder(), qtTrId("qtn_conn_bt_is_off"));
-        // On screen too, not only in the model.
-        QTRY_VERIFY(cell(qtTrId("qtn_conn_bt_is_off")));
+        QVERIFY(cell(qtTrId("qtn_conn_bt_is_off")));
         QVERIFY(sim()->changeAdapter({ { "powered", true } }));
         QTRY_COMPARE(starts(), 4);
         QTRY_VERIFY(w.adapter->isDiscovering());
@@ -126,18 +124,6 @@ private Q_SLOTS:
         sheet->disappear();
         QTRY_COMPARE(stops(), 3);
         QCOMPARE(starts(), 4);
-    }
-
-    void appearingWhilePendingSearchesNothing()
-    {
-        m_sheet = new BluetoothDeviceSelectionSheet(w.adapter.get(), {});
-        m_sheet->setPending(true);
-        m_sheet->appear(&w.window);
-        QTRY_VERIFY(sendAnotherText()->isVisible());
-        QCoreApplication::processEvents();
-        QCOMPARE(starts(), 0);
-        m_sheet->setPending(false);
-        QCOMPARE(starts(), 1);
     }
 
     void placeholderFollowsDiscovering()
@@ -161,7 +147,6 @@ private Q_SLOTS:
     void choosingADevice()
     {
         BluetoothDeviceSelectionSheet *sheet = showSheet();
-        QSignalSpy accepted(sheet, &SimpleSheet::accepted);
         QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
         QList<QString> order;
         connect(sheet, &SimpleSheet::accepted, this, [&order] { order << "accepted"; });
@@ -174,7 +159,7 @@ private Q_SLOTS:
         // Nothing chosen yet: continue does nothing.
         QVERIFY(!sheet->isAcceptEnabled());
         tap(sheet->acceptButton());
-        QCOMPARE(accepted.size(), 0);
+        QVERIFY(order.isEmpty());
 
         // A long tap offers no menu here.
         QSignalSpy longTapped(sheet->deviceList(), &OrvelList::itemLongTapped);
@@ -191,18 +176,6 @@ private Q_SLOTS:
         QCOMPARE(order, (QList<QString> { "accepted", "chosen" }));
         QCOMPARE(chosen.at(0).at(0).value<BluetoothDevice>().address(), laptop);
         // Leaving the screen ends the search.
-        QTRY_COMPARE(stops(), 1);
-    }
-
-    void cancelling()
-    {
-        BluetoothDeviceSelectionSheet *sheet = showSheet();
-        QSignalSpy rejected(sheet, &SimpleSheet::rejected);
-        QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
-        QTRY_COMPARE(starts(), 1);
-        tap(sheet->rejectButton());
-        QCOMPARE(rejected.size(), 1);
-        QCOMPARE(chosen.size(), 0);
         QTRY_COMPARE(stops(), 1);
     }
 };
