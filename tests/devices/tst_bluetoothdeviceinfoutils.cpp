@@ -22,122 +22,62 @@ class TestBluetoothDeviceInfoUtils : public QObject
 private Q_SLOTS:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("."))); }
 
-    void compareCoD_data()
-    {
-        QTest::addColumn<unsigned int>("a");
-        QTest::addColumn<unsigned int>("b");
-        QTest::addColumn<bool>("majorOnly");
-        QTest::addColumn<bool>("equal");
-        QTest::newRow("service bits, major") << (0x20Cu | ServiceBits) << 0x20Cu << true << true;
-        QTest::newRow("service bits, minor") << (0x20Cu | ServiceBits) << 0x20Cu << false << true;
-        QTest::newRow("format bits") << 0x20Fu << 0x20Cu << false << true;
-        QTest::newRow("other minor") << 0x20Cu << 0x204u << false << false;
-        QTest::newRow("other minor, major") << 0x20Cu << 0x204u << true << true;
-        QTest::newRow("other major") << 0x20Cu << 0x10Cu << true << false;
-    }
+    // Service and format bits never count; the minor class only when asked.
     void compareCoD()
     {
-        QFETCH(unsigned int, a);
-        QFETCH(unsigned int, b);
-        QFETCH(bool, majorOnly);
-        QFETCH(bool, equal);
-        QCOMPARE(Utils::compareCoD(a, b, majorOnly), equal);
-        QCOMPARE(Utils::compareCoD(b, a, majorOnly), equal);
+        const struct
+        {
+            unsigned int a, b;
+            bool majorOnly, equal;
+        } rows[] = { { 0x20Cu | ServiceBits, 0x20Cu, true, true },
+                     { 0x20Cu | ServiceBits, 0x20Cu, false, true },
+                     { 0x20Fu, 0x20Cu, false, true },
+                     { 0x20Cu, 0x204u, false, false },
+                     { 0x20Cu, 0x204u, true, true },
+                     { 0x20Cu, 0x10Cu, true, false } };
+        for (const auto &row : rows) {
+            QCOMPARE(Utils::compareCoD(row.a, row.b, row.majorOnly), row.equal);
+            QCOMPARE(Utils::compareCoD(row.b, row.a, row.majorOnly), row.equal);
+        }
     }
 
-    void majorClassNames_data()
+    // Names and classes map both ways; anything else is uncategorized.
+    void classNames()
     {
-        QTest::addColumn<int>("majorClass");
-        QTest::addColumn<QString>("name");
-        const char *names[]
-            = { "miscellaneous", "computer", "phone",    "access point", "audio/video",
-                "peripheral",    "imaging",  "wearable", "toy" };
-        for (int i = 0; i < 9; ++i)
-            QTest::newRow(names[i]) << i << QString::fromLatin1(names[i]);
-    }
-    void majorClassNames()
-    {
-        QFETCH(int, majorClass);
-        QFETCH(QString, name);
-        QCOMPARE(Utils::majorClassToString(BluetoothDevice::MajorClass(majorClass)), name);
-        QCOMPARE(int(Utils::stringToMajorClass(name)), majorClass);
-    }
-
-    void unknownMajorClass()
-    {
-        for (int value : { 9, 10, 31, -1 })
+        for (int i = BluetoothDevice::Miscellaneous; i <= BluetoothDevice::Toy; ++i)
+            QCOMPARE(int(Utils::stringToMajorClass(
+                         Utils::majorClassToString(BluetoothDevice::MajorClass(i)))),
+                     i);
+        for (int value : { 9, 31, -1 })
             QCOMPARE(Utils::majorClassToString(BluetoothDevice::MajorClass(value)),
                      QStringLiteral("uncategorized"));
         for (const char *text : { "Phone", "uncategorized", "", "phone " })
             QCOMPARE(Utils::stringToMajorClass(QString::fromLatin1(text)),
                      BluetoothDevice::Uncategorized);
-    }
-
-    void serviceClassesToList_data()
-    {
-        QTest::addColumn<int>("classes");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("none") << 0 << QStringList();
-        QTest::newRow("all") << 0xFFFF
-                             << QStringList { "positioning", "networking",      "rendering",
-                                              "capturing",   "object transfer", "audio",
-                                              "telephony",   "information" };
-        QTest::newRow("two, ascending") << 0x41 << QStringList { "positioning", "telephony" };
-        QTest::newRow("above information") << 0xFF00 << QStringList();
-    }
-    void serviceClassesToList()
-    {
-        QFETCH(int, classes);
-        QFETCH(QStringList, names);
-        QCOMPARE(Utils::serviceClassesToList(BluetoothDevice::ServiceClasses::fromInt(classes)),
-                 names);
-    }
-
-    void serviceClassMap()
-    {
-        const auto map = Utils::serviceClassMap();
-        QCOMPARE(map.size(), 9);
-        QCOMPARE(map.value(QString()), BluetoothDevice::AllServiceClasses);
-        for (int bit = 0; bit < 8; ++bit) {
-            const auto flag = BluetoothDevice::ServiceClass(1 << bit);
-            const QStringList name = Utils::serviceClassesToList(flag);
-            QCOMPARE(name.size(), 1);
-            QCOMPARE(map.value(name.first()), flag);
-        }
-    }
-
-    void uuidsToProfileNames_data()
-    {
-        QTest::addColumn<QStringList>("uuids");
-        QTest::addColumn<QStringList>("profiles");
-        const QString base = QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb");
-        const QList<QPair<QString, QString>> services = {
-            { "1101", "qtn_conn_bt_spp" }, { "1103", "qtn_conn_bt_dun" },
-            { "1105", "qtn_conn_bt_opp" }, { "1106", "qtn_conn_bt_ftp" },
-            { "1108", "qtn_conn_bt_hsp" }, { "110b", "qtn_conn_bt_a2dp" },
-            { "111e", "qtn_conn_bt_hfp" }, { "112d", "qtn_conn_bt_sap" },
+        // The service class names come from one table; a request's empty name means all.
+        QCOMPARE(Utils::serviceClassMap().size(), 9);
+        QCOMPARE(Utils::serviceClassMap().value(QString()), BluetoothDevice::AllServiceClasses);
+        const auto list = [](int classes) {
+            return Utils::serviceClassesToList(BluetoothDevice::ServiceClasses::fromInt(classes));
         };
-        for (const auto &service : services) {
-            QTest::addRow("long %s", qPrintable(service.first))
-                << QStringList { base.arg(service.first) } << QStringList { service.second };
-            QTest::addRow("short %s", qPrintable(service.first))
-                << QStringList { "0x" + service.first.toUpper() } << QStringList { service.second };
-        }
-        QTest::newRow("bpap, short only")
-            << QStringList { "0x112E", base.arg("112e") } << QStringList { "qtn_conn_bt_bpap" };
-        QTest::newRow("case, order, unknown")
-            << QStringList { base.arg("111E").toUpper(), "0x110b", "0x1200" }
-            << QStringList { "qtn_conn_bt_hfp", "qtn_conn_bt_a2dp" };
-        QTest::newRow("long and short kept")
-            << QStringList { base.arg("1108"), "0x1108", "0x1108" }
-            << QStringList { "qtn_conn_bt_hsp", "qtn_conn_bt_hsp", "qtn_conn_bt_hsp" };
-        QTest::newRow("empty") << QStringList() << QStringList();
+        QCOMPARE(list(0x41), (QStringList { "positioning", "telephony" }));
+        QVERIFY(list(0xFF00).isEmpty());
     }
+
+    // Long and short forms in any case, in the given order, repeats kept,
+    // unknown ones left out; the BPAP profile has a short form only.
     void uuidsToProfileNames()
     {
-        QFETCH(QStringList, uuids);
-        QFETCH(QStringList, profiles);
-        QCOMPARE(Utils::uuidsToProfileNames(uuids), profiles);
+        const QString base = QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb");
+        const auto profiles = [](const QStringList &uuids) {
+            return Utils::uuidsToProfileNames(uuids).join(' ').toLatin1();
+        };
+        QCOMPARE(profiles({ base.arg("1105"), "0x112D" }), "qtn_conn_bt_opp qtn_conn_bt_sap");
+        QCOMPARE(profiles({ "0x112E", base.arg("112e") }), "qtn_conn_bt_bpap");
+        QCOMPARE(profiles({ base.arg("111E").toUpper(), "0x110b", "0x1200" }),
+                 "qtn_conn_bt_hfp qtn_conn_bt_a2dp");
+        QCOMPARE(profiles({ base.arg("1108"), "0x1108", "0x1108" }),
+                 "qtn_conn_bt_hsp qtn_conn_bt_hsp qtn_conn_bt_hsp");
     }
 
     void parseClassOfDevice_data()
@@ -147,26 +87,19 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("major");
         QTest::addColumn<QString>("minor");
-        QTest::newRow("smart phone") << (0x20Cu | ServiceBits) << false << true << "phone"
-                                     << "smart phone";
-        QTest::newRow("headset") << 0x404u << false << true << "audio/video"
-                                 << "headset";
-        QTest::newRow("unknown minor") << 0x414u << false << true << "audio/video"
-                                       << "null";
-        QTest::newRow("no minor rows") << 0x0u << false << true << "miscellaneous"
-                                       << "null";
-        QTest::newRow("keyboard") << 0x540u << false << true << "peripheral"
-                                  << "keyboard";
-        QTest::newRow("peripheral subtype") << 0x544u << false << true << "peripheral"
-                                            << "null";
-        QTest::newRow("uncategorized") << 0x1F00u << false << true << "uncategorized"
-                                       << "null";
-        QTest::newRow("major 10") << 0xA00u << false << false << untouched << untouched;
-        QTest::newRow("major only")
-            << (0x20Cu | ServiceBits) << true << true << "phone" << untouched;
-        QTest::newRow("major only, imaging") << 0x680u << true << true << "imaging" << untouched;
-        QTest::newRow("major only, 0x1F") << 0x1F00u << true << true << QString() << untouched;
-        QTest::newRow("major only, major 10") << 0xA00u << true << false << untouched << untouched;
+        const auto row = [](const char *tag, unsigned int cod, bool majorOnly, bool found,
+                            const QString &major, const QString &minor) {
+            QTest::newRow(tag) << cod << majorOnly << found << major << minor;
+        };
+        const QString none = QStringLiteral("null");
+        row("smart phone", 0x20Cu | ServiceBits, false, true, "phone", "smart phone");
+        row("unknown minor", 0x414u, false, true, "audio/video", none);
+        row("peripheral subtype", 0x544u, false, true, "peripheral", none);
+        row("uncategorized", 0x1F00u, false, true, "uncategorized", none);
+        row("major 10", 0xA00u, false, false, untouched, untouched);
+        row("major only", 0x20Cu | ServiceBits, true, true, "phone", untouched);
+        row("major only, 0x1F", 0x1F00u, true, true, QString(), untouched);
+        row("major only, major 10", 0xA00u, true, false, untouched, untouched);
     }
     void parseClassOfDevice()
     {
@@ -187,115 +120,72 @@ private Q_SLOTS:
         }
     }
 
-    void classOfDeviceStrToInt_data()
-    {
-        QTest::addColumn<QString>("major");
-        QTest::addColumn<QString>("minor");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<unsigned int>("cod");
-        QTest::newRow("laptop") << "computer"
-                                << "laptop" << true << 0x10Cu;
-        QTest::newRow("any computer") << "computer"
-                                      << "" << true << 0x1FCu;
-        QTest::newRow("any peripheral") << "peripheral"
-                                        << "" << true << 0x500u;
-        QTest::newRow("any imaging") << "imaging"
-                                     << "" << true << 0x6F0u;
-        QTest::newRow("first row") << ""
-                                   << "" << true << 0x1FFCu;
-        QTest::newRow("null is not a minor") << "phone"
-                                             << "null" << false << 0xBADu;
-        QTest::newRow("case") << "Computer"
-                              << "laptop" << false << 0xBADu;
-        QTest::newRow("wrong major") << "phone"
-                                     << "laptop" << false << 0xBADu;
-    }
+    // Names to a class value: an empty minor matches a row without one; no match
+    // leaves the value alone.
     void classOfDeviceStrToInt()
     {
-        QFETCH(QString, major);
-        QFETCH(QString, minor);
-        QFETCH(bool, found);
-        QFETCH(unsigned int, cod);
-        unsigned int result = 0xBAD;
-        QCOMPARE(Utils::classOfDeviceStrToInt(result, major, minor), found);
-        QCOMPARE(result, cod);
-    }
-
-    // Every named minor class survives the way to a number and back.
-    void namedMinorClassesRoundTrip()
-    {
-        int named = 0;
-        for (auto row = Utils::classOfDeviceNames; row->value || row->major; ++row) {
-            if (!row->minor)
-                continue;
-            ++named;
-            unsigned int cod = 0;
-            QVERIFY(Utils::classOfDeviceStrToInt(cod, row->major, row->minor));
-            QString major, minor;
-            QVERIFY(Utils::parseClassOfDevice(cod | ServiceBits, major, minor, false));
-            QCOMPARE(major, QString::fromLatin1(row->major));
-            QCOMPARE(minor, QString::fromLatin1(row->minor));
+        const struct
+        {
+            const char *major, *minor;
+            unsigned int cod;
+        } rows[] = { { "computer", "laptop", 0x10Cu },
+                     { "computer", "", 0x1FCu },
+                     { "phone", "null", 0xBADu },
+                     { "Computer", "laptop", 0xBADu },
+                     { "phone", "laptop", 0xBADu } };
+        for (const auto &row : rows) {
+            unsigned int cod = 0xBAD;
+            QCOMPARE(Utils::classOfDeviceStrToInt(cod, row.major, row.minor), row.cod != 0xBAD);
+            QCOMPARE(cod, row.cod);
         }
-        QCOMPARE(named, 24);
     }
 
-    void codIconId_data()
-    {
-        QTest::addColumn<unsigned int>("cod");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("cellular") << (0x204u | ServiceBits) << "icon-m-common-phone";
-        QTest::newRow("phone, unknown minor") << 0x2F8u << "icon-m-common-phone";
-        QTest::newRow("headset") << 0x404u << "icon-m-common-handsfree";
-        QTest::newRow("handsfree") << 0x408u << "icon-m-bluetooth-carkit";
-        QTest::newRow("a/v uncategorized") << 0x400u << "icon-m-bluetooth-video-audio";
-        QTest::newRow("a/v unknown minor") << 0x414u << "icon-m-bluetooth-video-audio";
-        QTest::newRow("laptop") << 0x10Cu << "icon-m-bluetooth-laptop";
-        QTest::newRow("handheld") << 0x110u << "icon-m-bluetooth-pda";
-        QTest::newRow("desktop") << 0x104u << "icon-m-bluetooth-devices";
-        QTest::newRow("keyboard") << 0x540u << "icon-m-common-keyboard";
-        QTest::newRow("pointing") << 0x580u << "icon-m-bluetooth-devices";
-        QTest::newRow("camera") << 0x620u << "icon-m-common-camera";
-        QTest::newRow("printer") << 0x680u << "icon-m-common-printer";
-        QTest::newRow("scanner") << 0x640u << "icon-m-bluetooth-devices";
-        QTest::newRow("access point") << 0x300u << "icon-m-bluetooth-devices";
-        QTest::newRow("miscellaneous") << 0x0u << "icon-m-bluetooth-devices";
-        QTest::newRow("major 10") << 0xA00u << "icon-m-bluetooth-devices";
-    }
+    // One row per way through the choice: by major class alone, by minor
+    // class, a major class whose other minors fall back, and no class at all.
     void codIconId()
     {
-        QFETCH(unsigned int, cod);
-        QFETCH(QString, icon);
-        QCOMPARE(Utils::codIconId(cod), icon);
+        const QList<QPair<unsigned int, const char *>> rows = {
+            { 0x2F8u | ServiceBits, "common-phone" },
+            { 0x404u, "common-handsfree" },
+            { 0x408u, "bluetooth-carkit" },
+            { 0x414u, "bluetooth-video-audio" },
+            { 0x10Cu, "bluetooth-laptop" },
+            { 0x110u, "bluetooth-pda" },
+            { 0x104u, "bluetooth-devices" },
+            { 0x540u, "common-keyboard" },
+            { 0x580u, "bluetooth-devices" },
+            { 0x620u, "common-camera" },
+            { 0x680u, "common-printer" },
+            { 0x640u, "bluetooth-devices" },
+            { 0x300u, "bluetooth-devices" },
+            { 0xA00u, "bluetooth-devices" },
+        };
+        for (const auto &[cod, icon] : rows)
+            QCOMPARE(Utils::codIconId(cod), QStringLiteral("icon-m-") + QLatin1String(icon));
     }
 
-    void bondingOption_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("address"); // "<null>" for a null string
-        QTest::newRow("require") << "require" << int(Utils::BondingRequire) << "<null>";
-        QTest::newRow("address") << "require=00:11:22:33:44:AA" << int(Utils::BondingRequireAddress)
-                                 << "00:11:22:33:44:AA";
-        QTest::newRow("empty address") << "require=" << int(Utils::BondingRequireAddress) << "";
-        QTest::newRow("two =") << "require=a=b" << int(Utils::BondingRequireAddress) << "a=b";
-        QTest::newRow("force") << "force" << int(Utils::BondingForce) << "<null>";
-        QTest::newRow("leading =") << "=00:11" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("case") << "Require" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("case, address") << "Require=x" << int(Utils::BondingNone) << "x";
-        QTest::newRow("prefix only") << "requirement" << int(Utils::BondingNone) << "<null>";
-        QTest::newRow("empty") << "" << int(Utils::BondingNone) << "<null>";
-    }
     void bondingOption()
     {
-        QFETCH(QString, option);
-        QFETCH(int, mode);
-        QFETCH(QString, address);
-        QCOMPARE(Utils::stringToBondingMode(option), mode);
-        const QString parsed = Utils::bluetoothAddressFromString(option);
-        if (address == QLatin1String("<null>"))
-            QVERIFY(parsed.isNull());
-        else
-            QCOMPARE(parsed, address);
+        const struct
+        {
+            const char *option;
+            int mode;
+            const char *address; // null: no address at all
+        } rows[]
+            = { { "require", Utils::BondingRequire, nullptr },
+                { "require=00:11:22:33:44:AA", Utils::BondingRequireAddress, "00:11:22:33:44:AA" },
+                { "require=", Utils::BondingRequireAddress, "" },
+                { "require=a=b", Utils::BondingRequireAddress, "a=b" },
+                { "force", Utils::BondingForce, nullptr },
+                { "=00:11", Utils::BondingNone, nullptr },
+                { "Require=x", Utils::BondingNone, "x" },
+                { "requirement", Utils::BondingNone, nullptr } };
+        for (const auto &row : rows) {
+            QCOMPARE(Utils::stringToBondingMode(row.option), row.mode);
+            const QString parsed = Utils::bluetoothAddressFromString(row.option);
+            QVERIFY(row.address || parsed.isNull());
+            QCOMPARE(parsed, QString::fromLatin1(row.address));
+        }
     }
 };
 

@@ -1,56 +1,47 @@
-// Choosing a device as an application does: a request to the selector, the
-// sheet answered by taps, a real pairing with the simulated BlueZ when the
-// request demands one, and the questions about offline mode and blocking.
+// Choosing a device as an application does: a request, the sheet answered by
+// taps, a real pairing when asked for, the questions on offline mode and blocks.
 
-#include "bluetoothadapter.h"
 #include "bluetoothconfirmationsheet.h"
-#include "bluetoothdevicecontentitem.h"
-#include "bluetoothdevicelist.h"
-#include "bluetoothdevicemodel.h"
 #include "bluetoothdeviceselectionsheet.h"
 #include "bluetoothdeviceselector.h"
-#include "bluezhygiene.h"
-#include "connectivitydialogserverinterface.h"
+#include "devicesworld.h"
 #include "notificationserver.h"
-#include "offlinemode.h"
-#include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
-#include "orvelgconfitem.h"
 #include "orvelmessagebox.h"
-#include "orvelsnapshot.h"
-#include "ovrintranslations.h"
-#include "sheettesting.h"
 #include "switchbluetoothonconfirmation.h"
 #include "testdialogserver.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
 
 #include <QPointer>
 #include <QSignalSpy>
 
-#include <memory>
-
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Selection;
 using namespace ToolkitTesting;
 
 namespace {
-const QString headset = QStringLiteral("00:1B:66:0A:11:01");
-const QString pairedPhone = QStringLiteral("F4:0E:22:13:33:10"); // pairs without questions
-const QString nearbyPhone = QStringLiteral("AA:00:00:00:00:01"); // confirms 004821
-const QString oldPhone = QStringLiteral("AA:00:00:00:00:02");
-const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // pairs without questions
-const QString printer = QStringLiteral("AA:00:00:00:00:04");
 const QString a2dpSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
 
-using DialogServer = TestDialogServer;
+// Every request is logged with the caller's words.
+void expectRequestLog()
+{
+    QTest::ignoreMessage(
+        QtDebugMsg,
+        QRegularExpression(QStringLiteral(
+            "^bool Ovrin::BluetoothDeviceSelector::startSelection\\(QVariantList&\\) \\(")));
+}
 
 // A selector with spies on its outcomes.
 struct Flow
 {
-    explicit Flow(DialogServer *server)
+    explicit Flow(TestDialogServer *server)
         : selector(server)
     {
+    }
+    bool start(QVariantList request)
+    {
+        expectRequestLog();
+        return selector.startSelection(request);
     }
     BluetoothDeviceSelector selector;
     QSignalSpy selected { &selector, &BluetoothDeviceSelector::deviceSelected };
@@ -67,12 +58,10 @@ class TestBluetoothDeviceSelector : public QObject
 {
     Q_OBJECT
 
-    OrvelApplicationWindow m_window;
+    DevicesWorld w { "devices/scenarios/selection.json" };
     NotificationServer m_notifications;
-    std::unique_ptr<DialogServer> m_server;
-    std::unique_ptr<BluetoothAdapter> m_adapter;
-
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
+    std::unique_ptr<TestDialogServer> m_server;
+    SimulatorClient *sim() { return w.sim(); }
 
     BluetoothDeviceSelectionSheet *sheet()
     {
@@ -81,16 +70,7 @@ class TestBluetoothDeviceSelector : public QObject
 
     BluetoothDeviceContentItem *cell(const QString &label)
     {
-        settle();
-        if (!sheet())
-            return nullptr;
-        const auto cells = sheet()->deviceList()->visibleCells();
-        for (OrvelWidget *cell : cells) {
-            auto *item = qobject_cast<BluetoothDeviceContentItem *>(cell);
-            if (item && item->isVisible() && item->label() == label)
-                return item;
-        }
-        return nullptr;
+        return deviceCell(sheet() ? sheet()->deviceList() : nullptr, label);
     }
 
     QStringList shownNames()
@@ -110,7 +90,7 @@ class TestBluetoothDeviceSelector : public QObject
     void waitForSheetAndFind(const QStringList &addresses)
     {
         QTRY_VERIFY(sheet() && sheet()->sceneWindowState() == OrvelSceneWindow::Appeared);
-        QTRY_VERIFY(m_adapter->isDiscovering());
+        QTRY_VERIFY(w.adapter->isDiscovering());
         for (const QString &address : addresses)
             QVERIFY(sim()->reportDeviceFound(address));
     }
@@ -126,7 +106,7 @@ class TestBluetoothDeviceSelector : public QObject
 
     bool simFlag(const QString &address, const char *flag)
     {
-        return sim()->device(address).value(QLatin1String(flag)).toBool();
+        return w.simDevice(address, flag).toBool();
     }
 
     void setOffline(bool offline)
@@ -137,57 +117,18 @@ class TestBluetoothDeviceSelector : public QObject
                      int(offline ? OfflineMode::Offline : OfflineMode::Online));
     }
 
-    void powerOff()
-    {
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_VERIFY(!m_adapter->isPowered());
-    }
-
-    // The user taps the paired phone, which is blocked from elsewhere before
-    // the choice is accepted; the question about the block comes up.
-    void chooseWhatIsBlockedMeanwhile()
-    {
-        waitForSheetAndFind({});
-        QTRY_VERIFY(cell(QStringLiteral("Paired phone")));
-        BluetoothDeviceSelectionSheet *shown = sheet();
-        tap(cell(QStringLiteral("Paired phone")));
-        QVERIFY(sim()->changeDevice(pairedPhone, { { "blocked", true } }));
-        QTRY_VERIFY(!cell(QStringLiteral("Paired phone")));
-        tap(shown->acceptButton());
-        QTRY_VERIFY(m_server->last<OrvelMessageBox>()
-                    && m_server->last<OrvelMessageBox>()->objectName()
-                        == QLatin1String("BluetoothRemoveBlockQuestion"));
-    }
-
-    void ignoreRequestLog()
-    {
-        QTest::ignoreMessage(
-            QtDebugMsg,
-            QRegularExpression(QStringLiteral(
-                "^bool Ovrin::BluetoothDeviceSelector::startSelection\\(QVariantList&\\) \\(")));
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
-        QVERIFY(activate(&m_window));
+        w.showWindow();
         QVERIFY(m_notifications.start());
     }
 
     void init()
     {
-        QVERIFY(restoreBluez(sim()));
-        QVERIFY2(sim()->loadScenarioFile(
-                     TestEnvironment::testData(QStringLiteral("devices/scenarios/selection.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
-        m_server = std::make_unique<DialogServer>(&m_window);
-        m_adapter = std::make_unique<BluetoothAdapter>();
-        QVERIFY(m_adapter->isValid());
+        w.init();
+        m_server = std::make_unique<TestDialogServer>(&w.window);
         setOffline(false);
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }
 
     void cleanup()
@@ -196,126 +137,84 @@ private Q_SLOTS:
             if (window)
                 window->disappear();
         }
-        m_adapter.reset();
+        w.adapter.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_server.reset();
-        verifyBluezHygiene(sim());
+        w.cleanup();
     }
 
     void filtersFromRequests_data()
     {
         QTest::addColumn<QVariantList>("request");
-        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("names"); // sorted, blocked ones left out
         QTest::addColumn<QString>("warning");
+        const auto row = [](const char *tag, const QVariantList &request, const char *names,
+                            const char *warning = "") {
+            QTest::newRow(tag) << request << QString(names) << QString(warning);
+        };
+        const QString all = "Broken speaker, Headset, Laptop, Nearby phone, Paired phone, Printer, "
+                            "Speaker";
         const QStringList none;
-        QTest::newRow("any device")
-            << QVariantList { "", "", none, "" }
-            << QStringList { "Broken speaker", "Headset", "Laptop", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QString();
-        QTest::newRow("short request")
-            << QVariantList { "phone" } << QStringList { "Nearby phone", "Paired phone" }
-            << QString();
-        QTest::newRow("major class") << QVariantList { "phone", "", none, "" }
-                                     << QStringList { "Nearby phone", "Paired phone" } << QString();
-        QTest::newRow("major and minor class") << QVariantList { "computer", "laptop", none, "" }
-                                               << QStringList { "Laptop" } << QString();
-        QTest::newRow("unknown minor class")
-            << QVariantList { "phone", "toaster", none, "" }
-            << QStringList { "Broken speaker", "Headset", "Laptop", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QStringLiteral("***CoD not found!");
-        QTest::newRow("service class name")
-            << QVariantList { "", "", QStringList { "object transfer" }, "" }
-            << QStringList { "Nearby phone", "Paired phone", "Printer" } << QString();
-        QTest::newRow("service uuid")
-            << QVariantList { "", "", QStringList { a2dpSink }, "" }
-            << QStringList { "Broken speaker", "Headset", "Speaker" } << QString();
-        QTest::newRow("invalid service word")
-            << QVariantList { "", "", QStringList { "teleportation" }, "" }
-            << QStringList { "Broken speaker", "Headset", "Nearby phone",
-                             "Paired phone",   "Printer", "Speaker" }
-            << QStringLiteral("Invalid service class: \"teleportation\"");
+        row("any device", { "", "", none, "" }, qPrintable(all));
+        row("short request", { "phone" }, "Nearby phone, Paired phone");
+        row("major and minor class", { "computer", "laptop", none, "" }, "Laptop");
+        row("unknown minor class", { "phone", "toaster", none, "" }, qPrintable(all),
+            "***CoD not found!");
+        row("service class name", { "", "", QStringList { "object transfer" }, "" },
+            "Nearby phone, Paired phone, Printer");
+        row("service uuid", { "", "", QStringList { a2dpSink }, "" },
+            "Broken speaker, Headset, Speaker");
+        row("invalid service word", { "", "", QStringList { "teleportation" }, "" },
+            "Broken speaker, Headset, Nearby phone, Paired phone, Printer, Speaker",
+            "Invalid service class: \"teleportation\"");
     }
 
     void filtersFromRequests()
     {
         QFETCH(QVariantList, request);
-        QFETCH(QStringList, names);
+        QFETCH(QString, names);
         QFETCH(QString, warning);
         Flow flow(m_server.get());
-        ignoreRequestLog();
         if (!warning.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
-        QVERIFY(flow.selector.startSelection(request));
+        QVERIFY(flow.start(request));
         waitForSheetAndFind({ nearbyPhone, laptop, printer });
-        QTRY_COMPARE(shownNames().join(QLatin1String(", ")), names.join(QLatin1String(", ")));
+        QTRY_COMPARE(shownNames().join(QLatin1String(", ")), names);
         flow.selector.cancelSelectionSheet();
         QCOMPARE(flow.canceled.size(), 1);
         QCOMPARE(flow.selected.size(), 0);
         QVERIFY(m_server->hidden.contains(QPointer<OrvelSceneWindow>(sheet())));
     }
 
-    void noBondingReportsTheChoice()
+    // A paired device is taken as it is, unless the request forces a new pairing.
+    void pairedDeviceWithBonding_data()
     {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
-        QCOMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.selectedAddress(), nearbyPhone);
-        QCOMPARE(flow.canceled.size(), 0);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
-        QTRY_VERIFY(!sheet());
+        QTest::addColumn<QString>("bonding");
+        QTest::addColumn<int>("pairings");
+        QTest::newRow("require") << "require" << 0;
+        QTest::newRow("force") << "force" << 1;
     }
-
-    void requiredBondingPairsAnUnpairedDevice()
+    void pairedDeviceWithBonding()
     {
+        QFETCH(QString, bonding);
+        QFETCH(int, pairings);
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(
-            flow.selector.startSelection({ "", "", QStringList { "object transfer" }, "require" }));
-        waitForSheetAndFind({ nearbyPhone });
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-sheet.png"))));
-        choose(QStringLiteral("Nearby phone"));
-        // Pairing asks the user to compare the numbers; nothing reported yet.
-        QTRY_VERIFY(m_server->last<BluetoothConfirmationSheet>());
-        auto *confirmation = m_server->last<BluetoothConfirmationSheet>();
-        QTRY_COMPARE(confirmation->sceneWindowState(), OrvelSceneWindow::Appeared);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-pairing.png"))));
-        QCOMPARE(flow.selected.size(), 0);
-        tap(confirmation->acceptButton());
-        QTRY_COMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.canceled.size(), 0);
-        QVERIFY(simFlag(nearbyPhone, "paired"));
-        const BluetoothDevice paired = flow.selected.at(0).at(0).value<BluetoothDevice>();
-        QCOMPARE(paired.address(), nearbyPhone);
-        // The application gets the device as BlueZ now knows it.
-        QVERIFY(!paired.path().isEmpty());
-        QVERIFY(paired.isPaired());
-    }
-
-    void requiredBondingTakesAPairedDeviceAsItIs()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "require" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), bonding }));
         waitForSheetAndFind({});
-        choose(QStringLiteral("Paired phone"));
+        choose("Paired phone");
+        QTRY_COMPARE(flow.selected.size(), 1);
         QCOMPARE(flow.selectedAddress(), pairedPhone);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
+        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), pairings);
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), pairings);
+        QVERIFY(simFlag(pairedPhone, "paired"));
     }
 
     void failedPairingCancels()
     {
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "require" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), "require" }));
         waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
+        choose("Nearby phone");
         QTRY_VERIFY(m_server->last<BluetoothConfirmationSheet>());
         QTest::ignoreMessage(QtWarningMsg,
                              "BluetoothDeviceSelector: pairing failed: org.bluez.Canceled");
@@ -329,135 +228,68 @@ private Q_SLOTS:
         QVERIFY(!simFlag(nearbyPhone, "paired"));
     }
 
-    void forcedBondingPairsAgain()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "force" }));
-        waitForSheetAndFind({});
-        choose(QStringLiteral("Paired phone"));
-        QTRY_COMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.selectedAddress(), pairedPhone);
-        QCOMPARE(sim()->countCalls(QStringLiteral("RemoveDevice")), 1);
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 1);
-        QVERIFY(simFlag(pairedPhone, "paired"));
-    }
-
-    void bondingWithAGivenAddress()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(
-            flow.selector.startSelection({ "", "", QStringList(), "require=" + laptop.toLower() }));
-        QTRY_COMPARE(flow.selected.size(), 1);
-        QCOMPARE(flow.selectedAddress(), laptop);
-        QVERIFY(simFlag(laptop, "paired"));
-        // No sheet for it.
-        QVERIFY(!sheet());
-    }
-
-    void bondingWithABadAddress_data()
+    // An address in the request pairs that device without a sheet; a request
+    // without a usable address ends at once.
+    void bondingWithAGivenAddress_data()
     {
         QTest::addColumn<QString>("option");
-        QTest::newRow("none") << "require=";
-        QTest::newRow("not an address") << "require=AA:00:00:00:00";
-        QTest::newRow("path like") << "require=../../org/bluez";
+        QTest::addColumn<bool>("good");
+        QTest::newRow("address") << "require=" + laptop.toLower() << true;
+        QTest::newRow("none") << "require=" << false;
+        QTest::newRow("not an address") << "require=AA:00:00:00:00" << false;
     }
-
-    void bondingWithABadAddress()
+    void bondingWithAGivenAddress()
     {
         QFETCH(QString, option);
+        QFETCH(bool, good);
         Flow flow(m_server.get());
-        ignoreRequestLog();
-        QTest::ignoreMessage(QtWarningMsg, "Special bonding requested without Bluetooth address");
-        QVERIFY(flow.selector.startSelection({ "", "", QStringList(), option }));
-        QCOMPARE(flow.canceled.size(), 1);
-        QCOMPARE(flow.selected.size(), 0);
+        if (!good)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 "Special bonding requested without Bluetooth address");
+        QVERIFY(flow.start({ "", "", QStringList(), option }));
+        QTRY_COMPARE(flow.selected.size() + flow.canceled.size(), 1);
+        QCOMPARE(flow.selectedAddress(), good ? laptop : QString());
+        QCOMPARE(simFlag(laptop, "paired"), good);
+        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), int(good));
         QVERIFY(m_server->shown.isEmpty());
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), 0);
     }
 
-    void offlineModeAsksFirst()
+    // Off but online, Bluetooth is switched on unasked. Offline, the user is
+    // asked; a selector told no serves the next request.
+    void bluetoothOffIsSwitchedOnAskingOnlyOffline()
     {
-        powerOff();
-        setOffline(true);
+        QVERIFY(w.powerOff());
         Flow flow(m_server.get());
-
-        // No: nothing is switched on.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
-        QVERIFY(question);
-        QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-        QVERIFY(OrvelSnapshot::save(
-            &m_window, SheetTesting::galleryPath(QStringLiteral("selector-offline.png"))));
-        tap(question->button(QMessageBox::No));
-        QCOMPARE(flow.canceled.size(), 1);
-        QVERIFY(!sheet());
-        QVERIFY(!sim()
-                     ->state()
-                     .value(QLatin1String("adapter"))
-                     .toObject()
-                     .value(QLatin1String("powered"))
-                     .toBool());
-
-        // Yes: on, and the sheet searches.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        question = m_server->last<SwitchBluetoothOnConfirmation>();
-        QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-        tap(question->button(QMessageBox::Yes));
-        QTRY_VERIFY(m_adapter->isPowered());
-        waitForSheetAndFind({ nearbyPhone });
-        choose(QStringLiteral("Nearby phone"));
-        QCOMPARE(flow.selectedAddress(), nearbyPhone);
-        QCOMPARE(flow.canceled.size(), 1);
-    }
-
-    void bluetoothOffButOnlineSwitchesOn()
-    {
-        powerOff();
-        Flow flow(m_server.get());
-        ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "Just set power on bt adapter!");
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
         QVERIFY(!m_server->last<SwitchBluetoothOnConfirmation>());
-        QTRY_VERIFY(m_adapter->isPowered());
-        waitForSheetAndFind({ nearbyPhone });
-        QTRY_VERIFY(cell(QStringLiteral("Nearby phone")));
+        QTRY_VERIFY(w.adapter->isPowered());
+        waitForSheetAndFind({});
         flow.selector.cancelSelectionSheet();
-        QCOMPARE(flow.canceled.size(), 1);
+        QVERIFY(w.powerOff());
+        setOffline(true);
+        for (const auto answer : { QMessageBox::No, QMessageBox::Yes }) {
+            QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
+            auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
+            QVERIFY(question);
+            QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
+            tap(question->button(answer));
+            QCOMPARE(flow.canceled.size(), 2);
+        }
+        QTRY_VERIFY(w.adapter->isPowered());
+        waitForSheetAndFind({ nearbyPhone });
+        choose("Nearby phone");
+        QCOMPARE(flow.selectedAddress(), nearbyPhone);
     }
 
-    void blockedChoiceAsksToUnblock()
-    {
-        Flow flow(m_server.get());
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
-        chooseWhatIsBlockedMeanwhile();
-        auto *question = m_server->last<OrvelMessageBox>();
-        QCOMPARE(question->text(), qtTrId("qtn_conn_bt_remove_block_i").arg("Paired phone"));
-        QCOMPARE(flow.selected.size(), 0);
-        tap(question->button(QMessageBox::Yes));
-        QTRY_VERIFY(!simFlag(pairedPhone, "blocked"));
-        // The flow ends: the caller is not left waiting.
-        QCOMPARE(flow.canceled.size(), 1);
-        QCOMPARE(flow.selected.size(), 0);
-    }
-
-    // However a flow ends, its windows are off the dialog server before the
-    // final signal, on which the application may delete the selector; a
-    // server that deletes what it hides is as safe as one that does not.
     void flowsEndCleanly_data()
     {
         QTest::addColumn<bool>("owningServer");
         QTest::addColumn<QString>("ending");
-        const char *endings[] = { "choose",        "pair",
-                                  "pairing fails", "cancel",
-                                  "offline no",    "offline yes, no address",
-                                  "unblock",       "selector deleted" };
         for (const bool owning : { false, true }) {
-            for (const char *ending : endings)
+            for (const char *ending :
+                 { "choose", "pair", "pairing fails", "cancel", "offline no", "offline yes",
+                   "offline yes, no address", "unblock", "selector deleted" })
                 QTest::addRow("%s%s", ending, owning ? ", owning server" : "")
                     << owning << QString::fromLatin1(ending);
         }
@@ -468,9 +300,10 @@ private Q_SLOTS:
         QFETCH(bool, owningServer);
         QFETCH(QString, ending);
         if (owningServer)
-            m_server = std::make_unique<OwningTestDialogServer>(&m_window);
+            m_server = std::make_unique<OwningTestDialogServer>(&w.window);
         QPointer<BluetoothDeviceSelector> selector = new BluetoothDeviceSelector(m_server.get());
         QStringList outcomes;
+        BluetoothDevice chosen;
         bool showingAtTheEnd = false;
         auto end = [&](const char *outcome) {
             outcomes << QLatin1String(outcome);
@@ -478,13 +311,15 @@ private Q_SLOTS:
             delete selector;
         };
         connect(selector, &BluetoothDeviceSelector::deviceSelected, this,
-                [&end] { end("selected"); });
+                [&](const BluetoothDevice &device) {
+                    chosen = device;
+                    end("selected");
+                });
         connect(selector, &BluetoothDeviceSelector::dialogCanceled, this,
                 [&end] { end("canceled"); });
-
         const bool offline = ending.startsWith(QLatin1String("offline"));
         if (offline) {
-            powerOff();
+            QVERIFY(w.powerOff());
             setOffline(true);
         }
         QVariantList request { "phone", "", QStringList(), "" };
@@ -492,52 +327,78 @@ private Q_SLOTS:
             request = { "", "", QStringList(), "require=" };
         else if (ending.startsWith(QLatin1String("pair")))
             request = { "computer", "", QStringList(), "require" };
-        ignoreRequestLog();
+        expectRequestLog();
         QVERIFY(selector->startSelection(request));
-
         QString expected = QStringLiteral("canceled");
         if (offline) {
             auto *question = m_server->last<SwitchBluetoothOnConfirmation>();
             QVERIFY(question);
             QTRY_COMPARE(question->sceneWindowState(), OrvelSceneWindow::Appeared);
-            const bool yes = ending.endsWith(QLatin1String("address"));
-            if (yes)
+            const bool yes = ending.startsWith(QLatin1String("offline yes"));
+            if (ending.endsWith(QLatin1String("address")))
                 QTest::ignoreMessage(QtWarningMsg,
                                      "Special bonding requested without Bluetooth address");
             tap(question->button(yes ? QMessageBox::Yes : QMessageBox::No));
+            // No: nothing is switched on. Yes: on, and the sheet searches.
+            if (ending == QLatin1String("offline no"))
+                QVERIFY(!w.simAdapter("powered").toBool());
+            if (ending == QLatin1String("offline yes")) {
+                QTRY_VERIFY(w.adapter->isPowered());
+                waitForSheetAndFind({ nearbyPhone });
+                choose("Nearby phone");
+                expected = QStringLiteral("selected");
+            }
         } else if (ending == QLatin1String("choose")) {
             waitForSheetAndFind({ nearbyPhone });
-            choose(QStringLiteral("Nearby phone"));
+            choose("Nearby phone");
             expected = QStringLiteral("selected");
         } else if (ending.startsWith(QLatin1String("pair"))) {
             waitForSheetAndFind({ laptop });
             if (ending == QLatin1String("pairing fails")) {
                 QVERIFY(sim()->failNext(QStringLiteral("CreatePairedDevice"),
                                         QStringLiteral("org.bluez.Error.AuthenticationFailed")));
-                QTest::ignoreMessage(
-                    QtWarningMsg, QRegularExpression(QStringLiteral("^Device creation failed: ")));
-                QTest::ignoreMessage(QtWarningMsg,
-                                     QRegularExpression(QStringLiteral("[Pp]airing failed")));
-                QTest::ignoreMessage(QtWarningMsg,
-                                     QRegularExpression(QStringLiteral("[Pp]airing failed")));
+                for (const char *re :
+                     { "^Device creation failed: ", "[Pp]airing failed", "[Pp]airing failed" })
+                    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QLatin1String(re)));
             } else {
                 expected = QStringLiteral("selected");
             }
-            choose(QStringLiteral("Laptop"));
+            choose("Laptop");
         } else if (ending == QLatin1String("cancel")) {
             waitForSheetAndFind({});
             tap(sheet()->rejectButton());
         } else if (ending == QLatin1String("unblock")) {
-            chooseWhatIsBlockedMeanwhile();
-            tap(m_server->last<OrvelMessageBox>()->button(QMessageBox::Yes));
+            // The paired phone is blocked from elsewhere before the choice is accepted.
+            waitForSheetAndFind({});
+            QTRY_VERIFY(cell("Paired phone"));
+            BluetoothDeviceSelectionSheet *shown = sheet();
+            tap(cell("Paired phone"));
+            QVERIFY(sim()->changeDevice(pairedPhone, { { "blocked", true } }));
+            QTRY_VERIFY(!cell("Paired phone"));
+            tap(shown->acceptButton());
+            QTRY_VERIFY(m_server->last<OrvelMessageBox>());
+            auto *question = m_server->last<OrvelMessageBox>();
+            QCOMPARE(question->text(), qtTrId("qtn_conn_bt_remove_block_i").arg("Paired phone"));
+            QVERIFY(outcomes.isEmpty());
+            tap(question->button(QMessageBox::Yes));
+            // Unblocked, and the flow ends: the caller is not left waiting.
+            QTRY_VERIFY(!simFlag(pairedPhone, "blocked"));
         } else if (ending == QLatin1String("selector deleted")) {
             waitForSheetAndFind({});
             delete selector;
             expected.clear();
         }
-
         if (!expected.isEmpty())
             QTRY_COMPARE(outcomes, QStringList { expected });
+        if (expected == QLatin1String("selected")) {
+            // Laptop paired on the way; nobody else.
+            const bool paired = ending == QLatin1String("pair");
+            QCOMPARE(chosen.address(), paired ? laptop : nearbyPhone);
+            QCOMPARE(sim()->countCalls(QStringLiteral("CreatePairedDevice")), int(paired));
+            QCOMPARE(simFlag(chosen.address(), "paired"), paired);
+            // A paired device comes as BlueZ now knows it.
+            QCOMPARE(chosen.isPaired() && !chosen.path().isEmpty(), paired);
+        }
         QVERIFY(!selector);
         QVERIFY(!showingAtTheEnd);
         QVERIFY(!m_server->isShowingDialog());
@@ -551,18 +412,12 @@ private Q_SLOTS:
     void withoutBluetoothNothingOpens()
     {
         QVERIFY(dropBluez(sim()));
-        QTRY_VERIFY(!m_adapter->isValid());
+        QTRY_VERIFY(!w.adapter->isValid());
         Flow flow(m_server.get());
-        ignoreRequestLog();
         QTest::ignoreMessage(QtWarningMsg, "BluetoothDeviceSelector: Bluetooth is not available");
-        QVERIFY(!flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+        QVERIFY(!flow.start({ "phone", "", QStringList(), "" }));
         QVERIFY(m_server->shown.isEmpty());
-        QCOMPARE(flow.canceled.size() + flow.selected.size(), 0);
-    }
-
-    void pendingAndCancelling()
-    {
-        Flow flow(m_server.get());
+        // Without a sheet there is no state to set or read.
         QTest::ignoreMessage(QtWarningMsg, "Sheet not set! Unable to change the state!");
         flow.selector.setPending(true);
         QTest::ignoreMessage(QtWarningMsg, "Sheet not set! Unable to cancel the sheet!");
@@ -571,24 +426,26 @@ private Q_SLOTS:
         QVERIFY(!flow.selector.isPending());
         QTest::ignoreMessage(QtWarningMsg, "Sheet not set!");
         QVERIFY(!flow.selector.isSelectionSheetInSwitcher());
-        QCOMPARE(flow.canceled.size(), 0);
+        QCOMPARE(flow.canceled.size() + flow.selected.size(), 0);
+    }
 
-        // The stored state reaches the new sheet: no search while busy.
-        ignoreRequestLog();
-        QVERIFY(flow.selector.startSelection({ "phone", "", QStringList(), "" }));
+    // A state set before the sheet reaches it: no search while busy.
+    void pendingBeforeTheSheet()
+    {
+        Flow flow(m_server.get());
+        QTest::ignoreMessage(QtWarningMsg, "Sheet not set! Unable to change the state!");
+        flow.selector.setPending(true);
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
         QTRY_COMPARE(sheet()->sceneWindowState(), OrvelSceneWindow::Appeared);
         QVERIFY(flow.selector.isPending());
         QCoreApplication::processEvents();
         QCOMPARE(sim()->countCalls(QStringLiteral("StartDiscovery")), 0);
         flow.selector.setPending(false);
-        QTRY_VERIFY(m_adapter->isDiscovering());
-        m_window.setInSwitcher(true);
+        QTRY_VERIFY(w.adapter->isDiscovering());
+        w.window.setInSwitcher(true);
         QVERIFY(flow.selector.isSelectionSheetInSwitcher());
-        m_window.setInSwitcher(false);
-
-        tap(sheet()->rejectButton());
-        QCOMPARE(flow.canceled.size(), 1);
-        QCOMPARE(flow.selected.size(), 0);
+        w.window.setInSwitcher(false);
+        flow.selector.cancelSelectionSheet();
     }
 };
 

@@ -2,30 +2,14 @@
 // the exact notifications it gives while the device model changes under it,
 // each checked against a copy of the tree kept from the notifications alone.
 
-#include "bluetoothadapter.h"
-#include "bluetoothdevicemodel.h"
 #include "bluetoothdeviceuimodel.h"
-#include "bluezhygiene.h"
-#include "modeltesting.h"
-#include "testenvironment.h"
-
-#include <QAbstractItemModelTester>
-#include <QSignalSpy>
-
-#include <memory>
+#include "devicesworld.h"
 
 using namespace Ovrin;
 using namespace OvrinTest;
+using namespace OvrinTest::Neighbourhood;
 
 namespace {
-const QString bravo = QStringLiteral("00:11:22:33:44:01");
-const QString alpha = QStringLiteral("00:11:22:33:44:02");
-const QString blockedOne = QStringLiteral("00:11:22:33:44:03");
-const QString blockedPaired = QStringLiteral("00:11:22:33:44:04");
-const QString knownOne = QStringLiteral("00:11:22:33:44:05");
-const QString foundOne = QStringLiteral("AA:00:00:00:00:01");
-const QString foundTwo = QStringLiteral("AA:00:00:00:00:02");
-
 QString line(const char *headerId, const QStringList &children)
 {
     return qtTrId(headerId) + QStringLiteral(": ") + children.join(QStringLiteral(", "));
@@ -40,15 +24,24 @@ const char pairedGroup[] = "qtn_conn_bt_paired_devices";
 const char otherGroup[] = "qtn_conn_bt_other_devices";
 const char inRangeGroup[] = "qtn_conn_bt_devices_in_range";
 const char blockedGroup[] = "qtn_conn_bt_blocked_devices";
+
+// The scenario's paired and blocked devices, with other in the middle group.
+QStringList knownTree(const QStringList &other)
+{
+    return { line(pairedGroup, { "Alpha", "Bravo" }), line(otherGroup, other),
+             line(blockedGroup, { "Blocked paired", "Blocked one" }) };
+}
 } // namespace
+
+// The grouped model at rest equals its copy and the expected tree.
+#define QVERIFY_SETTLED(...) QVERIFY2(settled(__VA_ARGS__), qPrintable(m_why))
 
 class TestBluetoothDeviceUiModel : public QObject
 {
     Q_OBJECT
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-
-    std::unique_ptr<BluetoothAdapter> m_adapter;
+    DevicesWorld w { "devices/scenarios/neighbourhood.json" };
+    SimulatorClient *sim() { return w.sim(); }
     std::unique_ptr<BluetoothDeviceModel> m_model;
     std::unique_ptr<BluetoothDeviceUiModel> m_ui;
     std::unique_ptr<TreeMirror> m_mirror;
@@ -57,60 +50,40 @@ class TestBluetoothDeviceUiModel : public QObject
     // The device model (watched by Qt's own tester) and the grouped model over it.
     BluetoothDeviceUiModel *makeModels()
     {
-        m_model = std::make_unique<BluetoothDeviceModel>(m_adapter.get());
-        new QAbstractItemModelTester(
-            m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_model.get());
+        m_model = testedModel(w.adapter.get());
         m_ui = std::make_unique<BluetoothDeviceUiModel>(m_model.get());
         m_mirror = std::make_unique<TreeMirror>(m_ui.get());
         m_log = std::make_unique<ModelLog>(m_ui.get());
         return m_ui.get();
     }
 
-    // Takes devices out of the world before the models are made.
     void forget(const QStringList &addresses)
     {
         for (const QString &address : addresses)
             QVERIFY2(sim()->removeDevice(address), qPrintable(sim()->lastError()));
     }
 
-    // The grouped model at rest equals its copy and the expected tree; if
-    // not, m_why tells how.
+    // m_why tells how not.
     bool settled(const QStringList &expected)
     {
         m_mirror->verify();
         const QStringList actual = treeText(m_ui.get());
-        m_why = QStringLiteral("tree: %1; expected: %2; copy: %3; problems: %4")
-                    .arg(actual.join(QLatin1String(" | ")), expected.join(QLatin1String(" | ")),
-                         m_mirror->text().join(QLatin1String(" | ")),
-                         m_mirror->problems.join(QLatin1String("; ")));
+        m_why = (QStringList { "tree:" } + actual + QStringList { "copy:" } + m_mirror->text()
+                 + QStringList { "problems:" } + m_mirror->problems)
+                    .join(QLatin1String(" | "));
         return actual == expected && m_mirror->problems.isEmpty() && m_mirror->text() == expected;
     }
     QString m_why;
 
 private Q_SLOTS:
-    void init()
-    {
-        // Back after a test that stopped the daemon and failed before restarting it.
-        QVERIFY(restoreBluez(sim()));
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(
-                     QStringLiteral("devices/scenarios/neighbourhood.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
-        m_adapter = std::make_unique<BluetoothAdapter>();
-        QVERIFY(m_adapter->isValid());
-    }
-
+    void init() { w.init(); }
     void cleanup()
     {
         m_log.reset();
         m_mirror.reset();
         m_ui.reset();
         m_model.reset();
-        m_adapter.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        verifyBluezHygiene(sim());
+        w.cleanup();
     }
 
     void placeholders()
@@ -119,22 +92,17 @@ private Q_SLOTS:
         BluetoothDeviceUiModel *ui = makeModels();
         // Searching: an empty row under "devices in range".
         QVERIFY(!ui->isScanFinished());
-        QVERIFY2(settled({ line(inRangeGroup, { placeholder(nullptr) }) }), qPrintable(m_why));
+        QVERIFY_SETTLED({ line(inRangeGroup, { placeholder(nullptr) }) });
         const QModelIndex empty = ui->index(0, 0, ui->index(0, 0));
         QCOMPARE(empty.data().typeId(), QMetaType::QString);
         QVERIFY(!ui->mapToSource(empty).isValid());
         QVERIFY(!(ui->flags(empty) & Qt::ItemIsSelectable));
-
         ui->setScanFinished(true);
         QCOMPARE(m_log->text(), QStringLiteral("reset"));
-        QVERIFY2(settled({ line(inRangeGroup, { placeholder("qtn_conn_no_devices_found") }) }),
-                 qPrintable(m_why));
-
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_VERIFY(!m_adapter->isPowered());
+        QVERIFY_SETTLED({ line(inRangeGroup, { placeholder("qtn_conn_no_devices_found") }) });
+        QVERIFY(w.powerOff());
         ui->setScanFinished(true);
-        QVERIFY2(settled({ line(inRangeGroup, { placeholder("qtn_conn_bt_is_off") }) }),
-                 qPrintable(m_why));
+        QVERIFY_SETTLED({ line(inRangeGroup, { placeholder("qtn_conn_bt_is_off") }) });
         // A model made while the adapter is off knows that no scan runs.
         BluetoothDeviceUiModel another(m_model.get());
         QVERIFY(another.isScanFinished());
@@ -145,15 +113,11 @@ private Q_SLOTS:
     void groupsAndTheirRows()
     {
         BluetoothDeviceUiModel *ui = makeModels();
-        m_adapter->startDiscovery();
+        w.adapter->startDiscovery();
         QVERIFY(sim()->reportDeviceFound(foundOne));
         QTRY_COMPARE(m_model->rowCount(), 5);
         QCOMPARE(m_log->text(), QStringLiteral("-1/0 +1/0"));
-        QVERIFY2(
-            settled({ line(pairedGroup, { "Alpha", "Bravo" }), line(otherGroup, { "Found one" }),
-                      line(blockedGroup, { "Blocked paired", "Blocked one" }) }),
-            qPrintable(m_why));
-
+        QVERIFY_SETTLED(knownTree({ "Found one" }));
         // A device row is the source row's nine values, whatever the role.
         const QModelIndex other = ui->index(1, 0);
         const QModelIndex found = ui->index(0, 0, other);
@@ -169,79 +133,42 @@ private Q_SLOTS:
         QCOMPARE(ui->mapFromSource(4), ui->index(1, 0, ui->index(2, 0)));
         QVERIFY(!ui->mapFromSource(5).isValid());
         QVERIFY(!ui->mapToSource(other).isValid());
-
         // Two levels, one column.
         QCOMPARE(ui->columnCount(), 1);
-        QVERIFY(!ui->index(0, 1).isValid());
-        QVERIFY(!ui->index(-1, 0).isValid());
-        QVERIFY(!ui->index(3, 0).isValid());
-        QVERIFY(!ui->index(1, 0, other).isValid());
-        QVERIFY(!ui->index(0, 0, found).isValid());
-        QCOMPARE(ui->rowCount(found), 0);
-        QVERIFY(!ui->hasChildren(found));
-        QVERIFY(ui->hasChildren(other));
-        QVERIFY(!other.parent().isValid());
+        QVERIFY(!ui->hasChildren(found) && ui->hasChildren(other));
         QCOMPARE(ui->flags(other), Qt::ItemFlags(Qt::ItemIsEnabled));
         QVERIFY(ui->flags(found) & Qt::ItemIsSelectable);
-
-        // Without the blocked group.
-        BluetoothDeviceUiModel withoutBlocked(m_model.get());
-        withoutBlocked.hideBlockedDevices(true);
-        QCOMPARE(treeText(&withoutBlocked),
-                 (QStringList { line(pairedGroup, { "Alpha", "Bravo" }),
-                                line(otherGroup, { "Found one" }) }));
-        QVERIFY(!withoutBlocked.mapFromSource(3).isValid());
-        QVERIFY(!withoutBlocked.index(2, 0).isValid());
+        // Changes reach their row: a paired device's, the pairing mark of a found one.
+        m_log->entries.clear();
+        QVERIFY(sim()->changeDevice(bravo, { { "connected", true } }));
+        QTRY_COMPARE(m_log->text(), QStringLiteral("~0/1"));
+        const QVariantList bravoRow = ui->index(1, 0, ui->index(0, 0)).data().toList();
+        QCOMPARE(bravoRow.at(BluetoothDeviceModel::ConnectionStatusColumn), QVariant(true));
+        m_model->setPairingDevice(m_model->deviceFromList(2));
+        QCOMPARE(m_log->text(), QStringLiteral("~0/1 ~1/0"));
+        QVERIFY_SETTLED(knownTree({ "Found one" }));
     }
 
     void theFirstPairedDeviceOpensItsGroup()
     {
         forget({ bravo, alpha, blockedOne, blockedPaired });
         BluetoothDeviceUiModel *ui = makeModels();
-        m_adapter->startDiscovery();
+        w.adapter->startDiscovery();
         QVERIFY(sim()->reportDeviceFound(foundOne));
         QTRY_VERIFY2(settled({ line(inRangeGroup, { "Found one" }) }), qPrintable(m_why));
         m_log->entries.clear();
-
         // Its header first, then the middle group's new name, then the device.
         QVERIFY(sim()->addDevice({ { "address", "00:11:22:33:44:09" },
                                    { "name", "Charlie" },
                                    { "class", 5898764 },
                                    { "paired", true } }));
         QTRY_COMPARE(m_log->text(), QStringLiteral("+0 ~1 +0/0"));
-        QVERIFY2(settled({ line(pairedGroup, { "Charlie" }), line(otherGroup, { "Found one" }) }),
-                 qPrintable(m_why));
-
+        QVERIFY_SETTLED({ line(pairedGroup, { "Charlie" }), line(otherGroup, { "Found one" }) });
         m_log->entries.clear();
         QVERIFY(sim()->removeDevice(QStringLiteral("00:11:22:33:44:09")));
         QTRY_COMPARE(m_log->text(), QStringLiteral("-0/0 -0 ~0"));
-        QVERIFY2(settled({ line(inRangeGroup, { "Found one" }) }), qPrintable(m_why));
+        QVERIFY_SETTLED({ line(inRangeGroup, { "Found one" }) });
         QCOMPARE(ui->rowCount(), 1);
-    }
-
-    void theLastFoundDeviceLeavesItsPlaceholder()
-    {
-        BluetoothDeviceUiModel *ui = makeModels();
-        m_adapter->startDiscovery();
-        QVERIFY(sim()->reportDeviceFound(foundOne));
-        QVERIFY(sim()->reportDeviceFound(foundTwo));
-        QTRY_COMPARE(m_log->text(), QStringLiteral("-1/0 +1/0 +1/0"));
-        m_log->entries.clear();
-
-        // Switched off: found devices go one by one, the placeholder comes back.
-        QVERIFY(sim()->changeAdapter({ { "powered", false } }));
-        QTRY_COMPARE(m_log->text(), QStringLiteral("-1/0 -1/0 +1/0"));
-        QVERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo" }),
-                           line(otherGroup, { placeholder(nullptr) }),
-                           line(blockedGroup, { "Blocked paired", "Blocked one" }) }),
-                 qPrintable(m_why));
-        // With rows in the other groups, only the placeholder is told to change.
-        ui->setScanFinished(true);
-        QCOMPARE(m_log->text(), QStringLiteral("-1/0 -1/0 +1/0 ~1/0"));
-        QVERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo" }),
-                           line(otherGroup, { placeholder("qtn_conn_bt_is_off") }),
-                           line(blockedGroup, { "Blocked paired", "Blocked one" }) }),
-                 qPrintable(m_why));
     }
 
     void blockingMovesADeviceBetweenGroups()
@@ -251,71 +178,38 @@ private Q_SLOTS:
         BluetoothDeviceUiModel withoutBlocked(m_model.get());
         withoutBlocked.hideBlockedDevices(true);
         ModelLog hiddenLog(&withoutBlocked);
-        QVERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo" }),
-                           line(otherGroup, { placeholder(nullptr) }) }),
-                 qPrintable(m_why));
-
+        QVERIFY_SETTLED({ line(pairedGroup, { "Alpha", "Bravo" }),
+                          line(otherGroup, { placeholder(nullptr) }) });
         QVERIFY(sim()->changeDevice(bravo, { { "blocked", true } }));
         QTRY_COMPARE(m_log->text(), QStringLiteral("-0/1 +2 +2/0"));
-        QVERIFY2(
-            settled({ line(pairedGroup, { "Alpha" }), line(otherGroup, { placeholder(nullptr) }),
-                      line(blockedGroup, { "Bravo" }) }),
-            qPrintable(m_why));
+        QVERIFY_SETTLED({ line(pairedGroup, { "Alpha" }),
+                          line(otherGroup, { placeholder(nullptr) }),
+                          line(blockedGroup, { "Bravo" }) });
         // Nothing about the blocked group where it is hidden.
         QCOMPARE(hiddenLog.text(), QStringLiteral("-0/1"));
-
         m_log->entries.clear();
         QVERIFY(sim()->changeDevice(bravo, { { "blocked", false } }));
         QTRY_COMPARE(m_log->text(), QStringLiteral("-2/0 -2 +0/1"));
-        QVERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo" }),
-                           line(otherGroup, { placeholder(nullptr) }) }),
-                 qPrintable(m_why));
+        QVERIFY_SETTLED({ line(pairedGroup, { "Alpha", "Bravo" }),
+                          line(otherGroup, { placeholder(nullptr) }) });
         QCOMPARE(hiddenLog.text(), QStringLiteral("-0/1 +0/1"));
         QCOMPARE(treeText(&withoutBlocked), treeText(m_ui.get()));
-    }
-
-    void changesReachTheirRow()
-    {
-        BluetoothDeviceUiModel *ui = makeModels();
-        m_adapter->startDiscovery();
-        QVERIFY(sim()->reportDeviceFound(foundOne));
-        QTRY_COMPARE(m_model->rowCount(), 5);
-        m_log->entries.clear();
-        QVERIFY(sim()->changeDevice(bravo, { { "connected", true } }));
-        QTRY_COMPARE(m_log->text(), QStringLiteral("~0/1"));
-        QCOMPARE(ui->index(1, 0, ui->index(0, 0))
-                     .data()
-                     .toList()
-                     .at(BluetoothDeviceModel::ConnectionStatusColumn),
-                 QVariant(true));
-        // The pairing mark of a found device.
-        m_model->setPairingDevice(m_model->deviceFromList(2));
-        QCOMPARE(m_log->text(), QStringLiteral("~0/1 ~1/0"));
-        QVERIFY2(
-            settled({ line(pairedGroup, { "Alpha", "Bravo" }), line(otherGroup, { "Found one" }),
-                      line(blockedGroup, { "Blocked paired", "Blocked one" }) }),
-            qPrintable(m_why));
     }
 
     void theAdapterGoesAndComesBack()
     {
         makeModels();
-        m_adapter->startDiscovery();
+        w.adapter->startDiscovery();
         QVERIFY(sim()->reportDeviceFound(foundOne));
         QTRY_COMPARE(m_model->rowCount(), 5);
         m_log->entries.clear();
-
         // All rows at once, announced from the last to the first.
         QVERIFY(dropBluez(sim()));
         QTRY_COMPARE(m_log->text(), QStringLiteral("-2/1 -2/0 -1/0 -0/1 -0/0 -0 ~0 -1 +0/0"));
-        QVERIFY2(settled({ line(inRangeGroup, { placeholder(nullptr) }) }), qPrintable(m_why));
-
+        QVERIFY_SETTLED({ line(inRangeGroup, { placeholder(nullptr) }) });
         QVERIFY(sim()->restoreService());
         QTRY_COMPARE(m_model->rowCount(), 4);
-        QVERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo" }),
-                           line(otherGroup, { placeholder(nullptr) }),
-                           line(blockedGroup, { "Blocked paired", "Blocked one" }) }),
-                 qPrintable(m_why));
+        QVERIFY_SETTLED(knownTree({ placeholder(nullptr) }));
         QVERIFY(sim()->changeDevice(knownOne, { { "paired", true } }));
         QTRY_VERIFY2(settled({ line(pairedGroup, { "Alpha", "Bravo", "Known" }),
                                line(otherGroup, { placeholder(nullptr) }),

@@ -1,134 +1,75 @@
 // Renaming the handset's own Bluetooth device on its page, typed as a user
 // would, against the simulated BlueZ.
 
-#include "bluetoothadapter.h"
-#include "bluezhygiene.h"
+#include "devicesworld.h"
 #include "mydevicesettingsview.h"
 #include "orvellabel.h"
-#include "orvelsnapshot.h"
-#include "ovrintranslations.h"
-#include "settingstesting.h"
-#include "simpleframe.h"
-#include "testenvironment.h"
 
 #include <QSignalSpy>
-
-#include <memory>
 
 using namespace Ovrin;
 using namespace OvrinTest;
 using namespace ToolkitTesting;
-using namespace SheetTesting;
-using namespace SettingsTesting;
 
 class TestMyDeviceSettingsView : public QObject
 {
     Q_OBJECT
 
-    OrvelApplicationWindow m_window;
-    std::unique_ptr<BluetoothAdapter> m_adapter;
+    DevicesWorld w { "settings/scenarios/settings.json", true };
     MyDeviceSettingsView *m_view = nullptr;
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-
-    QString simName() { return simulatedAdapter(sim()).value(QLatin1String("name")).toString(); }
-
-    OrvelTextEdit *nameEdit()
-    {
-        return findItem<OrvelTextEdit>(m_view, QStringLiteral("MyDeviceNameEdit"));
-    }
-
-    int nameWrites()
-    {
-        return sim()->countCalls(QStringLiteral("SetProperty"),
-                                 QStringLiteral("org.bluez.Adapter"));
-    }
+    QString simName() { return w.simAdapter("name").toString(); }
+    OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("MyDeviceNameEdit"); }
+    int nameWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
-        QVERIFY(activate(&m_window));
-    }
-
+    void initTestCase() { w.showWindow(); }
     void init()
     {
-        QVERIFY2(sim()->loadScenarioFile(
-                     TestEnvironment::testData(QStringLiteral("settings/scenarios/settings.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearCallLog());
-        SimpleInformationBanner::clearHistory();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        m_adapter.reset(BluetoothAdapter::defaultAdapter());
-        QTRY_VERIFY(m_adapter->isValid());
-        m_view = new MyDeviceSettingsView(*m_adapter);
-        m_window.setCentralWidget(m_view);
+        w.init();
+        m_view = new MyDeviceSettingsView(*w.adapter);
+        w.window.setCentralWidget(m_view);
         settle();
     }
+    void cleanup() { w.cleanup(); }
 
-    void cleanup()
+    void showsTheAddressAndTheNameToEdit()
     {
-        m_window.setCentralWidget(nullptr);
-        m_view = nullptr;
-        m_adapter.reset();
-        verifyBluezHygiene(sim());
-    }
-
-    void showsTheNameToEditAndTheAddress()
-    {
-        QCOMPARE(nameEdit()->text(), QStringLiteral("Ovrin handset"));
-        QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
-        auto frame = findItem<SimpleFrame>(m_view);
-        QCOMPARE(frame->title(), qtTrId("qtn_conn_bt_device_name"));
-        QCOMPARE(findItem<OrvelLabel>(m_view, QStringLiteral("MyDeviceAddressLabel"))->text(),
+        QCOMPARE(w.item<OrvelLabel>("MyDeviceAddressLabel")->text(),
                  QStringLiteral("00:1A:7D:DA:71:13"));
-        QVERIFY(
-            OrvelSnapshot::save(&m_window, galleryPath(QStringLiteral("settings-my-device.png"))));
-    }
-
-    void mandatoryValuesFollowTheTyping()
-    {
+        QVERIFY(!nameEdit()->inputMethodCorrectionEnabled());
         QSignalSpy provided(m_view, &MyDeviceSettingsView::mandatoryValuesProvided);
-        tap(nameEdit());
-        QTest::keyClick(&m_window, Qt::Key_End);
-        const int length = int(nameEdit()->text().size());
-        for (int i = 0; i < length; ++i)
-            QTest::keyClick(&m_window, Qt::Key_Backspace);
-        QCOMPARE(nameEdit()->text(), QString());
-        QCOMPARE(provided.size(), length);
-        QCOMPARE(provided.last().at(0).toBool(), false);
-        QCOMPARE(provided.at(length - 2).at(0).toBool(), true);
-        QTest::keyClick(&m_window, 'x');
-        QCOMPARE(provided.size(), length + 1);
-        QCOMPARE(provided.last().at(0).toBool(), true);
+        QVERIFY(w.retype(nameEdit(), QStringLiteral("x")));
+        // One word per key: a name until the last letter of "Ovrin handset" goes.
+        QCOMPARE(provided.size(), 14);
+        QVERIFY(provided.at(11).at(0).toBool());
+        QVERIFY(!provided.at(12).at(0).toBool());
+        QVERIFY(provided.at(13).at(0).toBool());
     }
 
-    void nameIsSavedAsTyped()
-    {
-        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("  Lab phone ")));
-        QVERIFY(m_view->save());
-        QTRY_COMPARE(simName(), QStringLiteral("  Lab phone "));
-        QTRY_COMPARE(m_adapter->name(), QStringLiteral("  Lab phone "));
-        QVERIFY(banners().isEmpty());
-    }
-
-    void blankNameIsRefusedWithABanner_data()
+    // Saved as typed, blanks and all; a blank name is refused with a banner.
+    void savingTheName_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("blanks") << QStringLiteral("   ");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("as typed") << QStringLiteral("  Lab phone ") << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("blanks") << QStringLiteral("   ") << false;
     }
-
-    void blankNameIsRefusedWithABanner()
+    void savingTheName()
     {
         QFETCH(QString, name);
-        QVERIFY(retype(&m_window, nameEdit(), name));
-        QVERIFY(!m_view->save());
-        QCOMPARE(banners().size(), 1);
-        QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_empty_device_name"));
-        QCOMPARE(banners().first().timeout, 3000);
-        QCOMPARE(nameWrites(), 0);
-        QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
+        QFETCH(bool, saved);
+        QVERIFY(w.retype(nameEdit(), name));
+        QCOMPARE(m_view->save(), saved);
+        const QString expected = saved ? name : QStringLiteral("Ovrin handset");
+        QTRY_COMPARE(simName(), expected);
+        QCOMPARE(nameWrites(), int(saved));
+        QCOMPARE(banners().size(), int(!saved));
+        if (!saved) {
+            QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_empty_device_name"));
+            QCOMPARE(banners().first().timeout, 3000);
+        }
     }
 
     // A name goes over the air in at most 248 bytes of UTF-8.
@@ -137,8 +78,8 @@ private Q_SLOTS:
         const QString twoByteLetters(123, QChar(0xE4));
         QVERIFY(nameEdit()->setText(twoByteLetters));
         tap(nameEdit());
-        QTest::keyClick(&m_window, Qt::Key_End);
-        typeText(&m_window, QString(QChar(0xF6)) + QStringLiteral("xy"));
+        QTest::keyClick(&w.window, Qt::Key_End);
+        typeText(&w.window, QString(QChar(0xF6)) + QStringLiteral("xy"));
         const QString full = twoByteLetters + QChar(0xF6);
         QCOMPARE(nameEdit()->text(), full);
         QVERIFY(!nameEdit()->setText(full + QLatin1Char('z')));
@@ -148,22 +89,19 @@ private Q_SLOTS:
 
     void nameNotTakenKeepsThePage()
     {
-        QVERIFY(retype(&m_window, nameEdit(), QStringLiteral("Lab phone")));
-        QVERIFY(refuseNext(sim(), QStringLiteral("org.bluez.Adapter.SetProperty"),
-                           QStringLiteral("Name refused")));
+        QVERIFY(w.retype(nameEdit(), QStringLiteral("Lab phone")));
+        QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Name refused"));
         QVERIFY(!m_view->save());
-        QCOMPARE(banners().size(), 1);
-        QCOMPARE(banners().first().text, qtTrId("qtn_conn_bt_not_saved"));
         QCOMPARE(nameEdit()->text(), QStringLiteral("Lab phone"));
         QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
-
         // With BlueZ gone, nothing can be written.
-        QVERIFY(dropBluez(sim()));
+        QVERIFY(dropBluez(w.sim()));
         QVERIFY(!m_view->save());
         QCOMPARE(banners().size(), 2);
-        QCOMPARE(banners().last().text, qtTrId("qtn_conn_bt_not_saved"));
-        QVERIFY(restoreBluez(sim()));
-        QTRY_VERIFY(m_adapter->isValid());
+        for (const auto &banner : banners())
+            QCOMPARE(banner.text, qtTrId("qtn_conn_bt_not_saved"));
+        QVERIFY(restoreBluez(w.sim()));
+        QTRY_VERIFY(w.adapter->isValid());
         QVERIFY(m_view->save());
         QTRY_COMPARE(simName(), QStringLiteral("Lab phone"));
     }
