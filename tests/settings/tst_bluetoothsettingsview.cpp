@@ -223,7 +223,8 @@ private Q_SLOTS:
         // No key yet: shown in the status menu.
         showPage();
         QVERIFY(statusMenuSwitch()->isChecked());
-        tap(statusMenuSwitch());
+        // The row's text is a tap target too.
+        tap(qobject_cast<SimpleCheckBoxLabel *>(statusMenuSwitch()->parentObject())->label());
         QVERIFY(!statusMenuSwitch()->isChecked());
         QCOMPARE(OrvelGConfItem(showAlwaysKey).value(), QVariant(false));
         // A new page reads the choice back.

@@ -1,0 +1,72 @@
+#ifndef SCRIPTEDAGENT_H
+#define SCRIPTEDAGENT_H
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+
+class SignalRecorder;
+
+// A scriptable agent a test puts on the bus for a daemon to call: answers
+// each request as told (a value, an error, or not yet) and notes every call
+// in a SignalRecorder's timeline as "agent:Member". Subclasses export the
+// members of one agent interface and pass each call to handle().
+class ScriptedAgent : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+public:
+    struct Call
+    {
+        QString member;
+        QVariantList arguments; // object paths as strings
+        bool replyExpected = true;
+    };
+
+    ~ScriptedAgent() override;
+
+    QString path() const { return m_path; }
+    QDBusObjectPath objectPath() const { return QDBusObjectPath(m_path); }
+
+    void answer(const QString &member, const QVariant &value);
+    // Without an error name, the interface's "Rejected".
+    void refuse(const QString &member, const QString &errorName = QString());
+    // Keep the next request of member unanswered until answerHeld()/refuseHeld().
+    void hold(const QString &member);
+    bool hasHeld() const { return !m_held.isEmpty(); }
+    // Answer the oldest held request (with no value: an empty reply).
+    void answerHeld(const QVariant &value = {});
+    void refuseHeld(const QString &errorName = QString());
+
+    const QList<Call> &calls() const { return m_calls; }
+    QStringList members() const;
+    int callCount(const QString &member) const { return int(members().count(member)); }
+    QList<Call> callsOf(const QString &member) const;
+    // Waits until member has been called occurrences times in all.
+    bool waitForCall(const QString &member, int timeoutMs = 5000, int occurrences = 1);
+    void clear() { m_calls.clear(); }
+
+protected:
+    ScriptedAgent(const QDBusConnection &connection, const QString &path, const QString &rejected,
+                  SignalRecorder *recorder, QObject *parent);
+    // Puts the subclass's slots on the bus; called from its constructor.
+    void exportOnBus();
+    QVariant handle(const QString &member, const QVariantList &arguments, const QVariant &fallback);
+    QDBusConnection connection() const { return m_connection; }
+
+private:
+    QDBusConnection m_connection;
+    QString m_path;
+    QString m_rejected;
+    SignalRecorder *m_recorder;
+    QHash<QString, QVariant> m_answers;
+    QHash<QString, QString> m_refusals;
+    QSet<QString> m_holds;
+    QList<QDBusMessage> m_held;
+    QList<Call> m_calls;
+};
+
+#endif // SCRIPTEDAGENT_H
