@@ -190,6 +190,21 @@ private Q_SLOTS:
         QVERIFY(!w.simDevice(pairedPhone, "paired").toBool());
     }
 
+    void menuActsOnItsDeviceWhenRowsMove()
+    {
+        showListWithNearbyPhone();
+        QVERIFY(longTap("Nearby phone"));
+        OrvelObjectMenu *menu = menuOnScreen();
+        QVERIFY(menu);
+        // A stronger device found meanwhile takes the phone's row.
+        QVERIFY(sim()->changeDevice(laptop, { { "rssi", -10 } }));
+        QVERIFY(w.found(laptop));
+        QTRY_VERIFY(cell("Laptop"));
+        tap(menu->buttonForAction(menu->menuActions().constFirst()));
+        QTRY_VERIFY(w.simDevice(nearbyPhone, "blocked").toBool());
+        QVERIFY(!w.simDevice(laptop, "blocked").toBool());
+    }
+
     void connectAndDisconnectFromTheMenu()
     {
         showList();
