@@ -1,19 +1,12 @@
 #include "bluetoothpincodesheet.h"
 #include "bluetoothpincodevalidator.h"
-#include "bluetoothtrustpanel.h"
-#include "orvelapplicationwindow.h"
-#include "orvelbutton.h"
-#include "orvelsnapshot.h"
 #include "ovrintranslations.h"
-#include "sheettesting.h"
-#include "simpleinformationbanner.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
+#include "pairingworld.h"
 
 #include <QSignalSpy>
 
 using namespace ToolkitTesting;
-using namespace SheetTesting;
+using namespace OvrinTest;
 using Ovrin::BluetoothPinCodeEdit;
 using Ovrin::BluetoothPinCodeSheet;
 using Ovrin::SimpleInformationBanner;
@@ -35,8 +28,8 @@ struct ShownSheet
         : sheet(name, type)
     {
         sheet.appear(&window);
-        edit = findItem<BluetoothPinCodeEdit>(&sheet, QStringLiteral("BluetoothPinCodeEdit"));
-        trustSwitch = findItem<OrvelButton>(&sheet, QStringLiteral("BluetoothTrustedButton"));
+        edit = pinEdit(&sheet);
+        trustSwitch = OvrinTest::trustSwitch(&sheet);
     }
     bool activate()
     {
@@ -47,14 +40,6 @@ struct ShownSheet
     }
     void type(const QString &text) { typeText(&window, text); }
 };
-
-QStringList bannerTexts()
-{
-    QStringList texts;
-    for (const auto &entry : SimpleInformationBanner::history())
-        texts << entry.text;
-    return texts;
-}
 
 } // namespace
 
@@ -138,21 +123,10 @@ private Q_SLOTS:
         }
     }
 
-    void titleAndLabels()
-    {
-        BluetoothPinCodeSheet named(QStringLiteral("Car kit"), BluetoothPinCodeEdit::PinCodeType);
-        QCOMPARE(named.title(), qtTrId("qtn_conn_bt_pair_with").arg(QStringLiteral("Car kit")));
-        QCOMPARE(named.title(), QStringLiteral("Pair with Car kit"));
-        QCOMPARE(named.acceptButton()->text(), qtTrId("qtn_conn_bt_pair"));
-        QCOMPARE(named.rejectButton()->text(), qtTrId("qtn_comm_cancel"));
-        QCOMPARE(named.styleName(), QStringLiteral("Inverted"));
-        BluetoothPinCodeSheet unnamed(QString(), BluetoothPinCodeEdit::PasskeyType);
-        QCOMPARE(unnamed.title(), qtTrId("qtn_conn_bt_pair_with").arg(QString()));
-    }
-
     void acceptButtonFollowsText()
     {
-        ShownSheet shown(QStringLiteral("Headset"), BluetoothPinCodeEdit::PinCodeType);
+        ShownSheet shown(QStringLiteral("Car kit"), BluetoothPinCodeEdit::PinCodeType);
+        QCOMPARE(shown.sheet.title(), QStringLiteral("Pair with Car kit"));
         QSignalSpy accepted(&shown.sheet, &BluetoothPinCodeSheet::accepted);
         QVERIFY(shown.activate());
         QVERIFY(!shown.sheet.isAcceptEnabled());
@@ -192,19 +166,10 @@ private Q_SLOTS:
         QCOMPARE(history.at(0).timeout, 3000);
     }
 
-    void rejectCloses()
+    void trustSwitchStartsOnAndTogglesRejectCloses()
     {
         ShownSheet shown(QStringLiteral("Headset"), BluetoothPinCodeEdit::PinCodeType);
         QSignalSpy rejected(&shown.sheet, &BluetoothPinCodeSheet::rejected);
-        QVERIFY(shown.activate());
-        tap(shown.sheet.rejectButton());
-        QCOMPARE(rejected.count(), 1);
-        QCOMPARE(shown.sheet.sceneWindowState(), OrvelSceneWindow::Disappeared);
-    }
-
-    void trustSwitchStartsOnAndToggles()
-    {
-        ShownSheet shown(QStringLiteral("Headset"), BluetoothPinCodeEdit::PinCodeType);
         QVERIFY(shown.activate());
         QVERIFY(shown.sheet.isTrusted());
         QVERIFY(shown.sheet.property("trusted").toBool());
@@ -213,6 +178,9 @@ private Q_SLOTS:
         QVERIFY(!shown.sheet.property("trusted").toBool());
         tap(shown.trustSwitch);
         QVERIFY(shown.sheet.isTrusted());
+        tap(shown.sheet.rejectButton());
+        QCOMPARE(rejected.count(), 1);
+        QCOMPARE(shown.sheet.sceneWindowState(), OrvelSceneWindow::Disappeared);
     }
 
     void readOnlyFreezesInput()
@@ -293,39 +261,7 @@ private Q_SLOTS:
         QCOMPARE(sheet.pinCode(), QStringLiteral("0123"));
         sheet.setPinCode(QStringLiteral("0123"));
         QCOMPARE(sheet.pinCode(), QStringLiteral("0123"));
-        BluetoothPinCodeEdit *edit
-            = findItem<BluetoothPinCodeEdit>(&sheet, QStringLiteral("BluetoothPinCodeEdit"));
-        QVERIFY(edit);
-        QCOMPARE(edit->text(), QStringLiteral("0123"));
-    }
-
-    void gallery_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("pin") << int(BluetoothPinCodeEdit::PinCodeType) << "en"
-                             << "pairing-pincode-sheet.png";
-        QTest::newRow("passkey") << int(BluetoothPinCodeEdit::PasskeyType) << "en"
-                                 << "pairing-passkey-sheet.png";
-        QTest::newRow("passkey arabic") << int(BluetoothPinCodeEdit::PasskeyType) << "ar"
-                                        << "pairing-passkey-sheet-arabic.png";
-        QTest::newRow("pin arabic") << int(BluetoothPinCodeEdit::PinCodeType) << "ar"
-                                    << "pairing-pincode-sheet-arabic.png";
-    }
-    void gallery()
-    {
-        QFETCH(int, type);
-        QFETCH(QString, locale);
-        QFETCH(QString, file);
-        QLocale::setDefault(QLocale(locale));
-        ShownSheet shown(QStringLiteral("BRIVO Aura"),
-                         BluetoothPinCodeEdit::BluetoothPasskeyType(type));
-        QVERIFY(shown.activate());
-        shown.sheet.setPinCode(type == BluetoothPinCodeEdit::PasskeyType ? QStringLiteral("012345")
-                                                                         : QStringLiteral("0000"));
-        settle();
-        QVERIFY(OrvelSnapshot::save(&shown.window, galleryPath(file)));
+        QCOMPARE(pinEdit(&sheet)->text(), QStringLiteral("0123"));
     }
 };
 

@@ -1,0 +1,52 @@
+#ifndef BLUEZWORLD_H
+#define BLUEZWORLD_H
+
+// The simulated daemons as the suites use them: a scenario loaded afresh for
+// each test, what the simulator tells of a device, and expected warnings.
+
+#include "bluezhygiene.h"
+#include "testenvironment.h"
+
+#include <QRegularExpression>
+
+namespace OvrinTest {
+
+inline SimulatorClient *sim()
+{
+    return TestEnvironment::instance()->simulator();
+}
+
+// Loads tests/<scenario> and forgets the faults and calls of earlier tests.
+inline bool loadWorld(const QString &scenario)
+{
+    return sim()->loadScenarioFile(TestEnvironment::testData(scenario)) && sim()->clearFaults()
+        && sim()->clearCallLog();
+}
+
+// A value the simulated device holds ("paired", "connected", "audioState").
+inline QJsonValue simValue(const QString &address, const char *key)
+{
+    return sim()->device(address).value(QLatin1String(key));
+}
+
+inline bool simFlag(const QString &address, const char *key)
+{
+    return simValue(address, key).toBool();
+}
+
+inline void expectWarning(const QString &pattern)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));
+}
+
+} // namespace OvrinTest
+
+// For init(): a fresh world, and every warning not expected fails the test.
+#define OVRIN_FRESH_WORLD(scenario)                                                                \
+    do {                                                                                           \
+        QVERIFY2(OvrinTest::loadWorld(QStringLiteral(scenario)),                                   \
+                 qPrintable(OvrinTest::sim()->lastError()));                                       \
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));                             \
+    } while (false)
+
+#endif // BLUEZWORLD_H
