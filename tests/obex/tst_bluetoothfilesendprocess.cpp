@@ -5,11 +5,10 @@
 #include "bluetoothadapter.h"
 #include "bluetoothfilesendprocess.h"
 #include "bluezcall.h"
+#include "obexworld.h"
 #include "ovrintranslations.h"
-#include "registry.h"
 #include "testagent.h"
 #include "testdialogserver.h"
-#include "testenvironment.h"
 
 #include <QCryptographicHash>
 #include <QDBusConnectionInterface>
@@ -25,8 +24,6 @@ using namespace OvrinTest;
 
 namespace {
 
-const QString anna = QStringLiteral("F4:0E:22:13:33:03");
-const QString annaName = QStringLiteral("Anna's phone");
 const QString obexClient = QStringLiteral("org.openobex.client");
 
 // A send with spies on its signals.
@@ -38,12 +35,6 @@ struct Send
     QSignalSpy failed { &process, &BluetoothFileSendProcess::error };
 };
 
-TransferUI::TransferInfo onlyTransfer()
-{
-    const auto transfers = TransferUI::Registry::instance()->transfers();
-    return transfers.size() == 1 ? transfers.first() : TransferUI::TransferInfo();
-}
-
 } // namespace
 
 class TestBluetoothFileSendProcess : public QObject
@@ -54,8 +45,6 @@ class TestBluetoothFileSendProcess : public QObject
     // obex-client asks BlueZ for a session, which needs an agent.
     TestAgent m_bluezAgent { QDBusConnection::systemBus(), QStringLiteral("/test/bluez_agent") };
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-
     BluetoothDevice device(const QString &address)
     {
         std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
@@ -65,22 +54,16 @@ class TestBluetoothFileSendProcess : public QObject
     QString makeFile(const QString &name, int size)
     {
         const QString path = m_files.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
         QByteArray data(size, Qt::Uninitialized);
         for (int i = 0; i < size; ++i)
             data[i] = char('a' + i % 26);
-        file.write(data);
-        return path;
+        return writeFile(path, data) ? path : QString();
     }
 
     static QString sha1Of(const QString &path)
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+        return QString::fromLatin1(
+            QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1).toHex());
     }
 
     // What the remote device got: name -> SHA-1 of the bytes.
@@ -90,7 +73,8 @@ class TestBluetoothFileSendProcess : public QObject
         const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
         for (const QJsonValue &file : sent) {
             if (file[QLatin1String("outcome")].toString() == QLatin1String("complete"))
-                files.insert(file[QLatin1String("name")].toString(), file[QLatin1String("sha1")].toString());
+                files.insert(file[QLatin1String("name")].toString(),
+                             file[QLatin1String("sha1")].toString());
         }
         return files;
     }
@@ -100,13 +84,11 @@ private Q_SLOTS:
     {
         QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
         QVERIFY(m_files.isValid());
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
-                 qPrintable(sim()->lastError()));
     }
 
     void init()
     {
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)),
                  qPrintable(sim()->lastError()));
         QVERIFY(sim()->setObexOptions(
             { { "speed", 0 }, { "connectMs", 20 }, { "requestDelayMs", 0 } }));
@@ -122,7 +104,8 @@ private Q_SLOTS:
 
     void threeFilesAreSentWithProgressAndSpeed()
     {
-        const QStringList files { makeFile(QStringLiteral("one.bin"), 55000), makeFile(QStringLiteral("two.txt"), 55000),
+        const QStringList files { makeFile(QStringLiteral("one.bin"), 55000),
+                                  makeFile(QStringLiteral("two.txt"), 55000),
                                   makeFile(QStringLiteral("three.jpg"), 55000) };
         QVERIFY(sim()->setObexSpeed(25000));
         Send send;
@@ -146,13 +129,14 @@ private Q_SLOTS:
         connect(&send.process, &BluetoothFileSendProcess::progress, this, [&]() {
             const QString current = send.process.currentFile();
             if (current != file || send.process.transferedFiles() != done) {
-                file = current;  // the next file taken, or one done
+                file = current; // the next file taken, or one done
                 done = send.process.transferedFiles();
                 lastSample = -1;
                 return;
             }
             if (lastSample >= 0)
-                QVERIFY2(clock.elapsed() - lastSample >= 950, "speed samples less than a second apart");
+                QVERIFY2(clock.elapsed() - lastSample >= 950,
+                         "speed samples less than a second apart");
             lastSample = clock.elapsed();
             ++samples;
             secondsLeft = onlyTransfer().secondsLeft;
@@ -199,7 +183,8 @@ private Q_SLOTS:
 
         // An unknown contact adds nothing.
         BluetoothFileSendProcess other;
-        QTest::ignoreMessage(QtWarningMsg, "Contact card file creation failed for \"contact:nobody\"");
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Contact card file creation failed for \"contact:nobody\"");
         other.addFile(QStringLiteral("contact:nobody"));
         QVERIFY(other.fileNames().isEmpty());
     }
@@ -209,9 +194,11 @@ private Q_SLOTS:
         const QString real = makeFile(QStringLiteral("my photo.jpg"), 10);
         const QString missing = m_files.filePath(QStringLiteral("gone.jpg"));
         Send send;
-        QTest::ignoreMessage(QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
-        send.process.addFiles({ missing, QStringLiteral("file:///nowhere/x.jpg"),
-                                QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
+        QTest::ignoreMessage(
+            QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
+        send.process.addFiles(
+            { missing, QStringLiteral("file:///nowhere/x.jpg"),
+              QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
         QCOMPARE(send.process.fileNames(), QStringList({ missing, real }));
         send.process.setDestination(device(anna));
         QVERIFY(send.process.start());
@@ -240,10 +227,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("reasonId");
-        QTest::newRow("forbidden") << "forbidden" << "qtn_conn_bt_t_canceled";
-        QTest::newRow("forbidden by its code") << "0x43" << "qtn_conn_bt_t_canceled";
-        QTest::newRow("forbidden in capitals") << "message:FORBIDDEN by user" << "qtn_conn_bt_t_canceled";
-        QTest::newRow("not found") << "notfound" << "qtn_conn_bt_t_connection_failed";
+        QTest::newRow("forbidden") << "forbidden"
+                                   << "qtn_conn_bt_t_canceled";
+        QTest::newRow("forbidden by its code") << "0x43"
+                                               << "qtn_conn_bt_t_canceled";
+        QTest::newRow("forbidden in capitals") << "message:FORBIDDEN by user"
+                                               << "qtn_conn_bt_t_canceled";
+        QTest::newRow("not found") << "notfound"
+                                   << "qtn_conn_bt_t_connection_failed";
     }
 
     void failuresAreShownWithTheirReason()
@@ -251,11 +242,13 @@ private Q_SLOTS:
         QFETCH(QString, outcome);
         QFETCH(QString, reasonId);
         // The older daemons' texts name the response, the newer ones give its code.
-        QVERIFY(sim()->setObexOptions({ { "errorTexts", outcome == QLatin1String("0x43") ? "gobex" : "openobex" } }));
+        QVERIFY(sim()->setObexOptions(
+            { { "errorTexts", outcome == QLatin1String("0x43") ? "gobex" : "openobex" } }));
         QVERIFY(sim()->setSendOutcome(QString(), outcome));
         Send send;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
-        send.process.addFiles({ QStringLiteral("contact:1"), makeFile(QStringLiteral("never.txt"), 10) });
+        send.process.addFiles(
+            { QStringLiteral("contact:1"), makeFile(QStringLiteral("never.txt"), 10) });
         const QString card = send.process.fileNames().first();
         send.process.setDestination(device(anna));
         QVERIFY(send.process.start());
@@ -266,7 +259,8 @@ private Q_SLOTS:
         QCOMPARE(info.state, TransferUI::TransferInfo::Failed);
         QCOMPARE(info.failureTitle, qtTrId("qtn_conn_bt_t_error"));
         QCOMPARE(info.failureMessage,
-                 qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId(reasonId.toUtf8().constData()).arg(annaName));
+                 qtTrId("qtn_conn_bt_t_send_cant") + u' '
+                     + qtTrId(reasonId.toUtf8().constData()).arg(annaName));
         QVERIFY(!QFile::exists(card));
         // The rest of the list is not sent.
         QTest::qWait(200);
@@ -352,7 +346,8 @@ private Q_SLOTS:
         QCOMPARE(send.failed.first().at(0).toString(), QString());
         QCOMPARE(onlyTransfer().state, TransferUI::TransferInfo::Failed);
         QCOMPARE(onlyTransfer().failureMessage,
-                 qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId("qtn_conn_bt_t_connection_failed").arg(annaName));
+                 qtTrId("qtn_conn_bt_t_send_cant") + u' '
+                     + qtTrId("qtn_conn_bt_t_connection_failed").arg(annaName));
         QVERIFY(sim()->restoreService(obexClient));
         QTest::qWait(200);
         QCOMPARE(send.failed.size(), 1);
@@ -413,7 +408,8 @@ private Q_SLOTS:
     void emptyFilesAreSentToo()
     {
         Send send;
-        send.process.addFiles({ makeFile(QStringLiteral("empty1"), 0), makeFile(QStringLiteral("empty2"), 0) });
+        send.process.addFiles(
+            { makeFile(QStringLiteral("empty1"), 0), makeFile(QStringLiteral("empty2"), 0) });
         send.process.setDestination(device(anna));
         QVERIFY(send.process.start());
         QVERIFY(send.finished.wait());

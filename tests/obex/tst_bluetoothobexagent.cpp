@@ -6,12 +6,10 @@
 #include "bluetoothobexagent.h"
 #include "bluetoothtransfertracker.h"
 #include "obexcall.h"
+#include "obexworld.h"
 #include "ovrintranslations.h"
 #include "registry.h"
-#include "testenvironment.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 #include <QSignalSpy>
@@ -24,67 +22,7 @@ using namespace OvrinTest;
 
 namespace {
 
-const QString anna = QStringLiteral("F4:0E:22:13:33:03");
 const QString agentInterface = QStringLiteral("org.openobex.Agent");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-// The receiving side of a handset, as a system component wires it: every
-// push accepted into the folder for its type, shown by a download tracker.
-struct Receiver
-{
-    BluetoothObexAgent agent { BluetoothObexAgent::Server };
-    QSignalSpy requested { &agent, &BluetoothObexAgent::authorizationRequested };
-    QSignalSpy progressed { &agent, &BluetoothObexAgent::progress };
-    QSignalSpy completed { &agent, &BluetoothObexAgent::complete };
-    QSignalSpy failed { &agent, &BluetoothObexAgent::error };
-    QSignalSpy registered { &agent, &BluetoothObexAgent::serviceRegistered };
-    QSignalSpy unregistered { &agent, &BluetoothObexAgent::serviceUnregistered };
-    std::unique_ptr<BluetoothTransferTracker> tracker;
-    bool accept = true;
-
-    Receiver()
-    {
-        QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
-                         [this](const QString &transfer, const QString &name, const QString &mime, qulonglong length) {
-                             if (accept)
-                                 take(transfer, name, mime, length);
-                         });
-        QObject::connect(&agent, &BluetoothObexAgent::progress, &agent,
-                         [this](const QString &, qulonglong done, qulonglong total) {
-                             if (tracker && total)
-                                 tracker->updateStatus(float(done) / float(total), 0);
-                         });
-        QObject::connect(&agent, &BluetoothObexAgent::complete, &agent, [this]() {
-            if (tracker)
-                tracker->setFileState(tracker->files().value(0), BluetoothTransferTracker::Done);
-        });
-    }
-
-    void take(const QString &transfer, const QString &name, const QString &mime, qulonglong length)
-    {
-        const QString path = BluetoothTransferTracker::filePath(name, mime);
-        tracker = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
-        tracker->addFile(path, mime, QUrl::fromLocalFile(path).toString());
-        tracker->setSize(length);
-        tracker->setTargetName(agent.remoteDeviceAddress());
-        tracker->updateStatus(0.0f, 0);
-        agent.authorizeTransfer(transfer, path);
-    }
-
-    QString lastName() const { return requested.isEmpty() ? QString() : requested.last().at(1).toString(); }
-};
-
 
 // What a remote sender may call its file to get it stored where it should
 // not be, over something that exists, or not at all.
@@ -92,29 +30,64 @@ QStringList hostileNames()
 {
     return {
         // Out of the folder.
-        QStringLiteral("../escape.jpg"), QStringLiteral("../../../../etc/passwd"), QStringLiteral("/etc/passwd"),
-        QStringLiteral("/tmp/ovrin-hostile-absolute.jpg"), QStringLiteral("a/../../b.jpg"),
-        QStringLiteral("..\\..\\windows.jpg"), QStringLiteral("C:\\Windows\\system.ini"),
-        QStringLiteral("\\\\server\\share\\x.jpg"), QStringLiteral("....//....//escape.jpg"),
-        QStringLiteral("a/./b/../c.jpg"), QStringLiteral("~/escape.jpg"), QStringLiteral("~root"),
-        QStringLiteral("$HOME.jpg"), QStringLiteral("%2e%2e%2fescape.jpg"), QStringLiteral("file:///etc/passwd"),
-        QStringLiteral("/dev/null"), QStringLiteral("/proc/self/mem"), QStringLiteral("dir/"), QStringLiteral("/"),
+        QStringLiteral("../escape.jpg"),
+        QStringLiteral("../../../../etc/passwd"),
+        QStringLiteral("/etc/passwd"),
+        QStringLiteral("/tmp/ovrin-hostile-absolute.jpg"),
+        QStringLiteral("a/../../b.jpg"),
+        QStringLiteral("..\\..\\windows.jpg"),
+        QStringLiteral("C:\\Windows\\system.ini"),
+        QStringLiteral("\\\\server\\share\\x.jpg"),
+        QStringLiteral("....//....//escape.jpg"),
+        QStringLiteral("a/./b/../c.jpg"),
+        QStringLiteral("~/escape.jpg"),
+        QStringLiteral("~root"),
+        QStringLiteral("$HOME.jpg"),
+        QStringLiteral("%2e%2e%2fescape.jpg"),
+        QStringLiteral("file:///etc/passwd"),
+        QStringLiteral("/dev/null"),
+        QStringLiteral("/proc/self/mem"),
+        QStringLiteral("dir/"),
+        QStringLiteral("/"),
         QStringLiteral("..\u2215lookalike.jpg"),
         // Only dots.
-        QStringLiteral(".."), QStringLiteral("."), QStringLiteral("..."), QStringLiteral("...."), QString(300, u'.'),
-        QStringLiteral("./hidden.jpg"), QStringLiteral("..jpg"), QStringLiteral(".jpg"),
+        QStringLiteral(".."),
+        QStringLiteral("."),
+        QStringLiteral("..."),
+        QStringLiteral("...."),
+        QString(300, u'.'),
+        QStringLiteral("./hidden.jpg"),
+        QStringLiteral("..jpg"),
+        QStringLiteral(".jpg"),
         // Control and format characters.
-        QStringLiteral("a\u0001b.jpg"), QStringLiteral("tab\tname.jpg"), QStringLiteral("new\nline.jpg"),
-        QStringLiteral("cr\rname.jpg"), QStringLiteral("\u007f.jpg"), QStringLiteral("\u001b[2J.png"),
-        QStringLiteral("\u202egpj.exe"), QStringLiteral("zero\u200bwidth.jpg"), QStringLiteral("\ufeffbom.jpg"),
+        QStringLiteral("a\u0001b.jpg"),
+        QStringLiteral("tab\tname.jpg"),
+        QStringLiteral("new\nline.jpg"),
+        QStringLiteral("cr\rname.jpg"),
+        QStringLiteral("\u007f.jpg"),
+        QStringLiteral("\u001b[2J.png"),
+        QStringLiteral("\u202egpj.exe"),
+        QStringLiteral("zero\u200bwidth.jpg"),
+        QStringLiteral("\ufeffbom.jpg"),
         // Too long for the file system.
-        QString(4096, u'a') + QStringLiteral(".jpg"), QString(4096, QChar(0xe4)), QStringLiteral("../") + QString(4000, u'b'),
-        QString(2000, u'/') + QStringLiteral("x.jpg"), QString(250, u'x') + QStringLiteral("\U0001F600.jpg"),
+        QString(4096, u'a') + QStringLiteral(".jpg"),
+        QString(4096, QChar(0xe4)),
+        QStringLiteral("../") + QString(4000, u'b'),
+        QString(2000, u'/') + QStringLiteral("x.jpg"),
+        QString(250, u'x') + QStringLiteral("\U0001F600.jpg"),
         // Names of what already exists, also in another case.
-        QStringLiteral("photo.jpg"), QStringLiteral("Photo.jpg"), QStringLiteral("PHOTO.JPG"),
-        QStringLiteral("photo_1.jpg"), QStringLiteral("notes"), QStringLiteral("Notes"),
-        QStringLiteral("received_file"), QStringLiteral("received_file.jpg"), QStringLiteral("Pictures"),
-        QStringLiteral("Music"), QStringLiteral("trailing.jpg."), QStringLiteral("-rf"),
+        QStringLiteral("photo.jpg"),
+        QStringLiteral("Photo.jpg"),
+        QStringLiteral("PHOTO.JPG"),
+        QStringLiteral("photo_1.jpg"),
+        QStringLiteral("notes"),
+        QStringLiteral("Notes"),
+        QStringLiteral("received_file"),
+        QStringLiteral("received_file.jpg"),
+        QStringLiteral("Pictures"),
+        QStringLiteral("Music"),
+        QStringLiteral("trailing.jpg."),
+        QStringLiteral("-rf"),
     };
 }
 
@@ -126,7 +99,6 @@ class TestBluetoothObexAgent : public QObject
 
     QTemporaryDir m_base;
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
     QString pictures() const { return m_base.filePath(QStringLiteral("Pictures")); }
     QString music() const { return m_base.filePath(QStringLiteral("Music")); }
 
@@ -136,16 +108,7 @@ class TestBluetoothObexAgent : public QObject
         return sim()->pushFile(anna, name, type, contents, speed, transfer);
     }
 
-    // Every file under the base folder, relative to it.
-    QStringList storedFiles() const
-    {
-        QStringList files;
-        QDirIterator it(m_base.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(m_base.path()).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
+    QStringList storedFiles() const { return filesUnder(m_base.path()); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -153,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
         QVERIFY(m_base.isValid());
         BluetoothTransferTracker::setBasePath(m_base.path());
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
+        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)),
                  qPrintable(sim()->lastError()));
     }
 
@@ -186,13 +149,13 @@ private Q_SLOTS:
     void pushIsStoredUnderAFreeNameInItsTypeFolder()
     {
         QVERIFY(writeFile(pictures() + QStringLiteral("/photo.jpg"), "older photo"));
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QCOMPARE(receiver.registered.size(), 1);
 
         QString transfer;
         const QByteArray contents(4096, 'j');
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), contents, -1, &transfer);
+        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"),
+                                 contents, -1, &transfer);
         QVERIFY(ticket);
         QVERIFY(receiver.requested.wait());
         const QList<QVariant> request = receiver.requested.first();
@@ -226,8 +189,7 @@ private Q_SLOTS:
 
     void typeComesFromTheNameWhenObexdHasNone()
     {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3"));
         QVERIFY(receiver.requested.wait());
         QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
@@ -245,33 +207,62 @@ private Q_SLOTS:
         QCOMPARE(receiver.lastName(), QStringLiteral("notes_1."));
     }
 
-    void rejectedPushStoresNothing()
+    // Rejected, or accepted with an answer obexd would store under the
+    // sender's name in a folder of its own: nothing is stored, and the
+    // request is answered once.
+    void refusedPushStoresNothing_data()
     {
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
+        QTest::addColumn<bool>("reject");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("rejected") << true << QString();
+        QTest::newRow("empty answer") << false << QString();
+        QTest::newRow("bare name") << false << QStringLiteral("photo.jpg");
+    }
+
+    void refusedPushStoresNothing()
+    {
+        QFETCH(bool, reject);
+        QFETCH(QString, answer);
+        PushReceiver receiver(PushReceiver::Asked);
         QString transfer;
-        const uint ticket = push(QStringLiteral("spam.jpg"), QStringLiteral("image/jpeg"), "spam", -1, &transfer);
+        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "data",
+                                 -1, &transfer);
         QVERIFY(receiver.requested.wait());
-        receiver.agent.rejectTransfer(transfer);
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QStringLiteral("Forbidden")));
+        if (reject) {
+            receiver.agent.rejectTransfer(transfer);
+        } else {
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                qPrintable(QStringLiteral("Refusing transfer '%1': '%2' is no absolute path")
+                               .arg(transfer, answer)));
+            receiver.agent.authorizeTransfer(transfer, answer);
+        }
+        QCOMPARE(sim()->waitForRequest(ticket),
+                 std::optional<QString>(QStringLiteral("Forbidden")));
         QCOMPARE(storedFiles(), QStringList());
         QVERIFY(receiver.completed.isEmpty());
+        QCOMPARE(receiver.agent.fileName(), QString());
 
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, QStringLiteral("spam.jpg"));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
     }
 
     void answeringTwiceSendsOneAnswer()
     {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QString transfer;
-        const uint ticket = push(QStringLiteral("a.jpg"), QStringLiteral("image/jpeg"), "a", -1, &transfer);
+        const uint ticket
+            = push(QStringLiteral("a.jpg"), QStringLiteral("image/jpeg"), "a", -1, &transfer);
         QTRY_COMPARE(receiver.completed.size(), 1);
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
         receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
         receiver.agent.rejectTransfer(transfer);
         QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
         QCOMPARE(storedFiles(), QStringList { QStringLiteral("Pictures/a.jpg") });
@@ -287,11 +278,10 @@ private Q_SLOTS:
     void runningTransferFollowedAndCancelled()
     {
         QFETCH(bool, cancelled);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QString transfer;
-        const uint ticket = push(QStringLiteral("film.jpg"), QStringLiteral("image/jpeg"), QByteArray(60000, 'f'), 20000,
-                                 &transfer);
+        const uint ticket = push(QStringLiteral("film.jpg"), QStringLiteral("image/jpeg"),
+                                 QByteArray(60000, 'f'), 20000, &transfer);
         QVERIFY(receiver.progressed.wait());
         const QList<QVariant> progress = receiver.progressed.first();
         QCOMPARE(progress.at(0).toString(), transfer);
@@ -305,10 +295,12 @@ private Q_SLOTS:
         QVERIFY(receiver.failed.wait());
         QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
         QCOMPARE(receiver.failed.first().at(1).toString(),
-                 cancelled ? QStringLiteral("Transfer canceled") : QStringLiteral("Transfer completed unsuccessfully"));
+                 cancelled ? QStringLiteral("Transfer canceled")
+                           : QStringLiteral("Transfer completed unsuccessfully"));
         QVERIFY(receiver.completed.isEmpty());
         QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(cancelled ? QStringLiteral("Canceled") : QStringLiteral("Aborted")));
+                 std::optional<QString>(cancelled ? QStringLiteral("Canceled")
+                                                  : QStringLiteral("Aborted")));
         QCOMPARE(storedFiles(), QStringList());
 
         // The flag belongs to the cancelled transfer only.
@@ -319,14 +311,15 @@ private Q_SLOTS:
 
     void obexdLeavingFailsTheTransferAndIsRegisteredAgainOnReturn()
     {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QString transfer;
-        push(QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"), QByteArray(100000, 's'), 10000, &transfer);
+        push(QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"), QByteArray(100000, 's'),
+             10000, &transfer);
         QVERIFY(receiver.progressed.wait());
 
         QVERIFY(sim()->setActivatable(obexd, false));
-        QTest::ignoreMessage(QtWarningMsg, "BluetoothObexAgentPrivate: Unable to start service org.openobex");
+        QTest::ignoreMessage(QtWarningMsg,
+                             "BluetoothObexAgentPrivate: Unable to start service org.openobex");
         QVERIFY(sim()->dropService(obexd));
         QVERIFY(receiver.unregistered.wait());
         QCOMPARE(receiver.failed.size(), 1);
@@ -351,8 +344,7 @@ private Q_SLOTS:
         // A fresh obexd, so that the next one numbers its transfers alike.
         QVERIFY(sim()->dropService(obexd));
         QVERIFY(sim()->restoreService(obexd));
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QCOMPARE(receiver.registered.size(), 1);
         QStringList transfers;
         for (const char *name : { "first.jpg", "second.jpg", "third.jpg" }) {
@@ -411,36 +403,6 @@ private Q_SLOTS:
         QVERIFY(sim()->setActivatable(obexd, true));
     }
 
-    // An answer obexd would store under the sender's name in a folder of its
-    // own is refused.
-    void answersThatAreNoAbsolutePathAreRefused_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("bare name") << QStringLiteral("photo.jpg");
-    }
-
-    void answersThatAreNoAbsolutePathAreRefused()
-    {
-        QFETCH(QString, answer);
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
-        QString transfer;
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "data",
-                                 -1, &transfer);
-        QVERIFY(receiver.requested.wait());
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Refusing transfer '%1': '%2' is no absolute path")
-                           .arg(transfer, answer)));
-        receiver.agent.authorizeTransfer(transfer, answer);
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(QStringLiteral("Forbidden")));
-        QCOMPARE(storedFiles(), QStringList());
-        QCOMPARE(receiver.agent.fileName(), QString());
-    }
-
     // obexd tells sizes as int32: -1 when the sender gave none, and sizes
     // above 2 GiB wrap to negative numbers.
     void sizesObexdCannotTellAreZero_data()
@@ -453,8 +415,7 @@ private Q_SLOTS:
     void sizesObexdCannotTellAreZero()
     {
         QFETCH(qint64, announced);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QVERIFY(sim()->pushFiles({ { "address", anna },
                                    { "name", "sized.jpg" },
                                    { "type", "image/jpeg" },
@@ -472,9 +433,7 @@ private Q_SLOTS:
     // the question and says which one it was.
     void withdrawnRequestIsForgotten()
     {
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver(PushReceiver::Asked);
         QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
         QString transfer;
         const uint ticket = push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"), "data",
@@ -496,8 +455,7 @@ private Q_SLOTS:
 
     void obexdLeavingIsAskedBackByTheAgent()
     {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QVERIFY(sim()->dropService(obexd));
         QVERIFY(receiver.unregistered.wait());
         // The agent asks the bus to start obexd, which registers it again.
@@ -510,31 +468,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("remoteName");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("backslashes") << "..\\..\\etc\\passwd.jpg"
-                                     << "Pictures/passwd.jpg";
-        QTest::newRow("only dots") << "..."
-                                   << "received_file";
-        QTest::newRow("control character") << "a\u0007b.jpg"
-                                           << "Pictures/received_file.jpg";
-        QTest::newRow("escape sequence") << "\u001b[31mred.png"
-                                         << "Pictures/received_file.png";
-        QTest::newRow("line break") << "two\nlines"
-                                    << "received_file";
-        QTest::newRow("hidden") << ".profile"
-                                << "_profile";
-        QTest::newRow("hidden with a type") << ".hidden.jpg"
-                                            << "Pictures/_hidden.jpg";
+        QTest::newRow("backslashes")
+            << QStringLiteral("..\\..\\etc\\passwd.jpg") << QStringLiteral("Pictures/passwd.jpg");
+        QTest::newRow("only dots") << QStringLiteral("...") << QStringLiteral("received_file");
+        QTest::newRow("control character")
+            << QStringLiteral("a\u0007b.jpg") << QStringLiteral("Pictures/received_file.jpg");
+        QTest::newRow("escape sequence")
+            << QStringLiteral("\u001b[31mred.png") << QStringLiteral("Pictures/received_file.png");
+        QTest::newRow("line break")
+            << QStringLiteral("two\nlines") << QStringLiteral("received_file");
+        QTest::newRow("hidden") << QStringLiteral(".profile") << QStringLiteral("_profile");
+        QTest::newRow("hidden with a type")
+            << QStringLiteral(".hidden.jpg") << QStringLiteral("Pictures/_hidden.jpg");
         QTest::newRow("long") << QString(4000, u'x') + QStringLiteral(".jpg")
-                              << QStringLiteral("Pictures/") + QString(236, u'x') + QStringLiteral(".jpg");
+                              << QStringLiteral("Pictures/") + QString(236, u'x')
+                + QStringLiteral(".jpg");
     }
 
     void remoteNamesStayInTheirFolder()
     {
         QFETCH(QString, remoteName);
         QFETCH(QString, stored);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        const QString type = stored.startsWith(QLatin1String("Pictures/")) ? QStringLiteral("image/jpeg") : QString();
+        PushReceiver receiver;
+        const QString type = stored.startsWith(QLatin1String("Pictures/"))
+            ? QStringLiteral("image/jpeg")
+            : QString();
         QVERIFY(push(remoteName, type, "data"));
         QTRY_COMPARE(receiver.completed.size(), 1);
         QCOMPARE(storedFiles(), QStringList { stored });
@@ -544,7 +502,8 @@ private Q_SLOTS:
     // hold files of the same names.
     void hostileRemoteNamesNeitherEscapeNorOverwrite()
     {
-        const QStringList existing { QStringLiteral("Pictures/photo.jpg"), QStringLiteral("Pictures/photo_1.jpg"),
+        const QStringList existing { QStringLiteral("Pictures/photo.jpg"),
+                                     QStringLiteral("Pictures/photo_1.jpg"),
                                      QStringLiteral("notes"), QStringLiteral("received_file"),
                                      QStringLiteral("Pictures/received_file.jpg") };
         for (const QString &file : existing)
@@ -552,8 +511,7 @@ private Q_SLOTS:
         const QStringList names = hostileNames();
         QVERIFY(names.size() >= 50);
 
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QHash<QString, QByteArray> expected;
         for (const QString &file : existing)
             expected.insert(file, "older " + file.toUtf8());
@@ -576,14 +534,16 @@ private Q_SLOTS:
             QStringList added = storedFiles();
             for (const QString &file : before)
                 added.removeOne(file);
-            QVERIFY2(added.size() == 1, qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
+            QVERIFY2(added.size() == 1,
+                     qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
             QCOMPARE(readFile(m_base.filePath(added.first())), contents);
             // Never a hidden file, which could pass for a start-up file.
             QVERIFY2(!QFileInfo(added.first()).fileName().startsWith(u'.'),
                      qPrintable(added.first()));
             expected.insert(added.first(), contents);
         }
-        qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused by obexd",
+        qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused "
+              "by obexd",
               qlonglong(names.size()), qlonglong(names.size() - refusedByObexd), refusedByObexd);
         // Nothing was overwritten, nothing landed elsewhere.
         QCOMPARE(storedFiles().size(), expected.size());
@@ -605,15 +565,17 @@ private Q_SLOTS:
             { "Progress", { transfer, qulonglong(5) } },
             { "Complete", { transfer } },
             { "Error", { transfer, QStringLiteral("boom") } },
-            { "Authorize", { transfer, anna, QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 } },
+            { "Authorize",
+              { transfer, anna, QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 } },
             { "Cancel", {} },
             { "obexServiceRegistered", { obexd } },
             { "obexServiceUnregistered", { obexd } },
         };
         for (const int type : { BluetoothObexAgent::Server, BluetoothObexAgent::Client }) {
             for (const auto &[member, arguments] : calls) {
-                QTest::addRow("%s %s", type == BluetoothObexAgent::Server ? "server" : "client", member)
-                        << type << QString::fromLatin1(member) << arguments;
+                QTest::addRow("%s %s", type == BluetoothObexAgent::Server ? "server" : "client",
+                              member)
+                    << type << QString::fromLatin1(member) << arguments;
             }
         }
     }
@@ -635,9 +597,10 @@ private Q_SLOTS:
         QCOMPARE(anySignal.signalCount(), 7);
 
         const QString stranger = QStringLiteral("stranger");
-        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
-        QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), agent.path(),
-                                                           agentInterface, member);
+        QDBusConnection connection
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QDBusConnection::sessionBus().baseService(), agent.path(), agentInterface, member);
         call.setArguments(arguments);
         // The agent lives on this thread: wait with the event loop running.
         QDBusPendingCall pending = connection.asyncCall(call, 5000);
@@ -650,7 +613,8 @@ private Q_SLOTS:
         QCOMPARE(agent.fileName(), QString());
         QCOMPARE(agent.remoteDeviceAddress(), QString());
         QTest::ignoreMessage(QtWarningMsg, "Invalid request for transfer '/transfer99'");
-        agent.authorizeTransfer(QStringLiteral("/transfer99"), pictures() + QStringLiteral("/evil.jpg"));
+        agent.authorizeTransfer(QStringLiteral("/transfer99"),
+                                pictures() + QStringLiteral("/evil.jpg"));
         QCOMPARE(storedFiles(), QStringList());
     }
 };

@@ -3,9 +3,8 @@
 // transfer, NFC and its context property, speeds, and where received files go.
 
 #include "bluetoothtransfertracker.h"
+#include "obexworld.h"
 #include "ovrintranslations.h"
-#include "registry.h"
-#include "testenvironment.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -66,12 +65,6 @@ QString waiting(const QString &device)
 {
     return QStringLiteral("setPending(%1)")
         .arg(qtTrId("qtn_conn_bt_t_waiting_response").arg(device));
-}
-
-QString onlyTransferId()
-{
-    const auto transfers = registry()->transfers();
-    return transfers.size() == 1 ? transfers.at(0).id : QString();
 }
 
 } // namespace
@@ -145,7 +138,7 @@ private Q_SLOTS:
 
         // The entry appears, named after the first file, without the window.
         tracker->updateStatus(0.0f, 0);
-        const QString id = onlyTransferId();
+        const QString id = OvrinTest::onlyTransfer().id;
         QVERIFY(!id.isEmpty());
         QCOMPARE(
             newCalls(),
@@ -219,7 +212,7 @@ private Q_SLOTS:
                  QStringList({ "setIcon(" + imageIcon + ")",
                                "setThumbnailForFile(" + stored + ",image/jpeg)",
                                "markCompleted(true,," + uri + ")", "markDone()" }));
-        QCOMPARE(registry()->transfer(onlyTransferId()).resultUri, uri);
+        QCOMPARE(registry()->transfer(OvrinTest::onlyTransfer().id).resultUri, uri);
         QCOMPARE(registry()->uiRequests(), 1);
     }
 
@@ -241,7 +234,7 @@ private Q_SLOTS:
         tracker.addFile(name, QString(), QString());
         tracker.setSize(4096);
         tracker.updateStatus(0.0f, 0);
-        const QString id = onlyTransferId();
+        const QString id = OvrinTest::onlyTransfer().id;
         QCOMPARE(registry()->transfer(id).size, shown);
         // A size given once the entry exists is shown as given.
         tracker.setSize(512);
@@ -284,7 +277,7 @@ private Q_SLOTS:
 
         registry()->setAvailable(true);
         tracker.updateStatus(0.5f, 1);
-        QVERIFY(!onlyTransferId().isEmpty());
+        QVERIFY(!OvrinTest::onlyTransfer().id.isEmpty());
         QCOMPARE(registry()->uiRequests(), 1);
 
         // A refused call is reported and the tracker goes on.
@@ -293,7 +286,7 @@ private Q_SLOTS:
                              "d_ptr->tuiTransfer->updateStatus(done, seconds) failed!");
         tracker.updateStatus(1.5f, 0);
         tracker.updateStatus(0.75f, 0);
-        QCOMPARE(registry()->transfer(onlyTransferId()).progress, 0.75f);
+        QCOMPARE(registry()->transfer(OvrinTest::onlyTransfer().id).progress, 0.75f);
     }
 
     void cancelEndsTheTransferOnce()
@@ -306,7 +299,7 @@ private Q_SLOTS:
 
         tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
         tracker.updateStatus(0.0f, 0);
-        const QString id = onlyTransferId();
+        const QString id = OvrinTest::onlyTransfer().id;
         newCalls();
         QVERIFY(registry()->requestCancel(id));
         QCOMPARE(canceled.count(), 1);
@@ -328,7 +321,7 @@ private Q_SLOTS:
         BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
         tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
         tracker.updateStatus(0.0f, 0);
-        const QString id = onlyTransferId();
+        const QString id = OvrinTest::onlyTransfer().id;
         newCalls();
         tracker.setError(QStringLiteral("Sending failed"), QStringLiteral("Declined"));
         tracker.setError(QStringLiteral("Again"), QString());
@@ -413,27 +406,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("mimeType");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("audio") << "song.mp3"
-                               << "audio/mpeg"
-                               << "Music";
-        QTest::newRow("image") << "photo.jpg"
-                               << "image/jpeg"
-                               << "Pictures";
-        QTest::newRow("other") << "doc.pdf"
-                               << "application/pdf"
-                               << "";
-        QTest::newRow("case-sensitive") << "song.mp3"
-                                        << "Audio/mpeg"
-                                        << "";
-        QTest::newRow("up and out") << "../../../etc/passwd"
-                                    << "audio/mpeg"
-                                    << "Music";
-        QTest::newRow("folders") << "DCIM/100/photo.jpg"
-                                 << "image/jpeg"
-                                 << "Pictures";
-        QTest::newRow("hidden name") << "..photo.jpg"
-                                     << "image/jpeg"
-                                     << "Pictures";
+        const char *const rows[][4] = {
+            { "audio", "song.mp3", "audio/mpeg", "Music" },
+            { "image", "photo.jpg", "image/jpeg", "Pictures" },
+            { "other", "doc.pdf", "application/pdf", "" },
+            { "case-sensitive", "song.mp3", "Audio/mpeg", "" },
+            { "up and out", "../../../etc/passwd", "audio/mpeg", "Music" },
+            { "folders", "DCIM/100/photo.jpg", "image/jpeg", "Pictures" },
+            { "hidden name", "..photo.jpg", "image/jpeg", "Pictures" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2])
+                                  << QString::fromLatin1(row[3]);
+        QTest::newRow("other") << QStringLiteral("doc.pdf") << QStringLiteral("application/pdf")
+                               << QStringLiteral("");
+        QTest::newRow("case-sensitive")
+            << QStringLiteral("song.mp3") << QStringLiteral("Audio/mpeg") << QStringLiteral("");
+        QTest::newRow("up and out") << QStringLiteral("../../../etc/passwd")
+                                    << QStringLiteral("audio/mpeg") << QStringLiteral("Music");
+        QTest::newRow("folders") << QStringLiteral("DCIM/100/photo.jpg")
+                                 << QStringLiteral("image/jpeg") << QStringLiteral("Pictures");
+        QTest::newRow("hidden name") << QStringLiteral("..photo.jpg")
+                                     << QStringLiteral("image/jpeg") << QStringLiteral("Pictures");
     }
     void receivedFilesGoToTheFolderOfTheirType()
     {

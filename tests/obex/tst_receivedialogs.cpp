@@ -1,14 +1,12 @@
 // The receive question and the unknown-file notice as the user meets them:
-// the texts on screen, the buttons answered by taps, and their pictures.
+// the texts on screen and the buttons answered by taps.
 
 #include "bluetoothdevice.h"
 #include "bluetoothfilereceivedialog.h"
 #include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
 #include "orvellabel.h"
-#include "orvelsnapshot.h"
 #include "ovrintranslations.h"
-#include "sheettesting.h"
 #include "testenvironment.h"
 #include "toolkittesting.h"
 #include "unknownfiletypedialog.h"
@@ -17,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-using namespace SheetTesting;
 using namespace ToolkitTesting;
 using Ovrin::BluetoothDevice;
 using Ovrin::BluetoothFileReceiveDialog;
@@ -64,8 +61,6 @@ private Q_SLOTS:
         OrvelApplicationWindow window;
         BluetoothFileReceiveDialog dialog(namedDevice(QStringLiteral("Tessa Phone")),
                                           QStringLiteral("holiday.jpg"));
-        QCOMPARE(dialog.standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(dialog.iconId(), QStringLiteral("icon-m-bluetooth"));
 
         QStringList seen;
         QTimer::singleShot(0, &dialog, [&] {
@@ -74,8 +69,9 @@ private Q_SLOTS:
         });
         QCOMPARE(dialog.exec(&window), int(QMessageBox::No));
         QVERIFY(seen.contains(qtTrId("qtn_conn_bt_receive_file")));
-        QVERIFY(seen.contains(qtTrId("qtn_conn_bt_receive_info1")
-                                  .arg(QStringLiteral("Tessa Phone"), QStringLiteral("holiday.jpg"))));
+        QVERIFY(
+            seen.contains(qtTrId("qtn_conn_bt_receive_info1")
+                              .arg(QStringLiteral("Tessa Phone"), QStringLiteral("holiday.jpg"))));
 
         QTimer::singleShot(0, &dialog, [&] { tap(dialog.button(QMessageBox::Yes)); });
         QCOMPARE(dialog.exec(&window), int(QMessageBox::Yes));
@@ -86,14 +82,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("shownName");
-        QTest::newRow("no name") << QString() << "notes.txt"
+        QTest::newRow("no name") << QString() << QStringLiteral("notes.txt")
                                  << qtTrId("qtn_conn_bt_unnamed_device");
-        QTest::newRow("placeholder in the name") << "Phone %2 %1"
-                                                 << "a.jpg"
-                                                 << "Phone %2 %1";
-        QTest::newRow("placeholder in the file") << "Phone"
-                                                 << "%1%2.jpg"
-                                                 << "Phone";
+        QTest::newRow("placeholder in the name")
+            << QStringLiteral("Phone %2 %1") << QStringLiteral("a.jpg")
+            << QStringLiteral("Phone %2 %1");
+        QTest::newRow("placeholder in the file")
+            << QStringLiteral("Phone") << QStringLiteral("%1%2.jpg") << QStringLiteral("Phone");
     }
     void receiveQuestionKeepsTheSendersTexts()
     {
@@ -118,10 +113,7 @@ private Q_SLOTS:
         file.close();
         UnknownFileTypeDialog dialog(QUrl::fromLocalFile(path), QStringLiteral("tune.xyz"));
         QCOMPARE(dialog.filePath(), path);
-        QCOMPARE(dialog.standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(dialog.buttons().size(), 1);
-        QCOMPARE(dialog.button(QMessageBox::Ok)->text(), qtTrId("qtn_comm_command_delete"));
-        QVERIFY(dialog.iconId().isEmpty());
 
         QStringList seen;
         QTimer::singleShot(0, &dialog, [&] {
@@ -139,25 +131,6 @@ private Q_SLOTS:
         UnknownFileTypeDialog remote(QUrl(QStringLiteral("http://example.com/tune.xyz")),
                                      QStringLiteral("tune.xyz"));
         QVERIFY(remote.filePath().isEmpty());
-    }
-
-    void gallery()
-    {
-        OrvelApplicationWindow window;
-        BluetoothFileReceiveDialog receive(namedDevice(QStringLiteral("Tessa Phone")),
-                                           QStringLiteral("holiday-at-the-lake.jpg"));
-        receive.appear(&window);
-        QVERIFY(activate(&window));
-        QVERIFY(
-            OrvelSnapshot::save(&window, galleryPath(QStringLiteral("obex-receive-dialog.png"))));
-        receive.disappear();
-
-        UnknownFileTypeDialog unknown(QUrl::fromLocalFile(QStringLiteral("/tmp/tune.xyz")),
-                                      QStringLiteral("tune.xyz"));
-        unknown.appear(&window);
-        settle();
-        QVERIFY(OrvelSnapshot::save(&window,
-                                    galleryPath(QStringLiteral("obex-unknown-file-dialog.png"))));
     }
 };
 

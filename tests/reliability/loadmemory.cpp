@@ -12,7 +12,7 @@
 
 #include "bluetoothadapter.h"
 #include "bluetoothdevicemodel.h"
-#include "testenvironment.h"
+#include "bluezworld.h"
 #ifdef OVRIN_COUNTING_ALLOCATOR
 #include "countingallocator.h"
 #endif
@@ -29,6 +29,7 @@
 #include <vector>
 
 using namespace Ovrin;
+using OvrinTest::sim;
 
 namespace {
 
@@ -41,11 +42,6 @@ constexpr int powerCycles = 10;
 // both.
 constexpr qint64 allowedBlocksPerRound = deviceCount / 10;
 constexpr qint64 allowedBytesPerRound = deviceCount;
-
-SimulatorClient *sim()
-{
-    return OvrinTest::TestEnvironment::instance()->simulator();
-}
 
 [[noreturn]] void fail(const QString &what)
 {
