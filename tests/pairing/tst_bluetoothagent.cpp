@@ -103,7 +103,8 @@ private Q_SLOTS:
         OVRIN_FRESH_WORLD("bluez/scenarios/handset.json");
         // All but these talk to an agent with BlueZ played by hand.
         const QByteArray test = QTest::currentTestFunction();
-        if (test != "pathsNumberEveryAgentOfTheProcess" && test != "incomingPairingThroughTheDaemon")
+        if (test != "pathsNumberEveryAgentOfTheProcess"
+            && test != "incomingPairingThroughTheDaemon")
             playBluezByHand();
     }
 

@@ -111,7 +111,7 @@ class TestBluetoothPairingProcess : public QObject
 
     static void addressOnly_data()
     {
-        QTest::addColumn<bool>("addressOnly");
+        QTest::addColumn<bool>("bareAddress");
         QTest::newRow("as discovered") << false;
         QTest::newRow("address only, taken for legacy") << true;
     }
@@ -378,14 +378,12 @@ private Q_SLOTS:
     void rejectedConfirmationCancelsTheCreation_data() { addressOnly_data(); }
     void rejectedConfirmationCancelsTheCreation()
     {
-        QFETCH(bool, addressOnly);
+        QFETCH(bool, bareAddress);
         std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
         QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
         Attempt attempt;
-        attempt.process.start(
-            addressOnly ? BluetoothDevice(QVariantMap { { QStringLiteral("Address"), phone } })
-                        : foundDevice(phone));
-        if (addressOnly)
+        attempt.process.start(bareAddress ? addressOnly(phone) : foundDevice(phone));
+        if (bareAddress)
             acceptProposedPin(attempt);
         QVERIFY(waitForSheet<BluetoothConfirmationSheet>());
         expectPairingFailure();
@@ -411,12 +409,10 @@ private Q_SLOTS:
     void passkeyTypedByTheUser_data() { addressOnly_data(); }
     void passkeyTypedByTheUser()
     {
-        QFETCH(bool, addressOnly);
+        QFETCH(bool, bareAddress);
         Attempt attempt;
-        attempt.process.start(
-            addressOnly ? BluetoothDevice(QVariantMap { { QStringLiteral("Address"), keyboard } })
-                        : foundDevice(keyboard));
-        if (addressOnly) {
+        attempt.process.start(bareAddress ? addressOnly(keyboard) : foundDevice(keyboard));
+        if (bareAddress) {
             acceptProposedPin(attempt);
             // The answered PIN sheet makes room for the passkey BlueZ asks for.
             QTRY_VERIFY(onScreen<BluetoothPinCodeSheet>()
@@ -425,7 +421,7 @@ private Q_SLOTS:
         BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
         QVERIFY(sheet);
         QCOMPARE(pinEdit(sheet)->passkeyType(), BluetoothPinCodeEdit::PasskeyType);
-        if (!addressOnly)
+        if (!bareAddress)
             QCOMPARE(sheet->pinCode(), QString());
         retype(sheet, QStringLiteral("135790"));
         const bool trusted = sheet->isTrusted();

@@ -4,6 +4,7 @@
 // The simulated daemons as the suites use them: a scenario loaded afresh for
 // each test, what the simulator tells of a device, and expected warnings.
 
+#include "bluetoothdevice.h"
 #include "bluezhygiene.h"
 #include "testenvironment.h"
 
@@ -32,6 +33,12 @@ inline QJsonValue simValue(const QString &address, const char *key)
 inline bool simFlag(const QString &address, const char *key)
 {
     return simValue(address, key).toBool();
+}
+
+// A device known by its address alone, as a caller may hand one over.
+inline Ovrin::BluetoothDevice addressOnly(const QString &address)
+{
+    return Ovrin::BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
 }
 
 inline void expectWarning(const QString &pattern)
