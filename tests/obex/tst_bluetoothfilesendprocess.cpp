@@ -33,6 +33,12 @@ struct Send
     QSignalSpy progressed { &process, &BluetoothFileSendProcess::progress };
     QSignalSpy finished { &process, &BluetoothFileSendProcess::finished };
     QSignalSpy failed { &process, &BluetoothFileSendProcess::error };
+
+    bool startTo(const BluetoothDevice &destination)
+    {
+        process.setDestination(destination);
+        return process.start();
+    }
 };
 
 } // namespace
@@ -110,8 +116,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexSpeed(25000));
         Send send;
         send.process.addFiles(files);
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         QCOMPARE(send.process.totalFiles(), 3);
         QCOMPARE(send.process.totalBytes(), qulonglong(165000));
         QCOMPARE(onlyTransfer().targetName, annaName);
@@ -174,8 +179,7 @@ private Q_SLOTS:
         QVERIFY(card.endsWith(QLatin1String(".vcf")));
         QVERIFY(QFile::exists(card));
         send.process.addFile(makeFile(QStringLiteral("after-card.txt"), 100));
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         QVERIFY(send.finished.wait());
         QCOMPARE(received().size(), 2);
         QCOMPARE(received().value(QFileInfo(card).fileName()).size(), 40);
@@ -200,8 +204,7 @@ private Q_SLOTS:
             { missing, QStringLiteral("file:///nowhere/x.jpg"),
               QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
         QCOMPARE(send.process.fileNames(), QStringList({ missing, real }));
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         QCOMPARE(send.process.totalFiles(), 1);
         QCOMPARE(send.process.fileNames(), QStringList { real });
         QVERIFY(send.finished.wait());
@@ -217,8 +220,7 @@ private Q_SLOTS:
 
         Send empty;
         empty.process.addFile(m_files.filePath(QStringLiteral("absent.txt")));
-        empty.process.setDestination(device(anna));
-        QVERIFY(!empty.process.start());
+        QVERIFY(!empty.startTo(device(anna)));
         QCOMPARE(empty.failed.last().at(0).toString(), QStringLiteral("No files exist"));
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
     }
@@ -250,8 +252,7 @@ private Q_SLOTS:
         send.process.addFiles(
             { QStringLiteral("contact:1"), makeFile(QStringLiteral("never.txt"), 10) });
         const QString card = send.process.fileNames().first();
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         QVERIFY(send.failed.wait());
         QVERIFY(!send.failed.first().at(0).toString().isEmpty());
         QVERIFY(send.finished.isEmpty());
@@ -280,8 +281,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexOptions({ { "connectMs", 300 }, { "speed", 5000 } }));
         Send send;
         send.process.addFile(makeFile(QStringLiteral("late.txt"), 50000));
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         const QString entry = onlyTransfer().id;
         if (running)
             QVERIFY(send.progressed.wait());
@@ -325,8 +325,7 @@ private Q_SLOTS:
         Send send;
         send.process.addFiles({ makeFile(QStringLiteral("big.bin"), 20000),
                                 makeFile(QStringLiteral("next.bin"), 100) });
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         if (when == QLatin1String("first")) {
             // SendFiles has been answered; the first request has not come.
             QTRY_COMPARE(
@@ -410,8 +409,7 @@ private Q_SLOTS:
         Send send;
         send.process.addFiles(
             { makeFile(QStringLiteral("empty1"), 0), makeFile(QStringLiteral("empty2"), 0) });
-        send.process.setDestination(device(anna));
-        QVERIFY(send.process.start());
+        QVERIFY(send.startTo(device(anna)));
         QVERIFY(send.finished.wait());
         QCOMPARE(send.process.transferedFiles(), 2);
         QCOMPARE(onlyTransfer().progress, 1.0f);

@@ -28,67 +28,49 @@ const QString agentInterface = QStringLiteral("org.openobex.Agent");
 // not be, over something that exists, or not at all.
 QStringList hostileNames()
 {
-    return {
-        // Out of the folder.
-        QStringLiteral("../escape.jpg"),
-        QStringLiteral("../../../../etc/passwd"),
-        QStringLiteral("/etc/passwd"),
-        QStringLiteral("/tmp/ovrin-hostile-absolute.jpg"),
-        QStringLiteral("a/../../b.jpg"),
-        QStringLiteral("..\\..\\windows.jpg"),
-        QStringLiteral("C:\\Windows\\system.ini"),
-        QStringLiteral("\\\\server\\share\\x.jpg"),
-        QStringLiteral("....//....//escape.jpg"),
-        QStringLiteral("a/./b/../c.jpg"),
-        QStringLiteral("~/escape.jpg"),
-        QStringLiteral("~root"),
-        QStringLiteral("$HOME.jpg"),
-        QStringLiteral("%2e%2e%2fescape.jpg"),
-        QStringLiteral("file:///etc/passwd"),
-        QStringLiteral("/dev/null"),
-        QStringLiteral("/proc/self/mem"),
-        QStringLiteral("dir/"),
-        QStringLiteral("/"),
-        QStringLiteral("..\u2215lookalike.jpg"),
-        // Only dots.
-        QStringLiteral(".."),
-        QStringLiteral("."),
-        QStringLiteral("..."),
-        QStringLiteral("...."),
-        QString(300, u'.'),
-        QStringLiteral("./hidden.jpg"),
-        QStringLiteral("..jpg"),
-        QStringLiteral(".jpg"),
-        // Control and format characters.
-        QStringLiteral("a\u0001b.jpg"),
-        QStringLiteral("tab\tname.jpg"),
-        QStringLiteral("new\nline.jpg"),
-        QStringLiteral("cr\rname.jpg"),
-        QStringLiteral("\u007f.jpg"),
-        QStringLiteral("\u001b[2J.png"),
-        QStringLiteral("\u202egpj.exe"),
-        QStringLiteral("zero\u200bwidth.jpg"),
-        QStringLiteral("\ufeffbom.jpg"),
-        // Too long for the file system.
-        QString(4096, u'a') + QStringLiteral(".jpg"),
-        QString(4096, QChar(0xe4)),
-        QStringLiteral("../") + QString(4000, u'b'),
-        QString(2000, u'/') + QStringLiteral("x.jpg"),
-        QString(250, u'x') + QStringLiteral("\U0001F600.jpg"),
-        // Names of what already exists, also in another case.
-        QStringLiteral("photo.jpg"),
-        QStringLiteral("Photo.jpg"),
-        QStringLiteral("PHOTO.JPG"),
-        QStringLiteral("photo_1.jpg"),
-        QStringLiteral("notes"),
-        QStringLiteral("Notes"),
-        QStringLiteral("received_file"),
-        QStringLiteral("received_file.jpg"),
-        QStringLiteral("Pictures"),
-        QStringLiteral("Music"),
-        QStringLiteral("trailing.jpg."),
-        QStringLiteral("-rf"),
+    QStringList names;
+    const auto add = [&names](std::initializer_list<const char16_t *> list) {
+        for (const char16_t *name : list)
+            names << QString::fromUtf16(name);
     };
+    // Out of the folder.
+    add({ u"../escape.jpg",
+          u"../../../../etc/passwd",
+          u"/etc/passwd",
+          u"/tmp/ovrin-hostile-absolute.jpg",
+          u"a/../../b.jpg",
+          u"..\\..\\windows.jpg",
+          u"C:\\Windows\\system.ini",
+          u"\\\\server\\share\\x.jpg",
+          u"....//....//escape.jpg",
+          u"a/./b/../c.jpg",
+          u"~/escape.jpg",
+          u"~root",
+          u"$HOME.jpg",
+          u"%2e%2e%2fescape.jpg",
+          u"file:///etc/passwd",
+          u"/dev/null",
+          u"/proc/self/mem",
+          u"dir/",
+          u"/",
+          u"..\u2215lookalike.jpg" });
+    // Only dots.
+    add({ u"..", u".", u"...", u"....", u"./hidden.jpg", u"..jpg", u".jpg" });
+    names << QString(300, u'.');
+    // Control and format characters.
+    add({ u"a\u0001b.jpg", u"tab\tname.jpg", u"new\nline.jpg", u"cr\rname.jpg", u"\u007f.jpg",
+          u"\u001b[2J.png", u"\u202egpj.exe", u"zero\u200bwidth.jpg", u"\ufeffbom.jpg" });
+    // Too long for the file system.
+    names << QString(4096, u'a') + QStringLiteral(".jpg");
+    names << QString(4096, QChar(0xe4));
+    names << QStringLiteral("../") + QString(4000, u'b');
+    names << QString(2000, u'/') + QStringLiteral("x.jpg");
+    names << QString(250, u'x') + QStringLiteral("\U0001F600.jpg");
+    // Names of what already exists, also in another case.
+    add({ u"photo.jpg", u"Photo.jpg", u"PHOTO.JPG", u"photo_1.jpg", u"notes", u"Notes",
+          u"received_file", u"received_file.jpg", u"Pictures", u"Music", u"trailing.jpg.",
+          u"-rf" });
+    return names;
 }
 
 } // namespace

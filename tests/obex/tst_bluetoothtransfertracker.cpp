@@ -32,31 +32,19 @@ Registry *registry()
     return Registry::instance();
 }
 
-// One call as "method(arg,arg)", with "!" when the transfer UI refused it.
-QString describe(const RecordedCall &call)
-{
-    QStringList arguments;
-    for (const QVariant &argument : call.arguments)
-        arguments << argument.toString();
-    return call.method + u'(' + arguments.join(u',') + u')' + (call.accepted ? "" : "!");
-}
-
-QStringList describe(const QList<RecordedCall> &calls)
-{
-    QStringList result;
-    for (const RecordedCall &call : calls)
-        result << describe(call);
-    return result;
-}
-
-// What happened since the last look.
+// The calls on the transfer UI since the last look, each as "method(arg,arg)",
+// with "!" when the transfer UI refused it.
 QStringList newCalls()
 {
     static qsizetype seen = 0;
     const QList<RecordedCall> calls = registry()->calls();
-    if (calls.size() < seen)
-        seen = 0;
-    const QStringList result = describe(calls.mid(seen));
+    QStringList result;
+    for (const RecordedCall &call : calls.mid(calls.size() < seen ? 0 : seen)) {
+        QStringList arguments;
+        for (const QVariant &argument : call.arguments)
+            arguments << argument.toString();
+        result << call.method + u'(' + arguments.join(u',') + u')' + (call.accepted ? "" : "!");
+    }
     seen = calls.size();
     return result;
 }
@@ -85,10 +73,8 @@ class TestBluetoothTransferTracker : public QObject
         QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
             contextService, nfcKey, QStringLiteral("com.brivo.ContextProvider.Property"),
             QStringLiteral("Get")));
-        QDBusPendingCallWatcher watcher(call);
-        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
-        if (!call.isFinished())
-            finished.wait(5000);
+        if (!QTest::qWaitFor([&call] { return call.isFinished(); }))
+            return { QStringLiteral("<no answer>") };
         const QDBusMessage reply = call.reply();
         if (reply.type() != QDBusMessage::ReplyMessage)
             return { QStringLiteral("<%1>").arg(reply.errorName()) };

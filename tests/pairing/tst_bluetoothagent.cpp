@@ -44,6 +44,11 @@ public:
         call.setArguments(args);
         return m_bus.asyncCall(call, 5000);
     }
+    QDBusPendingCall ask(const BluetoothAgent &agent, const char *member,
+                         const QVariantList &args = {})
+    {
+        return ask(agent, QString::fromLatin1(member), args);
+    }
     void tell(const BluetoothAgent &agent, const QString &member)
     {
         m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(),
@@ -134,12 +139,9 @@ private Q_SLOTS:
         BluetoothAgent agent;
         QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
         QSignalSpy passkeys(&agent, &BluetoothAgent::passkeyRequested);
-        QDBusPendingCall first
-            = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall second
-            = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall passkey
-            = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
+        QDBusPendingCall first = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall passkey = m_bluez->ask(agent, "RequestPasskey", { objectPath(deviceB) });
         QTRY_COMPARE(pins.size(), 2);
         QTRY_COMPARE(passkeys.size(), 1);
         QCOMPARE(pins.first().first().value<BluetoothDevice>().path(), deviceA);
@@ -163,8 +165,8 @@ private Q_SLOTS:
         BluetoothAgent agent;
         QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
         QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
-        QDBusPendingCall confirm = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"),
-                                                { objectPath(deviceA), 4821u });
+        QDBusPendingCall confirm
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceA), 4821u });
         QDBusPendingCall authorize = m_bluez->ask(
             agent, QStringLiteral("Authorize"),
             { objectPath(deviceA), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb") });
@@ -185,12 +187,10 @@ private Q_SLOTS:
         BluetoothAgent agent;
         QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
-        QDBusPendingCall first
-            = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall second
-            = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
-        QDBusPendingCall mode = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"),
-                                             { QStringLiteral("connectable") });
+        QDBusPendingCall first = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, "RequestPasskey", { objectPath(deviceB) });
+        QDBusPendingCall mode
+            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("connectable") });
         QTRY_COMPARE(pins.size(), 1);
         QTRY_COMPARE(modes.size(), 1);
         // Whoever hears cancel() can still answer: the requests close after it.
@@ -207,15 +207,15 @@ private Q_SLOTS:
         auto *agent = new BluetoothAgent;
         QSignalSpy released(agent, &BluetoothAgent::release);
         QSignalSpy confirmations(agent, &BluetoothAgent::confirmationRequested);
-        QDBusPendingCall first = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"),
-                                              { objectPath(deviceA), 1u });
+        QDBusPendingCall first
+            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceA), 1u });
         QTRY_COMPARE(confirmations.size(), 1);
         m_bluez->tell(*agent, QStringLiteral("Release"));
         QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
         QCOMPARE(released.size(), 1);
 
-        QDBusPendingCall second = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"),
-                                               { objectPath(deviceA), 2u });
+        QDBusPendingCall second
+            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceA), 2u });
         QTRY_COMPARE(confirmations.size(), 2);
         delete agent;
         QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
@@ -225,10 +225,10 @@ private Q_SLOTS:
     {
         BluetoothAgent agent;
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
-        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"),
-                                              { QStringLiteral("connectable") });
-        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"),
-                                               { QStringLiteral("discoverable") });
+        QDBusPendingCall first
+            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("connectable") });
+        QDBusPendingCall second
+            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("discoverable") });
         QTRY_COMPARE(modes.size(), 2);
         QCOMPARE(modes.last().first().toString(), QStringLiteral("discoverable"));
         QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
@@ -243,8 +243,8 @@ private Q_SLOTS:
     {
         BluetoothAgent agent;
         QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
-        QDBusPendingCall authorize = m_bluez->ask(agent, QStringLiteral("Authorize"),
-                                                  { objectPath(deviceA), QStringLiteral("uuid") });
+        QDBusPendingCall authorize
+            = m_bluez->ask(agent, "Authorize", { objectPath(deviceA), QStringLiteral("uuid") });
         QTRY_COMPARE(authorizations.size(), 1);
         QVERIFY(!agent.agentCalled());
         agent.rejectDevice(device(deviceA));
@@ -253,14 +253,13 @@ private Q_SLOTS:
         // A passkey to show needs no answer; stock BlueZ 4 leaves out the count.
         QSignalSpy displays(&agent, &BluetoothAgent::passkeyDisplayRequested);
         const QDBusMessage shown
-            = replyOf(m_bluez->ask(agent, QStringLiteral("DisplayPasskey"),
+            = replyOf(m_bluez->ask(agent, "DisplayPasskey",
                                    { objectPath(deviceA), 4711u, QVariant::fromValue(uchar(3)) }));
         QCOMPARE(shown.type(), QDBusMessage::ReplyMessage);
         QVERIFY(agent.agentCalled());
-        QCOMPARE(replyOf(m_bluez->ask(agent, QStringLiteral("DisplayPasskey"),
-                                      { objectPath(deviceB), 42u }))
-                     .type(),
-                 QDBusMessage::ReplyMessage);
+        QCOMPARE(
+            replyOf(m_bluez->ask(agent, "DisplayPasskey", { objectPath(deviceB), 42u })).type(),
+            QDBusMessage::ReplyMessage);
         QCOMPARE(displays.size(), 2);
         QCOMPARE(displays[0].at(0).value<BluetoothDevice>().path(), deviceA);
         QCOMPARE(displays[0].mid(1), QVariantList({ 4711u, 3u }));
@@ -302,8 +301,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, signal);
         QPointer<BluetoothAgent> agent = new BluetoothAgent;
         QSignalSpy confirmations(agent.data(), &BluetoothAgent::confirmationRequested);
-        QDBusPendingCall open = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"),
-                                             { objectPath(deviceB), 2u });
+        QDBusPendingCall open
+            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceB), 2u });
         QTRY_COMPARE(confirmations.size(), 1);
         AgentDeleter deleter(agent);
         const int index = agent->metaObject()->indexOfSignal(signal.constData());
@@ -354,10 +353,10 @@ private Q_SLOTS:
         QFETCH(QString, member);
         QFETCH(QVariantList, arguments);
         BluetoothAgent agent;
-        QDBusPendingCall confirmation = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"),
-                                                     { objectPath(deviceB), 4711u });
+        QDBusPendingCall confirmation
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceB), 4711u });
         QDBusPendingCall modeChange
-            = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("on") });
+            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("on") });
         QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
         QSignalSpy modeChanges(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
         QTRY_COMPARE(confirmations.size(), 1);

@@ -127,6 +127,8 @@ private Q_SLOTS:
     {
         ShownSheet shown(QStringLiteral("Car kit"), BluetoothPinCodeEdit::PinCodeType);
         QCOMPARE(shown.sheet.title(), QStringLiteral("Pair with Car kit"));
+        QCOMPARE(BluetoothPinCodeSheet(QString(), BluetoothPinCodeEdit::PasskeyType).title(),
+                 qtTrId("qtn_conn_bt_pair_with").arg(QString()));
         QSignalSpy accepted(&shown.sheet, &BluetoothPinCodeSheet::accepted);
         QVERIFY(shown.activate());
         QVERIFY(!shown.sheet.isAcceptEnabled());
