@@ -28,49 +28,30 @@ const QString agentInterface = QStringLiteral("org.openobex.Agent");
 // not be, over something that exists, or not at all.
 QStringList hostileNames()
 {
-    QStringList names;
-    const auto add = [&names](std::initializer_list<const char16_t *> list) {
-        for (const char16_t *name : list)
-            names << QString::fromUtf16(name);
-    };
-    // Out of the folder.
-    add({ u"../escape.jpg",
-          u"../../../../etc/passwd",
-          u"/etc/passwd",
-          u"/tmp/ovrin-hostile-absolute.jpg",
-          u"a/../../b.jpg",
-          u"..\\..\\windows.jpg",
-          u"C:\\Windows\\system.ini",
-          u"\\\\server\\share\\x.jpg",
-          u"....//....//escape.jpg",
-          u"a/./b/../c.jpg",
-          u"~/escape.jpg",
-          u"~root",
-          u"$HOME.jpg",
-          u"%2e%2e%2fescape.jpg",
-          u"file:///etc/passwd",
-          u"/dev/null",
-          u"/proc/self/mem",
-          u"dir/",
-          u"/",
-          u"..\u2215lookalike.jpg" });
-    // Only dots.
-    add({ u"..", u".", u"...", u"....", u"./hidden.jpg", u"..jpg", u".jpg" });
-    names << QString(300, u'.');
-    // Control and format characters.
-    add({ u"a\u0001b.jpg", u"tab\tname.jpg", u"new\nline.jpg", u"cr\rname.jpg", u"\u007f.jpg",
-          u"\u001b[2J.png", u"\u202egpj.exe", u"zero\u200bwidth.jpg", u"\ufeffbom.jpg" });
+    // Out of the folder, only dots, control and format characters, names of
+    // what exists already.
+    QStringList names
+        = QString::fromUtf16(u"../escape.jpg|../../../../etc/passwd|/etc/passwd|a/../../b.jpg|"
+                             u"/tmp/ovrin-hostile-absolute.jpg|..\\..\\windows.jpg|~/escape.jpg|"
+                             u"C:\\Windows\\system.ini|\\\\server\\share\\x.jpg|/dev/null|dir/|/|"
+                             u"....//....//escape.jpg|%2e%2e%2fescape.jpg|file:///etc/passwd|"
+                             u"..\u2215lookalike.jpg|..|.|...|./hidden.jpg|..jpg|.jpg|a\u0001b.jpg|"
+                             u"new\nline.jpg|\u007f.jpg|\u001b[2J.png|\u202egpj.exe|\ufeffbom.jpg|"
+                             u"photo.jpg|PHOTO.JPG|photo_1.jpg|notes|received_file|Pictures|"
+                             u"received_file.jpg|trailing.jpg.|-rf")
+              .split(u'|');
     // Too long for the file system.
-    names << QString(4096, u'a') + QStringLiteral(".jpg");
-    names << QString(4096, QChar(0xe4));
-    names << QStringLiteral("../") + QString(4000, u'b');
-    names << QString(2000, u'/') + QStringLiteral("x.jpg");
-    names << QString(250, u'x') + QStringLiteral("\U0001F600.jpg");
-    // Names of what already exists, also in another case.
-    add({ u"photo.jpg", u"Photo.jpg", u"PHOTO.JPG", u"photo_1.jpg", u"notes", u"Notes",
-          u"received_file", u"received_file.jpg", u"Pictures", u"Music", u"trailing.jpg.",
-          u"-rf" });
+    names << QString(300, u'.') << QString(4096, u'a') + QStringLiteral(".jpg")
+          << QString(4096, QChar(0xe4)) << QStringLiteral("../") + QString(4000, u'b')
+          << QString(250, u'x') + QStringLiteral("\U0001F600.jpg");
     return names;
+}
+
+void expectInvalid(const QString &transfer)
+{
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
 }
 
 } // namespace
@@ -82,7 +63,6 @@ class TestBluetoothObexAgent : public QObject
     QTemporaryDir m_base;
 
     QString pictures() const { return m_base.filePath(QStringLiteral("Pictures")); }
-    QString music() const { return m_base.filePath(QStringLiteral("Music")); }
 
     uint push(const QString &name, const QString &type, const QByteArray &contents, int speed = -1,
               QString *transfer = nullptr)
@@ -98,16 +78,14 @@ private Q_SLOTS:
         QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
         QVERIFY(m_base.isValid());
         BluetoothTransferTracker::setBasePath(m_base.path());
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)),
-                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)));
     }
 
     void init()
     {
         QDir base(m_base.path());
         QVERIFY(base.removeRecursively());
-        QVERIFY(base.mkpath(QStringLiteral("Pictures")));
-        QVERIFY(base.mkpath(QStringLiteral("Music")));
+        QVERIFY(base.mkpath(QStringLiteral("Pictures")) && base.mkpath(QStringLiteral("Music")));
         // obexd stores only under its root unless told otherwise.
         QVERIFY(sim()->setObexOptions(
             { { "rootFolder", m_base.path() }, { "speed", 0 }, { "autoAccept", false } }));
@@ -118,66 +96,52 @@ private Q_SLOTS:
 
     void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
 
-    void agentsOfEitherKindHaveTheirOwnPaths()
-    {
-        BluetoothObexAgent server(BluetoothObexAgent::Server);
-        BluetoothObexAgent client(BluetoothObexAgent::Client);
-        const QRegularExpression form(QStringLiteral("^/com/brivo/obex_agent/[0-9a-f]{32}$"));
-        QVERIFY2(form.match(server.path()).hasMatch(), qPrintable(server.path()));
-        QVERIFY2(form.match(client.path()).hasMatch(), qPrintable(client.path()));
-        QVERIFY(server.path() != client.path());
-    }
-
     void pushIsStoredUnderAFreeNameInItsTypeFolder()
     {
         QVERIFY(writeFile(pictures() + QStringLiteral("/photo.jpg"), "older photo"));
         PushReceiver receiver;
         QCOMPARE(receiver.registered.size(), 1);
-
         QString transfer;
         const QByteArray contents(4096, 'j');
         const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"),
                                  contents, -1, &transfer);
-        QVERIFY(ticket);
         QVERIFY(receiver.requested.wait());
-        const QList<QVariant> request = receiver.requested.first();
-        QCOMPARE(request.at(0).toString(), transfer);
-        QCOMPARE(request.at(1).toString(), QStringLiteral("photo_1.jpg"));
-        QCOMPARE(request.at(2).toString(), QStringLiteral("image/jpeg"));
-        QCOMPARE(request.at(3).toULongLong(), qulonglong(contents.size()));
-        QCOMPARE(request.at(4).toInt(), 0);
+        QCOMPARE(receiver.requested.first(),
+                 QVariantList({ transfer, QStringLiteral("photo_1.jpg"),
+                                QStringLiteral("image/jpeg"), qulonglong(contents.size()), 0 }));
         // Without a speed limit the end may come with the question.
         QTRY_COMPARE(receiver.completed.size(), 1);
         QCOMPARE(receiver.completed.first().at(0).toString(), transfer);
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo_1.jpg")), contents);
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), QByteArray("older photo"));
         QVERIFY(receiver.failed.isEmpty());
         // What described the transfer is gone with it.
         QCOMPARE(receiver.agent.fileName(), QString());
         QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
-
-        const auto transfers = TransferUI::Registry::instance()->transfers();
-        QCOMPARE(transfers.size(), 1);
-        QCOMPARE(transfers[0].targetName, anna);
+        QCOMPARE(onlyTransfer().targetName, anna);
+        // Answering again sends nothing more.
+        expectInvalid(transfer);
+        receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
+        expectInvalid(transfer);
+        receiver.agent.rejectTransfer(transfer);
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
 
         // The next one finds both taken.
         QVERIFY(push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "third"));
         QTRY_COMPARE(receiver.completed.size(), 2);
         QCOMPARE(receiver.lastName(), QStringLiteral("photo_2.jpg"));
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo_2.jpg")), QByteArray("third"));
+        QCOMPARE(storedFiles().size(), 3);
     }
 
     void typeComesFromTheNameWhenObexdHasNone()
     {
         PushReceiver receiver;
         QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3"));
-        QVERIFY(receiver.requested.wait());
-        QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
         QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(readFile(music() + QStringLiteral("/song.tar.mp3")), QByteArray("ID3"));
-
+        QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
+        QCOMPARE(readFile(m_base.filePath(QStringLiteral("Music/song.tar.mp3"))),
+                 QByteArray("ID3"));
         // A taken name gets its number before the first dot.
         QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3 again"));
         QTRY_COMPARE(receiver.completed.size(), 2);
@@ -189,28 +153,36 @@ private Q_SLOTS:
         QCOMPARE(receiver.lastName(), QStringLiteral("notes_1."));
     }
 
-    // Rejected, or accepted with an answer obexd would store under the
-    // sender's name in a folder of its own: nothing is stored, and the
-    // request is answered once.
-    void refusedPushStoresNothing_data()
+    // Rejected, accepted with an answer obexd would store under the sender's
+    // name in a folder of its own, or withdrawn by obexd (the sender went):
+    // nothing is stored, the request is answered once and forgotten.
+    void unansweredPushStoresNothing_data()
     {
-        QTest::addColumn<bool>("reject");
         QTest::addColumn<QString>("answer");
-        QTest::newRow("rejected") << true << QString();
-        QTest::newRow("empty answer") << false << QString();
-        QTest::newRow("bare name") << false << QStringLiteral("photo.jpg");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("rejected") << QString() << "Forbidden";
+        QTest::newRow("empty answer") << ""
+                                      << "Forbidden";
+        QTest::newRow("bare name") << "photo.jpg"
+                                   << "Forbidden";
+        QTest::newRow("withdrawn") << QString() << "Disconnected";
     }
 
-    void refusedPushStoresNothing()
+    void unansweredPushStoresNothing()
     {
-        QFETCH(bool, reject);
         QFETCH(QString, answer);
+        QFETCH(QString, outcome);
         PushReceiver receiver(PushReceiver::Asked);
+        QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
         QString transfer;
         const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "data",
                                  -1, &transfer);
         QVERIFY(receiver.requested.wait());
-        if (reject) {
+        if (outcome == QLatin1String("Disconnected")) {
+            QVERIFY(sim()->failTransfer(transfer, QStringLiteral("disconnect")));
+            QVERIFY(withdrawn.wait());
+            QCOMPARE(withdrawn.first().at(0).toString(), transfer);
+        } else if (answer.isNull()) {
             receiver.agent.rejectTransfer(transfer);
         } else {
             QTest::ignoreMessage(
@@ -219,35 +191,13 @@ private Q_SLOTS:
                                .arg(transfer, answer)));
             receiver.agent.authorizeTransfer(transfer, answer);
         }
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(QStringLiteral("Forbidden")));
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(outcome));
+        QCOMPARE(receiver.agent.fileName(), QString());
+        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
+        expectInvalid(transfer);
+        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
         QCOMPARE(storedFiles(), QStringList());
         QVERIFY(receiver.completed.isEmpty());
-        QCOMPARE(receiver.agent.fileName(), QString());
-
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
-    }
-
-    void answeringTwiceSendsOneAnswer()
-    {
-        PushReceiver receiver;
-        QString transfer;
-        const uint ticket
-            = push(QStringLiteral("a.jpg"), QStringLiteral("image/jpeg"), "a", -1, &transfer);
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.rejectTransfer(transfer);
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-        QCOMPARE(storedFiles(), QStringList { QStringLiteral("Pictures/a.jpg") });
     }
 
     void runningTransferFollowedAndCancelled_data()
@@ -386,41 +336,6 @@ private Q_SLOTS:
             QCOMPARE(report.at(2).toULongLong(), qulonglong(0));
     }
 
-    // obexd stops waiting for an answer (the sender went): the agent forgets
-    // the question and says which one it was.
-    void withdrawnRequestIsForgotten()
-    {
-        PushReceiver receiver(PushReceiver::Asked);
-        QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
-        QString transfer;
-        const uint ticket = push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"), "data",
-                                 -1, &transfer);
-        QVERIFY(receiver.requested.wait());
-        QVERIFY(sim()->failTransfer(transfer, QStringLiteral("disconnect")));
-        QVERIFY(withdrawn.wait());
-        QCOMPARE(withdrawn.first().at(0).toString(), transfer);
-        QCOMPARE(receiver.agent.fileName(), QString());
-        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(QStringLiteral("Disconnected")));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/asked.jpg"));
-        QCOMPARE(storedFiles(), QStringList());
-    }
-
-    void obexdLeavingIsAskedBackByTheAgent()
-    {
-        PushReceiver receiver;
-        QVERIFY(sim()->dropService(obexd));
-        QVERIFY(receiver.unregistered.wait());
-        // The agent asks the bus to start obexd, which registers it again.
-        QTRY_COMPARE(receiver.registered.size(), 2);
-        QVERIFY(push(QStringLiteral("again.jpg"), QStringLiteral("image/jpeg"), "again"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-    }
-
     void remoteNamesStayInTheirFolder_data()
     {
         QTest::addColumn<QString>("remoteName");
@@ -456,31 +371,26 @@ private Q_SLOTS:
     }
 
     // Names a hostile or broken sender may give, while the folders already
-    // hold files of the same names.
+    // hold files of the same names: each is stored once inside the base
+    // folder, under a free name that is not hidden, or refused by obexd.
     void hostileRemoteNamesNeitherEscapeNorOverwrite()
     {
-        const QStringList existing { QStringLiteral("Pictures/photo.jpg"),
-                                     QStringLiteral("Pictures/photo_1.jpg"),
-                                     QStringLiteral("notes"), QStringLiteral("received_file"),
-                                     QStringLiteral("Pictures/received_file.jpg") };
-        for (const QString &file : existing)
-            QVERIFY(writeFile(m_base.filePath(file), "older " + file.toUtf8()));
-        const QStringList names = hostileNames();
-        QVERIFY(names.size() >= 50);
-
-        PushReceiver receiver;
         QHash<QString, QByteArray> expected;
-        for (const QString &file : existing)
-            expected.insert(file, "older " + file.toUtf8());
+        for (const char *file : { "Pictures/photo.jpg", "Pictures/photo_1.jpg", "notes",
+                                  "received_file", "Pictures/received_file.jpg" }) {
+            expected.insert(QLatin1String(file), QByteArray("older ") + file);
+            QVERIFY(writeFile(m_base.filePath(QLatin1String(file)), QByteArray("older ") + file));
+        }
+        PushReceiver receiver;
+        const QStringList names = hostileNames();
         int refusedByObexd = 0;
         for (int i = 0; i < names.size(); ++i) {
             const QStringList before = storedFiles();
             const QByteArray contents = "hostile #" + QByteArray::number(i);
-            const uint ticket = push(names.at(i), QString(), contents);
-            QVERIFY(ticket);
-            // obexd itself turns away some names (a "/" in them) before any agent sees them.
-            const std::optional<QString> outcome = sim()->waitForRequest(ticket);
+            const std::optional<QString> outcome
+                = sim()->waitForRequest(push(names.at(i), QString(), contents));
             QVERIFY(outcome.has_value());
+            // obexd itself turns away some names (a "/" in them) before any agent sees them.
             if (!outcome->isEmpty()) {
                 QCOMPARE(*outcome, QStringLiteral("BadRequest"));
                 QCOMPARE(storedFiles(), before);
@@ -491,18 +401,12 @@ private Q_SLOTS:
             QStringList added = storedFiles();
             for (const QString &file : before)
                 added.removeOne(file);
-            QVERIFY2(added.size() == 1,
-                     qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
+            QCOMPARE(added.size(), 1);
             QCOMPARE(readFile(m_base.filePath(added.first())), contents);
-            // Never a hidden file, which could pass for a start-up file.
             QVERIFY2(!QFileInfo(added.first()).fileName().startsWith(u'.'),
                      qPrintable(added.first()));
             expected.insert(added.first(), contents);
         }
-        qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused "
-              "by obexd",
-              qlonglong(names.size()), qlonglong(names.size() - refusedByObexd), refusedByObexd);
-        // Nothing was overwritten, nothing landed elsewhere.
         QCOMPARE(storedFiles().size(), expected.size());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
             QCOMPARE(readFile(m_base.filePath(it.key())), it.value());
