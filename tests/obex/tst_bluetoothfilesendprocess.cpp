@@ -194,6 +194,13 @@ private Q_SLOTS:
     {
         const QString real = makeFile(QStringLiteral("my photo.jpg"), 10);
         const QString missing = m_files.filePath(QStringLiteral("gone.jpg"));
+        Send none;
+        none.process.addFile(missing);
+        QVERIFY(!none.process.start());
+        QCOMPARE(none.failed.last().at(0).toString(), QStringLiteral("No destination specified"));
+        QVERIFY(!none.startTo(device(anna)));
+        QCOMPARE(none.failed.last().at(0).toString(), QStringLiteral("No files exist"));
+        QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
         Send send;
         QTest::ignoreMessage(
             QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
@@ -208,32 +215,14 @@ private Q_SLOTS:
         QCOMPARE(received().keys(), QStringList { QStringLiteral("my photo.jpg") });
     }
 
-    void startIsRefusedWithoutDestinationOrFiles()
-    {
-        Send send;
-        send.process.addFile(makeFile(QStringLiteral("x.txt"), 1));
-        QVERIFY(!send.process.start());
-        QCOMPARE(send.failed.last().at(0).toString(), QStringLiteral("No destination specified"));
-
-        Send empty;
-        empty.process.addFile(m_files.filePath(QStringLiteral("absent.txt")));
-        QVERIFY(!empty.startTo(device(anna)));
-        QCOMPARE(empty.failed.last().at(0).toString(), QStringLiteral("No files exist"));
-        QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
-    }
-
     void failuresAreShownWithTheirReason_data()
     {
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("reasonId");
-        QTest::newRow("forbidden") << "forbidden"
-                                   << "qtn_conn_bt_t_canceled";
-        QTest::newRow("forbidden by its code") << "0x43"
-                                               << "qtn_conn_bt_t_canceled";
-        QTest::newRow("forbidden in capitals") << "message:FORBIDDEN by user"
-                                               << "qtn_conn_bt_t_canceled";
-        QTest::newRow("not found") << "notfound"
-                                   << "qtn_conn_bt_t_connection_failed";
+        for (const char *outcome : { "forbidden", "0x43", "message:FORBIDDEN by user" })
+            QTest::newRow(outcome) << outcome << "qtn_conn_bt_t_canceled";
+        QTest::newRow("notfound") << "notfound"
+                                  << "qtn_conn_bt_t_connection_failed";
     }
 
     void failuresAreShownWithTheirReason()
@@ -279,7 +268,6 @@ private Q_SLOTS:
         Send send;
         send.process.addFile(makeFile(QStringLiteral("late.txt"), 50000));
         QVERIFY(send.startTo(device(anna)));
-        const QString entry = onlyTransfer().id;
         if (running)
             QVERIFY(send.progressed.wait());
         send.process.cancel();
@@ -287,11 +275,7 @@ private Q_SLOTS:
         QCOMPARE(send.finished.size(), 1);
         QVERIFY(send.failed.isEmpty());
         QTRY_VERIFY(sim()->obexClientState().value(QLatin1String("sessions")).toArray().isEmpty());
-        // The entry shows the cancellation, and then leaves the transfer UI.
-        const auto calls = TransferUI::Registry::instance()->calls(entry);
-        QVERIFY(std::any_of(calls.cbegin(), calls.cend(), [](const TransferUI::RecordedCall &call) {
-            return call.method == QLatin1String("markCancelled");
-        }));
+        // The entry has left the transfer UI.
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
         // Nothing was sent; a running file was cancelled with obex-client.
         QVERIFY(received().isEmpty());
