@@ -3,19 +3,13 @@
 // obexd leaving and coming back, and callers that are not obexd.
 
 #include "allsignalsspy.h"
-#include "bluetoothobexagent.h"
-#include "bluetoothtransfertracker.h"
 #include "obexcall.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
-#include "registry.h"
 
 #include <QDBusPendingCall>
-#include <QDBusPendingReply>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <memory>
 
 using namespace Ovrin;
 using namespace OvrinTest;
@@ -132,25 +126,6 @@ private Q_SLOTS:
         QCOMPARE(receiver.lastName(), QStringLiteral("photo_2.jpg"));
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo_2.jpg")), QByteArray("third"));
         QCOMPARE(storedFiles().size(), 3);
-    }
-
-    void typeComesFromTheNameWhenObexdHasNone()
-    {
-        PushReceiver receiver;
-        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
-        QCOMPARE(readFile(m_base.filePath(QStringLiteral("Music/song.tar.mp3"))),
-                 QByteArray("ID3"));
-        // A taken name gets its number before the first dot.
-        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3 again"));
-        QTRY_COMPARE(receiver.completed.size(), 2);
-        QCOMPARE(receiver.lastName(), QStringLiteral("song_1.tar.mp3"));
-        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "a"));
-        QTRY_COMPARE(receiver.completed.size(), 3);
-        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "b"));
-        QTRY_COMPARE(receiver.completed.size(), 4);
-        QCOMPARE(receiver.lastName(), QStringLiteral("notes_1."));
     }
 
     // Rejected, accepted with an answer obexd would store under the sender's
@@ -336,38 +311,46 @@ private Q_SLOTS:
             QCOMPARE(report.at(2).toULongLong(), qulonglong(0));
     }
 
-    void remoteNamesStayInTheirFolder_data()
+    // Where a push is stored, and the next push of the same name. Without a
+    // type from obexd the type comes from the name; a taken name gets its
+    // number before the first dot.
+    void namesAreFreeAndSafe_data()
     {
         QTest::addColumn<QString>("remoteName");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("backslashes")
-            << QStringLiteral("..\\..\\etc\\passwd.jpg") << QStringLiteral("Pictures/passwd.jpg");
-        QTest::newRow("only dots") << QStringLiteral("...") << QStringLiteral("received_file");
-        QTest::newRow("control character")
-            << QStringLiteral("a\u0007b.jpg") << QStringLiteral("Pictures/received_file.jpg");
-        QTest::newRow("escape sequence")
-            << QStringLiteral("\u001b[31mred.png") << QStringLiteral("Pictures/received_file.png");
-        QTest::newRow("line break")
-            << QStringLiteral("two\nlines") << QStringLiteral("received_file");
-        QTest::newRow("hidden") << QStringLiteral(".profile") << QStringLiteral("_profile");
-        QTest::newRow("hidden with a type")
-            << QStringLiteral(".hidden.jpg") << QStringLiteral("Pictures/_hidden.jpg");
-        QTest::newRow("long") << QString(4000, u'x') + QStringLiteral(".jpg")
-                              << QStringLiteral("Pictures/") + QString(236, u'x')
-                + QStringLiteral(".jpg");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QStringList>("stored");
+        const auto row = [](const char *tag, const QString &name, const char *type,
+                            const QStringList &stored) {
+            QTest::newRow(tag) << name << QString::fromLatin1(type) << stored;
+        };
+        row("type from the name", "song.tar.mp3", "",
+            { "Music/song.tar.mp3", "Music/song_1.tar.mp3" });
+        row("no extension", "notes", "text/plain", { "notes", "notes_1." });
+        row("backslashes", "..\\..\\etc\\passwd.jpg", "image/jpeg", { "Pictures/passwd.jpg" });
+        row("only dots", "...", "", { "received_file" });
+        row("control character", "a\u0007b.jpg", "image/jpeg", { "Pictures/received_file.jpg" });
+        row("escape sequence", "\u001b[31mred.png", "image/png", { "Pictures/received_file.png" });
+        row("line break", "two\nlines", "", { "received_file" });
+        row("hidden", ".profile", "", { "_profile" });
+        row("hidden with a type", ".hidden.jpg", "image/jpeg", { "Pictures/_hidden.jpg" });
+        row("long", QString(4000, u'x') + ".jpg", "image/jpeg",
+            { "Pictures/" + QString(236, u'x') + ".jpg" });
     }
 
-    void remoteNamesStayInTheirFolder()
+    void namesAreFreeAndSafe()
     {
         QFETCH(QString, remoteName);
-        QFETCH(QString, stored);
+        QFETCH(QString, type);
+        QFETCH(QStringList, stored);
         PushReceiver receiver;
-        const QString type = stored.startsWith(QLatin1String("Pictures/"))
-            ? QStringLiteral("image/jpeg")
-            : QString();
-        QVERIFY(push(remoteName, type, "data"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(storedFiles(), QStringList { stored });
+        QStringList expected;
+        for (const QString &file : stored) {
+            QVERIFY(push(remoteName, type, file.toUtf8()));
+            QTRY_COMPARE(receiver.completed.size(), expected.size() + 1);
+            expected << file;
+            QCOMPARE(storedFiles(), expected);
+            QCOMPARE(readFile(m_base.filePath(file)), file.toUtf8());
+        }
     }
 
     // Names a hostile or broken sender may give, while the folders already
@@ -455,7 +438,6 @@ private Q_SLOTS:
             QTRY_COMPARE(registered.size(), 1);
         }
         AllSignalsSpy anySignal(&agent);
-        QCOMPARE(anySignal.signalCount(), 7);
 
         const QString stranger = QStringLiteral("stranger");
         QDBusConnection connection

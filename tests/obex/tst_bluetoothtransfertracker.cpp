@@ -6,10 +6,7 @@
 #include "obexworld.h"
 #include "ovrintranslations.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -73,12 +70,8 @@ class TestBluetoothTransferTracker : public QObject
         QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
             contextService, nfcKey, QStringLiteral("com.brivo.ContextProvider.Property"),
             QStringLiteral("Get")));
-        if (!QTest::qWaitFor([&call] { return call.isFinished(); }))
-            return { QStringLiteral("<no answer>") };
-        const QDBusMessage reply = call.reply();
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return { QStringLiteral("<%1>").arg(reply.errorName()) };
-        return qdbus_cast<QVariantList>(reply.arguments().at(0));
+        QTest::qWaitFor([&call] { return call.isFinished(); });
+        return qdbus_cast<QVariantList>(call.reply().arguments().value(0));
     }
 
     QString localFile(const QString &name) { return m_files.filePath(name); }

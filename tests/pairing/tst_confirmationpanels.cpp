@@ -1,4 +1,3 @@
-#include "bluetoothauthorizationdialog.h"
 #include "bluetoothcodepanel.h"
 #include "bluetoothconfirmationsheet.h"
 #include "bluetoothtrustpanel.h"
@@ -81,7 +80,6 @@ private Q_SLOTS:
         BluetoothConfirmationSheet withCode(QStringLiteral("Car kit"), 42, true);
         withCode.appear(&window);
         settle();
-        QCOMPARE(withCode.title(), qtTrId("qtn_conn_bt_pair_with").arg(QStringLiteral("Car kit")));
         auto code = findItem<BluetoothCodePanel>(&withCode);
         QVERIFY(code);
         QVERIFY(code->isVisible());
@@ -96,36 +94,9 @@ private Q_SLOTS:
         BluetoothConfirmationSheet withoutCode(QString(), 42, false);
         withoutCode.appear(&window);
         settle();
-        QCOMPARE(withoutCode.title(), qtTrId("qtn_conn_bt_pair_with").arg(QString()));
         QVERIFY(!findItem<BluetoothCodePanel>(&withoutCode));
         QVERIFY(shownCode(&withoutCode).isEmpty());
         QVERIFY(findItem<BluetoothTrustPanel>(&withoutCode));
-    }
-
-    void confirmationSheetAnswersAndTrust()
-    {
-        OrvelApplicationWindow window;
-        BluetoothConfirmationSheet sheet(QStringLiteral("Headset"), 123456, true);
-        QSignalSpy accepted(&sheet, &BluetoothConfirmationSheet::accepted);
-        QSignalSpy rejected(&sheet, &BluetoothConfirmationSheet::rejected);
-        sheet.appear(&window);
-        QVERIFY(activate(&window));
-        QVERIFY(sheet.isTrusted());
-        QVERIFY(trustSwitch(&sheet));
-        tap(trustSwitch(&sheet));
-        QVERIFY(!sheet.isTrusted());
-
-        tap(sheet.acceptButton());
-        QCOMPARE(accepted.count(), 1);
-        QCOMPARE(rejected.count(), 0);
-        QCOMPARE(sheet.sceneWindowState(), OrvelSceneWindow::Disappeared);
-        QVERIFY(!sheet.isTrusted());
-
-        sheet.appear(&window);
-        settle();
-        tap(sheet.rejectButton());
-        QCOMPARE(rejected.count(), 1);
-        QCOMPARE(sheet.sceneWindowState(), OrvelSceneWindow::Disappeared);
     }
 
     void trustPanelSwitchAndItsDisabledState()
@@ -147,14 +118,10 @@ private Q_SLOTS:
         QSignalSpy changed(on, &BluetoothTrustPanel::valueChanged);
         tap(button);
         QVERIFY(!on->isTrusted());
-        QVERIFY(!on->property("trusted").toBool());
         QCOMPARE(changed.count(), 1);
         on->setTrusted(true);
         QVERIFY(button->isChecked());
         QCOMPARE(changed.count(), 2);
-        on->setProperty("trusted", false);
-        QVERIFY(!on->isTrusted());
-        QCOMPARE(changed.count(), 3);
 
         // Disabled while pairing runs: taps are swallowed, and say why.
         on->setTrusted(true);
@@ -178,13 +145,6 @@ private Q_SLOTS:
         QVERIFY(!on->isTrusted());
         QCOMPARE(changed.count(), 1);
         QCOMPARE(SimpleInformationBanner::history().size(), 2);
-    }
-
-    void authorizationDialogAsks()
-    {
-        BluetoothAuthorizationDialog dialog(QStringLiteral("Car kit"));
-        QCOMPARE(dialog.text(),
-                 qtTrId("qtn_conn_bt_connection_request_i").arg(QStringLiteral("Car kit")));
     }
 };
 
