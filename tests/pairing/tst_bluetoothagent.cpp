@@ -8,7 +8,6 @@
 #include "bluezworld.h"
 
 #include <QDBusConnectionInterface>
-#include <QDBusPendingCallWatcher>
 #include <QPointer>
 #include <QSignalSpy>
 
@@ -43,11 +42,6 @@ public:
         call.setArguments(args);
         return m_bus.asyncCall(call, 5000);
     }
-    QDBusPendingCall ask(const BluetoothAgent &agent, const char *member,
-                         const QVariantList &args = {})
-    {
-        return ask(agent, QString::fromLatin1(member), args);
-    }
     void tell(const BluetoothAgent &agent, const QString &member)
     {
         m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(),
@@ -76,15 +70,9 @@ class AgentDeleter : public QObject
 {
     Q_OBJECT
 public:
-    explicit AgentDeleter(BluetoothAgent *agent)
-        : m_agent(agent)
-    {
-    }
+    QPointer<BluetoothAgent> agent;
 public Q_SLOTS:
-    void deleteAgent() { delete m_agent; }
-
-private:
-    QPointer<BluetoothAgent> m_agent;
+    void deleteAgent() { delete agent; }
 };
 
 class TestBluetoothAgent : public QObject
@@ -93,19 +81,14 @@ class TestBluetoothAgent : public QObject
 
     std::unique_ptr<HandPlayedBluez> m_bluez;
 
-    void playBluezByHand()
-    {
-        QVERIFY(dropBluez(sim()));
-        m_bluez = std::make_unique<HandPlayedBluez>(QStringLiteral("bluez-by-hand"));
-        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(
-            QStringLiteral("org.bluez")));
-    }
-
 private Q_SLOTS:
     void init()
     {
         OVRIN_FRESH_WORLD("bluez/scenarios/handset.json");
-        playBluezByHand();
+        QVERIFY(dropBluez(sim()));
+        m_bluez = std::make_unique<HandPlayedBluez>(QStringLiteral("bluez-by-hand"));
+        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(
+            QStringLiteral("org.bluez")));
     }
 
     void cleanup()
@@ -285,12 +268,9 @@ private Q_SLOTS:
         QDBusPendingCall open
             = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceB), 2u });
         QTRY_COMPARE(confirmations.size(), 1);
-        AgentDeleter deleter(agent);
-        const int index = agent->metaObject()->indexOfSignal(signal.constData());
-        QVERIFY(index >= 0);
-        QVERIFY(connect(
-            agent.data(), agent->metaObject()->method(index), &deleter,
-            deleter.metaObject()->method(deleter.metaObject()->indexOfSlot("deleteAgent()"))));
+        AgentDeleter deleter;
+        deleter.agent = agent;
+        QVERIFY(connect(agent, "2" + signal, &deleter, SLOT(deleteAgent())));
 
         if (arguments.isEmpty()) {
             m_bluez->tell(*agent, member);
