@@ -166,7 +166,8 @@ private Q_SLOTS:
         QCOMPARE(replyOf(mode).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
     }
 
-    void releaseAndDestructionCloseEverything()
+    // Release closes every request (destruction does too: see the deleting receivers below).
+    void releaseClosesEverything()
     {
         auto *agent = new BluetoothAgent;
         QSignalSpy released(agent, &BluetoothAgent::release);
@@ -177,12 +178,7 @@ private Q_SLOTS:
         m_bluez->tell(*agent, QStringLiteral("Release"));
         QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
         QCOMPARE(released.size(), 1);
-
-        QDBusPendingCall second
-            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceA), 2u });
-        QTRY_COMPARE(confirmations.size(), 2);
         delete agent;
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
     }
 
     void aNewModeChangeSupersedesTheOpenOne()

@@ -60,18 +60,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QLocale::setDefault(QLocale(locale));
         BluetoothCodePanel panel(passkey);
-        const QString text = shownCode(&panel);
-        QCOMPARE(text, ltrEmbedding + shown + popDirection);
-        // Read back by the locale, the groups give the passkey again.
-        QString digits = text.mid(1, text.size() - 2);
-        digits.remove(QChar(0x200E));
-        const QStringList groups = digits.split(QLatin1Char(' '));
-        QCOMPARE(groups.size(), 2);
-        bool ok1 = false, ok2 = false;
-        const uint value
-            = QLocale().toUInt(groups.at(0), &ok1) * 1000 + QLocale().toUInt(groups.at(1), &ok2);
-        QVERIFY(ok1 && ok2);
-        QCOMPARE(value, passkey);
+        QCOMPARE(shownCode(&panel), ltrEmbedding + shown + popDirection);
     }
 
     void confirmationSheetWithAndWithoutCode()

@@ -192,11 +192,6 @@ private Q_SLOTS:
         QCOMPARE(shown.edit->text(), arabicDigits.mid(1, 4));
         QCOMPARE(shown.sheet.property("pinCode").toString(), QStringLiteral("1234"));
 
-        // The locale itself reads the shown digits as the number set.
-        bool ok = false;
-        QCOMPARE(QLocale().toUInt(shown.edit->text(), &ok), 1234u);
-        QVERIFY(ok);
-
         // Digits typed in the locale's script come back as ASCII.
         QVERIFY(shown.activate());
         QTest::keyClick(&shown.window, Qt::Key_Backspace);
