@@ -4,7 +4,6 @@
 
 #include "bluetoothadapter.h"
 #include "bluetoothfilesendprocess.h"
-#include "bluezcall.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
 #include "testagent.h"
@@ -98,10 +97,7 @@ private Q_SLOTS:
                  qPrintable(sim()->lastError()));
         QVERIFY(sim()->setObexOptions(
             { { "speed", 0 }, { "connectMs", 20 }, { "requestDelayMs", 0 } }));
-        const QDBusMessage registered = bluezCall(
-            defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-            QStringLiteral("RegisterAgent"), { objectPath(m_bluezAgent.path()), QString() });
-        QCOMPARE(registered.type(), QDBusMessage::ReplyMessage);
+        QVERIFY(registerAgent(m_bluezAgent.path()));
         TransferUI::Registry::instance()->clear();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     }

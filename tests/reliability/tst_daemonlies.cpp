@@ -29,12 +29,7 @@ namespace {
 constexpr int liesPerBatch = 500;
 
 // 20 batches (10 000 lies) unless OVRIN_LIE_BATCHES says otherwise.
-int batchCount()
-{
-    bool ok = false;
-    const int count = qEnvironmentVariableIntValue("OVRIN_LIE_BATCHES", &ok);
-    return ok && count > 0 ? count : 20;
-}
+const int batchCount = qMax(0, qEnvironmentVariableIntValue("OVRIN_LIE_BATCHES"));
 
 // What the library warned about, as it said it.
 QStringList &warnings()
@@ -84,7 +79,7 @@ class TestDaemonLies : public QObject
     {
         for (int row = 0; row < model.rowCount(); ++row) {
             const BluetoothDevice *device = model.deviceFromList(row);
-            QVERIFY2(isBluetoothAddress(device->address()), qPrintable(device->address().left(40)));
+            QVERIFY(isBluetoothAddress(device->address()));
             QVERIFY(device->name().size() <= 248);
         }
     }
@@ -157,9 +152,6 @@ private Q_SLOTS:
         // A push that waits half way, so that its transfer takes lies too.
         PushReceiver receiver(PushReceiver::Plain);
         QTRY_COMPARE(receiver.registered.size(), 1);
-        QSignalSpy &completed = receiver.completed;
-        QSignalSpy &failed = receiver.failed;
-        QSignalSpy &progressed = receiver.progressed;
         QString transfer;
         const uint push = sim()->pushFiles({ { "address", anna },
                                              { "name", "held.txt" },
@@ -169,9 +161,9 @@ private Q_SLOTS:
                                              { "stallAfter", 4000 } },
                                            &transfer);
         QVERIFY(push);
-        QTRY_VERIFY(!progressed.isEmpty());
+        QTRY_VERIFY(!receiver.progressed.isEmpty());
 
-        const int batches = batchCount();
+        const int batches = batchCount ? batchCount : 20;
         int told = 0;
         QJsonObject kinds;
         for (int batch = 0; batch < batches; ++batch) {
@@ -198,14 +190,13 @@ private Q_SLOTS:
         // then); only paths of this adapter's devices are passed on.
         for (const QList<QVariant> &report : std::as_const(removed)) {
             const QString path = report.at(0).value<BluetoothDevice>().path();
-            QVERIFY2(path.startsWith(adapterPath + QLatin1String("/dev_"))
-                         && path.size() == adapterPath.size() + 22,
-                     qPrintable(path));
+            QVERIFY(path.startsWith(adapterPath + "/dev_")
+                    && path.size() == adapterPath.size() + 22);
         }
-        QCOMPARE(completed.size(), 0);
-        QCOMPARE(failed.size(), 0);
+        QCOMPARE(receiver.completed.size(), 0);
+        QCOMPARE(receiver.failed.size(), 0);
         // Negative counts and sizes were not passed on as huge ones.
-        for (const QList<QVariant> &report : std::as_const(progressed)) {
+        for (const QList<QVariant> &report : std::as_const(receiver.progressed)) {
             QVERIFY(report.at(1).toULongLong() <= quint64(INT_MAX));
             QVERIFY(report.at(2).toULongLong() <= quint64(INT_MAX));
         }
@@ -230,7 +221,7 @@ private Q_SLOTS:
         verifyTruthKnown(adapter, model);
         QVERIFY(sim()->resumeTransfer(transfer));
         QCOMPARE(sim()->waitForRequest(push).value_or(QStringLiteral("no answer")), QString());
-        QTRY_COMPARE(completed.size(), 1);
+        QTRY_COMPARE(receiver.completed.size(), 1);
         QCOMPARE(QFile(m_base.filePath(QStringLiteral("held.txt"))).size(), 8000);
         adapter.stopDiscovery();
         verifyBluezHygiene(sim());

@@ -5,6 +5,7 @@
 // each test, what the simulator tells of a device, and expected warnings.
 
 #include "bluetoothdevice.h"
+#include "bluezcall.h"
 #include "bluezhygiene.h"
 #include "testenvironment.h"
 
@@ -39,6 +40,16 @@ inline bool simFlag(const QString &address, const char *key)
 inline Ovrin::BluetoothDevice addressOnly(const QString &address)
 {
     return Ovrin::BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
+}
+
+// Registers the agent at agentPath with the adapter, as obex-client's sessions
+// need one.
+inline bool registerAgent(const QString &agentPath)
+{
+    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), QString() })
+               .type()
+        == QDBusMessage::ReplyMessage;
 }
 
 inline void expectWarning(const QString &pattern)
