@@ -54,28 +54,8 @@ private Q_SLOTS:
         QVERIFY(!checker.isDeviceSpamming(device(phoneA)));
     }
 
-    void checkersShareTheCount_data()
-    {
-        QTest::addColumn<bool>("askFirst");
-        QTest::newRow("asked through the first") << true;
-        QTest::newRow("asked through the second") << false;
-    }
-    void checkersShareTheCount()
-    {
-        QFETCH(bool, askFirst);
-        BluetoothSpamChecker first;
-        BluetoothSpamChecker second;
-        first.rejectDevice(device(phoneA));
-        first.rejectDevice(device(phoneA));
-        second.rejectDevice(device(phoneA));
-        BluetoothSpamChecker &asked = askFirst ? first : second;
-        BluetoothSpamChecker &other = askFirst ? second : first;
-        QVERIFY(asked.isDeviceSpamming(device(phoneA)));
-        // The answer reset the shared count.
-        QVERIFY(!other.isDeviceSpamming(device(phoneA)));
-    }
-
-    void countLivesAsLongAsOneChecker()
+    // Every checker of the process shares the count, for as long as one lives.
+    void countIsSharedWhileOneCheckerLives()
     {
         auto first = std::make_unique<BluetoothSpamChecker>();
         auto second = std::make_unique<BluetoothSpamChecker>();
@@ -85,10 +65,16 @@ private Q_SLOTS:
             first->rejectDevice(handle);
             first->rejectDevice(handle);
         }
+        second->rejectDevice(device(phoneA));
+        QVERIFY(first->isDeviceSpamming(device(phoneA)));
+        // The answer reset the shared count.
+        QVERIFY(!second->isDeviceSpamming(device(phoneA)));
+
+        first->rejectDevice(device(phoneA));
+        first->rejectDevice(device(phoneA));
         first.reset();
         second->rejectDevice(device(phoneA));
         QVERIFY(second->isDeviceSpamming(device(phoneA)));
-
         second->rejectDevice(device(phoneA));
         second->rejectDevice(device(phoneA));
         second.reset();
