@@ -162,31 +162,9 @@ private Q_SLOTS:
         QCOMPARE(send.failed.last().at(0).toString(), QStringLiteral("Process already started"));
     }
 
-    void contactCardLivesUntilTheSendEnds()
-    {
-        Send send;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
-        send.process.addFile(QStringLiteral("contact:1"));
-        QCOMPARE(send.process.fileNames().size(), 1);
-        const QString card = send.process.fileNames().first();
-        QVERIFY(card.endsWith(QLatin1String(".vcf")));
-        QVERIFY(QFile::exists(card));
-        send.process.addFile(makeFile(QStringLiteral("after-card.txt"), 100));
-        QVERIFY(send.startTo(device(anna)));
-        QVERIFY(send.finished.wait());
-        QCOMPARE(received().size(), 2);
-        QCOMPARE(received().value(QFileInfo(card).fileName()).size(), 40);
-        QVERIFY(!QFile::exists(card));
-
-        // An unknown contact adds nothing.
-        BluetoothFileSendProcess other;
-        QTest::ignoreMessage(QtWarningMsg,
-                             "Contact card file creation failed for \"contact:nobody\"");
-        other.addFile(QStringLiteral("contact:nobody"));
-        QVERIFY(other.fileNames().isEmpty());
-    }
-
-    void onlyExistingFilesAreSent()
+    // Missing files are dropped at the start; a contact becomes a card that
+    // lives until the send ends; an unknown contact adds nothing.
+    void onlyExistingFilesAndContactsAreSent()
     {
         const QString real = makeFile(QStringLiteral("my photo.jpg"), 10);
         const QString missing = m_files.filePath(QStringLiteral("gone.jpg"));
@@ -197,18 +175,29 @@ private Q_SLOTS:
         QVERIFY(!none.startTo(device(anna)));
         QCOMPARE(none.failed.last().at(0).toString(), QStringLiteral("No files exist"));
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
+
         Send send;
         QTest::ignoreMessage(
             QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Contact card file creation failed for \"contact:nobody\"");
         send.process.addFiles(
-            { missing, QStringLiteral("file:///nowhere/x.jpg"),
+            { missing, QStringLiteral("file:///nowhere/x.jpg"), QStringLiteral("contact:1"),
+              QStringLiteral("contact:nobody"),
               QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
-        QCOMPARE(send.process.fileNames(), QStringList({ missing, real }));
+        QCOMPARE(send.process.fileNames().size(), 3);
+        const QString card = send.process.fileNames().at(1);
+        QVERIFY(card.endsWith(QLatin1String(".vcf")) && QFile::exists(card));
+        QCOMPARE(send.process.fileNames(), QStringList({ missing, card, real }));
         QVERIFY(send.startTo(device(anna)));
-        QCOMPARE(send.process.totalFiles(), 1);
-        QCOMPARE(send.process.fileNames(), QStringList { real });
+        QCOMPARE(send.process.fileNames(), QStringList({ card, real }));
         QVERIFY(send.finished.wait());
-        QCOMPARE(received().keys(), QStringList { QStringLiteral("my photo.jpg") });
+        const QMap<QString, QString> got = received();
+        QCOMPARE(got.size(), 2);
+        QVERIFY(got.contains(QStringLiteral("my photo.jpg")));
+        QCOMPARE(got.value(QFileInfo(card).fileName()).size(), 40);
+        QVERIFY(!QFile::exists(card));
     }
 
     void failuresAreShownWithTheirReason_data()
