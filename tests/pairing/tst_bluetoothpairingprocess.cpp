@@ -53,10 +53,9 @@ int calls(const char *member)
 {
     return sim()->countCalls(QLatin1String(member));
 }
-
 int audioConnects()
 {
-    return sim()->countCalls(QStringLiteral("Connect"), QStringLiteral("org.bluez.Audio"));
+    return sim()->countCalls("Connect", "org.bluez.Audio");
 }
 
 // The first value the only answer to member carried.
@@ -239,41 +238,69 @@ private Q_SLOTS:
         QVERIFY(!simFlag(brivoMini, "paired"));
     }
 
-    void legacyPhoneWaitsForTheUsersPin()
+    void codeTypedByTheUser_data()
     {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("bareAddress");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("PIN of a legacy phone") << oldPhone << false << "1234";
+        QTest::newRow("passkey of a keyboard") << keyboard << false << "135790";
+        QTest::newRow("passkey, address only, taken for legacy") << keyboard << true << "135790";
+    }
+
+    void codeTypedByTheUser()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, bareAddress);
+        QFETCH(QString, code);
+        const bool pin = address == oldPhone;
         Attempt attempt;
-        attempt.process.start(foundDevice(oldPhone));
+        attempt.process.start(bareAddress ? addressOnly(address) : foundDevice(address));
+        if (bareAddress) {
+            acceptProposedPin(attempt);
+            // The answered PIN sheet makes room for the passkey BlueZ asks for.
+            QTRY_VERIFY(onScreen<BluetoothPinCodeSheet>()
+                        && !onScreen<BluetoothPinCodeSheet>()->isReadOnly());
+        }
         BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
         QVERIFY(sheet);
-        QVERIFY(
-            QRegularExpression(QStringLiteral("^[0-9]{4}$")).match(sheet->pinCode()).hasMatch());
-        // Nothing reaches BlueZ while the user thinks, and the failure of
-        // someone else's device creation is none of this attempt's business.
-        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-        QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
-        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
-                                QStringLiteral("org.bluez.Error.Failed")));
-        expectWarning(QStringLiteral("^Device creation failed: "));
-        adapter->startCreatingDevice(foundDevice(laptop));
-        QVERIFY(creationFailures.wait());
-        QCOMPARE(calls("CreatePairedDevice"), 0);
-        QCOMPARE(attempt.started.size(), 0);
-        QCOMPARE(attempt.finished.size(), 0);
-        QCOMPARE(onScreen<BluetoothPinCodeSheet>(), sheet);
-
-        retype(sheet, QStringLiteral("1234"));
+        QCOMPARE(pinEdit(sheet)->passkeyType(),
+                 pin ? BluetoothPinCodeEdit::PinCodeType : BluetoothPinCodeEdit::PasskeyType);
+        if (pin) {
+            QVERIFY(QRegularExpression(QStringLiteral("^[0-9]{4}$"))
+                        .match(sheet->pinCode())
+                        .hasMatch());
+            // Nothing reaches BlueZ while the user thinks, and the failure of
+            // someone else's device creation is none of this attempt's business.
+            std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+            QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+            QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
+                                    QStringLiteral("org.bluez.Error.Failed")));
+            expectWarning(QStringLiteral("^Device creation failed: "));
+            adapter->startCreatingDevice(foundDevice(laptop));
+            QVERIFY(creationFailures.wait());
+            QCOMPARE(calls("CreatePairedDevice"), 0);
+            QCOMPARE(attempt.started.size() + attempt.finished.size(), 0);
+            QCOMPARE(onScreen<BluetoothPinCodeSheet>(), sheet);
+        } else if (!bareAddress) {
+            QCOMPARE(sheet->pinCode(), QString());
+        }
+        retype(sheet, code);
         tap(sheet->acceptButton());
         QCOMPARE(attempt.started.size(), 1);
-        // The sheet shows the pairing run: still up, frozen, with its spinner.
-        QCOMPARE(onScreen<BluetoothPinCodeSheet>(), sheet);
-        QVERIFY(sheet->isReadOnly());
-        QVERIFY(sheet->isProgressIndicatorVisible());
+        if (pin) {
+            // The sheet shows the pairing run: still up, frozen, with its spinner.
+            QCOMPARE(onScreen<BluetoothPinCodeSheet>(), sheet);
+            QVERIFY(sheet->isReadOnly());
+            QVERIFY(sheet->isProgressIndicatorVisible());
+        }
         QVERIFY(attempt.finished.wait());
         QCOMPARE(attempt.process.error(), QString());
         QVERIFY(!onScreen<SimpleSheet>());
-        QCOMPARE(answered("RequestPinCode").toString(), QStringLiteral("1234"));
-        QVERIFY(simFlag(oldPhone, "paired"));
-        // Not an audio device: nothing to connect.
+        QCOMPARE(answered(pin ? "RequestPinCode" : "RequestPasskey").toVariant().toString(), code);
+        QVERIFY(simFlag(address, "paired"));
+        QTRY_VERIFY(simFlag(address, "trusted"));
+        // Not audio devices: nothing to connect.
         QCOMPARE(audioConnects(), 0);
     }
 
@@ -397,33 +424,6 @@ private Q_SLOTS:
         QVERIFY(bannerTexts().isEmpty());
         QVERIFY(m_notifications.received.isEmpty());
         QVERIFY(!simFlag(address, "paired"));
-    }
-
-    void passkeyTypedByTheUser_data() { addressOnly_data(); }
-    void passkeyTypedByTheUser()
-    {
-        QFETCH(bool, bareAddress);
-        Attempt attempt;
-        attempt.process.start(bareAddress ? addressOnly(keyboard) : foundDevice(keyboard));
-        if (bareAddress) {
-            acceptProposedPin(attempt);
-            // The answered PIN sheet makes room for the passkey BlueZ asks for.
-            QTRY_VERIFY(onScreen<BluetoothPinCodeSheet>()
-                        && !onScreen<BluetoothPinCodeSheet>()->isReadOnly());
-        }
-        BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
-        QVERIFY(sheet);
-        QCOMPARE(pinEdit(sheet)->passkeyType(), BluetoothPinCodeEdit::PasskeyType);
-        if (!bareAddress)
-            QCOMPARE(sheet->pinCode(), QString());
-        retype(sheet, QStringLiteral("135790"));
-        const bool trusted = sheet->isTrusted();
-        tap(sheet->acceptButton());
-        QVERIFY(attempt.finished.wait());
-        QCOMPARE(attempt.process.error(), QString());
-        QCOMPARE(answered("RequestPasskey").toInteger(), 135790);
-        QVERIFY(simFlag(keyboard, "paired"));
-        QTRY_COMPARE(simFlag(keyboard, "trusted"), trusted);
     }
 
     void failuresAreToldByName_data()
