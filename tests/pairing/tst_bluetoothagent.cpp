@@ -60,6 +60,29 @@ static QDBusMessage replyOf(QDBusPendingCall call)
     return call.reply();
 }
 
+// Every call BlueZ may make on an agent, and the signal it becomes.
+static void agentCalls_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QVariantList>("arguments");
+    QTest::addColumn<QByteArray>("signal");
+    const QVariant device = objectPath(deviceA);
+    const auto row = [](const char *member, const QVariantList &arguments, const char *signal) {
+        QTest::newRow(member) << QString::fromLatin1(member) << arguments << QByteArray(signal);
+    };
+    row("Release", {}, "release()");
+    row("Cancel", {}, "cancel()");
+    row("RequestPinCode", { device }, "pinCodeRequested(Ovrin::BluetoothDevice)");
+    row("RequestPasskey", { device }, "passkeyRequested(Ovrin::BluetoothDevice)");
+    row("DisplayPasskey", { device, 1u, QVariant::fromValue(uchar(0)) },
+        "passkeyDisplayRequested(Ovrin::BluetoothDevice,uint,uint)");
+    row("RequestConfirmation", { device, 1u },
+        "confirmationRequested(Ovrin::BluetoothDevice,uint)");
+    row("Authorize", { device, "0000110b-0000-1000-8000-00805f9b34fb" },
+        "authorizationRequested(Ovrin::BluetoothDevice,QString)");
+    row("ConfirmModeChange", { "on" }, "modeChangeConfirmationRequested(QString)");
+}
+
 static BluetoothDevice device(const QString &path)
 {
     return BluetoothDevice(QDBusObjectPath(path));
@@ -227,30 +250,7 @@ private Q_SLOTS:
         QCOMPARE(displays[1].mid(1), QVariantList({ 42u, 0u }));
     }
 
-    void aReceiverMayDeleteTheAgent_data()
-    {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<QVariantList>("arguments");
-        QTest::addColumn<QByteArray>("signal");
-        const QVariant device = objectPath(deviceA);
-        QTest::newRow("Cancel") << QStringLiteral("Cancel") << QVariantList()
-                                << QByteArray("cancel()");
-        QTest::newRow("Release") << QStringLiteral("Release") << QVariantList()
-                                 << QByteArray("release()");
-        QTest::newRow("RequestPinCode")
-            << QStringLiteral("RequestPinCode") << QVariantList { device }
-            << QByteArray("pinCodeRequested(Ovrin::BluetoothDevice)");
-        QTest::newRow("RequestConfirmation")
-            << QStringLiteral("RequestConfirmation") << QVariantList { device, 1u }
-            << QByteArray("confirmationRequested(Ovrin::BluetoothDevice,uint)");
-        QTest::newRow("DisplayPasskey")
-            << QStringLiteral("DisplayPasskey")
-            << QVariantList { device, 1u, QVariant::fromValue(uchar(0)) }
-            << QByteArray("passkeyDisplayRequested(Ovrin::BluetoothDevice,uint,uint)");
-        QTest::newRow("ConfirmModeChange")
-            << QStringLiteral("ConfirmModeChange") << QVariantList { QStringLiteral("on") }
-            << QByteArray("modeChangeConfirmationRequested(QString)");
-    }
+    void aReceiverMayDeleteTheAgent_data() { agentCalls_data(); }
 
     // Whoever hears the agent may delete it at once; BlueZ still gets every
     // answer, and the agent touches nothing of itself afterwards.
@@ -280,28 +280,7 @@ private Q_SLOTS:
         QVERIFY(agent.isNull());
     }
 
-    void strangersAreRefusedWithoutEffect_data()
-    {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<QVariantList>("arguments");
-        const QVariant device = objectPath(deviceA);
-        QTest::newRow("Release") << QStringLiteral("Release") << QVariantList();
-        QTest::newRow("Cancel") << QStringLiteral("Cancel") << QVariantList();
-        QTest::newRow("RequestPinCode")
-            << QStringLiteral("RequestPinCode") << QVariantList { device };
-        QTest::newRow("RequestPasskey")
-            << QStringLiteral("RequestPasskey") << QVariantList { device };
-        QTest::newRow("DisplayPasskey")
-            << QStringLiteral("DisplayPasskey")
-            << QVariantList { device, 123456u, QVariant::fromValue(uchar(0)) };
-        QTest::newRow("RequestConfirmation")
-            << QStringLiteral("RequestConfirmation") << QVariantList { device, 123456u };
-        QTest::newRow("Authorize")
-            << QStringLiteral("Authorize")
-            << QVariantList { device, QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb") };
-        QTest::newRow("ConfirmModeChange")
-            << QStringLiteral("ConfirmModeChange") << QVariantList { QStringLiteral("off") };
-    }
+    void strangersAreRefusedWithoutEffect_data() { agentCalls_data(); }
 
     // Whatever another connection asks, the answer is a refusal, and the
     // requests BlueZ itself has open are neither closed nor joined by another.
