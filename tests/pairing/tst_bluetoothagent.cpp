@@ -271,8 +271,7 @@ private Q_SLOTS:
         if (arguments.isEmpty()) {
             m_bluez->tell(*agent, member);
         } else {
-            QDBusPendingCall asked = m_bluez->ask(*agent, member, arguments);
-            const QDBusMessage reply = replyOf(asked);
+            const QDBusMessage reply = replyOf(m_bluez->ask(*agent, member, arguments));
             QVERIFY(reply.type() == QDBusMessage::ReplyMessage
                     || reply.errorName() == QStringLiteral("org.bluez.Error.Canceled"));
         }
@@ -298,12 +297,11 @@ private Q_SLOTS:
         QTRY_COMPARE(confirmations.size(), 1);
         QTRY_COMPARE(modeChanges.size(), 1);
         AllSignalsSpy anySignal(&agent);
-        QCOMPARE(anySignal.signalCount(), 8);
         const bool calledBefore = agent.agentCalled();
 
         HandPlayedBluez stranger(QStringLiteral("stranger"), false);
-        const QDBusMessage refused = replyOf(stranger.ask(agent, member, arguments));
-        QCOMPARE(refused.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(stranger.ask(agent, member, arguments)).errorName(),
+                 QStringLiteral("org.bluez.Error.Rejected"));
         QTest::qWait(50);
         QCOMPARE(anySignal.emitted(), QByteArray());
         QCOMPARE(agent.agentCalled(), calledBefore);

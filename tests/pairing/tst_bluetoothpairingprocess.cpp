@@ -210,8 +210,6 @@ private Q_SLOTS:
         QCOMPARE(calls("CreatePairedDevice"), 2);
         QTRY_COMPARE(m_notifications.received.size(), 1);
         QCOMPARE(m_notifications.received[0].summary, qtTrId("qtn_conn_bt_pair_fail_auth_failed"));
-        QCOMPARE(m_notifications.received[0].hints.value(QStringLiteral("category")).toString(),
-                 QStringLiteral("x-brivo.bluetooth"));
         QVERIFY(bannerTexts().isEmpty());
         QVERIFY(!simFlag(brivoMini, "paired"));
     }
@@ -360,11 +358,9 @@ private Q_SLOTS:
     void cancelFromTheSheetCancelsTheCreation_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("bareAddress");
-        QTest::newRow("PIN sheet while pairing runs") << oldPhone << false;
-        QTest::newRow("passkey shown") << typingKeyboard << false;
-        QTest::newRow("confirmation") << phone << false;
-        QTest::newRow("confirmation, address only, taken for legacy") << phone << true;
+        QTest::newRow("PIN sheet while pairing runs") << oldPhone;
+        QTest::newRow("passkey shown") << typingKeyboard;
+        QTest::newRow("confirmation") << phone;
     }
 
     // The user cancels on the sheet: the attempt ends at once, BlueZ's
@@ -373,7 +369,6 @@ private Q_SLOTS:
     void cancelFromTheSheetCancelsTheCreation()
     {
         QFETCH(QString, address);
-        QFETCH(bool, bareAddress);
         std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
         QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
         if (address == oldPhone)
@@ -382,11 +377,10 @@ private Q_SLOTS:
         if (address == typingKeyboard)
             QVERIFY(sim()->setTiming({ { "linkMs", 250 } }));
         Attempt attempt;
-        attempt.process.start(bareAddress ? addressOnly(address) : foundDevice(address));
-        if (bareAddress || address == oldPhone)
-            acceptProposedPin(attempt);
+        attempt.process.start(foundDevice(address));
         SimpleSheet *sheet = nullptr;
         if (address == oldPhone) {
+            acceptProposedPin(attempt);
             // The link is up; BlueZ waits before it asks for the PIN.
             QTRY_VERIFY(simFlag(address, "connected"));
             sheet = onScreen<BluetoothPinCodeSheet>();
@@ -532,7 +526,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("onStarted");
-        QTest::addColumn<QString>("userTaps"); // "accept" or "reject" on the first sheet
+        // "accept" or "reject" on the first sheet, or "drop" the process then
+        QTest::addColumn<QString>("userTaps");
         QTest::addColumn<QString>("failure"); // how BlueZ fails the creation
         QTest::newRow("started at once") << laptop << true << QString() << QString();
         QTest::newRow("started by the user's PIN") << oldPhone << true << "accept" << QString();
@@ -540,6 +535,7 @@ private Q_SLOTS:
         QTest::newRow("failed") << laptop << false << QString()
                                 << "org.bluez.Error.AuthenticationFailed";
         QTest::newRow("cancelled by the user") << phone << false << "reject" << QString();
+        QTest::newRow("dropped half way") << phone << false << "drop" << QString();
         QTest::newRow("BlueZ gave up")
             << phone << false << QString() << "org.bluez.Error.AuthenticationTimeout";
     }
@@ -570,8 +566,11 @@ private Q_SLOTS:
         if (!userTaps.isEmpty()) {
             SimpleSheet *sheet = waitForSheet<SimpleSheet>();
             QVERIFY(sheet);
-            tap(userTaps == QLatin1String("accept") ? sheet->acceptButton()
-                                                    : sheet->rejectButton());
+            if (userTaps == QLatin1String("drop"))
+                delete process.data();
+            else
+                tap(userTaps == QLatin1String("accept") ? sheet->acceptButton()
+                                                        : sheet->rejectButton());
         }
         QTRY_VERIFY(process.isNull());
         QVERIFY(liveAgentPath().isEmpty());
@@ -584,30 +583,16 @@ private Q_SLOTS:
         } else if (!userTaps.isEmpty()) {
             // The creation's end goes to the deleted attempt's adapter handle.
             QTRY_COMPARE(calls("CancelDeviceCreation"), 1);
+            QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
+            QCOMPARE(answerError(QStringLiteral("RequestConfirmation")),
+                     userTaps == QLatin1String("drop") ? "org.bluez.Error.Canceled"
+                                                       : "org.bluez.Error.Rejected");
             QTRY_VERIFY(!simFlag(address, "connected"));
             QVERIFY(!simFlag(address, "paired"));
         } else {
             QVERIFY(simFlag(address, "paired"));
         }
         QCOMPARE(bannerTexts().size(), failure.isEmpty() ? 0 : 1);
-    }
-
-    // An application that drops its process half way leaves BlueZ neither
-    // pairing for nobody nor waiting for an answer.
-    void droppedAttemptCancelsTheCreation()
-    {
-        auto attempt = std::make_unique<Attempt>();
-        attempt->process.start(foundDevice(phone));
-        QVERIFY(waitForSheet<BluetoothConfirmationSheet>());
-        QCOMPARE(sim()->pendingAgentCalls().size(), 1);
-        attempt.reset();
-        QTRY_COMPARE(calls("CancelDeviceCreation"), 1);
-        QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0);
-        QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
-        QCOMPARE(answerError(QStringLiteral("RequestConfirmation")),
-                 QStringLiteral("org.bluez.Error.Canceled"));
-        QTRY_VERIFY(!onScreen<SimpleSheet>());
-        QVERIFY(!simFlag(phone, "paired"));
     }
 };
 
