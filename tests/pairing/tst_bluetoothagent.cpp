@@ -18,6 +18,8 @@ namespace {
 const QString deviceA = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_AA");
 const QString deviceB = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_BB");
 const QString agentInterface = QStringLiteral("org.bluez.Agent");
+const QString canceledError = QStringLiteral("org.bluez.Error.Canceled");
+const QString rejectedError = QStringLiteral("org.bluez.Error.Rejected");
 } // namespace
 
 // Plays the daemon's side of the agent dialogue by hand, so that several
@@ -154,15 +156,14 @@ private Q_SLOTS:
         QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
         QDBusPendingCall confirm
             = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceA), 4821u });
-        QDBusPendingCall authorize = m_bluez->ask(
-            agent, QStringLiteral("Authorize"),
-            { objectPath(deviceA), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb") });
+        const QString uuid = QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb");
+        QDBusPendingCall authorize
+            = m_bluez->ask(agent, "Authorize", { objectPath(deviceA), uuid });
         QTRY_COMPARE(authorizations.size(), 1);
         QCOMPARE(confirmations.first().at(1).toUInt(), 4821u);
-        QCOMPARE(authorizations.first().at(1).toString(),
-                 QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb"));
+        QCOMPARE(authorizations.first().at(1).toString(), uuid);
         agent.rejectDevice(device(deviceA));
-        QCOMPARE(replyOf(confirm).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(confirm).errorName(), rejectedError);
         QTest::qWait(50);
         QVERIFY(!authorize.isFinished());
         agent.authorizeDevice(device(deviceA));
@@ -176,47 +177,43 @@ private Q_SLOTS:
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
         QDBusPendingCall first = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
         QDBusPendingCall second = m_bluez->ask(agent, "RequestPasskey", { objectPath(deviceB) });
-        QDBusPendingCall mode
-            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("connectable") });
+        QDBusPendingCall mode = m_bluez->ask(agent, "ConfirmModeChange", { "connectable" });
         QTRY_COMPARE(pins.size(), 1);
         QTRY_COMPARE(modes.size(), 1);
         // Whoever hears cancel() can still answer: the requests close after it.
         connect(&agent, &BluetoothAgent::cancel, &agent,
-                [&agent]() { agent.providePinCode(device(deviceA), QStringLiteral("4242")); });
+                [&agent]() { agent.providePinCode(device(deviceA), "4242"); });
         m_bluez->tell(agent, QStringLiteral("Cancel"));
-        QCOMPARE(replyOf(first).arguments(), QVariantList({ QStringLiteral("4242") }));
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
-        QCOMPARE(replyOf(mode).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(replyOf(first).arguments(), QVariantList({ "4242" }));
+        QCOMPARE(replyOf(second).errorName(), canceledError);
+        QCOMPARE(replyOf(mode).errorName(), canceledError);
     }
 
     // Release closes every request (destruction does too: see the deleting receivers below).
     void releaseClosesEverything()
     {
-        auto *agent = new BluetoothAgent;
-        QSignalSpy released(agent, &BluetoothAgent::release);
-        QSignalSpy confirmations(agent, &BluetoothAgent::confirmationRequested);
+        BluetoothAgent agent;
+        QSignalSpy released(&agent, &BluetoothAgent::release);
+        QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
         QDBusPendingCall first
-            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceA), 1u });
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceA), 1u });
         QTRY_COMPARE(confirmations.size(), 1);
-        m_bluez->tell(*agent, QStringLiteral("Release"));
-        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        m_bluez->tell(agent, "Release");
+        QCOMPARE(replyOf(first).errorName(), canceledError);
         QCOMPARE(released.size(), 1);
-        delete agent;
     }
 
     void aNewModeChangeSupersedesTheOpenOne()
     {
         BluetoothAgent agent;
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
-        QDBusPendingCall first
-            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("connectable") });
-        QDBusPendingCall second
-            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("discoverable") });
+        QDBusPendingCall first = m_bluez->ask(agent, "ConfirmModeChange", { "connectable" });
+        QDBusPendingCall second = m_bluez->ask(agent, "ConfirmModeChange", { "discoverable" });
         QTRY_COMPARE(modes.size(), 2);
-        QCOMPARE(modes.last().first().toString(), QStringLiteral("discoverable"));
-        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(modes.last().first().toString(), "discoverable");
+        QCOMPARE(replyOf(first).errorName(), canceledError);
         agent.rejectModeChange();
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(second).errorName(), rejectedError);
         QTest::ignoreMessage(QtWarningMsg, "No pending mode change request to reply");
         agent.confirmModeChange();
         QVERIFY(!agent.agentCalled()); // mode changes do not count
@@ -231,7 +228,7 @@ private Q_SLOTS:
         QTRY_COMPARE(authorizations.size(), 1);
         QVERIFY(!agent.agentCalled());
         agent.rejectDevice(device(deviceA));
-        QCOMPARE(replyOf(authorize).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(authorize).errorName(), rejectedError);
 
         // A passkey to show needs no answer; stock BlueZ 4 leaves out the count.
         QSignalSpy displays(&agent, &BluetoothAgent::passkeyDisplayRequested);
@@ -273,9 +270,9 @@ private Q_SLOTS:
         } else {
             const QDBusMessage reply = replyOf(m_bluez->ask(*agent, member, arguments));
             QVERIFY(reply.type() == QDBusMessage::ReplyMessage
-                    || reply.errorName() == QStringLiteral("org.bluez.Error.Canceled"));
+                    || reply.errorName() == canceledError);
         }
-        QCOMPARE(replyOf(open).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(replyOf(open).errorName(), canceledError);
         QVERIFY(agent.isNull());
     }
 
@@ -300,8 +297,7 @@ private Q_SLOTS:
         const bool calledBefore = agent.agentCalled();
 
         HandPlayedBluez stranger(QStringLiteral("stranger"), false);
-        QCOMPARE(replyOf(stranger.ask(agent, member, arguments)).errorName(),
-                 QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(stranger.ask(agent, member, arguments)).errorName(), rejectedError);
         QTest::qWait(50);
         QCOMPARE(anySignal.emitted(), QByteArray());
         QCOMPARE(agent.agentCalled(), calledBefore);

@@ -188,11 +188,10 @@ private Q_SLOTS:
     // Told by a notification instead of a banner, when the caller asks so.
     void failedAutomaticPairingFallsBackToTheSheet()
     {
-        expectWarning(QStringLiteral("^Device creation failed: "));
+        expectWarning("^Device creation failed: ");
         Attempt attempt;
         attempt.process.setErrorNotification(true);
         attempt.process.start(foundDevice(brivoMini));
-
         // The fixed PIN did not do: the user gets the sheet, with it proposed.
         BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
         QVERIFY(sheet);
@@ -200,13 +199,12 @@ private Q_SLOTS:
         QCOMPARE(attempt.started.size(), 1);
         QCOMPARE(attempt.finished.size(), 0);
         QVERIFY(bannerTexts().isEmpty());
-
         // Accepting it again starts a second attempt, which fails the same way.
-        expectPairingFailure(QStringLiteral("org.bluez.Error.AuthenticationFailed"));
+        expectPairingFailure("org.bluez.Error.AuthenticationFailed");
         tap(sheet->acceptButton());
         QCOMPARE(attempt.started.size(), 2);
         QVERIFY(attempt.finished.wait());
-        QCOMPARE(attempt.process.error(), QStringLiteral("org.bluez.Error.AuthenticationFailed"));
+        QCOMPARE(attempt.process.error(), "org.bluez.Error.AuthenticationFailed");
         QCOMPARE(calls("CreatePairedDevice"), 2);
         QTRY_COMPARE(m_notifications.received.size(), 1);
         QCOMPARE(m_notifications.received[0].summary, qtTrId("qtn_conn_bt_pair_fail_auth_failed"));
@@ -252,7 +250,7 @@ private Q_SLOTS:
             QSignalSpy creationFailures(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
             QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
                                     QStringLiteral("org.bluez.Error.Failed")));
-            expectWarning(QStringLiteral("^Device creation failed: "));
+            expectWarning("^Device creation failed: ");
             adapter->startCreatingDevice(foundDevice(laptop));
             QVERIFY(creationFailures.wait());
             QCOMPARE(calls("CreatePairedDevice"), 0);
@@ -335,7 +333,6 @@ private Q_SLOTS:
                              "Pairing process is already ongoing, unable to restart it!");
         attempt.process.start(foundDevice(laptop));
         QCOMPARE(attempt.started.size(), 1);
-
         tap(trustSwitch(sheet));
         QVERIFY(!sheet->isTrusted());
         tap(sheet->acceptButton());
@@ -343,8 +340,8 @@ private Q_SLOTS:
         QCOMPARE(server->hidden[0].isNull(), serverOwns);
         QVERIFY(attempt.finished.wait());
         QCOMPARE(attempt.process.error(), QString());
-        QCOMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
-        QCOMPARE(answerError(QStringLiteral("RequestConfirmation")), QString());
+        QCOMPARE(answersTo("RequestConfirmation").size(), 1);
+        QCOMPARE(answerError("RequestConfirmation"), QString());
         QCOMPARE(calls("CreatePairedDevice"), 1);
         QVERIFY(simFlag(phone, "paired"));
         QVERIFY(!simFlag(laptop, "paired"));
@@ -397,11 +394,11 @@ private Q_SLOTS:
         QVERIFY(!onScreen<SimpleSheet>());
         QTRY_COMPARE(calls("CancelDeviceCreation"), 1);
         if (address == phone) {
-            QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
-            QCOMPARE(answerError(QStringLiteral("RequestConfirmation")),
+            QTRY_COMPARE(answersTo("RequestConfirmation").size(), 1);
+            QCOMPARE(answerError("RequestConfirmation"),
                      QStringLiteral("org.bluez.Error.Rejected"));
         } else if (address == oldPhone) {
-            QVERIFY(answersTo(QStringLiteral("RequestPinCode")).isEmpty());
+            QVERIFY(answersTo("RequestPinCode").isEmpty());
         }
         QTRY_COMPARE(creationFailures.size(), 1);
         QTRY_COMPARE(attempt.finished.size(), 2);
@@ -499,7 +496,6 @@ private Q_SLOTS:
         const QString agentPath = liveAgentPath();
         QVERIFY(!agentPath.isEmpty());
         QVERIFY(registerAgent(agentPath));
-
         QTest::ignoreMessage(
             QtWarningMsg,
             qPrintable(QStringLiteral("Pairing device %1, but requested passkey for %2")
@@ -512,9 +508,8 @@ private Q_SLOTS:
         QVERIFY(!onScreen<SimpleSheet>());
         // BlueZ releases the attempt's agent, which answers what it still holds.
         QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0);
-        QCOMPARE(answersTo(QStringLiteral("RequestPasskey")).size(), 1);
-        QCOMPARE(answerError(QStringLiteral("RequestPasskey")),
-                 QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(answersTo("RequestPasskey").size(), 1);
+        QCOMPARE(answerError("RequestPasskey"), QStringLiteral("org.bluez.Error.Canceled"));
         QVERIFY(sim()->waitForRequest(ticket).has_value());
         QVERIFY(!simFlag(keyboard, "paired"));
         attempt.reset();
@@ -583,8 +578,8 @@ private Q_SLOTS:
         } else if (!userTaps.isEmpty()) {
             // The creation's end goes to the deleted attempt's adapter handle.
             QTRY_COMPARE(calls("CancelDeviceCreation"), 1);
-            QTRY_COMPARE(answersTo(QStringLiteral("RequestConfirmation")).size(), 1);
-            QCOMPARE(answerError(QStringLiteral("RequestConfirmation")),
+            QTRY_COMPARE(answersTo("RequestConfirmation").size(), 1);
+            QCOMPARE(answerError("RequestConfirmation"),
                      userTaps == QLatin1String("drop") ? "org.bluez.Error.Canceled"
                                                        : "org.bluez.Error.Rejected");
             QTRY_VERIFY(!simFlag(address, "connected"));
