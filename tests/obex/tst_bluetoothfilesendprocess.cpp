@@ -48,7 +48,7 @@ class TestBluetoothFileSendProcess : public QObject
 
     QTemporaryDir m_files;
     // obex-client asks BlueZ for a session, which needs an agent.
-    TestAgent m_bluezAgent { QDBusConnection::systemBus(), QStringLiteral("/test/bluez_agent") };
+    TestAgent m_bluezAgent { QDBusConnection::systemBus(), "/test/bluez_agent" };
 
     BluetoothDevice device(const QString &address)
     {
@@ -99,16 +99,15 @@ private Q_SLOTS:
             { { "speed", 0 }, { "connectMs", 20 }, { "requestDelayMs", 0 } }));
         QVERIFY(registerAgent(m_bluezAgent.path()));
         TransferUI::Registry::instance()->clear();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::failOnWarning(QRegularExpression("."));
     }
 
     void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
 
     void threeFilesAreSentWithProgressAndSpeed()
     {
-        const QStringList files { makeFile(QStringLiteral("one.bin"), 55000),
-                                  makeFile(QStringLiteral("two.txt"), 55000),
-                                  makeFile(QStringLiteral("three.jpg"), 55000) };
+        const QStringList files { makeFile("one.bin", 55000), makeFile("two.txt", 55000),
+                                  makeFile("three.jpg", 55000) };
         QVERIFY(sim()->setObexSpeed(25000));
         Send send;
         send.process.addFiles(files);
@@ -159,32 +158,31 @@ private Q_SLOTS:
 
         // A process sends once.
         QVERIFY(!send.process.start());
-        QCOMPARE(send.failed.last().at(0).toString(), QStringLiteral("Process already started"));
+        QCOMPARE(send.failed.last().at(0).toString(), "Process already started");
     }
 
     // Missing files are dropped at the start; a contact becomes a card that
     // lives until the send ends; an unknown contact adds nothing.
     void onlyExistingFilesAndContactsAreSent()
     {
-        const QString real = makeFile(QStringLiteral("my photo.jpg"), 10);
-        const QString missing = m_files.filePath(QStringLiteral("gone.jpg"));
+        const QString real = makeFile("my photo.jpg", 10);
+        const QString missing = m_files.filePath("gone.jpg");
         Send none;
         none.process.addFile(missing);
         QVERIFY(!none.process.start());
-        QCOMPARE(none.failed.last().at(0).toString(), QStringLiteral("No destination specified"));
+        QCOMPARE(none.failed.last().at(0).toString(), "No destination specified");
         QVERIFY(!none.startTo(device(anna)));
-        QCOMPARE(none.failed.last().at(0).toString(), QStringLiteral("No files exist"));
+        QCOMPARE(none.failed.last().at(0).toString(), "No files exist");
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
 
         Send send;
         QTest::ignoreMessage(
             QtWarningMsg, "BluetoothFileSendProcess: File file:///nowhere/x.jpg does not exist!");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("\\.vcf\"$"));
         QTest::ignoreMessage(QtWarningMsg,
                              "Contact card file creation failed for \"contact:nobody\"");
         send.process.addFiles(
-            { missing, QStringLiteral("file:///nowhere/x.jpg"), QStringLiteral("contact:1"),
-              QStringLiteral("contact:nobody"),
+            { missing, "file:///nowhere/x.jpg", "contact:1", QStringLiteral("contact:nobody"),
               QStringLiteral("file://") + QString::fromUtf8(QUrl::toPercentEncoding(real, "/")) });
         QCOMPARE(send.process.fileNames().size(), 3);
         const QString card = send.process.fileNames().at(1);
@@ -195,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(send.finished.wait());
         const QMap<QString, QString> got = received();
         QCOMPARE(got.size(), 2);
-        QVERIFY(got.contains(QStringLiteral("my photo.jpg")));
+        QVERIFY(got.contains("my photo.jpg"));
         QCOMPARE(got.value(QFileInfo(card).fileName()).size(), 40);
         QVERIFY(!QFile::exists(card));
     }
@@ -219,9 +217,8 @@ private Q_SLOTS:
             { { "errorTexts", outcome == QLatin1String("0x43") ? "gobex" : "openobex" } }));
         QVERIFY(sim()->setSendOutcome(QString(), outcome));
         Send send;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("\\.vcf\"$")));
-        send.process.addFiles(
-            { QStringLiteral("contact:1"), makeFile(QStringLiteral("never.txt"), 10) });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("\\.vcf\"$"));
+        send.process.addFiles({ "contact:1", makeFile("never.txt", 10) });
         const QString card = send.process.fileNames().first();
         QVERIFY(send.startTo(device(anna)));
         QVERIFY(send.failed.wait());
@@ -236,7 +233,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(card));
         // The rest of the list is not sent.
         QTest::qWait(200);
-        QVERIFY(!received().contains(QStringLiteral("never.txt")));
+        QVERIFY(!received().contains("never.txt"));
     }
 
     void cancelEndsTheSendOnce_data()
@@ -251,7 +248,7 @@ private Q_SLOTS:
         QFETCH(bool, running);
         QVERIFY(sim()->setObexOptions({ { "connectMs", 300 }, { "speed", 5000 } }));
         Send send;
-        send.process.addFile(makeFile(QStringLiteral("late.txt"), 50000));
+        send.process.addFile(makeFile("late.txt", 50000));
         QVERIFY(send.startTo(device(anna)));
         if (running)
             QVERIFY(send.progressed.wait());
@@ -266,7 +263,7 @@ private Q_SLOTS:
         QVERIFY(received().isEmpty());
         const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
         if (running)
-            QCOMPARE(sent.last()[QLatin1String("outcome")].toString(), QStringLiteral("canceled"));
+            QCOMPARE(sent.last()[QLatin1String("outcome")].toString(), "canceled");
         QTest::qWait(200);
         QCOMPARE(send.finished.size(), 1);
         QVERIFY(send.failed.isEmpty());
@@ -292,7 +289,7 @@ private Q_SLOTS:
         auto send = std::make_unique<BluetoothFileSendProcess>(&server);
         QSignalSpy finished(send.get(), &BluetoothFileSendProcess::finished);
         QSignalSpy progressed(send.get(), &BluetoothFileSendProcess::progress);
-        send->addFile(makeFile(QStringLiteral("held.bin"), 20000));
+        send->addFile(makeFile("held.bin", 20000));
         send->setDestination(device(anna));
         if (end == QLatin1String("unstartable")) {
             QVERIFY(sim()->setActivatable(obexClient, false));
@@ -326,8 +323,7 @@ private Q_SLOTS:
     void emptyFilesAreSentToo()
     {
         Send send;
-        send.process.addFiles(
-            { makeFile(QStringLiteral("empty1"), 0), makeFile(QStringLiteral("empty2"), 0) });
+        send.process.addFiles({ makeFile("empty1", 0), makeFile("empty2", 0) });
         QVERIFY(send.startTo(device(anna)));
         QVERIFY(send.finished.wait());
         QCOMPARE(send.process.transferedFiles(), 2);

@@ -71,7 +71,7 @@ class TestBluetoothObexAgent : public QObject
 
     QTemporaryDir m_base;
 
-    QString pictures() const { return m_base.filePath(QStringLiteral("Pictures")); }
+    QString pictures() const { return m_base.filePath("Pictures"); }
 
     uint push(const QString &name, const QString &type, const QByteArray &contents, int speed = -1,
               QString *transfer = nullptr)
@@ -94,13 +94,13 @@ private Q_SLOTS:
     {
         QDir base(m_base.path());
         QVERIFY(base.removeRecursively());
-        QVERIFY(base.mkpath(QStringLiteral("Pictures")) && base.mkpath(QStringLiteral("Music")));
+        QVERIFY(base.mkpath("Pictures") && base.mkpath("Music"));
         // obexd stores only under its root unless told otherwise.
         QVERIFY(sim()->setObexOptions(
             { { "rootFolder", m_base.path() }, { "speed", 0 }, { "autoAccept", false } }));
         QVERIFY(sim()->clearCallLog());
         TransferUI::Registry::instance()->clear();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::failOnWarning(QRegularExpression("."));
     }
 
     void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
@@ -112,12 +112,11 @@ private Q_SLOTS:
         QCOMPARE(receiver.registered.size(), 1);
         QString transfer;
         const QByteArray contents(4096, 'j');
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"),
-                                 contents, -1, &transfer);
+        const uint ticket = push("photo.jpg", "image/jpeg", contents, -1, &transfer);
         QVERIFY(receiver.requested.wait());
         QCOMPARE(receiver.requested.first(),
-                 QVariantList({ transfer, QStringLiteral("photo_1.jpg"),
-                                QStringLiteral("image/jpeg"), qulonglong(contents.size()), 0 }));
+                 QVariantList({ transfer, "photo_1.jpg", QStringLiteral("image/jpeg"),
+                                qulonglong(contents.size()), 0 }));
         // Without a speed limit the end may come with the question.
         QTRY_COMPARE(receiver.completed.size(), 1);
         QCOMPARE(receiver.completed.first().at(0).toString(), transfer);
@@ -130,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(onlyTransfer().targetName, anna);
         // Answering again sends nothing more.
         expectInvalid(transfer);
-        receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
+        receiver.agent.authorizeTransfer(transfer, "b.jpg");
         expectInvalid(transfer);
         receiver.agent.rejectTransfer(transfer);
         QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
@@ -165,14 +164,14 @@ private Q_SLOTS:
         PushReceiver receiver(PushReceiver::Asked);
         QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
         QString transfer;
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"),
-                                 QByteArray(60000, 'f'), 20000, &transfer);
+        const uint ticket
+            = push("photo.jpg", "image/jpeg", QByteArray(60000, 'f'), 20000, &transfer);
         QVERIFY(receiver.requested.wait());
         const bool running = end == QLatin1String("cancel") || end == QLatin1String("abort");
         if (end == QLatin1String("reject")) {
             receiver.agent.rejectTransfer(transfer);
         } else if (end == QLatin1String("withdraw")) {
-            QVERIFY(sim()->failTransfer(transfer, QStringLiteral("disconnect")));
+            QVERIFY(sim()->failTransfer(transfer, "disconnect"));
             QVERIFY(withdrawn.wait());
             QCOMPARE(withdrawn.first().at(0).toString(), transfer);
         } else if (!running) {
@@ -206,7 +205,7 @@ private Q_SLOTS:
         receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
         QCOMPARE(storedFiles(), QStringList());
 
-        QVERIFY(push(QStringLiteral("next.jpg"), QStringLiteral("image/jpeg"), "n", -1, &transfer));
+        QVERIFY(push("next.jpg", "image/jpeg", "n", -1, &transfer));
         QTRY_COMPARE(receiver.requested.size(), 2);
         receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/next.jpg"));
         QTRY_COMPARE(receiver.completed.size(), 1);
@@ -226,8 +225,8 @@ private Q_SLOTS:
         QStringList transfers;
         for (const char *name : { "first.jpg", "second.jpg", "third.jpg" }) {
             QString transfer;
-            QVERIFY(push(QLatin1String(name), QStringLiteral("image/jpeg"), QByteArray(100000, 'p'),
-                         10000, &transfer));
+            QVERIFY(
+                push(QLatin1String(name), "image/jpeg", QByteArray(100000, 'p'), 10000, &transfer));
             QTRY_COMPARE(receiver.requested.size(), transfers.size() + 1);
             transfers << transfer;
         }
@@ -236,8 +235,8 @@ private Q_SLOTS:
         // The end of one push leaves the last one asked about described.
         QVERIFY(sim()->failTransfer(transfers.at(0)));
         QVERIFY(receiver.failed.wait());
-        QCOMPARE(receiver.agent.fileName(), QStringLiteral("third.jpg"));
-        QCOMPARE(receiver.agent.mimeType(), QStringLiteral("image/jpeg"));
+        QCOMPARE(receiver.agent.fileName(), "third.jpg");
+        QCOMPARE(receiver.agent.mimeType(), "image/jpeg");
         QCOMPARE(receiver.agent.remoteDeviceAddress(), anna);
 
         QVERIFY(sim()->setActivatable(obexd, false));
@@ -262,9 +261,8 @@ private Q_SLOTS:
         QVERIFY(sim()->restoreService(obexd));
         QVERIFY(receiver.registered.wait());
         receiver.progressed.clear();
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression(QStringLiteral("^Ignoring TransferCompleted of /transfer1:")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Ignoring TransferCompleted of /transfer1:"));
         for (int i = 0; i < 3; ++i) {
             const uint ticket = push(QStringLiteral("auto%1.txt").arg(i),
                                      QStringLiteral("text/plain"), QByteArray(20000, 'a'), 40000);
@@ -272,8 +270,7 @@ private Q_SLOTS:
         }
         QVERIFY(sim()->setObexOptions({ { "autoAccept", false } }));
         QString asked;
-        QVERIFY(push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"),
-                     QByteArray(20000, 'q'), 40000, &asked));
+        QVERIFY(push("asked.jpg", "image/jpeg", QByteArray(20000, 'q'), 40000, &asked));
         QTRY_COMPARE(receiver.completed.size(), 1);
         QVERIFY(!receiver.progressed.isEmpty());
         for (const QList<QVariant> &report : std::as_const(receiver.progressed))
@@ -329,7 +326,7 @@ private Q_SLOTS:
             QVERIFY(outcome.has_value());
             // obexd itself turns away some names (a "/" in them) before any agent sees them.
             if (!outcome->isEmpty()) {
-                QCOMPARE(*outcome, QStringLiteral("BadRequest"));
+                QCOMPARE(*outcome, "BadRequest");
                 QCOMPARE(storedFiles(), before);
                 ++refusedByObexd;
                 continue;
@@ -349,7 +346,7 @@ private Q_SLOTS:
         QCOMPARE(storedFiles().size(), expected.size());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
             QCOMPARE(readFile(m_base.filePath(it.key())), it.value());
-        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/ovrin-hostile-absolute.jpg")));
+        QVERIFY(!QFileInfo::exists("/tmp/ovrin-hostile-absolute.jpg"));
         QVERIFY(receiver.failed.isEmpty());
     }
 
@@ -364,9 +361,8 @@ private Q_SLOTS:
             { "Request", { transfer } },
             { "Progress", { transfer, qulonglong(5) } },
             { "Complete", { transfer } },
-            { "Error", { transfer, QStringLiteral("boom") } },
-            { "Authorize",
-              { transfer, anna, QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 } },
+            { "Error", { transfer, "boom" } },
+            { "Authorize", { transfer, anna, "evil.jpg", "image/jpeg", 10, 0 } },
             { "Cancel", {} },
             { "obexServiceRegistered", { obexd } },
             { "obexServiceUnregistered", { obexd } },
@@ -404,7 +400,7 @@ private Q_SLOTS:
         // The agent lives on this thread: wait with the event loop running.
         QDBusPendingCall pending = connection.asyncCall(call, 5000);
         QVERIFY(QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000));
-        QCOMPARE(pending.reply().errorName(), QStringLiteral("org.openobex.Error.Rejected"));
+        QCOMPARE(pending.reply().errorName(), "org.openobex.Error.Rejected");
         QDBusConnection::disconnectFromBus(stranger);
 
         QTest::qWait(50);
@@ -412,8 +408,7 @@ private Q_SLOTS:
         QCOMPARE(agent.fileName(), QString());
         QCOMPARE(agent.remoteDeviceAddress(), QString());
         QTest::ignoreMessage(QtWarningMsg, "Invalid request for transfer '/transfer99'");
-        agent.authorizeTransfer(QStringLiteral("/transfer99"),
-                                pictures() + QStringLiteral("/evil.jpg"));
+        agent.authorizeTransfer("/transfer99", pictures() + QStringLiteral("/evil.jpg"));
         QCOMPARE(storedFiles(), QStringList());
     }
 };

@@ -16,8 +16,7 @@ namespace {
 // A fresh handle each time, as each request brings its own.
 BluetoothDevice device(const char *address)
 {
-    return BluetoothDevice(
-        QVariantMap { { QStringLiteral("Address"), QString::fromLatin1(address) } });
+    return BluetoothDevice(QVariantMap { { "Address", QString::fromLatin1(address) } });
 }
 
 const char *const phoneA = "00:11:22:33:44:AA";
@@ -30,7 +29,7 @@ class TestBluetoothSpamChecker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("."))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".")); }
 
     void thirdRejectionInARowCountsOnce()
     {

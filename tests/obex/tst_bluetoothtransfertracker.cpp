@@ -59,8 +59,7 @@ class TestBluetoothTransferTracker : public QObject
     Q_OBJECT
 
     // Another client of the system bus, as the status bar would be.
-    QDBusConnection m_reader
-        = QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("reader"));
+    QDBusConnection m_reader = QDBusConnection::connectToBus(QDBusConnection::SystemBus, "reader");
     QTemporaryDir m_files;
 
     // The NFC status as the reader gets it; asynchronous, because the
@@ -68,8 +67,7 @@ class TestBluetoothTransferTracker : public QObject
     QVariantList nfcStatus()
     {
         QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
-            contextService, nfcKey, QStringLiteral("com.brivo.ContextProvider.Property"),
-            QStringLiteral("Get")));
+            contextService, nfcKey, "com.brivo.ContextProvider.Property", QStringLiteral("Get")));
         QTest::qWaitFor([&call] { return call.isFinished(); });
         return qdbus_cast<QVariantList>(call.reply().arguments().value(0));
     }
@@ -81,7 +79,7 @@ class TestBluetoothTransferTracker : public QObject
         auto tracker
             = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
         tracker->setNfcTransfer(true);
-        tracker->addFile(name, QStringLiteral("image/jpeg"), QStringLiteral("file:///x/") + name);
+        tracker->addFile(name, "image/jpeg", QStringLiteral("file:///x/") + name);
         tracker->updateStatus(0.0f, 0);
         return tracker;
     }
@@ -98,20 +96,20 @@ private Q_SLOTS:
     {
         registry()->clear();
         newCalls();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::failOnWarning(QRegularExpression("."));
     }
 
     void cleanup() { BluetoothTransferTracker::setBasePath(QString()); }
 
     void uploadFollowsItsFilesInOrder()
     {
-        const QString photo = localFile(QStringLiteral("photo.jpg"));
-        const QString notes = localFile(QStringLiteral("notes.txt"));
+        const QString photo = localFile("photo.jpg");
+        const QString notes = localFile("notes.txt");
         auto tracker = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Upload);
-        tracker->addFile(photo, QStringLiteral("image/jpeg"), QString());
-        tracker->addFile(notes, QStringLiteral("text/plain"), QString());
+        tracker->addFile(photo, "image/jpeg", QString());
+        tracker->addFile(notes, "text/plain", QString());
         tracker->setSize(3000);
-        tracker->setTargetName(QStringLiteral("Car kit"));
+        tracker->setTargetName("Car kit");
         QCOMPARE(tracker->files(), QStringList({ photo, notes }));
         QVERIFY(newCalls().isEmpty());
 
@@ -159,7 +157,7 @@ private Q_SLOTS:
 
         // Once over, neither progress nor a failure reaches the entry.
         tracker->updateStatus(0.9f, 1);
-        tracker->setError(QStringLiteral("Sending failed"), QString());
+        tracker->setError("Sending failed", QString());
         QVERIFY(newCalls().isEmpty());
 
         tracker.reset();
@@ -169,24 +167,24 @@ private Q_SLOTS:
 
     void downloadShowsTheStoredFile()
     {
-        const QString stored = localFile(QStringLiteral("photo.jpg"));
+        const QString stored = localFile("photo.jpg");
         const QString uri = QUrl::fromLocalFile(stored).toString();
         BluetoothTransferTracker tracker(BluetoothTransferTracker::Download);
-        tracker.addFile(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), uri);
-        tracker.setTargetName(QStringLiteral("Phone"));
+        tracker.addFile("photo.jpg", "image/jpeg", uri);
+        tracker.setTargetName("Phone");
 
         // Progress before anything else: the entry comes before the window.
         tracker.updateStatus(0.5f, 3);
         QStringList calls = newCalls();
-        QCOMPARE(calls.first(), QStringLiteral("registerTransfer(photo.jpg,1,)"));
+        QCOMPARE(calls.first(), "registerTransfer(photo.jpg,1,)");
         QVERIFY(calls.contains("setTransferTypeString(" + qtTrId("qtn_conn_bt_t_receive") + ")"));
         // No picture of a file that is not stored yet.
         QVERIFY(!calls.join(u' ').contains(QLatin1String("setThumbnailForFile")));
         QCOMPARE(calls.mid(calls.size() - 2), QStringList({ "showUI()", "updateStatus(0.5,3)" }));
 
-        tracker.setFileState(QStringLiteral("photo.jpg"), BluetoothTransferTracker::Active);
+        tracker.setFileState("photo.jpg", BluetoothTransferTracker::Active);
         QVERIFY(!newCalls().join(u' ').contains(QLatin1String("setThumbnailForFile")));
-        tracker.setFileState(QStringLiteral("photo.jpg"), BluetoothTransferTracker::Done);
+        tracker.setFileState("photo.jpg", BluetoothTransferTracker::Done);
         QCOMPARE(newCalls(),
                  QStringList({ "setIcon(" + imageIcon + ")",
                                "setThumbnailForFile(" + stored + ",image/jpeg)",
@@ -224,21 +222,20 @@ private Q_SLOTS:
     {
         BluetoothTransferTracker::setBasePath(m_files.path());
         BluetoothTransferTracker tracker(BluetoothTransferTracker::Download);
-        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        tracker.addFile("a.txt", QString(), QString());
         // Stored again, not added twice.
-        tracker.addFile(QStringLiteral("a.txt"), QStringLiteral("text/plain"), QString());
-        QCOMPARE(tracker.filePath(QStringLiteral("a.txt")),
-                 BluetoothTransferTracker::filePath(QStringLiteral("a.txt"),
-                                                    QStringLiteral("text/plain")));
+        tracker.addFile("a.txt", "text/plain", QString());
+        QCOMPARE(tracker.filePath("a.txt"),
+                 BluetoothTransferTracker::filePath("a.txt", QStringLiteral("text/plain")));
         tracker.updateStatus(0.0f, 0);
-        QVERIFY(newCalls().contains(QStringLiteral("setFilesCount(1)")));
+        QVERIFY(newCalls().contains("setFilesCount(1)"));
 
         QTest::ignoreMessage(QtWarningMsg, "Unable to add files while transfer is ongoing!");
-        tracker.addFile(QStringLiteral("b.txt"), QString(), QString());
-        QCOMPARE(tracker.files(), QStringList { QStringLiteral("a.txt") });
-        QCOMPARE(tracker.transferState(QStringLiteral("b.txt")), BluetoothTransferTracker::Pending);
-        tracker.setFileState(QStringLiteral("b.txt"), BluetoothTransferTracker::Done);
-        QCOMPARE(tracker.files(), QStringList { QStringLiteral("a.txt") });
+        tracker.addFile("b.txt", QString(), QString());
+        QCOMPARE(tracker.files(), QStringList { "a.txt" });
+        QCOMPARE(tracker.transferState("b.txt"), BluetoothTransferTracker::Pending);
+        tracker.setFileState("b.txt", BluetoothTransferTracker::Done);
+        QCOMPARE(tracker.files(), QStringList { "a.txt" });
         QVERIFY(newCalls().isEmpty());
     }
 
@@ -248,7 +245,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg,
                              "BluetoothTransferTrackerPrivate: Unable to initialize TUI client!");
         BluetoothTransferTracker tracker(BluetoothTransferTracker::Upload);
-        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        tracker.addFile("a.txt", QString(), QString());
         QTest::ignoreMessage(QtWarningMsg, "Creating Transfer UI transfer failed!");
         tracker.updateStatus(0.5f, 1);
         QVERIFY(registry()->transfers().isEmpty());
@@ -282,7 +279,7 @@ private Q_SLOTS:
         QSignalSpy canceled(&tracker, &BluetoothTransferTracker::canceled);
         // Nothing to cancel before the entry exists.
         tracker.cancelTransfer();
-        tracker.addFile(QStringLiteral("a.txt"), QString(), QString());
+        tracker.addFile("a.txt", QString(), QString());
         tracker.updateStatus(0.0f, 0);
         const QString id = OvrinTest::onlyTransfer().id;
         newCalls();
@@ -291,16 +288,16 @@ private Q_SLOTS:
             QCOMPARE(newCalls(), QStringList({ "markCancelled()", "removeTransfer(" + id + ")" }));
             QVERIFY(!registry()->contains(id));
         } else {
-            tracker.setError(QStringLiteral("Sending failed"), QStringLiteral("Declined"));
+            tracker.setError("Sending failed", "Declined");
             QCOMPARE(newCalls(), QStringList({ "markFailure(Sending failed,Declined)" }));
             QCOMPARE(registry()->transfer(id).state, TransferUI::TransferInfo::Failed);
         }
         QCOMPARE(canceled.count(), cancel ? 1 : 0);
         // Over is over: no second cancel, no failure, no progress.
         tracker.cancelTransfer();
-        tracker.setError(QStringLiteral("Failed"), QStringLiteral("Late"));
+        tracker.setError("Failed", "Late");
         tracker.updateStatus(0.5f, 1);
-        tracker.setFileState(QStringLiteral("a.txt"), BluetoothTransferTracker::Done);
+        tracker.setFileState("a.txt", BluetoothTransferTracker::Done);
         QCOMPARE(canceled.count(), cancel ? 1 : 0);
         QVERIFY(newCalls().isEmpty());
         QCOMPARE(registry()->uiRequests(), 0);
@@ -310,16 +307,16 @@ private Q_SLOTS:
     // any of them runs.
     void nfcStatusCountsEveryUnfinishedTransfer()
     {
-        auto first = startedNfcDownload(QStringLiteral("one.jpg"));
-        auto second = startedNfcDownload(QStringLiteral("two.jpg"));
-        auto third = startedNfcDownload(QStringLiteral("three.jpg"));
-        auto fourth = startedNfcDownload(QStringLiteral("four.jpg"));
-        first->setFileState(QStringLiteral("one.jpg"), BluetoothTransferTracker::Active);
+        auto first = startedNfcDownload("one.jpg");
+        auto second = startedNfcDownload("two.jpg");
+        auto third = startedNfcDownload("three.jpg");
+        auto fourth = startedNfcDownload("four.jpg");
+        first->setFileState("one.jpg", BluetoothTransferTracker::Active);
         QCOMPARE(nfcStatus(), QVariantList { true });
         first->updateStatus(0.5f, 2);
 
         // Finished, failed, cancelled or gone: each stops counting.
-        first->setFileState(QStringLiteral("one.jpg"), BluetoothTransferTracker::Done);
+        first->setFileState("one.jpg", BluetoothTransferTracker::Done);
         QCOMPARE(nfcStatus(), QVariantList { true });
         second->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
         QCOMPARE(nfcStatus(), QVariantList { true });
@@ -373,8 +370,8 @@ private Q_SLOTS:
         QFETCH(QString, mimeType);
         QFETCH(QString, folder);
         QTemporaryDir base;
-        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("Music")));
-        QVERIFY(QDir(base.path()).mkpath(QStringLiteral("Pictures")));
+        QVERIFY(QDir(base.path()).mkpath("Music"));
+        QVERIFY(QDir(base.path()).mkpath("Pictures"));
         BluetoothTransferTracker::setBasePath(base.path());
 
         const QString path = BluetoothTransferTracker::filePath(name, mimeType);
@@ -390,40 +387,35 @@ private Q_SLOTS:
         QTemporaryDir base;
         BluetoothTransferTracker::setBasePath(base.path());
         // Absolute paths are the caller's own.
-        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("/etc/passwd"),
-                                                    QStringLiteral("audio/mpeg")),
+        QCOMPARE(BluetoothTransferTracker::filePath("/etc/passwd", QStringLiteral("audio/mpeg")),
                  QStringLiteral("/etc/passwd"));
 
         // A missing type folder gives the base folder; folders are not made.
         QTest::ignoreMessage(
             QtWarningMsg,
             qPrintable(QStringLiteral("Directory %1/Movies does not exist!").arg(base.path())));
-        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("clip.mp4"),
-                                                    QStringLiteral("video/mp4")),
-                 base.filePath(QStringLiteral("clip.mp4")));
-        QVERIFY(!QFileInfo::exists(base.filePath(QStringLiteral("Movies"))));
+        QCOMPARE(BluetoothTransferTracker::filePath("clip.mp4", QStringLiteral("video/mp4")),
+                 base.filePath("clip.mp4"));
+        QVERIFY(!QFileInfo::exists(base.filePath("Movies")));
 
         // Names with nothing left to store under are refused.
-        for (const QString &bad : { QString(), QStringLiteral("."), QStringLiteral(".."),
-                                    QStringLiteral("a/.."), QStringLiteral("dir/") }) {
+        for (const QString &bad : QStringList { QString(), ".", "..", "a/..", "dir/" }) {
             QTest::ignoreMessage(
                 QtWarningMsg,
                 qPrintable(
                     QStringLiteral("BluetoothTransferTracker: no file name in '%1'").arg(bad)));
-            QCOMPARE(BluetoothTransferTracker::filePath(bad, QStringLiteral("text/plain")),
-                     QString());
+            QCOMPARE(BluetoothTransferTracker::filePath(bad, "text/plain"), QString());
         }
 
         // Without the base folder, nowhere: not the bare home folder.
-        const QString gone = base.filePath(QStringLiteral("gone"));
+        const QString gone = base.filePath("gone");
         BluetoothTransferTracker::setBasePath(gone);
         QTest::ignoreMessage(
             QtWarningMsg,
             qPrintable(QStringLiteral("Directory %1/Music does not exist!").arg(gone)));
         QTest::ignoreMessage(QtWarningMsg,
                              qPrintable(QStringLiteral("Directory %1 does not exist!").arg(gone)));
-        QCOMPARE(BluetoothTransferTracker::filePath(QStringLiteral("song.mp3"),
-                                                    QStringLiteral("audio/mpeg")),
+        QCOMPARE(BluetoothTransferTracker::filePath("song.mp3", QStringLiteral("audio/mpeg")),
                  QString());
         QVERIFY(!QFileInfo::exists(gone));
     }

@@ -24,9 +24,9 @@ namespace {
 
 BluetoothDevice namedDevice(const QString &name)
 {
-    QVariantMap properties { { QStringLiteral("Address"), QStringLiteral("00:11:22:33:44:55") } };
+    QVariantMap properties { { "Address", "00:11:22:33:44:55" } };
     if (!name.isNull())
-        properties.insert(QStringLiteral("Name"), name);
+        properties.insert("Name", name);
     return BluetoothDevice(properties);
 }
 
@@ -54,7 +54,7 @@ class TestReceiveDialogs : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English))); }
 
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("."))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".")); }
 
     // The sender's texts are shown as they are, placeholders and all.
     void receiveQuestionIsAnsweredByTaps_data()
@@ -83,9 +83,9 @@ private Q_SLOTS:
         OrvelApplicationWindow window;
         BluetoothFileReceiveDialog dialog(namedDevice(name), fileName);
         QString expected = qtTrId("qtn_conn_bt_receive_info1");
-        expected.replace(QLatin1String("%1"), QStringLiteral("\x01"));
+        expected.replace(QLatin1String("%1"), "\x01");
         expected.replace(QLatin1String("%2"), fileName);
-        expected.replace(QStringLiteral("\x01"), shownName);
+        expected.replace("\x01", shownName);
         QStringList seen;
         QTimer::singleShot(0, &dialog, [&] {
             seen = shownTexts(&dialog);
@@ -103,9 +103,9 @@ private Q_SLOTS:
     {
         OrvelApplicationWindow window;
         QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("tune.xyz"));
+        const QString path = folder.filePath("tune.xyz");
         QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-        UnknownFileTypeDialog dialog(QUrl::fromLocalFile(path), QStringLiteral("tune.xyz"));
+        UnknownFileTypeDialog dialog(QUrl::fromLocalFile(path), "tune.xyz");
         QCOMPARE(dialog.filePath(), path);
         QCOMPARE(dialog.buttons().size(), 1);
 
@@ -115,14 +115,13 @@ private Q_SLOTS:
             tap(dialog.button(QMessageBox::Ok));
         });
         QCOMPARE(dialog.exec(&window), int(QMessageBox::Ok));
-        QCOMPARE(
-            seen,
-            QStringList({ qtTrId("qtn_nfc_receive_unknown_tit"),
-                          qtTrId("qtn_nfc_receive_unknown_txt").arg(QStringLiteral("tune.xyz")) }));
+        QCOMPARE(seen,
+                 QStringList({ qtTrId("qtn_nfc_receive_unknown_tit"),
+                               qtTrId("qtn_nfc_receive_unknown_txt").arg("tune.xyz") }));
         // Deleting is the caller's business.
         QVERIFY(QFileInfo::exists(path));
 
-        UnknownFileTypeDialog remote(QUrl(QStringLiteral("http://example.com/tune.xyz")),
+        UnknownFileTypeDialog remote(QUrl("http://example.com/tune.xyz"),
                                      QStringLiteral("tune.xyz"));
         QVERIFY(remote.filePath().isEmpty());
     }
