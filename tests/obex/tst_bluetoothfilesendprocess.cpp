@@ -58,17 +58,10 @@ class TestBluetoothFileSendProcess : public QObject
 
     QString makeFile(const QString &name, int size)
     {
-        const QString path = m_files.filePath(name);
-        QByteArray data(size, Qt::Uninitialized);
+        QByteArray data;
         for (int i = 0; i < size; ++i)
-            data[i] = char('a' + i % 26);
-        return writeFile(path, data) ? path : QString();
-    }
-
-    static QString sha1Of(const QString &path)
-    {
-        return QString::fromLatin1(
-            QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1).toHex());
+            data += char('a' + i % 26);
+        return writeFile(m_files.filePath(name), data) ? m_files.filePath(name) : QString();
     }
 
     // What the remote device got: name -> SHA-1 of the bytes.
@@ -152,7 +145,8 @@ private Q_SLOTS:
         const QMap<QString, QString> got = received();
         QCOMPARE(got.size(), 3);
         for (const QString &file : files)
-            QCOMPARE(got.value(QFileInfo(file).fileName()), sha1Of(file));
+            QCOMPARE(got.value(QFileInfo(file).fileName()).toLatin1(),
+                     QCryptographicHash::hash(readFile(file), QCryptographicHash::Sha1).toHex());
         QTRY_VERIFY(onlyTransfer().isFinished());
         QCOMPARE(onlyTransfer().state, TransferUI::TransferInfo::Done);
 
@@ -261,9 +255,9 @@ private Q_SLOTS:
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
         // Nothing was sent; a running file was cancelled with obex-client.
         QVERIFY(received().isEmpty());
-        const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
         if (running)
-            QCOMPARE(sent.last()[QLatin1String("outcome")].toString(), "canceled");
+            QCOMPARE(sim()->obexClientState()["sent"].toArray().last()["outcome"].toString(),
+                     "canceled");
         QTest::qWait(200);
         QCOMPARE(send.finished.size(), 1);
         QVERIFY(send.failed.isEmpty());

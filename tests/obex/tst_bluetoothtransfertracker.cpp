@@ -201,7 +201,6 @@ private Q_SLOTS:
         QTest::newRow("vcard") << "/tmp/friend.vcard" << quint64(0);
         QTest::newRow("upper case") << "friend.VCF" << quint64(4096);
         QTest::newRow("no dot") << "vcf" << quint64(4096);
-        QTest::newRow("picture") << "photo.jpg" << quint64(4096);
     }
     void contactCardsShowNoSize()
     {
