@@ -36,12 +36,6 @@ class TestBluetoothConnectionManager : public QObject
 {
     Q_OBJECT
 
-    BluetoothDevice device(const QString &address)
-    {
-        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-        return adapter->deviceForAddress(address);
-    }
-
     static QString audioState(const QString &address)
     {
         return simValue(address, "audioState").toString();
@@ -66,7 +60,7 @@ class TestBluetoothConnectionManager : public QObject
     // own, and forgets the calls that took.
     bool connectAudio(const QString &address)
     {
-        Manager manager(device(address));
+        Manager manager(knownDevice(address));
         manager.connect();
         return manager.connects.wait(3000)
             && QTest::qWaitFor([&manager]() { return manager.device().isConnected(); })
@@ -80,13 +74,13 @@ private Q_SLOTS:
 
     void audioDevicesAreThoseWithAnAudioProfile()
     {
-        QVERIFY(BluetoothConnectionManager::isConnectable(device(headset)));
-        Manager carKitManager(device(carKit));
+        QVERIFY(BluetoothConnectionManager::isConnectable(knownDevice(headset)));
+        Manager carKitManager(knownDevice(carKit));
         QVERIFY(carKitManager.isConnectable());
         QVERIFY(carKitManager.shouldAutoConnect());
 
         // Object push only: not an audio device, and connect() does nothing.
-        Manager phoneManager(device(phone));
+        Manager phoneManager(knownDevice(phone));
         QVERIFY(!phoneManager.isConnectable());
         QVERIFY(!phoneManager.shouldAutoConnect());
         phoneManager.connect();
@@ -97,7 +91,7 @@ private Q_SLOTS:
 
     void isAudioConnectedOnlyInTheConnectedState()
     {
-        Manager manager(device(headset));
+        Manager manager(knownDevice(headset));
         QVERIFY(!manager.isAudioConnected());
         QVERIFY(sim()->changeDevice(headset,
                                     { { "connected", true }, { "audioState", "connecting" } }));
@@ -112,7 +106,7 @@ private Q_SLOTS:
 
     void connectWithNoOtherAudioDeviceConnectsAtOnce()
     {
-        Manager manager(device(headset));
+        Manager manager(knownDevice(headset));
         manager.connect();
         // A second request while "Connect" is outstanding is ignored.
         manager.connect();
@@ -141,7 +135,7 @@ private Q_SLOTS:
             QVERIFY(sim()->setRawProperty(headset, "UUIDs", QStringList())
                     && sim()->setRawProperty(phone, "UUIDs", QStringList()));
 
-        BluetoothDevice previous = device(headset);
+        BluetoothDevice previous = knownDevice(headset);
         const QString previousPath = previous.path();
         // Marks in the simulator's clock the moment this process sees the
         // headset go; the manager sees it in the same dispatch.
@@ -151,7 +145,7 @@ private Q_SLOTS:
                     "org.bluez", previousPath, audioInterface, "GetProperties"));
         });
 
-        Manager manager(device(carKit));
+        Manager manager(knownDevice(carKit));
         manager.connect();
         QTRY_VERIFY(!linkUp(headset));
         QCOMPARE(audioConnects(), 0);
@@ -174,7 +168,7 @@ private Q_SLOTS:
     void connectOfTheConnectedDeviceReconnectsIt()
     {
         QVERIFY(connectAudio(headset));
-        Manager manager(device(headset));
+        Manager manager(knownDevice(headset));
         manager.connect();
         QTRY_COMPARE(manager.disconnects.size(), 1);
         QCOMPARE(manager.connects.size(), 0);
@@ -187,7 +181,7 @@ private Q_SLOTS:
     void connectFailures()
     {
         // The remote refuses: the D-Bus error name is the reason.
-        Manager speaker(device(brokenSpeaker));
+        Manager speaker(knownDevice(brokenSpeaker));
         const char *refused = "connectAudioCallback failed: org.bluez.Error.Failed, Connect Failed";
         QTest::ignoreMessage(QtWarningMsg, refused);
         speaker.connect();
@@ -221,9 +215,9 @@ private Q_SLOTS:
             QTest::ignoreMessage(QtWarningMsg, "Disconnect failed: org.bluez.Error.Failed, busy");
         } else {
             QVERIFY(sim()->changeDevice(headset, { { "audioState", "connected" } }));
-            QVERIFY(!device(headset).isConnected());
+            QVERIFY(!knownDevice(headset).isConnected());
         }
-        Manager manager(device(carKit));
+        Manager manager(knownDevice(carKit));
         manager.connect();
         QTRY_COMPARE(manager.fails.size(), 1);
         QCOMPARE(manager.fails.first().first().toString(),
@@ -252,7 +246,7 @@ private Q_SLOTS:
         QVERIFY(sim()->ignoreNext(QStringLiteral("org.bluez.Device.Disconnect"), true));
 
         BluetoothAdapter adapter;
-        Manager manager(device(carKit));
+        Manager manager(knownDevice(carKit));
         manager.connect();
         QTRY_COMPARE(linkDisconnects(), 1);
         QTest::qWait(500);
@@ -281,7 +275,7 @@ private Q_SLOTS:
     void disconnectDropsTheLinkOrReportsNotConnected()
     {
         QVERIFY(connectAudio(carKit));
-        Manager manager(device(carKit));
+        Manager manager(knownDevice(carKit));
         manager.disconnect();
         QVERIFY(manager.disconnects.wait());
         QVERIFY(!linkUp(carKit));
@@ -301,7 +295,7 @@ private Q_SLOTS:
     void disconnectedFollowsTheLinkWhoeverDropsIt()
     {
         QVERIFY(connectAudio(headset));
-        Manager manager(device(headset));
+        Manager manager(knownDevice(headset));
         QVERIFY(sim()->changeDevice(headset,
                                     { { "connected", false }, { "audioState", "disconnected" } }));
         QVERIFY(manager.disconnects.wait());
@@ -316,7 +310,7 @@ private Q_SLOTS:
     {
         QVERIFY(connectAudio(headset));
         {
-            Manager manager(device(carKit));
+            Manager manager(knownDevice(carKit));
             manager.connect();
         }
         QTRY_VERIFY(!linkUp(headset));

@@ -50,12 +50,6 @@ class TestBluetoothFileSendProcess : public QObject
     // obex-client asks BlueZ for a session, which needs an agent.
     TestAgent m_bluezAgent { QDBusConnection::systemBus(), "/test/bluez_agent" };
 
-    BluetoothDevice device(const QString &address)
-    {
-        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-        return adapter->deviceForAddress(address);
-    }
-
     QString makeFile(const QString &name, int size)
     {
         QByteArray data;
@@ -104,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexSpeed(25000));
         Send send;
         send.process.addFiles(files);
-        QVERIFY(send.startTo(device(anna)));
+        QVERIFY(send.startTo(knownDevice(anna)));
         QCOMPARE(send.process.totalFiles(), 3);
         QCOMPARE(send.process.totalBytes(), qulonglong(165000));
         QCOMPARE(onlyTransfer().targetName, annaName);
@@ -165,7 +159,7 @@ private Q_SLOTS:
         none.process.addFile(missing);
         QVERIFY(!none.process.start());
         QCOMPARE(none.failed.last().at(0).toString(), "No destination specified");
-        QVERIFY(!none.startTo(device(anna)));
+        QVERIFY(!none.startTo(knownDevice(anna)));
         QCOMPARE(none.failed.last().at(0).toString(), "No files exist");
         QVERIFY(TransferUI::Registry::instance()->transfers().isEmpty());
 
@@ -182,7 +176,7 @@ private Q_SLOTS:
         const QString card = send.process.fileNames().at(1);
         QVERIFY(card.endsWith(QLatin1String(".vcf")) && QFile::exists(card));
         QCOMPARE(send.process.fileNames(), QStringList({ missing, card, real }));
-        QVERIFY(send.startTo(device(anna)));
+        QVERIFY(send.startTo(knownDevice(anna)));
         QCOMPARE(send.process.fileNames(), QStringList({ card, real }));
         QVERIFY(send.finished.wait());
         const QMap<QString, QString> got = received();
@@ -214,7 +208,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("\\.vcf\"$"));
         send.process.addFiles({ "contact:1", makeFile("never.txt", 10) });
         const QString card = send.process.fileNames().first();
-        QVERIFY(send.startTo(device(anna)));
+        QVERIFY(send.startTo(knownDevice(anna)));
         QVERIFY(send.failed.wait());
         QVERIFY(!send.failed.first().at(0).toString().isEmpty());
         QVERIFY(send.finished.isEmpty());
@@ -243,7 +237,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexOptions({ { "connectMs", 300 }, { "speed", 5000 } }));
         Send send;
         send.process.addFile(makeFile("late.txt", 50000));
-        QVERIFY(send.startTo(device(anna)));
+        QVERIFY(send.startTo(knownDevice(anna)));
         if (running)
             QVERIFY(send.progressed.wait());
         send.process.cancel();
@@ -284,7 +278,7 @@ private Q_SLOTS:
         QSignalSpy finished(send.get(), &BluetoothFileSendProcess::finished);
         QSignalSpy progressed(send.get(), &BluetoothFileSendProcess::progress);
         send->addFile(makeFile("held.bin", 20000));
-        send->setDestination(device(anna));
+        send->setDestination(knownDevice(anna));
         if (end == QLatin1String("unstartable")) {
             QVERIFY(sim()->setActivatable(obexClient, false));
             QVERIFY(sim()->dropService(obexClient));
@@ -318,7 +312,7 @@ private Q_SLOTS:
     {
         Send send;
         send.process.addFiles({ makeFile("empty1", 0), makeFile("empty2", 0) });
-        QVERIFY(send.startTo(device(anna)));
+        QVERIFY(send.startTo(knownDevice(anna)));
         QVERIFY(send.finished.wait());
         QCOMPARE(send.process.transferedFiles(), 2);
         QCOMPARE(onlyTransfer().progress, 1.0f);

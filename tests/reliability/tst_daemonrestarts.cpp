@@ -183,8 +183,7 @@ private Q_SLOTS:
         timer.start();
         for (int round = 0; round < count; ++round) {
             receiver.progressed.clear();
-            QVERIFY(sim()->pushFile(anna, QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"),
-                                    QByteArray(100000, 's'), 20000));
+            QVERIFY(pushFromAnna("slow.jpg", "image/jpeg", QByteArray(100000, 's'), 20000));
             QVERIFY(receiver.progressed.wait());
             QVERIFY(sim()->dropService(obexd));
             QTRY_COMPARE(receiver.failed.size(), round + 1);

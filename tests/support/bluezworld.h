@@ -4,12 +4,15 @@
 // The simulated daemons as the suites use them: a scenario loaded afresh for
 // each test, what the simulator tells of a device, and expected warnings.
 
+#include "bluetoothadapter.h"
 #include "bluetoothdevice.h"
 #include "bluezcall.h"
 #include "bluezhygiene.h"
 #include "testenvironment.h"
 
 #include <QRegularExpression>
+
+#include <memory>
 
 namespace OvrinTest {
 
@@ -34,6 +37,13 @@ inline QJsonValue simValue(const QString &address, const char *key)
 inline bool simFlag(const QString &address, const char *key)
 {
     return simValue(address, key).toBool();
+}
+
+// The device BlueZ knows at address, looked up as a caller would.
+inline Ovrin::BluetoothDevice knownDevice(const QString &address)
+{
+    return std::unique_ptr<Ovrin::BluetoothAdapter>(Ovrin::BluetoothAdapter::defaultAdapter())
+        ->deviceForAddress(address);
 }
 
 // A device known by its address alone, as a caller may hand one over.

@@ -22,6 +22,13 @@ inline const QString obexScenario = QStringLiteral("obex/scenarios/obex.json");
 inline const QString anna = QStringLiteral("F4:0E:22:13:33:03");
 inline const QString annaName = QStringLiteral("Anna's phone");
 
+// A push from Anna's phone; the simulator's ticket of the request.
+inline uint pushFromAnna(const QString &name, const QString &type, const QByteArray &contents,
+                         int speed = -1, QString *transfer = nullptr)
+{
+    return sim()->pushFile(anna, name, type, contents, speed, transfer);
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
