@@ -74,16 +74,6 @@ class TestBluetoothTransferTracker : public QObject
 
     QString localFile(const QString &name) { return m_files.filePath(name); }
 
-    std::unique_ptr<BluetoothTransferTracker> startedNfcDownload(const QString &name)
-    {
-        auto tracker
-            = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
-        tracker->setNfcTransfer(true);
-        tracker->addFile(name, "image/jpeg", QStringLiteral("file:///x/") + name);
-        tracker->updateStatus(0.0f, 0);
-        return tracker;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -304,23 +294,27 @@ private Q_SLOTS:
     // any of them runs.
     void nfcStatusCountsEveryUnfinishedTransfer()
     {
-        auto first = startedNfcDownload("one.jpg");
-        auto second = startedNfcDownload("two.jpg");
-        auto third = startedNfcDownload("three.jpg");
-        auto fourth = startedNfcDownload("four.jpg");
-        first->setFileState("one.jpg", BluetoothTransferTracker::Active);
+        std::unique_ptr<BluetoothTransferTracker> nfc[4];
+        for (auto &tracker : nfc) {
+            tracker
+                = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
+            tracker->setNfcTransfer(true);
+            tracker->addFile("one.jpg", "image/jpeg", "file:///x/one.jpg");
+            tracker->updateStatus(0.0f, 0);
+        }
+        nfc[0]->setFileState("one.jpg", BluetoothTransferTracker::Active);
         QCOMPARE(nfcStatus(), QVariantList { true });
-        first->updateStatus(0.5f, 2);
+        nfc[0]->updateStatus(0.5f, 2);
 
         // Finished, failed, cancelled or gone: each stops counting.
-        first->setFileState("one.jpg", BluetoothTransferTracker::Done);
+        nfc[0]->setFileState("one.jpg", BluetoothTransferTracker::Done);
         QCOMPARE(nfcStatus(), QVariantList { true });
-        second->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
+        nfc[1]->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
         QCOMPARE(nfcStatus(), QVariantList { true });
-        third->cancelTransfer();
+        nfc[2]->cancelTransfer();
         QCOMPARE(nfcStatus(), QVariantList { true });
         // Gone before it finished: no transfer runs any more.
-        fourth.reset();
+        nfc[3].reset();
         QCOMPARE(nfcStatus(), QVariantList { false });
         QCOMPARE(registry()->uiRequests(), 0);
     }
