@@ -33,7 +33,6 @@ QList<std::pair<QString, QString>> remoteNames()
         { "..\\..\\etc\\passwd.jpg", "Pictures/passwd.jpg" },
         { "...", "received_file" },
         { "a\u0007b.jpg", "Pictures/received_file.jpg" },
-        { "\u001b[31mred.png", "Pictures/received_file.png" },
         { ".profile", "_profile" },
         { ".hidden.jpg", "Pictures/_hidden.jpg" },
         { QString(4000, u'x') + ".jpg", "Pictures/" + QString(236, u'x') + ".jpg" },

@@ -4,7 +4,8 @@
 // Object exchange against the simulated obexd and obex-client: the pushing
 // phone of obex/scenarios/obex.json, files on disk, the transfer UI entry.
 
-#include "acceptpushes.h"
+#include "bluetoothobexagent.h"
+#include "bluetoothtransfertracker.h"
 #include "bluezworld.h"
 #include "registry.h"
 
@@ -82,7 +83,12 @@ struct PushReceiver
         using Ovrin::BluetoothObexAgent;
         using Ovrin::BluetoothTransferTracker;
         if (answer == Plain)
-            acceptEveryPush(&agent);
+            QObject::connect(
+                &agent, &BluetoothObexAgent::authorizationRequested, &agent,
+                [this](const QString &transfer, const QString &name, const QString &mime) {
+                    agent.authorizeTransfer(transfer,
+                                            BluetoothTransferTracker::filePath(name, mime));
+                });
         if (answer == Tracked) {
             QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
                              [this](const QString &transfer, const QString &name,
