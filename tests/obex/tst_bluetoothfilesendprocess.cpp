@@ -62,11 +62,9 @@ class TestBluetoothFileSendProcess : public QObject
     QMap<QString, QString> received()
     {
         QMap<QString, QString> files;
-        const QJsonArray sent = sim()->obexClientState().value(QLatin1String("sent")).toArray();
-        for (const QJsonValue &file : sent) {
-            if (file[QLatin1String("outcome")].toString() == QLatin1String("complete"))
-                files.insert(file[QLatin1String("name")].toString(),
-                             file[QLatin1String("sha1")].toString());
+        for (const QJsonValue &file : sim()->obexClientState()["sent"].toArray()) {
+            if (file["outcome"].toString() == QLatin1String("complete"))
+                files.insert(file["name"].toString(), file["sha1"].toString());
         }
         return files;
     }
@@ -80,8 +78,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)),
-                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)));
         QVERIFY(sim()->setObexOptions(
             { { "speed", 0 }, { "connectMs", 20 }, { "requestDelayMs", 0 } }));
         QVERIFY(registerAgent(m_bluezAgent.path()));
