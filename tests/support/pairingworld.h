@@ -28,12 +28,13 @@ inline QStringList bannerTexts()
 // A device as discovery reports it: not yet known to BlueZ.
 inline Ovrin::BluetoothDevice foundDevice(const QString &address)
 {
-    const QJsonObject spec = sim()->device(address);
+    const QJsonObject simulated = sim()->device(address);
     return Ovrin::BluetoothDevice(QVariantMap {
         { QStringLiteral("Address"), address },
-        { QStringLiteral("Name"), spec.value(QLatin1String("name")).toString() },
-        { QStringLiteral("Class"), uint(spec.value(QLatin1String("class")).toInteger()) },
-        { QStringLiteral("LegacyPairing"), spec.value(QLatin1String("legacyPairing")).toBool() },
+        { QStringLiteral("Name"), simulated.value(QLatin1String("name")).toString() },
+        { QStringLiteral("Class"), uint(simulated.value(QLatin1String("class")).toInteger()) },
+        { QStringLiteral("LegacyPairing"),
+          simulated.value(QLatin1String("legacyPairing")).toBool() },
     });
 }
 
