@@ -3,119 +3,63 @@
 // obexd leaving and coming back, and callers that are not obexd.
 
 #include "allsignalsspy.h"
-#include "bluetoothobexagent.h"
-#include "bluetoothtransfertracker.h"
 #include "obexcall.h"
+#include "obexworld.h"
 #include "ovrintranslations.h"
-#include "registry.h"
-#include "testenvironment.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QDBusPendingCall>
-#include <QDBusPendingReply>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <memory>
 
 using namespace Ovrin;
 using namespace OvrinTest;
 
 namespace {
 
-const QString anna = QStringLiteral("F4:0E:22:13:33:03");
 const QString agentInterface = QStringLiteral("org.openobex.Agent");
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-// The receiving side of a handset, as a system component wires it: every
-// push accepted into the folder for its type, shown by a download tracker.
-struct Receiver
-{
-    BluetoothObexAgent agent { BluetoothObexAgent::Server };
-    QSignalSpy requested { &agent, &BluetoothObexAgent::authorizationRequested };
-    QSignalSpy progressed { &agent, &BluetoothObexAgent::progress };
-    QSignalSpy completed { &agent, &BluetoothObexAgent::complete };
-    QSignalSpy failed { &agent, &BluetoothObexAgent::error };
-    QSignalSpy registered { &agent, &BluetoothObexAgent::serviceRegistered };
-    QSignalSpy unregistered { &agent, &BluetoothObexAgent::serviceUnregistered };
-    std::unique_ptr<BluetoothTransferTracker> tracker;
-    bool accept = true;
-
-    Receiver()
-    {
-        QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
-                         [this](const QString &transfer, const QString &name, const QString &mime, qulonglong length) {
-                             if (accept)
-                                 take(transfer, name, mime, length);
-                         });
-        QObject::connect(&agent, &BluetoothObexAgent::progress, &agent,
-                         [this](const QString &, qulonglong done, qulonglong total) {
-                             if (tracker && total)
-                                 tracker->updateStatus(float(done) / float(total), 0);
-                         });
-        QObject::connect(&agent, &BluetoothObexAgent::complete, &agent, [this]() {
-            if (tracker)
-                tracker->setFileState(tracker->files().value(0), BluetoothTransferTracker::Done);
-        });
-    }
-
-    void take(const QString &transfer, const QString &name, const QString &mime, qulonglong length)
-    {
-        const QString path = BluetoothTransferTracker::filePath(name, mime);
-        tracker = std::make_unique<BluetoothTransferTracker>(BluetoothTransferTracker::Download);
-        tracker->addFile(path, mime, QUrl::fromLocalFile(path).toString());
-        tracker->setSize(length);
-        tracker->setTargetName(agent.remoteDeviceAddress());
-        tracker->updateStatus(0.0f, 0);
-        agent.authorizeTransfer(transfer, path);
-    }
-
-    QString lastName() const { return requested.isEmpty() ? QString() : requested.last().at(1).toString(); }
-};
-
-
-// What a remote sender may call its file to get it stored where it should
+// Names a remote sender may give, each with where it is stored when that is
+// known: ordinary ones, and ones that would get a file stored where it should
 // not be, over something that exists, or not at all.
-QStringList hostileNames()
+QList<std::pair<QString, QString>> remoteNames()
 {
-    return {
-        // Out of the folder.
-        QStringLiteral("../escape.jpg"), QStringLiteral("../../../../etc/passwd"), QStringLiteral("/etc/passwd"),
-        QStringLiteral("/tmp/ovrin-hostile-absolute.jpg"), QStringLiteral("a/../../b.jpg"),
-        QStringLiteral("..\\..\\windows.jpg"), QStringLiteral("C:\\Windows\\system.ini"),
-        QStringLiteral("\\\\server\\share\\x.jpg"), QStringLiteral("....//....//escape.jpg"),
-        QStringLiteral("a/./b/../c.jpg"), QStringLiteral("~/escape.jpg"), QStringLiteral("~root"),
-        QStringLiteral("$HOME.jpg"), QStringLiteral("%2e%2e%2fescape.jpg"), QStringLiteral("file:///etc/passwd"),
-        QStringLiteral("/dev/null"), QStringLiteral("/proc/self/mem"), QStringLiteral("dir/"), QStringLiteral("/"),
-        QStringLiteral("..\u2215lookalike.jpg"),
-        // Only dots.
-        QStringLiteral(".."), QStringLiteral("."), QStringLiteral("..."), QStringLiteral("...."), QString(300, u'.'),
-        QStringLiteral("./hidden.jpg"), QStringLiteral("..jpg"), QStringLiteral(".jpg"),
-        // Control and format characters.
-        QStringLiteral("a\u0001b.jpg"), QStringLiteral("tab\tname.jpg"), QStringLiteral("new\nline.jpg"),
-        QStringLiteral("cr\rname.jpg"), QStringLiteral("\u007f.jpg"), QStringLiteral("\u001b[2J.png"),
-        QStringLiteral("\u202egpj.exe"), QStringLiteral("zero\u200bwidth.jpg"), QStringLiteral("\ufeffbom.jpg"),
-        // Too long for the file system.
-        QString(4096, u'a') + QStringLiteral(".jpg"), QString(4096, QChar(0xe4)), QStringLiteral("../") + QString(4000, u'b'),
-        QString(2000, u'/') + QStringLiteral("x.jpg"), QString(250, u'x') + QStringLiteral("\U0001F600.jpg"),
-        // Names of what already exists, also in another case.
-        QStringLiteral("photo.jpg"), QStringLiteral("Photo.jpg"), QStringLiteral("PHOTO.JPG"),
-        QStringLiteral("photo_1.jpg"), QStringLiteral("notes"), QStringLiteral("Notes"),
-        QStringLiteral("received_file"), QStringLiteral("received_file.jpg"), QStringLiteral("Pictures"),
-        QStringLiteral("Music"), QStringLiteral("trailing.jpg."), QStringLiteral("-rf"),
+    QList<std::pair<QString, QString>> names {
+        // Without a type the agent takes it from the name; a taken name gets
+        // its number before the first dot.
+        { "song.tar.mp3", "Music/song.tar.mp3" },
+        { "song.tar.mp3", "Music/song_1.tar.mp3" },
+        { "notes", "notes" },
+        { "notes", "notes_1." },
+        { "..\\..\\etc\\passwd.jpg", "Pictures/passwd.jpg" },
+        { "...", "received_file" },
+        { "a\u0007b.jpg", "Pictures/received_file.jpg" },
+        { ".profile", "_profile" },
+        { ".hidden.jpg", "Pictures/_hidden.jpg" },
+        { QString(4000, u'x') + ".jpg", "Pictures/" + QString(236, u'x') + ".jpg" },
+        { "photo.jpg", "Pictures/photo_2.jpg" },
     };
+    const QStringList hostile
+        = QString::fromUtf16(u"../escape.jpg|../../../../etc/passwd|/etc/passwd|a/../../b.jpg|"
+                             u"/tmp/ovrin-hostile-absolute.jpg|..\\..\\windows.jpg|~/escape.jpg|"
+                             u"C:\\Windows\\system.ini|\\\\server\\share\\x.jpg|/dev/null|dir/|/|"
+                             u"....//....//escape.jpg|%2e%2e%2fescape.jpg|file:///etc/passwd|"
+                             u"..\u2215lookalike.jpg|..|.|./hidden.jpg|..jpg|.jpg|a\u0001b.jpg|"
+                             u"new\nline.jpg|two\nlines|\u007f.jpg|\u001b[2J.png|\u202egpj.exe|"
+                             u"\ufeffbom.jpg|PHOTO.JPG|photo_1.jpg|received_file|Pictures|"
+                             u"received_file.jpg|trailing.jpg.|-rf")
+              .split(u'|')
+        << QString(300, u'.') << QString(4096, u'a') + ".jpg" << QString(4096, QChar(0xe4))
+        << "../" + QString(4000, u'b') << QString(250, u'x') + "\U0001F600.jpg";
+    for (const QString &name : hostile)
+        names.append({ name, QString() });
+    return names;
+}
+
+void expectInvalid(const QString &transfer)
+{
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
 }
 
 } // namespace
@@ -126,26 +70,9 @@ class TestBluetoothObexAgent : public QObject
 
     QTemporaryDir m_base;
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-    QString pictures() const { return m_base.filePath(QStringLiteral("Pictures")); }
-    QString music() const { return m_base.filePath(QStringLiteral("Music")); }
+    QString pictures() const { return m_base.filePath("Pictures"); }
 
-    uint push(const QString &name, const QString &type, const QByteArray &contents, int speed = -1,
-              QString *transfer = nullptr)
-    {
-        return sim()->pushFile(anna, name, type, contents, speed, transfer);
-    }
-
-    // Every file under the base folder, relative to it.
-    QStringList storedFiles() const
-    {
-        QStringList files;
-        QDirIterator it(m_base.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(m_base.path()).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
+    QStringList storedFiles() const { return filesUnder(m_base.path()); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -153,222 +80,167 @@ private Q_SLOTS:
         QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
         QVERIFY(m_base.isValid());
         BluetoothTransferTracker::setBasePath(m_base.path());
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("obex/scenarios/obex.json"))),
-                 qPrintable(sim()->lastError()));
+        QVERIFY(sim()->loadScenarioFile(TestEnvironment::testData(obexScenario)));
     }
 
     void init()
     {
         QDir base(m_base.path());
         QVERIFY(base.removeRecursively());
-        QVERIFY(base.mkpath(QStringLiteral("Pictures")));
-        QVERIFY(base.mkpath(QStringLiteral("Music")));
+        QVERIFY(base.mkpath("Pictures") && base.mkpath("Music"));
         // obexd stores only under its root unless told otherwise.
         QVERIFY(sim()->setObexOptions(
             { { "rootFolder", m_base.path() }, { "speed", 0 }, { "autoAccept", false } }));
-        QVERIFY(sim()->clearCallLog());
         TransferUI::Registry::instance()->clear();
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::failOnWarning(QRegularExpression("."));
     }
 
     void cleanup() { QTRY_COMPARE(sim()->pendingAgentCalls().size(), 0); }
 
-    void agentsOfEitherKindHaveTheirOwnPaths()
-    {
-        BluetoothObexAgent server(BluetoothObexAgent::Server);
-        BluetoothObexAgent client(BluetoothObexAgent::Client);
-        const QRegularExpression form(QStringLiteral("^/com/brivo/obex_agent/[0-9a-f]{32}$"));
-        QVERIFY2(form.match(server.path()).hasMatch(), qPrintable(server.path()));
-        QVERIFY2(form.match(client.path()).hasMatch(), qPrintable(client.path()));
-        QVERIFY(server.path() != client.path());
-    }
-
     void pushIsStoredUnderAFreeNameInItsTypeFolder()
     {
         QVERIFY(writeFile(pictures() + QStringLiteral("/photo.jpg"), "older photo"));
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QCOMPARE(receiver.registered.size(), 1);
-
+        PushReceiver receiver;
         QString transfer;
         const QByteArray contents(4096, 'j');
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), contents, -1, &transfer);
-        QVERIFY(ticket);
+        const uint ticket = pushFromAnna("photo.jpg", "image/jpeg", contents, -1, &transfer);
         QVERIFY(receiver.requested.wait());
-        const QList<QVariant> request = receiver.requested.first();
-        QCOMPARE(request.at(0).toString(), transfer);
-        QCOMPARE(request.at(1).toString(), QStringLiteral("photo_1.jpg"));
-        QCOMPARE(request.at(2).toString(), QStringLiteral("image/jpeg"));
-        QCOMPARE(request.at(3).toULongLong(), qulonglong(contents.size()));
-        QCOMPARE(request.at(4).toInt(), 0);
+        QCOMPARE(receiver.requested.first(),
+                 QVariantList({ transfer, "photo_1.jpg", QStringLiteral("image/jpeg"),
+                                qulonglong(contents.size()), 0 }));
         // Without a speed limit the end may come with the question.
         QTRY_COMPARE(receiver.completed.size(), 1);
         QCOMPARE(receiver.completed.first().at(0).toString(), transfer);
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo_1.jpg")), contents);
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), QByteArray("older photo"));
         QVERIFY(receiver.failed.isEmpty());
         // What described the transfer is gone with it.
         QCOMPARE(receiver.agent.fileName(), QString());
         QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
-
-        const auto transfers = TransferUI::Registry::instance()->transfers();
-        QCOMPARE(transfers.size(), 1);
-        QCOMPARE(transfers[0].targetName, anna);
-
-        // The next one finds both taken.
-        QVERIFY(push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "third"));
-        QTRY_COMPARE(receiver.completed.size(), 2);
-        QCOMPARE(receiver.lastName(), QStringLiteral("photo_2.jpg"));
-        QCOMPARE(readFile(pictures() + QStringLiteral("/photo_2.jpg")), QByteArray("third"));
-    }
-
-    void typeComesFromTheNameWhenObexdHasNone()
-    {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3"));
-        QVERIFY(receiver.requested.wait());
-        QCOMPARE(receiver.requested.first().at(2).toString(), QStringLiteral("audio/mpeg"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(readFile(music() + QStringLiteral("/song.tar.mp3")), QByteArray("ID3"));
-
-        // A taken name gets its number before the first dot.
-        QVERIFY(push(QStringLiteral("song.tar.mp3"), QString(), "ID3 again"));
-        QTRY_COMPARE(receiver.completed.size(), 2);
-        QCOMPARE(receiver.lastName(), QStringLiteral("song_1.tar.mp3"));
-        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "a"));
-        QTRY_COMPARE(receiver.completed.size(), 3);
-        QVERIFY(push(QStringLiteral("notes"), QStringLiteral("text/plain"), "b"));
-        QTRY_COMPARE(receiver.completed.size(), 4);
-        QCOMPARE(receiver.lastName(), QStringLiteral("notes_1."));
-    }
-
-    void rejectedPushStoresNothing()
-    {
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
-        QString transfer;
-        const uint ticket = push(QStringLiteral("spam.jpg"), QStringLiteral("image/jpeg"), "spam", -1, &transfer);
-        QVERIFY(receiver.requested.wait());
-        receiver.agent.rejectTransfer(transfer);
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QStringLiteral("Forbidden")));
-        QCOMPARE(storedFiles(), QStringList());
-        QVERIFY(receiver.completed.isEmpty());
-
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, QStringLiteral("spam.jpg"));
-    }
-
-    void answeringTwiceSendsOneAnswer()
-    {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QString transfer;
-        const uint ticket = push(QStringLiteral("a.jpg"), QStringLiteral("image/jpeg"), "a", -1, &transfer);
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, QStringLiteral("b.jpg"));
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
+        QCOMPARE(onlyTransfer().targetName, anna);
+        // Answering again sends nothing more.
+        expectInvalid(transfer);
+        receiver.agent.authorizeTransfer(transfer, "b.jpg");
+        expectInvalid(transfer);
         receiver.agent.rejectTransfer(transfer);
         QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-        QCOMPARE(storedFiles(), QStringList { QStringLiteral("Pictures/a.jpg") });
     }
 
-    void runningTransferFollowedAndCancelled_data()
+    void pushWithoutAFile_data()
     {
-        QTest::addColumn<bool>("cancelled");
-        QTest::newRow("cancelled by the owner") << true;
-        QTest::newRow("aborted by the sender") << false;
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("rejected") << "reject"
+                                  << "Forbidden";
+        QTest::newRow("empty answer") << ""
+                                      << "Forbidden";
+        QTest::newRow("bare name") << "photo.jpg"
+                                   << "Forbidden";
+        QTest::newRow("withdrawn by obexd") << "withdraw"
+                                            << "Disconnected";
+        QTest::newRow("cancelled by the owner") << "cancel"
+                                                << "Canceled";
+        QTest::newRow("aborted by the sender") << "abort"
+                                               << "Aborted";
     }
 
-    void runningTransferFollowedAndCancelled()
+    // Rejected, accepted with an answer obexd would store under the sender's
+    // name in a folder of its own, withdrawn by obexd (the sender went), or
+    // ended while it runs: nothing is stored, the request is answered once
+    // and forgotten, and the next push is none of its business.
+    void pushWithoutAFile()
     {
-        QFETCH(bool, cancelled);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        QFETCH(QString, end);
+        QFETCH(QString, outcome);
+        PushReceiver receiver(PushReceiver::Asked);
+        QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
         QString transfer;
-        const uint ticket = push(QStringLiteral("film.jpg"), QStringLiteral("image/jpeg"), QByteArray(60000, 'f'), 20000,
-                                 &transfer);
-        QVERIFY(receiver.progressed.wait());
-        const QList<QVariant> progress = receiver.progressed.first();
-        QCOMPARE(progress.at(0).toString(), transfer);
-        QVERIFY(progress.at(1).toULongLong() < 60000);
-        QCOMPARE(progress.at(2).toULongLong(), qulonglong(60000));
-
-        if (cancelled)
-            receiver.agent.cancelTransfer(transfer);
-        else
-            QVERIFY(sim()->failTransfer(transfer));
-        QVERIFY(receiver.failed.wait());
-        QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
-        QCOMPARE(receiver.failed.first().at(1).toString(),
-                 cancelled ? QStringLiteral("Transfer canceled") : QStringLiteral("Transfer completed unsuccessfully"));
-        QVERIFY(receiver.completed.isEmpty());
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(cancelled ? QStringLiteral("Canceled") : QStringLiteral("Aborted")));
+        const uint ticket
+            = pushFromAnna("photo.jpg", "image/jpeg", QByteArray(60000, 'f'), 20000, &transfer);
+        QVERIFY(receiver.requested.wait());
+        const bool running = end == QLatin1String("cancel") || end == QLatin1String("abort");
+        if (end == QLatin1String("reject")) {
+            receiver.agent.rejectTransfer(transfer);
+        } else if (end == QLatin1String("withdraw")) {
+            QVERIFY(sim()->failTransfer(transfer, "disconnect"));
+            QVERIFY(withdrawn.wait());
+            QCOMPARE(withdrawn.first().at(0).toString(), transfer);
+        } else if (!running) {
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                qPrintable(QStringLiteral("Refusing transfer '%1': '%2' is no absolute path")
+                               .arg(transfer, end)));
+            receiver.agent.authorizeTransfer(transfer, end);
+        } else {
+            receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
+            QVERIFY(receiver.progressed.wait());
+            const QList<QVariant> progress = receiver.progressed.first();
+            QCOMPARE(progress.at(0).toString(), transfer);
+            QVERIFY(progress.at(1).toULongLong() < 60000);
+            QCOMPARE(progress.at(2).toULongLong(), qulonglong(60000));
+            if (end == QLatin1String("cancel"))
+                receiver.agent.cancelTransfer(transfer);
+            else
+                QVERIFY(sim()->failTransfer(transfer));
+            QVERIFY(receiver.failed.wait());
+            QCOMPARE(receiver.failed.first(),
+                     QVariantList({ transfer,
+                                    end == QLatin1String("cancel")
+                                        ? "Transfer canceled"
+                                        : "Transfer completed unsuccessfully" }));
+        }
+        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(outcome));
+        QCOMPARE(receiver.agent.fileName(), QString());
+        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
+        expectInvalid(transfer);
+        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/photo.jpg"));
         QCOMPARE(storedFiles(), QStringList());
 
-        // The flag belongs to the cancelled transfer only.
-        QVERIFY(push(QStringLiteral("next.jpg"), QStringLiteral("image/jpeg"), "n"));
+        QVERIFY(pushFromAnna("next.jpg", "image/jpeg", "n", -1, &transfer));
+        QTRY_COMPARE(receiver.requested.size(), 2);
+        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/next.jpg"));
         QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(receiver.failed.size(), 1);
-    }
-
-    void obexdLeavingFailsTheTransferAndIsRegisteredAgainOnReturn()
-    {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QString transfer;
-        push(QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"), QByteArray(100000, 's'), 10000, &transfer);
-        QVERIFY(receiver.progressed.wait());
-
-        QVERIFY(sim()->setActivatable(obexd, false));
-        QTest::ignoreMessage(QtWarningMsg, "BluetoothObexAgentPrivate: Unable to start service org.openobex");
-        QVERIFY(sim()->dropService(obexd));
-        QVERIFY(receiver.unregistered.wait());
-        QCOMPARE(receiver.failed.size(), 1);
-        QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
-        QCOMPARE(receiver.failed.first().at(1).toString(), QString());
-        QCOMPARE(receiver.registered.size(), 1);
-        // obexd is gone without cleaning up: the agent removes the part it had written.
-        QCOMPARE(storedFiles(), QStringList());
-
-        QVERIFY(sim()->restoreService(obexd));
-        QVERIFY(receiver.registered.wait());
-        QVERIFY(push(QStringLiteral("after.jpg"), QStringLiteral("image/jpeg"), "back"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(readFile(pictures() + QStringLiteral("/after.jpg")), QByteArray("back"));
-        QVERIFY(sim()->setActivatable(obexd, true));
+        QCOMPARE(receiver.failed.size(), running ? 1 : 0);
     }
 
     // Several pushes at once: each keeps its own record, and obexd leaving
-    // fails every one and takes away what each had written.
+    // fails every one and takes away what each had written; the agent is
+    // registered again with the next obexd.
     void everyPushKeepsItsOwnRecord()
     {
         // A fresh obexd, so that the next one numbers its transfers alike.
         QVERIFY(sim()->dropService(obexd));
         QVERIFY(sim()->restoreService(obexd));
-        Receiver receiver;
-        receiver.agent.registerToObexService();
+        PushReceiver receiver;
         QCOMPARE(receiver.registered.size(), 1);
+        // obexd tells sizes as int32: -1 when the sender gave none, and sizes
+        // above 2 GiB wrap to negative numbers; such sizes are told as 0.
         QStringList transfers;
-        for (const char *name : { "first.jpg", "second.jpg", "third.jpg" }) {
+        for (const qint64 announced : { qint64(-1), qint64(3000000000LL), qint64(100000) }) {
             QString transfer;
-            QVERIFY(push(QLatin1String(name), QStringLiteral("image/jpeg"), QByteArray(100000, 'p'),
-                         10000, &transfer));
+            QVERIFY(
+                sim()->pushFiles({ { "address", anna },
+                                   { "name", QStringLiteral("push%1.jpg").arg(transfers.size()) },
+                                   { "type", "image/jpeg" },
+                                   { "size", 100000 },
+                                   { "announcedSize", announced },
+                                   { "speed", 10000 } },
+                                 &transfer));
             QTRY_COMPARE(receiver.requested.size(), transfers.size() + 1);
+            QCOMPARE(receiver.requested.last().at(3).toLongLong(),
+                     announced == 100000 ? 100000 : 0);
             transfers << transfer;
         }
         QTRY_COMPARE(storedFiles().size(), 3);
+        QTRY_VERIFY(receiver.progressed.size() >= 3);
+        for (const QList<QVariant> &report : std::as_const(receiver.progressed))
+            QCOMPARE(report.at(2).toLongLong(), report.at(0) == transfers.at(2) ? 100000 : 0);
 
         // The end of one push leaves the last one asked about described.
         QVERIFY(sim()->failTransfer(transfers.at(0)));
         QVERIFY(receiver.failed.wait());
-        QCOMPARE(receiver.agent.fileName(), QStringLiteral("third.jpg"));
-        QCOMPARE(receiver.agent.mimeType(), QStringLiteral("image/jpeg"));
+        QCOMPARE(receiver.agent.fileName(), "push2.jpg");
+        QCOMPARE(receiver.agent.mimeType(), "image/jpeg");
         QCOMPARE(receiver.agent.remoteDeviceAddress(), anna);
 
         QVERIFY(sim()->setActivatable(obexd, false));
@@ -376,6 +248,7 @@ private Q_SLOTS:
                              "BluetoothObexAgentPrivate: Unable to start service org.openobex");
         QVERIFY(sim()->dropService(obexd));
         QVERIFY(receiver.unregistered.wait());
+        QCOMPARE(receiver.registered.size(), 1);
         QStringList failed;
         for (const QList<QVariant> &failure : std::as_const(receiver.failed))
             failed << failure.at(0).toString() + u' ' + failure.at(1).toString();
@@ -386,210 +259,60 @@ private Q_SLOTS:
         QCOMPARE(storedFiles(), QStringList());
         QCOMPARE(receiver.agent.fileName(), QString());
 
-        // The next obexd's transfers take the lost ones' paths; pushes it
-        // takes without asking are none of this agent's.
-        QVERIFY(sim()->setObexOptions({ { "autoAccept", true } }));
+        // The next obexd's transfers take the lost ones' paths (unknown ones
+        // are checked with the lying daemons): a new push is a new record.
         QVERIFY(sim()->restoreService(obexd));
         QVERIFY(receiver.registered.wait());
-        receiver.progressed.clear();
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression(QStringLiteral("^Ignoring TransferCompleted of /transfer1:")));
-        for (int i = 0; i < 3; ++i) {
-            const uint ticket = push(QStringLiteral("auto%1.txt").arg(i),
-                                     QStringLiteral("text/plain"), QByteArray(20000, 'a'), 40000);
-            QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-        }
-        QVERIFY(sim()->setObexOptions({ { "autoAccept", false } }));
         QString asked;
-        QVERIFY(push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"),
-                     QByteArray(20000, 'q'), 40000, &asked));
+        QVERIFY(pushFromAnna("asked.jpg", "image/jpeg", QByteArray(20000, 'q'), 40000, &asked));
         QTRY_COMPARE(receiver.completed.size(), 1);
-        QVERIFY(!receiver.progressed.isEmpty());
-        for (const QList<QVariant> &report : std::as_const(receiver.progressed))
-            QCOMPARE(report.at(0).toString(), asked);
+        QCOMPARE(asked, transfers.at(0));
+        QCOMPARE(readFile(pictures() + "/asked.jpg"), QByteArray(20000, 'q'));
         QVERIFY(sim()->setActivatable(obexd, true));
     }
 
-    // An answer obexd would store under the sender's name in a folder of its
-    // own is refused.
-    void answersThatAreNoAbsolutePathAreRefused_data()
+    // One push after the other, next to older files: each is stored once
+    // inside the base folder under a free name that is not hidden, or
+    // refused by obexd; nothing is overwritten.
+    void remoteNamesNeitherEscapeNorOverwrite()
     {
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("bare name") << QStringLiteral("photo.jpg");
-    }
-
-    void answersThatAreNoAbsolutePathAreRefused()
-    {
-        QFETCH(QString, answer);
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
-        QString transfer;
-        const uint ticket = push(QStringLiteral("photo.jpg"), QStringLiteral("image/jpeg"), "data",
-                                 -1, &transfer);
-        QVERIFY(receiver.requested.wait());
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Refusing transfer '%1': '%2' is no absolute path")
-                           .arg(transfer, answer)));
-        receiver.agent.authorizeTransfer(transfer, answer);
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(QStringLiteral("Forbidden")));
-        QCOMPARE(storedFiles(), QStringList());
-        QCOMPARE(receiver.agent.fileName(), QString());
-    }
-
-    // obexd tells sizes as int32: -1 when the sender gave none, and sizes
-    // above 2 GiB wrap to negative numbers.
-    void sizesObexdCannotTellAreZero_data()
-    {
-        QTest::addColumn<qint64>("announced");
-        QTest::newRow("none") << qint64(-1);
-        QTest::newRow("above 2 GiB") << qint64(3000000000LL);
-    }
-
-    void sizesObexdCannotTellAreZero()
-    {
-        QFETCH(qint64, announced);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QVERIFY(sim()->pushFiles({ { "address", anna },
-                                   { "name", "sized.jpg" },
-                                   { "type", "image/jpeg" },
-                                   { "size", 20000 },
-                                   { "announcedSize", announced },
-                                   { "speed", 40000 } }));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(receiver.requested.first().at(3).toULongLong(), qulonglong(0));
-        QVERIFY(!receiver.progressed.isEmpty());
-        for (const QList<QVariant> &report : std::as_const(receiver.progressed))
-            QCOMPARE(report.at(2).toULongLong(), qulonglong(0));
-    }
-
-    // obexd stops waiting for an answer (the sender went): the agent forgets
-    // the question and says which one it was.
-    void withdrawnRequestIsForgotten()
-    {
-        Receiver receiver;
-        receiver.accept = false;
-        receiver.agent.registerToObexService();
-        QSignalSpy withdrawn(&receiver.agent, &BluetoothObexAgent::cancel);
-        QString transfer;
-        const uint ticket = push(QStringLiteral("asked.jpg"), QStringLiteral("image/jpeg"), "data",
-                                 -1, &transfer);
-        QVERIFY(receiver.requested.wait());
-        QVERIFY(sim()->failTransfer(transfer, QStringLiteral("disconnect")));
-        QVERIFY(withdrawn.wait());
-        QCOMPARE(withdrawn.first().at(0).toString(), transfer);
-        QCOMPARE(receiver.agent.fileName(), QString());
-        QCOMPARE(receiver.agent.remoteDeviceAddress(), QString());
-        QCOMPARE(sim()->waitForRequest(ticket),
-                 std::optional<QString>(QStringLiteral("Disconnected")));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Invalid request for transfer '%1'").arg(transfer)));
-        receiver.agent.authorizeTransfer(transfer, pictures() + QStringLiteral("/asked.jpg"));
-        QCOMPARE(storedFiles(), QStringList());
-    }
-
-    void obexdLeavingIsAskedBackByTheAgent()
-    {
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        QVERIFY(sim()->dropService(obexd));
-        QVERIFY(receiver.unregistered.wait());
-        // The agent asks the bus to start obexd, which registers it again.
-        QTRY_COMPARE(receiver.registered.size(), 2);
-        QVERIFY(push(QStringLiteral("again.jpg"), QStringLiteral("image/jpeg"), "again"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-    }
-
-    void remoteNamesStayInTheirFolder_data()
-    {
-        QTest::addColumn<QString>("remoteName");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("backslashes") << "..\\..\\etc\\passwd.jpg"
-                                     << "Pictures/passwd.jpg";
-        QTest::newRow("only dots") << "..."
-                                   << "received_file";
-        QTest::newRow("control character") << "a\u0007b.jpg"
-                                           << "Pictures/received_file.jpg";
-        QTest::newRow("escape sequence") << "\u001b[31mred.png"
-                                         << "Pictures/received_file.png";
-        QTest::newRow("line break") << "two\nlines"
-                                    << "received_file";
-        QTest::newRow("hidden") << ".profile"
-                                << "_profile";
-        QTest::newRow("hidden with a type") << ".hidden.jpg"
-                                            << "Pictures/_hidden.jpg";
-        QTest::newRow("long") << QString(4000, u'x') + QStringLiteral(".jpg")
-                              << QStringLiteral("Pictures/") + QString(236, u'x') + QStringLiteral(".jpg");
-    }
-
-    void remoteNamesStayInTheirFolder()
-    {
-        QFETCH(QString, remoteName);
-        QFETCH(QString, stored);
-        Receiver receiver;
-        receiver.agent.registerToObexService();
-        const QString type = stored.startsWith(QLatin1String("Pictures/")) ? QStringLiteral("image/jpeg") : QString();
-        QVERIFY(push(remoteName, type, "data"));
-        QTRY_COMPARE(receiver.completed.size(), 1);
-        QCOMPARE(storedFiles(), QStringList { stored });
-    }
-
-    // Names a hostile or broken sender may give, while the folders already
-    // hold files of the same names.
-    void hostileRemoteNamesNeitherEscapeNorOverwrite()
-    {
-        const QStringList existing { QStringLiteral("Pictures/photo.jpg"), QStringLiteral("Pictures/photo_1.jpg"),
-                                     QStringLiteral("notes"), QStringLiteral("received_file"),
-                                     QStringLiteral("Pictures/received_file.jpg") };
-        for (const QString &file : existing)
-            QVERIFY(writeFile(m_base.filePath(file), "older " + file.toUtf8()));
-        const QStringList names = hostileNames();
-        QVERIFY(names.size() >= 50);
-
-        Receiver receiver;
-        receiver.agent.registerToObexService();
         QHash<QString, QByteArray> expected;
-        for (const QString &file : existing)
-            expected.insert(file, "older " + file.toUtf8());
+        for (const char *file : { "Pictures/photo.jpg", "Pictures/photo_1.jpg" }) {
+            expected.insert(QLatin1String(file), QByteArray("older ") + file);
+            QVERIFY(writeFile(m_base.filePath(QLatin1String(file)), QByteArray("older ") + file));
+        }
+        PushReceiver receiver;
         int refusedByObexd = 0;
-        for (int i = 0; i < names.size(); ++i) {
+        int i = 0;
+        for (const auto &[name, stored] : remoteNames()) {
             const QStringList before = storedFiles();
-            const QByteArray contents = "hostile #" + QByteArray::number(i);
-            const uint ticket = push(names.at(i), QString(), contents);
-            QVERIFY(ticket);
-            // obexd itself turns away some names (a "/" in them) before any agent sees them.
-            const std::optional<QString> outcome = sim()->waitForRequest(ticket);
+            const QByteArray contents = "remote #" + QByteArray::number(i++);
+            const std::optional<QString> outcome
+                = sim()->waitForRequest(pushFromAnna(name, QString(), contents));
             QVERIFY(outcome.has_value());
+            // obexd itself turns away some names (a "/" in them) before any agent sees them.
             if (!outcome->isEmpty()) {
-                QCOMPARE(*outcome, QStringLiteral("BadRequest"));
+                QCOMPARE(*outcome, "BadRequest");
                 QCOMPARE(storedFiles(), before);
                 ++refusedByObexd;
                 continue;
             }
-            QTRY_COMPARE(receiver.completed.size(), i + 1 - refusedByObexd);
+            QTRY_COMPARE(receiver.completed.size(), i - refusedByObexd);
             QStringList added = storedFiles();
             for (const QString &file : before)
                 added.removeOne(file);
-            QVERIFY2(added.size() == 1, qPrintable(QStringLiteral("name #%1 gave %2").arg(i).arg(added.join(u'|'))));
+            QCOMPARE(added.size(), 1);
+            if (!stored.isEmpty())
+                QCOMPARE(added.first(), stored);
             QCOMPARE(readFile(m_base.filePath(added.first())), contents);
-            // Never a hidden file, which could pass for a start-up file.
             QVERIFY2(!QFileInfo(added.first()).fileName().startsWith(u'.'),
                      qPrintable(added.first()));
             expected.insert(added.first(), contents);
         }
-        qInfo("%lld hostile names: %lld stored inside their folder under a free name, %d refused by obexd",
-              qlonglong(names.size()), qlonglong(names.size() - refusedByObexd), refusedByObexd);
-        // Nothing was overwritten, nothing landed elsewhere.
         QCOMPARE(storedFiles().size(), expected.size());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
             QCOMPARE(readFile(m_base.filePath(it.key())), it.value());
-        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/ovrin-hostile-absolute.jpg")));
+        QVERIFY(!QFileInfo::exists("/tmp/ovrin-hostile-absolute.jpg"));
         QVERIFY(receiver.failed.isEmpty());
     }
 
@@ -604,16 +327,17 @@ private Q_SLOTS:
             { "Request", { transfer } },
             { "Progress", { transfer, qulonglong(5) } },
             { "Complete", { transfer } },
-            { "Error", { transfer, QStringLiteral("boom") } },
-            { "Authorize", { transfer, anna, QStringLiteral("evil.jpg"), QStringLiteral("image/jpeg"), 10, 0 } },
+            { "Error", { transfer, "boom" } },
+            { "Authorize", { transfer, anna, "evil.jpg", "image/jpeg", 10, 0 } },
             { "Cancel", {} },
             { "obexServiceRegistered", { obexd } },
-            { "obexServiceUnregistered", { obexd } },
+            { "obexServiceUnregistered", { obexd } }
         };
         for (const int type : { BluetoothObexAgent::Server, BluetoothObexAgent::Client }) {
             for (const auto &[member, arguments] : calls) {
-                QTest::addRow("%s %s", type == BluetoothObexAgent::Server ? "server" : "client", member)
-                        << type << QString::fromLatin1(member) << arguments;
+                QTest::addRow("%s %s", type == BluetoothObexAgent::Server ? "server" : "client",
+                              member)
+                    << type << QString::fromLatin1(member) << arguments;
             }
         }
     }
@@ -632,17 +356,17 @@ private Q_SLOTS:
             QTRY_COMPARE(registered.size(), 1);
         }
         AllSignalsSpy anySignal(&agent);
-        QCOMPARE(anySignal.signalCount(), 7);
 
         const QString stranger = QStringLiteral("stranger");
-        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
-        QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), agent.path(),
-                                                           agentInterface, member);
+        QDBusConnection connection
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QDBusConnection::sessionBus().baseService(), agent.path(), agentInterface, member);
         call.setArguments(arguments);
         // The agent lives on this thread: wait with the event loop running.
         QDBusPendingCall pending = connection.asyncCall(call, 5000);
         QVERIFY(QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000));
-        QCOMPARE(pending.reply().errorName(), QStringLiteral("org.openobex.Error.Rejected"));
+        QCOMPARE(pending.reply().errorName(), "org.openobex.Error.Rejected");
         QDBusConnection::disconnectFromBus(stranger);
 
         QTest::qWait(50);
@@ -650,7 +374,7 @@ private Q_SLOTS:
         QCOMPARE(agent.fileName(), QString());
         QCOMPARE(agent.remoteDeviceAddress(), QString());
         QTest::ignoreMessage(QtWarningMsg, "Invalid request for transfer '/transfer99'");
-        agent.authorizeTransfer(QStringLiteral("/transfer99"), pictures() + QStringLiteral("/evil.jpg"));
+        agent.authorizeTransfer("/transfer99", pictures() + QStringLiteral("/evil.jpg"));
         QCOMPARE(storedFiles(), QStringList());
     }
 };

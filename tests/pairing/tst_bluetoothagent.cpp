@@ -3,14 +3,11 @@
 // only the owner of "org.bluez" is heard.
 
 #include "allsignalsspy.h"
-#include "bluetoothadapter.h"
 #include "bluetoothagent.h"
 #include "bluezcall.h"
-#include "bluezhygiene.h"
-#include "testenvironment.h"
+#include "bluezworld.h"
 
 #include <QDBusConnectionInterface>
-#include <QDBusPendingCallWatcher>
 #include <QPointer>
 #include <QSignalSpy>
 
@@ -21,6 +18,8 @@ namespace {
 const QString deviceA = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_AA");
 const QString deviceB = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_BB");
 const QString agentInterface = QStringLiteral("org.bluez.Agent");
+const QString canceledError = QStringLiteral("org.bluez.Error.Canceled");
+const QString rejectedError = QStringLiteral("org.bluez.Error.Rejected");
 } // namespace
 
 // Plays the daemon's side of the agent dialogue by hand, so that several
@@ -37,17 +36,18 @@ public:
     }
     ~HandPlayedBluez() { QDBusConnection::disconnectFromBus(m_name); }
 
-    QDBusPendingCall ask(const BluetoothAgent &agent, const QString &member, const QVariantList &args = {})
+    QDBusPendingCall ask(const BluetoothAgent &agent, const QString &member,
+                         const QVariantList &args = {})
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(), agent.path(),
-                                                           agentInterface, member);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QDBusConnection::systemBus().baseService(), agent.path(), agentInterface, member);
         call.setArguments(args);
         return m_bus.asyncCall(call, 5000);
     }
     void tell(const BluetoothAgent &agent, const QString &member)
     {
-        m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(), agent.path(),
-                                                  agentInterface, member));
+        m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(),
+                                                  agent.path(), agentInterface, member));
     }
 
 private:
@@ -62,6 +62,29 @@ static QDBusMessage replyOf(QDBusPendingCall call)
     return call.reply();
 }
 
+// Every call BlueZ may make on an agent, and the signal it becomes.
+static void agentCalls_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QVariantList>("arguments");
+    QTest::addColumn<QByteArray>("signal");
+    const QVariant device = objectPath(deviceA);
+    const auto row = [](const char *member, const QVariantList &arguments, const char *signal) {
+        QTest::newRow(member) << QString::fromLatin1(member) << arguments << QByteArray(signal);
+    };
+    row("Release", {}, "release()");
+    row("Cancel", {}, "cancel()");
+    row("RequestPinCode", { device }, "pinCodeRequested(Ovrin::BluetoothDevice)");
+    row("RequestPasskey", { device }, "passkeyRequested(Ovrin::BluetoothDevice)");
+    row("DisplayPasskey", { device, 1u, QVariant::fromValue(uchar(0)) },
+        "passkeyDisplayRequested(Ovrin::BluetoothDevice,uint,uint)");
+    row("RequestConfirmation", { device, 1u },
+        "confirmationRequested(Ovrin::BluetoothDevice,uint)");
+    row("Authorize", { device, "0000110b-0000-1000-8000-00805f9b34fb" },
+        "authorizationRequested(Ovrin::BluetoothDevice,QString)");
+    row("ConfirmModeChange", { "on" }, "modeChangeConfirmationRequested(QString)");
+}
+
 static BluetoothDevice device(const QString &path)
 {
     return BluetoothDevice(QDBusObjectPath(path));
@@ -72,71 +95,42 @@ class AgentDeleter : public QObject
 {
     Q_OBJECT
 public:
-    explicit AgentDeleter(BluetoothAgent *agent)
-        : m_agent(agent)
-    {
-    }
+    QPointer<BluetoothAgent> agent;
 public Q_SLOTS:
-    void deleteAgent() { delete m_agent; }
-
-private:
-    QPointer<BluetoothAgent> m_agent;
+    void deleteAgent() { delete agent; }
 };
 
 class TestBluetoothAgent : public QObject
 {
     Q_OBJECT
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
     std::unique_ptr<HandPlayedBluez> m_bluez;
-
-    void playBluezByHand()
-    {
-        QVERIFY(dropBluez(sim()));
-        m_bluez = std::make_unique<HandPlayedBluez>(QStringLiteral("bluez-by-hand"));
-        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("org.bluez")));
-    }
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(QStringLiteral("bluez/scenarios/handset.json"))),
-                 qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        OVRIN_FRESH_WORLD("bluez/scenarios/handset.json");
+        QVERIFY(dropBluez(sim()));
+        m_bluez = std::make_unique<HandPlayedBluez>(QStringLiteral("bluez-by-hand"));
+        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(
+            QStringLiteral("org.bluez")));
     }
 
     void cleanup()
     {
-        if (m_bluez) {
-            m_bluez.reset();
-            QVERIFY(restoreBluez(sim()));
-        }
-        QVERIFY(sim()->clearCallLog());
+        m_bluez.reset();
+        QVERIFY(restoreBluez(sim()));
         verifyBluezHygiene(sim());
-    }
-
-    void pathsNumberEveryAgentOfTheProcess()
-    {
-        auto *first = new BluetoothAgent;
-        BluetoothAgent second;
-        QCOMPARE(first->path(), QStringLiteral("/com/brivo/btAgent/0"));
-        QCOMPARE(second.path(), QStringLiteral("/com/brivo/btAgent/1"));
-        QCOMPARE(second.property("path").toString(), second.path());
-        delete first;
-        BluetoothAgent third;
-        QCOMPARE(third.path(), QStringLiteral("/com/brivo/btAgent/2"));
     }
 
     void answersMatchTypeAndDeviceOldestFirst()
     {
-        playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
         QSignalSpy passkeys(&agent, &BluetoothAgent::passkeyRequested);
-        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall passkey = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
+        QDBusPendingCall first = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall passkey = m_bluez->ask(agent, "RequestPasskey", { objectPath(deviceB) });
         QTRY_COMPARE(pins.size(), 2);
         QTRY_COMPARE(passkeys.size(), 1);
         QCOMPARE(pins.first().first().value<BluetoothDevice>().path(), deviceA);
@@ -157,18 +151,19 @@ private Q_SLOTS:
 
     void rejectTakesTheOldestRequestOfTheDevice()
     {
-        playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
         QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
-        QDBusPendingCall confirm = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 4821u });
-        QDBusPendingCall authorize = m_bluez->ask(agent, QStringLiteral("Authorize"),
-                                                  { objectPath(deviceA), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb") });
+        QDBusPendingCall confirm
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceA), 4821u });
+        const QString uuid = QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb");
+        QDBusPendingCall authorize
+            = m_bluez->ask(agent, "Authorize", { objectPath(deviceA), uuid });
         QTRY_COMPARE(authorizations.size(), 1);
         QCOMPARE(confirmations.first().at(1).toUInt(), 4821u);
-        QCOMPARE(authorizations.first().at(1).toString(), QStringLiteral("0000111f-0000-1000-8000-00805f9b34fb"));
+        QCOMPARE(authorizations.first().at(1).toString(), uuid);
         agent.rejectDevice(device(deviceA));
-        QCOMPARE(replyOf(confirm).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(confirm).errorName(), rejectedError);
         QTest::qWait(50);
         QVERIFY(!authorize.isFinished());
         agent.authorizeDevice(device(deviceA));
@@ -177,81 +172,74 @@ private Q_SLOTS:
 
     void cancelIsSignalledBeforeTheRequestsClose()
     {
-        playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
-        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("RequestPinCode"), { objectPath(deviceA) });
-        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("RequestPasskey"), { objectPath(deviceB) });
-        QDBusPendingCall mode = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("connectable") });
+        QDBusPendingCall first = m_bluez->ask(agent, "RequestPinCode", { objectPath(deviceA) });
+        QDBusPendingCall second = m_bluez->ask(agent, "RequestPasskey", { objectPath(deviceB) });
+        QDBusPendingCall mode = m_bluez->ask(agent, "ConfirmModeChange", { "connectable" });
         QTRY_COMPARE(pins.size(), 1);
         QTRY_COMPARE(modes.size(), 1);
         // Whoever hears cancel() can still answer: the requests close after it.
         connect(&agent, &BluetoothAgent::cancel, &agent,
-                [&agent]() { agent.providePinCode(device(deviceA), QStringLiteral("4242")); });
+                [&agent]() { agent.providePinCode(device(deviceA), "4242"); });
         m_bluez->tell(agent, QStringLiteral("Cancel"));
-        QCOMPARE(replyOf(first).arguments(), QVariantList({ QStringLiteral("4242") }));
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
-        QCOMPARE(replyOf(mode).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(replyOf(first).arguments(), QVariantList({ "4242" }));
+        QCOMPARE(replyOf(second).errorName(), canceledError);
+        QCOMPARE(replyOf(mode).errorName(), canceledError);
     }
 
-    void releaseAndDestructionCloseEverything()
+    // Release closes every request (destruction does too: see the deleting receivers below).
+    void releaseClosesEverything()
     {
-        playBluezByHand();
-        auto *agent = new BluetoothAgent;
-        QSignalSpy released(agent, &BluetoothAgent::release);
-        QSignalSpy confirmations(agent, &BluetoothAgent::confirmationRequested);
-        QDBusPendingCall first = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 1u });
+        BluetoothAgent agent;
+        QSignalSpy released(&agent, &BluetoothAgent::release);
+        QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
+        QDBusPendingCall first
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceA), 1u });
         QTRY_COMPARE(confirmations.size(), 1);
-        m_bluez->tell(*agent, QStringLiteral("Release"));
-        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        m_bluez->tell(agent, "Release");
+        QCOMPARE(replyOf(first).errorName(), canceledError);
         QCOMPARE(released.size(), 1);
-
-        QDBusPendingCall second = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceA), 2u });
-        QTRY_COMPARE(confirmations.size(), 2);
-        delete agent;
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
     }
 
     void aNewModeChangeSupersedesTheOpenOne()
     {
-        playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy modes(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
-        QDBusPendingCall first = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("connectable") });
-        QDBusPendingCall second = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("discoverable") });
+        QDBusPendingCall first = m_bluez->ask(agent, "ConfirmModeChange", { "connectable" });
+        QDBusPendingCall second = m_bluez->ask(agent, "ConfirmModeChange", { "discoverable" });
         QTRY_COMPARE(modes.size(), 2);
-        QCOMPARE(modes.last().first().toString(), QStringLiteral("discoverable"));
-        QCOMPARE(replyOf(first).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(modes.last().first().toString(), "discoverable");
+        QCOMPARE(replyOf(first).errorName(), canceledError);
         agent.rejectModeChange();
-        QCOMPARE(replyOf(second).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(second).errorName(), rejectedError);
         QTest::ignoreMessage(QtWarningMsg, "No pending mode change request to reply");
         agent.confirmModeChange();
-        QVERIFY(!agent.agentCalled());  // mode changes do not count
+        QVERIFY(!agent.agentCalled()); // mode changes do not count
     }
 
     void authorizeAloneIsNoPairingCall()
     {
-        playBluezByHand();
         BluetoothAgent agent;
         QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
-        QDBusPendingCall authorize = m_bluez->ask(agent, QStringLiteral("Authorize"), { objectPath(deviceA), QStringLiteral("uuid") });
+        QDBusPendingCall authorize
+            = m_bluez->ask(agent, "Authorize", { objectPath(deviceA), QStringLiteral("uuid") });
         QTRY_COMPARE(authorizations.size(), 1);
         QVERIFY(!agent.agentCalled());
         agent.rejectDevice(device(deviceA));
-        QCOMPARE(replyOf(authorize).errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(authorize).errorName(), rejectedError);
 
         // A passkey to show needs no answer; stock BlueZ 4 leaves out the count.
         QSignalSpy displays(&agent, &BluetoothAgent::passkeyDisplayRequested);
         const QDBusMessage shown
-            = replyOf(m_bluez->ask(agent, QStringLiteral("DisplayPasskey"),
+            = replyOf(m_bluez->ask(agent, "DisplayPasskey",
                                    { objectPath(deviceA), 4711u, QVariant::fromValue(uchar(3)) }));
         QCOMPARE(shown.type(), QDBusMessage::ReplyMessage);
         QVERIFY(agent.agentCalled());
-        QCOMPARE(replyOf(m_bluez->ask(agent, QStringLiteral("DisplayPasskey"),
-                                      { objectPath(deviceB), 42u }))
-                     .type(),
-                 QDBusMessage::ReplyMessage);
+        QCOMPARE(
+            replyOf(m_bluez->ask(agent, "DisplayPasskey", { objectPath(deviceB), 42u })).type(),
+            QDBusMessage::ReplyMessage);
         QCOMPARE(displays.size(), 2);
         QCOMPARE(displays[0].at(0).value<BluetoothDevice>().path(), deviceA);
         QCOMPARE(displays[0].mid(1), QVariantList({ 4711u, 3u }));
@@ -259,30 +247,7 @@ private Q_SLOTS:
         QCOMPARE(displays[1].mid(1), QVariantList({ 42u, 0u }));
     }
 
-    void aReceiverMayDeleteTheAgent_data()
-    {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<QVariantList>("arguments");
-        QTest::addColumn<QByteArray>("signal");
-        const QVariant device = objectPath(deviceA);
-        QTest::newRow("Cancel") << QStringLiteral("Cancel") << QVariantList()
-                                << QByteArray("cancel()");
-        QTest::newRow("Release") << QStringLiteral("Release") << QVariantList()
-                                 << QByteArray("release()");
-        QTest::newRow("RequestPinCode")
-            << QStringLiteral("RequestPinCode") << QVariantList { device }
-            << QByteArray("pinCodeRequested(Ovrin::BluetoothDevice)");
-        QTest::newRow("RequestConfirmation")
-            << QStringLiteral("RequestConfirmation") << QVariantList { device, 1u }
-            << QByteArray("confirmationRequested(Ovrin::BluetoothDevice,uint)");
-        QTest::newRow("DisplayPasskey")
-            << QStringLiteral("DisplayPasskey")
-            << QVariantList { device, 1u, QVariant::fromValue(uchar(0)) }
-            << QByteArray("passkeyDisplayRequested(Ovrin::BluetoothDevice,uint,uint)");
-        QTest::newRow("ConfirmModeChange")
-            << QStringLiteral("ConfirmModeChange") << QVariantList { QStringLiteral("on") }
-            << QByteArray("modeChangeConfirmationRequested(QString)");
-    }
+    void aReceiverMayDeleteTheAgent_data() { agentCalls_data(); }
 
     // Whoever hears the agent may delete it at once; BlueZ still gets every
     // answer, and the agent touches nothing of itself afterwards.
@@ -291,47 +256,27 @@ private Q_SLOTS:
         QFETCH(QString, member);
         QFETCH(QVariantList, arguments);
         QFETCH(QByteArray, signal);
-        playBluezByHand();
         QPointer<BluetoothAgent> agent = new BluetoothAgent;
         QSignalSpy confirmations(agent.data(), &BluetoothAgent::confirmationRequested);
-        QDBusPendingCall open = m_bluez->ask(*agent, QStringLiteral("RequestConfirmation"),
-                                             { objectPath(deviceB), 2u });
+        QDBusPendingCall open
+            = m_bluez->ask(*agent, "RequestConfirmation", { objectPath(deviceB), 2u });
         QTRY_COMPARE(confirmations.size(), 1);
-        AgentDeleter deleter(agent);
-        const int index = agent->metaObject()->indexOfSignal(signal.constData());
-        QVERIFY(index >= 0);
-        QVERIFY(connect(
-            agent.data(), agent->metaObject()->method(index), &deleter,
-            deleter.metaObject()->method(deleter.metaObject()->indexOfSlot("deleteAgent()"))));
+        AgentDeleter deleter;
+        deleter.agent = agent;
+        QVERIFY(connect(agent, "2" + signal, &deleter, SLOT(deleteAgent())));
 
         if (arguments.isEmpty()) {
             m_bluez->tell(*agent, member);
         } else {
-            QDBusPendingCall asked = m_bluez->ask(*agent, member, arguments);
-            const QDBusMessage reply = replyOf(asked);
+            const QDBusMessage reply = replyOf(m_bluez->ask(*agent, member, arguments));
             QVERIFY(reply.type() == QDBusMessage::ReplyMessage
-                    || reply.errorName() == QStringLiteral("org.bluez.Error.Canceled"));
+                    || reply.errorName() == canceledError);
         }
-        QCOMPARE(replyOf(open).errorName(), QStringLiteral("org.bluez.Error.Canceled"));
+        QCOMPARE(replyOf(open).errorName(), canceledError);
         QVERIFY(agent.isNull());
     }
 
-    void strangersAreRefusedWithoutEffect_data()
-    {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<QVariantList>("arguments");
-        const QVariant device = objectPath(deviceA);
-        QTest::newRow("Release") << QStringLiteral("Release") << QVariantList();
-        QTest::newRow("Cancel") << QStringLiteral("Cancel") << QVariantList();
-        QTest::newRow("RequestPinCode") << QStringLiteral("RequestPinCode") << QVariantList { device };
-        QTest::newRow("RequestPasskey") << QStringLiteral("RequestPasskey") << QVariantList { device };
-        QTest::newRow("DisplayPasskey") << QStringLiteral("DisplayPasskey")
-                                        << QVariantList { device, 123456u, QVariant::fromValue(uchar(0)) };
-        QTest::newRow("RequestConfirmation") << QStringLiteral("RequestConfirmation") << QVariantList { device, 123456u };
-        QTest::newRow("Authorize") << QStringLiteral("Authorize")
-                                   << QVariantList { device, QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb") };
-        QTest::newRow("ConfirmModeChange") << QStringLiteral("ConfirmModeChange") << QVariantList { QStringLiteral("off") };
-    }
+    void strangersAreRefusedWithoutEffect_data() { agentCalls_data(); }
 
     // Whatever another connection asks, the answer is a refusal, and the
     // requests BlueZ itself has open are neither closed nor joined by another.
@@ -339,21 +284,20 @@ private Q_SLOTS:
     {
         QFETCH(QString, member);
         QFETCH(QVariantList, arguments);
-        playBluezByHand();
         BluetoothAgent agent;
-        QDBusPendingCall confirmation = m_bluez->ask(agent, QStringLiteral("RequestConfirmation"), { objectPath(deviceB), 4711u });
-        QDBusPendingCall modeChange = m_bluez->ask(agent, QStringLiteral("ConfirmModeChange"), { QStringLiteral("on") });
+        QDBusPendingCall confirmation
+            = m_bluez->ask(agent, "RequestConfirmation", { objectPath(deviceB), 4711u });
+        QDBusPendingCall modeChange
+            = m_bluez->ask(agent, "ConfirmModeChange", { QStringLiteral("on") });
         QSignalSpy confirmations(&agent, &BluetoothAgent::confirmationRequested);
         QSignalSpy modeChanges(&agent, &BluetoothAgent::modeChangeConfirmationRequested);
         QTRY_COMPARE(confirmations.size(), 1);
         QTRY_COMPARE(modeChanges.size(), 1);
         AllSignalsSpy anySignal(&agent);
-        QCOMPARE(anySignal.signalCount(), 8);
         const bool calledBefore = agent.agentCalled();
 
         HandPlayedBluez stranger(QStringLiteral("stranger"), false);
-        const QDBusMessage refused = replyOf(stranger.ask(agent, member, arguments));
-        QCOMPARE(refused.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+        QCOMPARE(replyOf(stranger.ask(agent, member, arguments)).errorName(), rejectedError);
         QTest::qWait(50);
         QCOMPARE(anySignal.emitted(), QByteArray());
         QCOMPARE(agent.agentCalled(), calledBefore);
@@ -366,27 +310,6 @@ private Q_SLOTS:
         QCOMPARE(replyOf(confirmation).type(), QDBusMessage::ReplyMessage);
         agent.confirmModeChange();
         QCOMPARE(replyOf(modeChange).type(), QDBusMessage::ReplyMessage);
-    }
-
-    void incomingPairingThroughTheDaemon()
-    {
-        BluetoothAdapter adapter;
-        BluetoothAgent agent;
-        adapter.registerAgent(agent);
-        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
-        const uint ticket = sim()->incomingPairing(QStringLiteral("00:80:92:A1:66:06"));
-        QVERIFY(pins.wait());
-        const BluetoothDevice printer = pins.first().first().value<BluetoothDevice>();
-        QCOMPARE(printer.address(), QStringLiteral("00:80:92:A1:66:06"));
-        agent.providePinCode(printer, QStringLiteral("1234"));
-        QCOMPARE(sim()->waitForRequest(ticket), std::optional<QString>(QString()));
-
-        QSignalSpy authorizations(&agent, &BluetoothAgent::authorizationRequested);
-        const uint asked = sim()->requestAuthorization(QStringLiteral("00:80:92:A1:66:06"), QStringLiteral("00001105-0000-1000-8000-00805f9b34fb"));
-        QVERIFY(authorizations.wait());
-        agent.rejectDevice(authorizations.first().first().value<BluetoothDevice>());
-        QCOMPARE(sim()->waitForRequest(asked), std::optional<QString>(QStringLiteral("org.bluez.Error.Rejected")));
-        adapter.unregisterAgent(agent);
     }
 };
 

@@ -3,7 +3,6 @@
 // behind on disk. The counts come from the environment so that CTest runs a
 // few rounds and scripts/reliability.sh the full ones.
 
-#include "acceptpushes.h"
 #include "bluetoothadapter.h"
 #include "bluetoothconfirmationsheet.h"
 #include "bluetoothconnectionmanager.h"
@@ -13,17 +12,13 @@
 #include "bluetoothpairingprocess.h"
 #include "bluetoothtransfertracker.h"
 #include "bluezcall.h"
-#include "bluezhygiene.h"
 #include "obexcall.h"
-#include "orvelapplicationwindow.h"
+#include "obexworld.h"
 #include "ovrintranslations.h"
+#include "pairingworld.h"
 #include "testagent.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
 
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QGraphicsScene>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -35,7 +30,6 @@ using namespace OvrinTest;
 namespace {
 
 const QString headset = QStringLiteral("00:1B:66:0A:11:01");
-const QString anna = QStringLiteral("F4:0E:22:13:33:03");
 const QString phone = anna; // confirms a passkey when paired
 const QString laptop = QStringLiteral("00:1E:45:88:09:08"); // pairs without asking
 
@@ -45,27 +39,8 @@ int rounds(const char *variable)
     const int count = qEnvironmentVariableIntValue(variable, &ok);
     return ok && count > 0 ? count : 5;
 }
-
-int bluezRounds()
-{
-    return rounds("OVRIN_BLUEZ_RESTARTS");
-}
-
-int obexdRounds()
-{
-    return rounds("OVRIN_OBEXD_RESTARTS");
-}
-
-// Every regular file under folder, relative to it.
-QStringList filesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
+const int bluezRounds = rounds("OVRIN_BLUEZ_RESTARTS");
+const int obexdRounds = rounds("OVRIN_OBEXD_RESTARTS");
 
 void report(const char *what, int count, const QElapsedTimer &timer)
 {
@@ -81,34 +56,9 @@ class TestDaemonRestarts : public QObject
     QTemporaryDir m_base;
     OrvelApplicationWindow m_window;
 
-    SimulatorClient *sim() { return TestEnvironment::instance()->simulator(); }
-
     void loadScenario(const QString &file)
     {
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(file)), qPrintable(sim()->lastError()));
-    }
-
-    // A device as discovery reports it: not yet known to BlueZ.
-    BluetoothDevice foundDevice(const QString &address)
-    {
-        const QJsonObject spec = sim()->device(address);
-        return BluetoothDevice(QVariantMap {
-                { QStringLiteral("Address"), address },
-                { QStringLiteral("Name"), spec.value(QLatin1String("name")).toString() },
-                { QStringLiteral("Class"), uint(spec.value(QLatin1String("class")).toInteger()) },
-                { QStringLiteral("LegacyPairing"), spec.value(QLatin1String("legacyPairing")).toBool() },
-        });
-    }
-
-    template<typename Sheet> Sheet *sheetOnScreen()
-    {
-        const auto items = m_window.scene()->items();
-        for (QGraphicsItem *item : items) {
-            auto *sheet = qobject_cast<Sheet *>(item->toGraphicsObject());
-            if (sheet && sheet->sceneWindowState() == OrvelSceneWindow::Appeared)
-                return sheet;
-        }
-        return nullptr;
+        QVERIFY(sim()->loadScenarioFile(TestEnvironment::testData(file)));
     }
 
     static QStringList addressesIn(const BluetoothDeviceModel &model)
@@ -116,7 +66,6 @@ class TestDaemonRestarts : public QObject
         QStringList addresses;
         for (int row = 0; row < model.rowCount(); ++row)
             addresses << model.deviceFromList(row)->address();
-        addresses.sort();
         return addresses;
     }
 
@@ -143,7 +92,7 @@ private Q_SLOTS:
         QTRY_VERIFY(model.rowCount() > 0);
         const QStringList known = addressesIn(model);
 
-        const int count = bluezRounds();
+        const int count = bluezRounds;
         QElapsedTimer timer;
         timer.start();
         QSignalSpy discovered(handles.back().get(), &BluetoothAdapter::deviceDiscovered);
@@ -162,7 +111,7 @@ private Q_SLOTS:
                 QCOMPARE(handle->address(), address);
             }
             for (const QString &device : known)
-                QTRY_VERIFY2(addressesIn(model).contains(device), qPrintable(device));
+                QTRY_VERIFY(addressesIn(model).contains(device));
         }
         report("org.bluez during discovery", count, timer);
         handles.front()->stopDiscovery();
@@ -175,19 +124,19 @@ private Q_SLOTS:
     void bluezRestartsDuringPairing()
     {
         loadScenario(QStringLiteral("pairing/scenarios/pairing.json"));
-        const int count = bluezRounds();
+        const int count = bluezRounds;
         QElapsedTimer timer;
         timer.start();
         for (int round = 0; round < count; ++round) {
             BluetoothPairingProcess attempt;
             QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
             attempt.start(foundDevice(phone));
-            QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>());
+            QTRY_VERIFY(sheetOnScreen<BluetoothConfirmationSheet>(m_window));
             QCOMPARE(sim()->pendingAgentCalls().size(), 1);
             QVERIFY(dropBluez(sim()));
             QTRY_COMPARE(finished.size(), 1);
             QVERIFY(!attempt.error().isEmpty());
-            QTRY_VERIFY(!sheetOnScreen<SimpleSheet>());
+            QTRY_VERIFY(!sheetOnScreen<SimpleSheet>(m_window));
             QCOMPARE(sim()->pendingAgentCalls().size(), 0);
             QVERIFY(restoreBluez(sim()));
         }
@@ -205,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setTiming({ { "audioConnectMs", 200 } }));
         std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
         QTRY_VERIFY(adapter->isValid());
-        const int count = bluezRounds();
+        const int count = bluezRounds;
         QElapsedTimer timer;
         timer.start();
         for (int round = 0; round < count; ++round) {
@@ -224,33 +173,26 @@ private Q_SLOTS:
 
     void obexdRestartsDuringPush()
     {
-        loadScenario(QStringLiteral("obex/scenarios/obex.json"));
+        loadScenario(obexScenario);
         QDir(m_base.path()).mkpath(QStringLiteral("Pictures"));
         QVERIFY(sim()->setObexOptions({ { "rootFolder", m_base.path() }, { "speed", 0 } }));
-        BluetoothObexAgent agent(BluetoothObexAgent::Server);
-        QSignalSpy registered(&agent, &BluetoothObexAgent::serviceRegistered);
-        QSignalSpy failed(&agent, &BluetoothObexAgent::error);
-        QSignalSpy progressed(&agent, &BluetoothObexAgent::progress);
-        acceptEveryPush(&agent);
-        agent.registerToObexService();
-        QTRY_COMPARE(registered.size(), 1);
-        const int count = obexdRounds();
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        const int count = obexdRounds;
         QElapsedTimer timer;
         timer.start();
         for (int round = 0; round < count; ++round) {
-            progressed.clear();
-            QString transfer;
-            const uint ticket = sim()->pushFile(anna, QStringLiteral("slow.jpg"), QStringLiteral("image/jpeg"),
-                                                QByteArray(100000, 's'), 20000, &transfer);
-            QVERIFY(ticket);
-            QVERIFY(progressed.wait());
+            receiver.progressed.clear();
+            QVERIFY(pushFromAnna("slow.jpg", "image/jpeg", QByteArray(100000, 's'), 20000));
+            QVERIFY(receiver.progressed.wait());
             QVERIFY(sim()->dropService(obexd));
-            QTRY_COMPARE(failed.size(), round + 1);
+            QTRY_COMPARE(receiver.failed.size(), round + 1);
             // The agent asks the bus for obexd, and registers with it again.
-            QTRY_COMPARE(registered.size(), round + 2);
-            QTRY_COMPARE(sim()->obexServerState()[QLatin1String("agent")][QLatin1String("path")].toString(), agent.path());
-            QVERIFY2(filesUnder(m_base.path()).isEmpty(),
-                     qPrintable(QStringLiteral("round %1: %2").arg(round).arg(filesUnder(m_base.path()).join(u' '))));
+            QTRY_COMPARE(receiver.registered.size(), round + 2);
+            QTRY_COMPARE(
+                sim()->obexServerState()[QLatin1String("agent")][QLatin1String("path")].toString(),
+                receiver.agent.path());
+            QCOMPARE(filesUnder(m_base.path()), QStringList());
         }
         report("org.openobex during a push", count, timer);
     }
@@ -259,21 +201,15 @@ private Q_SLOTS:
     // a file, between two files, and after SendFiles before the first file.
     void obexClientRestartsDuringSend()
     {
-        loadScenario(QStringLiteral("obex/scenarios/obex.json"));
-        TestAgent bluezAgent(QDBusConnection::systemBus(), QStringLiteral("/test/reliability_agent"));
-        QCOMPARE(bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"), QStringLiteral("RegisterAgent"),
-                           { objectPath(bluezAgent.path()), QString() })
-                         .type(),
-                 QDBusMessage::ReplyMessage);
+        loadScenario(obexScenario);
+        TestAgent bluezAgent(QDBusConnection::systemBus(),
+                             QStringLiteral("/test/reliability_agent"));
+        QVERIFY(registerAgent(bluezAgent.path()));
         QVERIFY(sim()->setObexSpeed(5000));
         const QString file = m_base.filePath(QStringLiteral("big.bin"));
-        {
-            QFile big(file);
-            QVERIFY(big.open(QIODevice::WriteOnly));
-            big.write(QByteArray(50000, 'b'));
-        }
+        QVERIFY(writeFile(file, QByteArray(50000, 'b')));
         std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
-        const int count = obexdRounds();
+        const int count = obexdRounds;
         QElapsedTimer timer;
         timer.start();
         for (int round = 0; round < count; ++round) {
@@ -305,7 +241,7 @@ private Q_SLOTS:
                 QTRY_COMPARE(send.transferedFiles(), 1);
             }
             QVERIFY(sim()->dropService(obexClient));
-            QVERIFY2(failed.wait(), qPrintable(QStringLiteral("round %1 hangs").arg(round)));
+            QVERIFY(failed.wait());
             // The contact card made for the send is gone with it.
             QVERIFY(!QFile::exists(card));
             QVERIFY(sim()->restoreService(obexClient));

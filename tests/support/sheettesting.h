@@ -5,25 +5,21 @@
 
 #include "toolkittesting.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QGraphicsItem>
-#include <QGraphicsObject>
-#include <QKeyEvent>
-#include <QTest>
-#include <QWidget>
 
 namespace SheetTesting {
 
 using ToolkitTesting::findItem;
 using ToolkitTesting::typeText;
 
+#ifdef OVRIN_GALLERY_DIR
 inline QString galleryPath(const QString &name)
 {
     QDir dir(QStringLiteral(OVRIN_GALLERY_DIR));
     dir.mkpath(QStringLiteral("."));
     return dir.filePath(name);
 }
+#endif
 
 } // namespace SheetTesting
 

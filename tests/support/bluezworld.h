@@ -1,0 +1,80 @@
+#ifndef BLUEZWORLD_H
+#define BLUEZWORLD_H
+
+// The simulated daemons as the suites use them: a scenario loaded afresh for
+// each test, what the simulator tells of a device, and expected warnings.
+
+#include "bluetoothadapter.h"
+#include "bluetoothdevice.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
+#include "testenvironment.h"
+
+#include <QRegularExpression>
+
+#include <memory>
+
+namespace OvrinTest {
+
+inline SimulatorClient *sim()
+{
+    return TestEnvironment::instance()->simulator();
+}
+
+// Loads tests/<scenario> and forgets the faults and calls of earlier tests.
+inline bool loadWorld(const QString &scenario)
+{
+    return sim()->loadScenarioFile(TestEnvironment::testData(scenario)) && sim()->clearFaults()
+        && sim()->clearCallLog();
+}
+
+// A value the simulated device holds ("paired", "connected", "audioState").
+inline QJsonValue simValue(const QString &address, const char *key)
+{
+    return sim()->device(address).value(QLatin1String(key));
+}
+
+inline bool simFlag(const QString &address, const char *key)
+{
+    return simValue(address, key).toBool();
+}
+
+// The device BlueZ knows at address, looked up as a caller would.
+inline Ovrin::BluetoothDevice knownDevice(const QString &address)
+{
+    return std::unique_ptr<Ovrin::BluetoothAdapter>(Ovrin::BluetoothAdapter::defaultAdapter())
+        ->deviceForAddress(address);
+}
+
+// A device known by its address alone, as a caller may hand one over.
+inline Ovrin::BluetoothDevice addressOnly(const QString &address)
+{
+    return Ovrin::BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
+}
+
+// Registers the agent at agentPath with the adapter, as obex-client's sessions
+// need one.
+inline bool registerAgent(const QString &agentPath)
+{
+    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), QString() })
+               .type()
+        == QDBusMessage::ReplyMessage;
+}
+
+inline void expectWarning(const QString &pattern)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));
+}
+
+} // namespace OvrinTest
+
+// For init(): a fresh world, and every warning not expected fails the test.
+#define OVRIN_FRESH_WORLD(scenario)                                                                \
+    do {                                                                                           \
+        QVERIFY2(OvrinTest::loadWorld(QStringLiteral(scenario)),                                   \
+                 qPrintable(OvrinTest::sim()->lastError()));                                       \
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));                             \
+    } while (false)
+
+#endif // BLUEZWORLD_H
