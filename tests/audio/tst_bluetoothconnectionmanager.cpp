@@ -227,6 +227,10 @@ private Q_SLOTS:
         QCOMPARE(manager.connects.size(), 0);
         QCOMPARE(audioConnects(), 0);
         QCOMPARE(audioState(headset), QStringLiteral("connected"));
+        // The manager is free again: a second attempt asks BlueZ again.
+        const int fails = int(manager.fails.size()), asked = linkDisconnects();
+        manager.connect();
+        QTRY_VERIFY(manager.fails.size() > fails || linkDisconnects() > asked);
     }
 
     void connectCanBeRetriedWhenThePreviousDeviceNeverGoes_data()

@@ -272,11 +272,16 @@ private Q_SLOTS:
         QVERIFY(
             sim()->setRawProperty(carKitAddress, QStringLiteral("Class"), QStringLiteral("phone")));
         QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("UUIDs"), 42u));
+        // Not an address to its last digit: the object's path tells it.
+        const QString badAddress = carKitAddress.left(16) + 'G';
+        QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("Address"), badAddress));
+        expectWarning("Ignoring device property Address '" + badAddress + "': not a Bluetooth");
         QTest::ignoreMessage(QtWarningMsg,
                              "Ignoring device property UUIDs of type 'u' (expected 'as')");
         const BluetoothDevice carKit { QDBusObjectPath(devicePath(carKitAddress)) };
         QCOMPARE(carKit.classOfDevice(), 0u);
         QCOMPARE(carKit.uuids(), QStringList());
+        QCOMPARE(carKit.address(), carKitAddress);
         // Logged once per property, however often it comes.
         QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("Class"),
                                       QStringLiteral("still wrong")));

@@ -9,7 +9,7 @@
 #include "bluezworld.h"
 #include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
-#include "sheettesting.h"
+#include "toolkittesting.h"
 #include "simpleinformationbanner.h"
 
 #include <QGraphicsScene>
