@@ -11,14 +11,11 @@
 
 BluezService::BluezService(const QString &busAddress, CallLog *log, FaultPlan *faults,
                            QObject *parent)
-    : SimService(parent)
-    , m_busAddress(busAddress)
-    , m_tree(new ObjectTree(QStringLiteral("system"), serviceName(), log, faults, this))
-    , m_agents(new AgentClient(QStringLiteral("org.bluez.Agent"), this))
-    , m_peers(new PeerWatcher(this))
+    : SimService({ QStringLiteral("org.bluez"), QStringLiteral("system"), busAddress,
+                   QStringLiteral("org.bluez.Agent"), QStringLiteral("bluez") },
+                 log, faults, parent)
 {
-    m_agents->setService(serviceName());
-    connect(m_peers, &PeerWatcher::peerLeft, this, [this](const QString &name) {
+    connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
         if (m_adapter)
             m_adapter->peerLeft(name);
     });
@@ -32,72 +29,39 @@ BluezService::~BluezService()
 QString BluezService::pathPrefix() const
 {
     // A restarted daemon has another pid, so its adapter has another path.
-    return QStringLiteral("/org/bluez/%1").arg(::getpid() + m_restarts);
+    return QStringLiteral("/org/bluez/%1").arg(::getpid() + restarts());
 }
 
-bool BluezService::start(QString *error)
+void BluezService::started(const QDBusConnection &)
 {
-    if (m_running)
-        return true;
-    m_connectionName = QStringLiteral("btsim-bluez-%1").arg(m_restarts);
-    QDBusConnection connection = QDBusConnection::connectToBus(m_busAddress, m_connectionName);
-    if (!connection.isConnected()) {
-        *error = QStringLiteral("cannot connect to %1: %2").arg(m_busAddress, connection.lastError().message());
-        return false;
-    }
-    m_agents->setConnection(connection);
-    m_agents->setTimeout(m_world.timing.agentTimeoutMs);
-    m_peers->setConnection(connection);
-    m_tree->attachTo(connection);
+    agents()->setTimeout(m_world.timing.agentTimeoutMs);
     buildObjects();
-    if (!connection.registerService(serviceName())) {
-        *error = QStringLiteral("cannot own %1: %2").arg(serviceName(), connection.lastError().message());
-        stop();
-        return false;
-    }
-    m_running = true;
-    return true;
 }
 
-void BluezService::stop()
+void BluezService::stopped()
 {
-    if (m_connectionName.isEmpty())
-        return;
-    // The daemon dies: its connection closes first, so whatever it still
-    // owed is failed by the bus, not answered.
-    m_agents->forgetAll();
-    m_tree->detach();
-    // Only the last reference closes the connection.
-    const QDBusConnection none { QString() };
-    m_agents->setConnection(none);
-    m_peers->setConnection(none);
-    QDBusConnection(m_connectionName).unregisterService(serviceName());
-    QDBusConnection::disconnectFromBus(m_connectionName);
-    m_connectionName.clear();
     // Links drop, temporary devices and sessions vanish.
     destroyObjects();
     for (auto &[address, device] : m_world.devices) {
         device.connected = false;
         device.audioState = QStringLiteral("disconnected");
     }
-    m_running = false;
-    ++m_restarts;
 }
 
 void BluezService::load(const Scenario &scenario)
 {
     destroyObjects();
-    m_agents->forgetAll();
+    agents()->forgetAll();
     m_world.load(scenario);
-    m_agents->setTimeout(m_world.timing.agentTimeoutMs);
-    if (m_tree->isAttached())
+    agents()->setTimeout(m_world.timing.agentTimeoutMs);
+    if (tree()->isAttached())
         buildObjects();
 }
 
 void BluezService::buildObjects()
 {
     m_manager = std::make_unique<SimManager>(this);
-    m_tree->add(m_manager.get());
+    tree()->add(m_manager.get());
     setAdapterPresent(m_world.adapter.present);
 }
 
@@ -111,18 +75,19 @@ void BluezService::setAdapterPresent(bool present)
 {
     if (present && !m_adapter) {
         m_world.adapter.present = true;
-        m_adapter = std::make_unique<SimAdapter>(this, m_world, pathPrefix() + QStringLiteral("/hci0"));
-        m_tree->add(m_adapter.get());
+        m_adapter
+            = std::make_unique<SimAdapter>(this, m_world, pathPrefix() + QStringLiteral("/hci0"));
+        tree()->add(m_adapter.get());
         for (SimDevice *device : m_adapter->devices())
-            m_tree->add(device);
-        if (m_running)
+            tree()->add(device);
+        if (isRunning())
             m_manager->adapterAdded(m_adapter->path());
     } else if (!present && m_adapter) {
         m_world.adapter.present = false;
         const QString path = m_adapter->path();
         const AgentClient::Target agent = m_adapter->defaultAgent();
         if (agent.isValid())
-            m_agents->notify(agent, QStringLiteral("Release"));
+            agents()->notify(agent, QStringLiteral("Release"));
         m_adapter.reset();
         m_manager->adapterRemoved(path);
     }
@@ -136,8 +101,8 @@ QJsonObject BluezService::state() const
     for (const auto &[address, device] : m_world.devices)
         snapshot.devices.append(device);
     QJsonObject json = snapshot.toJson();
-    json.remove(QStringLiteral("obex"));  // the obexd services report their own
-    json.insert(QStringLiteral("running"), m_running);
+    json.remove(QStringLiteral("obex")); // the obexd services report their own
+    json.insert(QStringLiteral("running"), isRunning());
     if (m_adapter) {
         json.insert(QStringLiteral("adapterPath"), m_adapter->path());
         QJsonObject agent { { "owner", m_adapter->defaultAgent().owner },
@@ -220,8 +185,8 @@ bool BluezService::changeAdapter(const QJsonObject &json, QString *error)
     return true;
 }
 
-bool BluezService::setRawProperty(const QString &target, const QString &name,
-                                  const QVariant &value, QString *error)
+bool BluezService::setRawProperty(const QString &target, const QString &name, const QVariant &value,
+                                  QString *error)
 {
     if (!needsRunningAdapter(error))
         return false;
@@ -258,7 +223,7 @@ bool BluezService::reportDeviceFound(const QString &address, QString *error)
 void BluezService::setTiming(const QJsonObject &json)
 {
     m_world.timing = Timing::fromJson(json, m_world.timing);
-    m_agents->setTimeout(m_world.timing.agentTimeoutMs);
+    agents()->setTimeout(m_world.timing.agentTimeoutMs);
 }
 
 bool BluezService::requestAuthorization(const QString &address, const QString &uuid, Done done,

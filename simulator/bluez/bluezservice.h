@@ -27,17 +27,10 @@ public:
                  QObject *parent = nullptr);
     ~BluezService() override;
 
-    QString serviceName() const override { return QStringLiteral("org.bluez"); }
-    bool start(QString *error) override;
-    void stop() override;
-    bool isRunning() const override { return m_running; }
     QJsonObject state() const override;
 
     void load(const Scenario &scenario);
     World &world() { return m_world; }
-    ObjectTree *tree() const { return m_tree; }
-    AgentClient *agents() const { return m_agents; }
-    PeerWatcher *peers() const { return m_peers; }
     SimAdapter *adapter() const { return m_adapter.get(); }
     QString pathPrefix() const;
 
@@ -54,22 +47,19 @@ public:
                               QString *error);
     bool incomingPairing(const QString &address, Done done, QString *error);
 
+protected:
+    void started(const QDBusConnection &connection) override;
+    void stopped() override;
+
 private:
     void buildObjects();
     void destroyObjects();
     void setAdapterPresent(bool present);
     bool needsRunningAdapter(QString *error) const;
 
-    QString m_busAddress;
     World m_world;
-    ObjectTree *m_tree;
-    AgentClient *m_agents;
-    PeerWatcher *m_peers;
     std::unique_ptr<SimManager> m_manager;
     std::unique_ptr<SimAdapter> m_adapter;
-    QString m_connectionName;
-    bool m_running = false;
-    int m_restarts = 0;
 };
 
 #endif // BLUEZSERVICE_H

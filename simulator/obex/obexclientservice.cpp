@@ -136,20 +136,17 @@ public:
 ObexClientService::ObexClientService(const QString &busAddress, const QString &systemBusAddress,
                                      BluezService *bluez, CallLog *log, FaultPlan *faults,
                                      QObject *parent)
-    : SimService(parent)
-    , m_busAddress(busAddress)
+    : SimService({ QStringLiteral("org.openobex.client"), QStringLiteral("session"), busAddress,
+                   QStringLiteral("org.openobex.Agent"), QStringLiteral("obex-client") },
+                 log, faults, parent)
     , m_systemBusAddress(systemBusAddress)
     , m_bluez(bluez)
-    , m_tree(new ObjectTree(QStringLiteral("session"), serviceName(), log, faults, this))
-    , m_agents(new AgentClient(QStringLiteral("org.openobex.Agent"), this))
-    , m_peers(new PeerWatcher(this))
 {
-    m_agents->setService(serviceName());
     // The client's transfers share the interface name with obexd's, not its methods.
-    m_tree->setInterfaceFile(QStringLiteral("org.openobex.Transfer"),
+    tree()->setInterfaceFile(QStringLiteral("org.openobex.Transfer"),
                              QStringLiteral("org.openobex.ClientTransfer"));
     setActivatable(true);
-    connect(m_peers, &PeerWatcher::peerLeft, this, [this](const QString &name) {
+    connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
         const QList<SendSession *> sessions = m_sessions;
         for (SendSession *session : sessions) {
             if (session->owner() == name)
@@ -168,59 +165,31 @@ QDBusConnection ObexClientService::systemBus() const
     return QDBusConnection(m_systemConnectionName);
 }
 
-bool ObexClientService::start(QString *error)
+void ObexClientService::started(const QDBusConnection &)
 {
-    if (m_running)
-        return true;
-    m_connectionName = QStringLiteral("btsim-obex-client-%1").arg(m_restarts);
-    QDBusConnection connection = QDBusConnection::connectToBus(m_busAddress, m_connectionName);
-    if (!connection.isConnected()) {
-        *error = QStringLiteral("cannot connect to %1: %2")
-                     .arg(m_busAddress, connection.lastError().message());
-        return false;
-    }
     if (!m_systemBusAddress.isEmpty()) {
-        m_systemConnectionName = QStringLiteral("btsim-obex-client-system-%1").arg(m_restarts);
+        m_systemConnectionName = QStringLiteral("btsim-obex-client-system-%1").arg(restarts());
         QDBusConnection::connectToBus(m_systemBusAddress, m_systemConnectionName);
     }
-    m_agents->setConnection(connection);
-    m_peers->setConnection(connection);
-    m_tree->attachTo(connection);
     m_nextTransfer = 0;
     m_manager = std::make_unique<ObexClientManager>(this);
-    m_tree->add(m_manager.get());
-    if (!connection.registerService(serviceName())) {
-        *error = QStringLiteral("cannot own %1: %2")
-                     .arg(serviceName(), connection.lastError().message());
-        stop();
-        return false;
-    }
-    m_running = true;
-    return true;
+    tree()->add(m_manager.get());
 }
 
-void ObexClientService::stop()
+void ObexClientService::stopping()
 {
-    if (m_connectionName.isEmpty())
-        return;
-    // The daemon dies: its sessions end without a word; BlueZ drops their
-    // adapter sessions when the daemon's system bus connection closes.
-    m_agents->forgetAll();
+    // Sessions end without a word; BlueZ drops their adapter sessions when
+    // the daemon's system bus connection closes.
     endAllSessions();
-    m_tree->detach();
-    const QDBusConnection none { QString() };
-    m_agents->setConnection(none);
-    m_peers->setConnection(none);
-    QDBusConnection(m_connectionName).unregisterService(serviceName());
-    QDBusConnection::disconnectFromBus(m_connectionName);
-    m_connectionName.clear();
+}
+
+void ObexClientService::stopped()
+{
     if (!m_systemConnectionName.isEmpty()) {
         QDBusConnection::disconnectFromBus(m_systemConnectionName);
         m_systemConnectionName.clear();
     }
     m_manager.reset();
-    m_running = false;
-    ++m_restarts;
 }
 
 void ObexClientService::endAllSessions()
@@ -235,7 +204,7 @@ void ObexClientService::load(const ObexSpec &options)
 {
     m_options = options;
     m_outcomes.clear();
-    m_agents->forgetAll();
+    agents()->forgetAll();
     const QList<SendSession *> sessions = m_sessions;
     for (SendSession *session : sessions)
         session->shutdown(true);
@@ -256,7 +225,7 @@ QJsonObject ObexClientService::state() const
                                      { "response", outcome.response },
                                      { "message", outcome.message } });
     }
-    return { { "running", m_running },
+    return { { "running", isRunning() },
              { "activatable", isActivatable() },
              { "activations", activations() },
              { "options", m_options.toJson() },
@@ -277,7 +246,7 @@ void ObexClientService::sendFiles(const SimCall &call)
         ObexError::clientInvalidArguments(call);
         return;
     }
-    m_peers->watch(call.sender());
+    peers()->watch(call.sender());
     const AgentClient::Target agent { call.sender(), agentPath };
     for (SendSession *session : std::as_const(m_sessions)) {
         if (session->joins(call.sender(), destination)) {
@@ -292,7 +261,7 @@ void ObexClientService::sendFiles(const SimCall &call)
 
 ClientTransfer *ObexClientService::transfer(const QString &path) const
 {
-    return dynamic_cast<ClientTransfer *>(m_tree->object(path));
+    return dynamic_cast<ClientTransfer *>(tree()->object(path));
 }
 
 QString ObexClientService::nextTransferPath()

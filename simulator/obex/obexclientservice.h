@@ -46,17 +46,10 @@ public:
                       QObject *parent = nullptr);
     ~ObexClientService() override;
 
-    QString serviceName() const override { return QStringLiteral("org.openobex.client"); }
-    bool start(QString *error) override;
-    void stop() override;
-    bool isRunning() const override { return m_running; }
     QJsonObject state() const override;
 
     void load(const ObexSpec &options);
     ObexSpec &options() { return m_options; }
-    ObjectTree *tree() const { return m_tree; }
-    AgentClient *agents() const { return m_agents; }
-    PeerWatcher *peers() const { return m_peers; }
     BluezService *bluez() const { return m_bluez; }
     // The daemon's own connection to the system bus, for BlueZ.
     QDBusConnection systemBus() const;
@@ -73,25 +66,23 @@ public:
     void sessionEnded(SendSession *session);
     void recordSent(const QJsonObject &entry);
 
+protected:
+    void started(const QDBusConnection &connection) override;
+    void stopping() override;
+    void stopped() override;
+
 private:
     void sendFiles(const SimCall &call);
     void endAllSessions();
 
-    QString m_busAddress;
     QString m_systemBusAddress;
     BluezService *m_bluez;
     ObexSpec m_options;
-    ObjectTree *m_tree;
-    AgentClient *m_agents;
-    PeerWatcher *m_peers;
     std::unique_ptr<ObexClientManager> m_manager;
     QList<SendSession *> m_sessions;
     QList<QPair<QString, SendOutcome>> m_outcomes;
     QJsonArray m_sent;
-    QString m_connectionName;
     QString m_systemConnectionName;
-    bool m_running = false;
-    int m_restarts = 0;
     int m_nextTransfer = 0;
 
     friend class ObexClientManager;

@@ -27,15 +27,12 @@ public:
 
 ObexServerService::ObexServerService(const QString &busAddress, CallLog *log, FaultPlan *faults,
                                      QObject *parent)
-    : SimService(parent)
-    , m_busAddress(busAddress)
-    , m_tree(new ObjectTree(QStringLiteral("session"), serviceName(), log, faults, this))
-    , m_agents(new AgentClient(QStringLiteral("org.openobex.Agent"), this))
-    , m_peers(new PeerWatcher(this))
+    : SimService({ QStringLiteral("org.openobex"), QStringLiteral("session"), busAddress,
+                   QStringLiteral("org.openobex.Agent"), QStringLiteral("obexd") },
+                 log, faults, parent)
 {
-    m_agents->setService(serviceName());
     setActivatable(true);
-    connect(m_peers, &PeerWatcher::peerLeft, this, [this](const QString &name) {
+    connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
         // The agent is bound to its owner's unique name.
         if (m_agent.owner == name)
             m_agent = {};
@@ -47,59 +44,27 @@ ObexServerService::~ObexServerService()
     stop();
 }
 
-bool ObexServerService::start(QString *error)
+void ObexServerService::started(const QDBusConnection &)
 {
-    if (m_running)
-        return true;
-    m_connectionName = QStringLiteral("btsim-obexd-%1").arg(m_restarts);
-    QDBusConnection connection = QDBusConnection::connectToBus(m_busAddress, m_connectionName);
-    if (!connection.isConnected()) {
-        *error = QStringLiteral("cannot connect to %1: %2")
-                     .arg(m_busAddress, connection.lastError().message());
-        return false;
-    }
-    m_agents->setConnection(connection);
-    m_peers->setConnection(connection);
-    m_tree->attachTo(connection);
     m_nextConnectionId = 1;
     m_manager = std::make_unique<ObexServerManager>(this);
-    m_tree->add(m_manager.get());
-    if (!connection.registerService(serviceName())) {
-        *error = QStringLiteral("cannot own %1: %2")
-                     .arg(serviceName(), connection.lastError().message());
-        stop();
-        return false;
-    }
-    m_running = true;
-    return true;
+    tree()->add(m_manager.get());
 }
 
-void ObexServerService::stop()
+void ObexServerService::stopped()
 {
-    if (m_connectionName.isEmpty())
-        return;
-    // The daemon dies: its connection closes, its agent registration and its
-    // connections with remote devices go with it.
-    m_agents->forgetAll();
-    m_tree->detach();
-    const QDBusConnection none { QString() };
-    m_agents->setConnection(none);
-    m_peers->setConnection(none);
-    QDBusConnection(m_connectionName).unregisterService(serviceName());
-    QDBusConnection::disconnectFromBus(m_connectionName);
-    m_connectionName.clear();
+    // The agent registration and the connections with remote devices go
+    // with the daemon.
     endAllPushes(QStringLiteral("Disconnected"), true);
     m_manager.reset();
     m_agent = {};
-    m_running = false;
-    ++m_restarts;
 }
 
 void ObexServerService::load(const ObexSpec &options)
 {
     m_options = options;
     // A new world: connections of the old one end without a word.
-    m_agents->forgetAll();
+    agents()->forgetAll();
     endAllPushes(QStringLiteral("Disconnected"), true);
     m_received = {};
 }
@@ -111,7 +76,7 @@ void ObexServerService::endAllPushes(const QString &outcome, bool quietly)
     for (ObexPush *push : pushes) {
         if (quietly)
             push->endQuietly(outcome);
-        m_tree->remove(push);
+        tree()->remove(push);
         push->deleteLater();
     }
 }
@@ -130,7 +95,7 @@ QJsonObject ObexServerService::state() const
     QJsonArray transfers;
     for (ObexPush *push : m_pushes)
         transfers.append(push->toJson());
-    QJsonObject json { { "running", m_running },         { "activatable", isActivatable() },
+    QJsonObject json { { "running", isRunning() },       { "activatable", isActivatable() },
                        { "activations", activations() }, { "options", m_options.toJson() },
                        { "transfers", transfers },       { "received", m_received } };
     json.insert(QStringLiteral("agent"),
@@ -147,7 +112,7 @@ void ObexServerService::registerAgent(const SimCall &call)
         return;
     }
     m_agent = { call.sender(), call.argument(0).value<QDBusObjectPath>().path() };
-    m_peers->watch(call.sender());
+    peers()->watch(call.sender());
     call.reply();
 }
 
@@ -170,7 +135,7 @@ void ObexServerService::unregisterAgent(const SimCall &call)
 bool ObexServerService::push(const QJsonObject &json, Done done, QString *transferPath,
                              QString *error)
 {
-    if (!m_running) {
+    if (!isRunning()) {
         *error = QStringLiteral("%1 is not running").arg(serviceName());
         return false;
     }
@@ -188,7 +153,7 @@ bool ObexServerService::push(const QJsonObject &json, Done done, QString *transf
     auto *push = new ObexPush(this, path, address, *objects, speed.isDouble() ? speed.toInt() : -1,
                               std::move(done));
     m_pushes.append(push);
-    m_tree->add(push);
+    tree()->add(push);
     *transferPath = path;
     push->start();
     return true;
@@ -213,14 +178,14 @@ ObexPush *ObexServerService::transfer(const QString &path) const
 
 void ObexServerService::emitManagerSignal(const QString &name, const QVariantList &args)
 {
-    m_tree->emitSignal(QStringLiteral("/"), managerInterface, name, args);
+    tree()->emitSignal(QStringLiteral("/"), managerInterface, name, args);
 }
 
 void ObexServerService::pushEnded(ObexPush *push)
 {
     // The remote disconnected: "/transferN" goes away.
     m_pushes.removeAll(push);
-    m_tree->remove(push);
+    tree()->remove(push);
     push->deleteLater();
 }
 

@@ -33,16 +33,10 @@ public:
                       QObject *parent = nullptr);
     ~ObexServerService() override;
 
-    QString serviceName() const override { return QStringLiteral("org.openobex"); }
-    bool start(QString *error) override;
-    void stop() override;
-    bool isRunning() const override { return m_running; }
     QJsonObject state() const override;
 
     void load(const ObexSpec &options);
     ObexSpec &options() { return m_options; }
-    ObjectTree *tree() const { return m_tree; }
-    AgentClient *agents() const { return m_agents; }
     AgentClient::Target agent() const { return m_agent; }
     // obexd asks one agent at a time; a push arriving meanwhile is refused.
     bool isAuthorizing() const;
@@ -59,23 +53,20 @@ public:
     void pushEnded(ObexPush *push);
     void recordReceived(const QJsonObject &entry);
 
+protected:
+    void started(const QDBusConnection &connection) override;
+    void stopped() override;
+
 private:
     void registerAgent(const SimCall &call);
     void unregisterAgent(const SimCall &call);
     void endAllPushes(const QString &outcome, bool quietly);
 
-    QString m_busAddress;
     ObexSpec m_options;
-    ObjectTree *m_tree;
-    AgentClient *m_agents;
-    PeerWatcher *m_peers;
     std::unique_ptr<ObexServerManager> m_manager;
     QList<ObexPush *> m_pushes;
     QJsonArray m_received;
     AgentClient::Target m_agent;
-    QString m_connectionName;
-    bool m_running = false;
-    int m_restarts = 0;
     int m_nextConnectionId = 1;
 
     friend class ObexServerManager;
