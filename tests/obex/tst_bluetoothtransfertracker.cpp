@@ -68,7 +68,8 @@ class TestBluetoothTransferTracker : public QObject
     {
         QDBusPendingCall call = m_reader.asyncCall(QDBusMessage::createMethodCall(
             contextService, nfcKey, "com.brivo.ContextProvider.Property", QStringLiteral("Get")));
-        QTest::qWaitFor([&call] { return call.isFinished(); });
+        if (!QTest::qWaitFor([&call] { return call.isFinished(); }))
+            return {};
         return qdbus_cast<QVariantList>(call.reply().arguments().value(0));
     }
 
