@@ -117,6 +117,19 @@ private Q_SLOTS:
         QTRY_VERIFY(!bluezPowered());
     }
 
+    void visibilityWhileOffIsOnlySaved()
+    {
+        BluetoothAdapter adapter;
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        QVERIFY(sim()->clearCallLog());
+        QVERIFY(!adapter.isDiscoverable());
+        adapter.setDiscoverable(true);
+        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
+        QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(true));
+        QVERIFY(adapter.isDiscoverable());
+    }
+
     void visibilityWithoutSavedChoiceIsTheCachedOne()
     {
         BluetoothAdapter adapter;
