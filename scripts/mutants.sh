@@ -8,7 +8,8 @@
 # The faults are built into build-mutants/ (or $OVRIN_MUTANTS_DIR), without
 # optimisation and without relinking the programs when only the library
 # changed, so a fault costs seconds to build. Results also go to
-# <build dir>/mutants-result.txt.
+# <build dir>/mutants-result.txt. While it runs, each fault sits in the
+# sources in its turn: build nothing else from this checkout meanwhile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir="${OVRIN_MUTANTS_DIR:-build-mutants}"
