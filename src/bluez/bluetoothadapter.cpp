@@ -6,37 +6,23 @@
 
 #include "bluetoothadapter_p.h"
 #include "bluetoothdevice_p.h"
-#include "bluezadapterproxy.h"
+#include "bluezdaemon.h"
+#include "bluezdialect.h"
 #include "bluezlogging.h"
-#include "bluezmanagerproxy.h"
 #include "bluezpropertytypes.h"
 #include "firstreport.h"
 #include "radiostate.h"
 
 #include <QCoreApplication>
-#include <QDBusServiceWatcher>
 #include <QMetaProperty>
 #include <QTimer>
 
 namespace Ovrin {
 
 namespace {
-const QString bluezService = QStringLiteral("org.bluez");
 constexpr int firstRetryMs = 1000;
 constexpr int timedRetries = 4;
 
-// The error a bus gives for a call to an object that is not there.
-bool isNoSuchObject(const QDBusError &error)
-{
-    switch (error.type()) {
-    case QDBusError::UnknownObject:
-    case QDBusError::UnknownMethod:
-    case QDBusError::UnknownInterface:
-        return true;
-    default:
-        return false;
-    }
-}
 } // namespace
 
 BluetoothAdapterPrivate *BluetoothAdapterPrivate::globalInstance = nullptr;
@@ -83,16 +69,25 @@ void BluetoothAdapterPrivate::deleteUnused()
 }
 
 BluetoothAdapterPrivate::BluetoothAdapterPrivate()
-    : serviceWatcher(new QDBusServiceWatcher(bluezService, QDBusConnection::systemBus(),
-                                             QDBusServiceWatcher::WatchForOwnerChange))
-    , retryTimer(new QTimer(this))
+    : retryTimer(new QTimer(this))
 {
     // The retries are 2, 4 and 8 s apart; a coarse timer would drift by 5 %.
     retryTimer->setTimerType(Qt::PreciseTimer);
-    connect(serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this,
-            &BluetoothAdapterPrivate::serviceRegistered);
-    connect(serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+    BluezDaemon *daemon = BluezDaemon::instance();
+    connect(daemon, &BluezDaemon::appeared, this, &BluetoothAdapterPrivate::serviceRegistered);
+    connect(daemon, &BluezDaemon::gone, this, &BluetoothAdapterPrivate::serviceUnregistered);
+    connect(daemon, &BluezDaemon::adapterRemoved, this,
             &BluetoothAdapterPrivate::serviceUnregistered);
+    connect(daemon, &BluezDaemon::adapterPropertyChanged, this,
+            [this](const QString &name, const QVariant &value) {
+                if (!adapterPath.isEmpty())
+                    propertyChanged(name, value);
+            });
+    connect(daemon, &BluezDaemon::deviceCreated, this,
+            &BluetoothAdapterPrivate::deviceCreatedSignal);
+    connect(daemon, &BluezDaemon::deviceRemoved, this,
+            &BluetoothAdapterPrivate::deviceRemovedSignal);
+    connect(daemon, &BluezDaemon::deviceFound, this, &BluetoothAdapterPrivate::deviceFound);
     connect(retryTimer, &QTimer::timeout, this, &BluetoothAdapterPrivate::getBluezAdapter);
     connect(this, &BluetoothAdapterPrivate::discoverableStateInconsistent, this,
             &BluetoothAdapterPrivate::restoreVisibility);
@@ -103,8 +98,6 @@ BluetoothAdapterPrivate::BluetoothAdapterPrivate()
 BluetoothAdapterPrivate::~BluetoothAdapterPrivate()
 {
     qDeleteAll(pendingDisconnects);
-    delete adapter;
-    delete serviceWatcher;
 }
 
 // --- following BlueZ --------------------------------------------------------
@@ -133,33 +126,28 @@ void BluetoothAdapterPrivate::getBluezAdapter()
     }
     releaseAdapter();
 
-    BluezManagerProxy manager(bluezService, QStringLiteral("/"), QDBusConnection::systemBus());
-    if (!manager.isValid()) {
+    BluezDaemon *daemon = BluezDaemon::instance();
+    if (!daemon->isRunning()) {
         qCWarning(lcBluez, "Bluez does not exist");
         return;
     }
-    QDBusPendingReply<QDBusObjectPath> reply = manager.DefaultAdapter();
-    reply.waitForFinished();
-    if (reply.isError()) {
-        warnCallFailed("DefaultAdapter", reply.error());
+    BluezDialect *dialect = daemon->dialect();
+    const QString path = dialect ? dialect->findAdapter() : QString();
+    if (path.isEmpty())
         return;
-    }
-    const QString path = reply.value().path();
-    adapter = new BluezAdapterProxy(bluezService, path, QDBusConnection::systemBus());
-    if (!adapter->isValid()) {
-        qCWarning(lcBluez, "Unable to get adapter proxy for %s", qPrintable(path));
-        return;
-    }
-    connect(adapter, &BluezAdapterProxy::PropertyChanged, this, &BluetoothAdapterPrivate::propertyChanged);
-    connect(adapter, &BluezAdapterProxy::DeviceCreated, this, &BluetoothAdapterPrivate::deviceCreatedSignal);
-    connect(adapter, &BluezAdapterProxy::DeviceRemoved, this, &BluetoothAdapterPrivate::deviceRemovedSignal);
+    adapterPath = path;
     retryTimer->stop();
     emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterValid(); });
 }
 
+BluezDialect *BluetoothAdapterPrivate::dialect() const
+{
+    return adapterPath.isEmpty() ? nullptr : BluezDaemon::instance()->dialect();
+}
+
 bool BluetoothAdapterPrivate::isValid() const
 {
-    return adapter && adapter->isValid();
+    return dialect() != nullptr;
 }
 
 // --- property cache ---------------------------------------------------------
@@ -168,7 +156,14 @@ void BluetoothAdapterPrivate::getProperties()
 {
     if (propertiesFetched || !isValid())
         return;
-    propertiesFetched = BluezPropertyTypes::adapter().fetch(adapter->GetProperties(), &properties);
+    QVariantMap answer;
+    QDBusError error;
+    if (!dialect()->adapterProperties(&answer, &error)) {
+        warnCallFailed("GetProperties", error);
+        return;
+    }
+    properties = BluezPropertyTypes::adapter().filtered(answer);
+    propertiesFetched = true;
 }
 
 bool BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &value)
@@ -179,19 +174,15 @@ bool BluetoothAdapterPrivate::setProperty(const QString &name, const QVariant &v
         discoverableSync = value.toBool();
         return true;
     }
-    QDBusPendingReply<> reply = adapter->SetProperty(name, QDBusVariant(value));
-    reply.waitForFinished();
-    if (reply.isError()) {
-        warnCallFailed("SetProperty", reply.error());
+    if (!dialect()->setAdapterProperty(name, value))
         return false;
-    }
     propertiesFetched = false;
     return true;
 }
 
-void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QDBusVariant &value)
+void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QVariant &value)
 {
-    QVariant newValue = value.variant();
+    QVariant newValue = value;
     if (!BluezPropertyTypes::adapter().check(property, &newValue))
         return;
     // The first visibility report after power-on is checked against the
@@ -221,14 +212,11 @@ QList<BluetoothDevice> BluetoothAdapterPrivate::listDevices()
 {
     if (!isValid())
         return {};
-    QDBusPendingReply<QList<QDBusObjectPath>> reply = adapter->ListDevices();
-    reply.waitForFinished();
-    if (reply.isError()) {
-        warnCallFailed("ListDevices", reply.error());
+    QList<QDBusObjectPath> paths;
+    if (!dialect()->listDevices(&paths))
         return {};
-    }
     QList<BluetoothDevice> devices;
-    for (const QDBusObjectPath &path : reply.value()) {
+    for (const QDBusObjectPath &path : std::as_const(paths)) {
         if (isDevicePath(path.path(), "ListDevices"))
             devices.append(BluetoothDevice(path));
     }
@@ -240,14 +228,14 @@ BluetoothDevice BluetoothAdapterPrivate::deviceForAddress(const QString &address
     if (!isValid())
         return BluetoothDevice();
     // BlueZ names its objects after the upper-case form.
-    QDBusPendingReply<QDBusObjectPath> reply = adapter->FindDevice(address.toUpper());
-    reply.waitForFinished();
-    if (reply.isError()) {
-        warnCallFailed("FindDevice", reply.error());
+    QDBusError error;
+    const QDBusObjectPath path = dialect()->findDevice(address.toUpper(), &error);
+    if (error.isValid()) {
+        warnCallFailed("FindDevice", error);
         // Not a BlueZ object, but it still answers address().
         return BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
     }
-    return BluetoothDevice(reply.value());
+    return BluetoothDevice(path);
 }
 
 void BluetoothAdapterPrivate::deviceCreated(const QDBusObjectPath &path)
@@ -264,7 +252,7 @@ void BluetoothAdapterPrivate::deviceRemoved(const QDBusObjectPath &path)
 
 bool BluetoothAdapterPrivate::isDevicePath(const QString &path, const char *signal) const
 {
-    const QString prefix = adapter->path() + QStringLiteral("/dev_");
+    const QString prefix = adapterPath + QStringLiteral("/dev_");
     if (path.startsWith(prefix)) {
         QString address = path.mid(prefix.size());
         address.replace(QLatin1Char('_'), QLatin1Char(':'));
@@ -273,40 +261,42 @@ bool BluetoothAdapterPrivate::isDevicePath(const QString &path, const char *sign
     }
     if (isFirstReport(QStringLiteral("adapter/%1/path").arg(QLatin1String(signal))))
         qCWarning(lcBluez, "Ignoring %s for '%s': not a device of adapter %s", signal,
-                  qPrintable(loggable(path)), qPrintable(adapter->path()));
+                  qPrintable(loggable(path)), qPrintable(adapterPath));
     return false;
 }
 
 void BluetoothAdapterPrivate::deviceCreatedSignal(const QDBusObjectPath &path)
 {
-    if (!isDevicePath(path.path(), "DeviceCreated"))
+    if (adapterPath.isEmpty() || !isDevicePath(path.path(), "DeviceCreated"))
         return;
     // Asked without blocking: the interface goes on meanwhile, and handles
     // made from now on share what the answer holds.
     BluetoothDevicePrivate::fetchProperties(
-            BluetoothDevice(path), this, [this, path](const BluetoothDevice &, const QDBusError &error) {
-                if (isNoSuchObject(error)) {
-                    if (isFirstReport(QStringLiteral("adapter/DeviceCreated/unknown")))
-                        qCWarning(lcBluez, "Ignoring DeviceCreated for %s: BlueZ does not know it",
-                                  qPrintable(path.path()));
-                    return;
-                }
-                // Any other failure is BlueZ being slow or busy: the device is
-                // there all the same, and its address is in its path.
-                deviceCreated(path);
-            });
+        BluetoothDevice(path), this,
+        [this, path](const BluetoothDevice &, const QDBusError &error) {
+            if (BluezDialect::isNoSuchObject(error)) {
+                if (isFirstReport(QStringLiteral("adapter/DeviceCreated/unknown")))
+                    qCWarning(lcBluez, "Ignoring DeviceCreated for %s: BlueZ does not know it",
+                              qPrintable(path.path()));
+                return;
+            }
+            // Any other failure is BlueZ being slow or busy: the device is
+            // there all the same, and its address is in its path.
+            deviceCreated(path);
+        });
 }
 
 void BluetoothAdapterPrivate::deviceRemovedSignal(const QDBusObjectPath &path)
 {
-    if (isDevicePath(path.path(), "DeviceRemoved"))
+    if (!adapterPath.isEmpty() && isDevicePath(path.path(), "DeviceRemoved"))
         deviceRemoved(path);
 }
 
 // --- handle -----------------------------------------------------------------
 
 BluetoothAdapter::BluetoothAdapter(QObject *parent)
-    : QObject(parent), d_ptr(BluetoothAdapterPrivate::join(this))
+    : QObject(parent)
+    , d_ptr(BluetoothAdapterPrivate::join(this))
 {
 }
 

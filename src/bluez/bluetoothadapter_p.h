@@ -3,17 +3,16 @@
 
 #include "bluetoothadapter.h"
 
+#include <QDBusError>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QVariantMap>
 
-class BluezAdapterProxy;
-class QDBusPendingCallWatcher;
-class QDBusServiceWatcher;
 class QTimer;
 
 namespace Ovrin {
 
+class BluezDialect;
 class RadioState;
 
 // Shared by every BluetoothAdapter of the process; lives from the first
@@ -42,21 +41,14 @@ public:
     void powerOff();
     void disconnectAll();
     void disconnectAndPowerOff();
-    void connectDeviceFound();
-    void disconnectDeviceFound();
-    // Lets go of the daemon's adapter object, and of its DeviceFound signal:
-    // a daemon that comes back has a new adapter to listen to.
+    // The daemon's dialect while it has the adapter; null otherwise.
+    BluezDialect *dialect() const;
+    // Lets go of the daemon's adapter: a daemon that comes back has a new one.
     void releaseAdapter();
-    // Sends method to the adapter asynchronously; the watcher's parent is handle.
-    QDBusPendingCallWatcher *callAsync(BluetoothAdapter *handle, const QString &method,
-                                       const QVariantList &args);
-    // Takes a watcher whose answer has come over from its handle.
-    void releaseFinished(QDBusPendingCallWatcher *watcher);
     // Emits a signal on every live handle, in order of creation. A receiver
     // may delete any handle, the last one included: a handle deleted meanwhile
     // hears nothing more, and this object outlives the emission (leave()).
-    template<typename Emit>
-    void emitOnHandles(Emit emitOn)
+    template<typename Emit> void emitOnHandles(Emit emitOn)
     {
         ++emitting;
         const QList<BluetoothAdapter *> current = handles;
@@ -69,16 +61,14 @@ public:
 
     bool propertiesFetched = false;
     QVariantMap properties;
-    BluezAdapterProxy *adapter = nullptr;
+    QString adapterPath;
     RadioState *radioState = nullptr;
-    QDBusServiceWatcher *serviceWatcher = nullptr;
     QTimer *retryTimer = nullptr;
     int retryCount = 0;
     bool restorePending = false;
     QList<BluetoothDevice *> pendingDisconnects;
     bool discoverableSync = false;
     QList<BluetoothAdapter *> handles;
-    bool deviceFoundConnected = false;
     // Emissions under way: the object that runs them is not deleted under them.
     int emitting = 0;
 
@@ -86,15 +76,17 @@ Q_SIGNALS:
     void discoverableStateInconsistent();
 
 public Q_SLOTS:
-    void propertyChanged(const QString &property, const QDBusVariant &value);
+    void propertyChanged(const QString &property, const QVariant &value);
     void deviceFound(const QString &address, const QVariantMap &value);
     void deviceCreated(const QDBusObjectPath &path);
+    // A creation's end: path or error; address is the device asked for.
+    void deviceCreationFinished(const QDBusObjectPath &path, const QDBusError &error,
+                                const QString &address);
     void deviceRemoved(const QDBusObjectPath &path);
     // What BlueZ announces: only objects of this adapter that exist are passed on.
     void deviceCreatedSignal(const QDBusObjectPath &path);
     void deviceRemovedSignal(const QDBusObjectPath &path);
-    void deviceCreationFinished(QDBusPendingCallWatcher *watcher);
-    void sessionRequestReply(QDBusPendingCallWatcher *watcher);
+    void sessionRequestReply(const QDBusError &error);
     void serviceRegistered();
     void serviceUnregistered();
     void getBluezAdapter();

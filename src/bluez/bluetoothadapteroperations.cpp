@@ -6,7 +6,7 @@
 
 #include "bluetoothadapter_p.h"
 #include "bluetoothagent.h"
-#include "bluezadapterproxy.h"
+#include "bluezdialect.h"
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
 #include "firstreport.h"
@@ -21,34 +21,8 @@ namespace Ovrin {
 namespace {
 
 const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
-const char addressProperty[] = "BT address";
-constexpr int asyncTimeoutMs = 120000;
 // How long power-off waits for each connected device to go.
 constexpr int disconnectTimeLimitMs = 5000;
-
-QVariant objectPath(const QString &path)
-{
-    return QVariant::fromValue(QDBusObjectPath(path));
-}
-
-bool blockingCall(BluezAdapterProxy *adapter, const char *method, const QVariantList &args = {})
-{
-    const QDBusMessage reply = adapter->callWithArgumentList(QDBus::Block, QLatin1String(method), args);
-    if (reply.type() != QDBusMessage::ErrorMessage)
-        return true;
-    warnCallFailed(method, QDBusError(reply));
-    return false;
-}
-
-// The address goes with the creation: a refusal because the device exists
-// already is answered with that device.
-void watchCreation(BluetoothAdapterPrivate *d, QDBusPendingCallWatcher *watcher,
-                   const QString &address)
-{
-    watcher->setProperty(addressProperty, address);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, d,
-                     &BluetoothAdapterPrivate::deviceCreationFinished);
-}
 
 // Ends the wait for one device of a power-off, whichever way it ended; the
 // radio goes off with the last one. False when it had ended already.
@@ -68,11 +42,8 @@ bool endDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
 // limit, counts as gone: one device must not keep the radio on for good.
 void startDisconnect(BluetoothAdapterPrivate *d, BluetoothDevice *copy)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(d->adapter->service(), copy->path(),
-                                                       QStringLiteral("org.bluez.Device"),
-                                                       QStringLiteral("Disconnect"));
     // Both go with the copy, so neither acts after its wait has ended.
-    auto *watcher = new QDBusPendingCallWatcher(d->adapter->connection().asyncCall(call), copy);
+    auto *watcher = new QDBusPendingCallWatcher(d->dialect()->disconnectDevice(copy->path()), copy);
     QObject::connect(
         watcher, &QDBusPendingCallWatcher::finished, d, [d, copy](QDBusPendingCallWatcher *reply) {
             reply->deleteLater();
@@ -117,7 +88,8 @@ void BluetoothAdapterPrivate::disconnectAll()
         auto *copy = new BluetoothDevice(device);
         copy->setParent(this);
         pendingDisconnects.append(copy);
-        connect(copy, &BluetoothDevice::propertyChanged, this, &BluetoothAdapterPrivate::deviceDisconnected);
+        connect(copy, &BluetoothDevice::propertyChanged, this,
+                &BluetoothAdapterPrivate::deviceDisconnected);
         startDisconnect(this, copy);
     }
 }
@@ -135,7 +107,7 @@ void BluetoothAdapterPrivate::powerOff()
 {
     radioState->setEnabled(false);
     // Announced at once; BlueZ confirms later.
-    propertyChanged(QStringLiteral("Powered"), QDBusVariant(false));
+    propertyChanged(QStringLiteral("Powered"), false);
 }
 
 // --- visibility -------------------------------------------------------------
@@ -182,38 +154,20 @@ void BluetoothAdapterPrivate::restoreVisibility()
 
 // --- sessions ---------------------------------------------------------------
 
-QDBusPendingCallWatcher *BluetoothAdapterPrivate::callAsync(BluetoothAdapter *handle, const QString &method,
-                                                            const QVariantList &args)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(adapter->service(), adapter->path(), adapter->interface(), method);
-    call.setArguments(args);
-    return new QDBusPendingCallWatcher(adapter->connection().asyncCall(call, asyncTimeoutMs), handle);
-}
-
-void BluetoothAdapterPrivate::releaseFinished(QDBusPendingCallWatcher *watcher)
-{
-    // The handle that asked owns the watcher, so that its going drops the
-    // answer. Once the answer is here, a receiver of what it brings may
-    // delete that handle while the watcher is still emitting: from now on
-    // the watcher is ours, and this object outlives any emission.
-    watcher->setParent(this);
-    watcher->deleteLater();
-}
-
 void BluetoothAdapter::requestSession()
 {
     if (!isValid())
         return;
     // Asynchronous: BlueZ may ask our own agent to confirm switching on.
-    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(this, QStringLiteral("RequestSession"), {});
-    connect(watcher, &QDBusPendingCallWatcher::finished, d_ptr, &BluetoothAdapterPrivate::sessionRequestReply);
+    // The answer goes with this handle.
+    BluetoothAdapterPrivate *d = d_ptr;
+    d->dialect()->requestSession(this,
+                                 [d](const QDBusError &error) { d->sessionRequestReply(error); });
 }
 
-void BluetoothAdapterPrivate::sessionRequestReply(QDBusPendingCallWatcher *watcher)
+void BluetoothAdapterPrivate::sessionRequestReply(const QDBusError &error)
 {
-    releaseFinished(watcher);
-    if (watcher->isError()) {
-        const QDBusError error = watcher->error();
+    if (error.isValid()) {
         qCWarning(lcBluez, "Session request failed: %s, %s", error.name().toUtf8().constData(),
                   error.message().toUtf8().constData());
         emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->sessionRejected(); });
@@ -225,55 +179,28 @@ void BluetoothAdapterPrivate::sessionRequestReply(QDBusPendingCallWatcher *watch
 void BluetoothAdapter::releaseSession()
 {
     if (isValid())
-        blockingCall(d_ptr->adapter, "ReleaseSession");
+        d_ptr->dialect()->releaseSession();
 }
 
 // --- discovery --------------------------------------------------------------
 
-void BluetoothAdapterPrivate::connectDeviceFound()
-{
-    if (deviceFoundConnected)
-        return;
-    deviceFoundConnected = adapter->connection().connect(adapter->service(), adapter->path(), adapter->interface(),
-                                                         QStringLiteral("DeviceFound"), this,
-                                                         SLOT(deviceFound(QString, QVariantMap)));
-    if (!deviceFoundConnected)
-        qCWarning(lcBluez, "startDiscovery: Connection failed");
-}
-
-void BluetoothAdapterPrivate::disconnectDeviceFound()
-{
-    const bool disconnected = adapter->connection().disconnect(adapter->service(), adapter->path(),
-                                                               adapter->interface(), QStringLiteral("DeviceFound"),
-                                                               this, SLOT(deviceFound(QString, QVariantMap)));
-    if (!disconnected)
-        qCWarning(lcBluez, "stopDiscovery: Disconnection failed");
-    deviceFoundConnected = false;
-}
-
 void BluetoothAdapterPrivate::releaseAdapter()
 {
-    if (adapter && deviceFoundConnected)
-        disconnectDeviceFound();
-    deviceFoundConnected = false;
-    delete adapter;
-    adapter = nullptr;
+    adapterPath.clear();
 }
 
 void BluetoothAdapter::startDiscovery()
 {
     if (!isValid())
         return;
-    d_ptr->connectDeviceFound();
-    blockingCall(d_ptr->adapter, "StartDiscovery");
+    d_ptr->dialect()->startDiscovery();
 }
 
 void BluetoothAdapter::stopDiscovery()
 {
     if (!isValid())
         return;
-    d_ptr->disconnectDeviceFound();
-    blockingCall(d_ptr->adapter, "StopDiscovery");
+    d_ptr->dialect()->stopDiscovery();
 }
 
 void BluetoothAdapterPrivate::deviceFound(const QString &address, const QVariantMap &value)
@@ -300,46 +227,47 @@ void BluetoothAdapter::startCreatingDevice(const BluetoothDevice &device)
 {
     if (!isValid())
         return;
-    watchCreation(d_ptr,
-                  d_ptr->callAsync(this, QStringLiteral("CreateDevice"), { device.address() }),
-                  device.address());
+    // The answer goes with this handle.
+    BluetoothAdapterPrivate *d = d_ptr;
+    const QString address = device.address();
+    d->dialect()->createDevice(address, this,
+                               [d, address](const QDBusObjectPath &path, const QDBusError &error) {
+                                   d->deviceCreationFinished(path, error, address);
+                               });
 }
 
-void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device, const BluetoothAgent *agent)
+void BluetoothAdapter::startCreatingPairedDevice(const BluetoothDevice &device,
+                                                 const BluetoothAgent *agent)
 {
     if (!isValid())
         return;
-    QDBusPendingCallWatcher *watcher = d_ptr->callAsync(
-            this, QStringLiteral("CreatePairedDevice"),
-            { device.address(), objectPath(agent ? agent->path() : QString()), QString() });
-    watchCreation(d_ptr, watcher, device.address());
+    BluetoothAdapterPrivate *d = d_ptr;
+    const QString address = device.address();
+    d->dialect()->createPairedDevice(
+        address, agent ? agent->path() : QString(), this,
+        [d, address](const QDBusObjectPath &path, const QDBusError &error) {
+            d->deviceCreationFinished(path, error, address);
+        });
 }
 
 void BluetoothAdapter::cancelDeviceCreation(const BluetoothDevice &device)
 {
-    if (!isValid())
-        return;
-    QDBusMessage call = QDBusMessage::createMethodCall(d_ptr->adapter->service(), d_ptr->adapter->path(),
-                                                       d_ptr->adapter->interface(),
-                                                       QStringLiteral("CancelDeviceCreation"));
-    call.setArguments({ device.address() });
-    // The creation ends through its own reply; this one is not looked at.
-    d_ptr->adapter->connection().asyncCall(call);
+    if (isValid())
+        d_ptr->dialect()->cancelDeviceCreation(device.address());
 }
 
-void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *watcher)
+void BluetoothAdapterPrivate::deviceCreationFinished(const QDBusObjectPath &path,
+                                                     const QDBusError &error,
+                                                     const QString &address)
 {
-    releaseFinished(watcher);
-    const QDBusMessage reply = watcher->reply();
-    if (reply.type() == QDBusMessage::ReplyMessage) {
-        deviceCreated(qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)));
+    if (!error.isValid()) {
+        deviceCreated(path);
         return;
     }
-    const QDBusError error(reply);
     if (error.name() == QLatin1String("org.bluez.Error.AlreadyExists")) {
         // A device BlueZ knows already (or, for a paired creation, has paired
         // already): that device is the result.
-        const BluetoothDevice existing = deviceForAddress(watcher->property(addressProperty).toString());
+        const BluetoothDevice existing = deviceForAddress(address);
         if (!existing.path().isEmpty()) {
             deviceCreated(QDBusObjectPath(existing.path()));
             return;
@@ -353,7 +281,7 @@ void BluetoothAdapterPrivate::deviceCreationFinished(QDBusPendingCallWatcher *wa
 
 bool BluetoothAdapter::removeDevice(const BluetoothDevice &device)
 {
-    return isValid() && blockingCall(d_ptr->adapter, "RemoveDevice", { objectPath(device.path()) });
+    return isValid() && d_ptr->dialect()->removeDevice(device.path());
 }
 
 // --- agents -----------------------------------------------------------------
@@ -361,13 +289,13 @@ bool BluetoothAdapter::removeDevice(const BluetoothDevice &device)
 void BluetoothAdapter::registerAgent(const BluetoothAgent &agent)
 {
     if (isValid())
-        blockingCall(d_ptr->adapter, "RegisterAgent", { objectPath(agent.path()), QString() });
+        d_ptr->dialect()->registerAgent(agent.path());
 }
 
 void BluetoothAdapter::unregisterAgent(const BluetoothAgent &agent)
 {
     if (isValid())
-        blockingCall(d_ptr->adapter, "UnregisterAgent", { objectPath(agent.path()) });
+        d_ptr->dialect()->unregisterAgent(agent.path());
 }
 
 } // namespace Ovrin

@@ -1,8 +1,9 @@
 #include "bluetoothdevice.h"
 
 #include "bluetoothdevice_p.h"
-#include "bluezdeviceproxy.h"
+#include "bluezdaemon.h"
 #include "bluezdevicesignals.h"
+#include "bluezdialect.h"
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
 
@@ -17,7 +18,11 @@ static_assert(sizeof(BluetoothDevice) == sizeof(QObject) + sizeof(void *));
 
 namespace {
 
-const QString bluezService = QStringLiteral("org.bluez");
+// What a call to a daemon that does not run ends with.
+QDBusError notRunning()
+{
+    return QDBusError(QDBusError::ServiceUnknown, QStringLiteral("org.bluez does not run"));
+}
 
 // A new value replaces a stored one only when it differs by more than this.
 constexpr int rssiHysteresis = 10;
@@ -47,7 +52,8 @@ private:
     static void queue()
     {
         ++s_queued;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &FetchMarkers::handOver, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &FetchMarkers::handOver,
+                                  Qt::QueuedConnection);
     }
     static void handOver()
     {
@@ -77,15 +83,16 @@ BluetoothDevicePrivate::BluetoothDevicePrivate()
 }
 
 BluetoothDevicePrivate::BluetoothDevicePrivate(const QDBusObjectPath &path)
-    : device(new BluezDeviceProxy(bluezService, path.path(), QDBusConnection::systemBus()))
+    : objectPath(path.path())
 {
     ++deviceCount;
-    if (!device->isValid()) {
-        qCWarning(lcBluez, "Unable to get device: %s", qPrintable(path.path()));
+    if (!BluezDaemon::instance()->isRunning()) {
+        qCWarning(lcBluez, "Unable to get device: %s", qPrintable(objectPath));
         return;
     }
-    BluezDeviceSignals::follow(path.path(), this);
-    byPath.insert(path.path(), this);
+    followed = true;
+    BluezDeviceSignals::follow(objectPath, this);
+    byPath.insert(objectPath, this);
 }
 
 BluetoothDevicePrivate *BluetoothDevicePrivate::forPath(const QDBusObjectPath &path)
@@ -102,12 +109,13 @@ void BluetoothDevicePrivate::forgetPath(const QString &path)
 
 void BluetoothDevicePrivate::leavePath()
 {
-    if (device && byPath.value(device->path()) == this)
-        byPath.remove(device->path());
+    if (followed && byPath.value(objectPath) == this)
+        byPath.remove(objectPath);
 }
 
 BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
-    : propertiesFetched(true), properties(map)
+    : propertiesFetched(true)
+    , properties(map)
 {
     ++deviceCount;
     if (properties.contains(QStringLiteral("RSSI")))
@@ -116,10 +124,9 @@ BluetoothDevicePrivate::BluetoothDevicePrivate(const QVariantMap &map)
 
 BluetoothDevicePrivate::~BluetoothDevicePrivate()
 {
-    if (device) {
+    if (followed) {
         leavePath();
-        BluezDeviceSignals::unfollow(device->path(), this);
-        delete device;
+        BluezDeviceSignals::unfollow(objectPath, this);
     }
     if (--deviceCount < 1)
         rssiTable.clear();
@@ -129,8 +136,19 @@ bool BluetoothDevicePrivate::getProperties(QDBusError *error) const
 {
     if (propertiesFetched)
         return true;
-    if (!device || !BluezPropertyTypes::device().fetch(device->GetProperties(), &properties, error))
+    if (objectPath.isEmpty())
         return false;
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    QVariantMap answer;
+    QDBusError failure = notRunning();
+    if (!dialect || !dialect->deviceProperties(objectPath, &answer, &failure)) {
+        if (error)
+            *error = failure;
+        else
+            warnCallFailed("GetProperties", failure);
+        return false;
+    }
+    properties = BluezPropertyTypes::device().filtered(answer);
     noteFetched();
     return true;
 }
@@ -146,42 +164,37 @@ void BluetoothDevicePrivate::noteFetched() const
         firstFetchMarker = FetchMarkers::afterFetch();
 }
 
-void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObject *context, const Fetched &done)
+void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObject *context,
+                                             const Fetched &done)
 {
     BluetoothDevicePrivate *d = handle.d_ptr;
-    if (!d->device) {
+    if (d->objectPath.isEmpty()) {
         done(handle, QDBusError(QDBusError::UnknownObject, QStringLiteral("Not a BlueZ object")));
         return;
     }
-    auto *watcher = new QDBusPendingCallWatcher(d->device->GetProperties(), context);
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    if (!dialect) {
+        done(handle, notRunning());
+        return;
+    }
     // The copy keeps the shared object, and so its cache, alive meanwhile.
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
-                     [watcher, done, held = BluetoothDevice(handle)] {
-                         watcher->deleteLater();
-                         const QDBusPendingReply<QVariantMap> reply = *watcher;
-                         if (reply.isError()) {
-                             done(held, reply.error());
-                             return;
-                         }
-                         BluetoothDevicePrivate *d = held.d_ptr;
-                         if (!d->propertiesFetched) {
-                             d->properties = BluezPropertyTypes::device().filtered(reply.value());
-                             d->noteFetched();
-                         }
-                         done(held, QDBusError());
-                     });
+    dialect->fetchDeviceProperties(
+        d->objectPath, context,
+        [done, held = BluetoothDevice(handle)](const QVariantMap &answer, const QDBusError &error) {
+            BluetoothDevicePrivate *d = held.d_ptr;
+            if (!error.isValid() && !d->propertiesFetched) {
+                d->properties = BluezPropertyTypes::device().filtered(answer);
+                d->noteFetched();
+            }
+            done(held, error);
+        });
 }
 
 bool BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)
 {
-    if (!device)
+    BluezDialect *dialect = followed ? BluezDaemon::instance()->dialect() : nullptr;
+    if (!dialect || !dialect->setDeviceProperty(objectPath, name, value))
         return false;
-    QDBusPendingReply<> reply = device->SetProperty(name, QDBusVariant(value));
-    reply.waitForFinished();
-    if (reply.isError()) {
-        warnCallFailed("SetProperty", reply.error());
-        return false;
-    }
     propertiesFetched = false;
     return true;
 }
@@ -192,13 +205,10 @@ QString BluetoothDevicePrivate::resolveAddress() const
     if (propertiesFetched && known != properties.constEnd())
         return known->toString();
     // A daemon that leaves the address out still named the object after it.
-    if (!device)
-        return QString();
     // ".../dev_00_11_22_AA_BB_CC" holds the address: no bus call needed.
-    const QString path = device->path();
-    if (path.size() < 17)
+    if (objectPath.size() < 17)
         return QString();
-    return path.right(17).replace(QLatin1Char('_'), QLatin1Char(':'));
+    return objectPath.right(17).replace(QLatin1Char('_'), QLatin1Char(':'));
 }
 
 void BluetoothDevicePrivate::addParent(BluetoothDevice *handle)
@@ -234,9 +244,9 @@ void BluetoothDevicePrivate::setRssi(const QString &address, int rssi)
         *it = rssi;
 }
 
-void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBusVariant &value)
+void BluetoothDevicePrivate::propertyChanged(const QString &property, const QVariant &value)
 {
-    QVariant newValue = value.variant();
+    QVariant newValue = value;
     if (!BluezPropertyTypes::device().check(property, &newValue))
         return;
     // The process hears every device's reports, also those sent before this
@@ -244,11 +254,12 @@ void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBu
     // nothing new. Any later report is passed on, even when a fetch in between
     // (after a write, say) read its value first.
     const auto known = properties.constFind(property);
-    if (firstFetchMarker && !FetchMarkers::passed(firstFetchMarker) && known != properties.constEnd()
-        && *known == newValue)
+    if (firstFetchMarker && !FetchMarkers::passed(firstFetchMarker)
+        && known != properties.constEnd() && *known == newValue)
         return;
     properties.insert(property, newValue);
-    const QString reported = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
+    const QString reported
+        = property == QLatin1String("Alias") ? QStringLiteral("name") : property.toLower();
     const QByteArray name = reported.toLatin1();
     const QList<BluetoothDevice *> handles = parents;
     for (BluetoothDevice *handle : handles) {
@@ -262,24 +273,29 @@ void BluetoothDevicePrivate::propertyChanged(const QString &property, const QDBu
 
 // --- handle -----------------------------------------------------------------
 
-BluetoothDevice::BluetoothDevice() : d_ptr(new BluetoothDevicePrivate)
+BluetoothDevice::BluetoothDevice()
+    : d_ptr(new BluetoothDevicePrivate)
 {
     d_ptr->addParent(this);
 }
 
 BluetoothDevice::BluetoothDevice(const QDBusObjectPath &path, QObject *parent)
-    : QObject(parent), d_ptr(BluetoothDevicePrivate::forPath(path))
+    : QObject(parent)
+    , d_ptr(BluetoothDevicePrivate::forPath(path))
 {
     d_ptr->addParent(this);
 }
 
 BluetoothDevice::BluetoothDevice(const QVariantMap &properties, QObject *parent)
-    : QObject(parent), d_ptr(new BluetoothDevicePrivate(properties))
+    : QObject(parent)
+    , d_ptr(new BluetoothDevicePrivate(properties))
 {
     d_ptr->addParent(this);
 }
 
-BluetoothDevice::BluetoothDevice(const BluetoothDevice &other) : QObject(), d_ptr(other.d_ptr)
+BluetoothDevice::BluetoothDevice(const BluetoothDevice &other)
+    : QObject()
+    , d_ptr(other.d_ptr)
 {
     d_ptr->addParent(this);
 }
@@ -308,19 +324,17 @@ bool BluetoothDevice::operator==(const BluetoothDevice &other) const
     // A path spells the address in upper case, a caller may not.
     if (!mine.isEmpty() && !theirs.isEmpty() && mine.compare(theirs, Qt::CaseInsensitive) == 0)
         return true;
-    if (d_ptr->device && other.d_ptr->device)
-        return d_ptr->device->path() == other.d_ptr->device->path();
-    return false;
+    return !d_ptr->objectPath.isEmpty() && d_ptr->objectPath == other.d_ptr->objectPath;
 }
 
 bool BluetoothDevice::isValid() const
 {
-    return d_ptr->device && d_ptr->device->isValid();
+    return d_ptr->followed && BluezDaemon::instance()->isRunning();
 }
 
 QString BluetoothDevice::path() const
 {
-    return d_ptr->device ? d_ptr->device->path() : QString();
+    return d_ptr->objectPath;
 }
 
 QString BluetoothDevice::name() const
@@ -328,8 +342,8 @@ QString BluetoothDevice::name() const
     Q_D(const BluetoothDevice);
     d->getProperties();
     const QString name = d->properties.contains(QStringLiteral("Alias"))
-            ? d->properties.value(QStringLiteral("Alias")).toString()
-            : d->properties.value(QStringLiteral("Name")).toString();
+        ? d->properties.value(QStringLiteral("Alias")).toString()
+        : d->properties.value(QStringLiteral("Name")).toString();
     const QString dashed = address().replace(QLatin1Char(':'), QLatin1Char('-'));
     // BlueZ falls back to the dashed address when a device has no name.
     if (name.trimmed().isEmpty() || name.compare(dashed, Qt::CaseInsensitive) == 0)
@@ -427,8 +441,9 @@ bool BluetoothDevice::setBlocked(bool blocked)
 
 void BluetoothDevice::disconnect()
 {
-    if (d_ptr->device)
-        d_ptr->device->Disconnect();
+    BluezDialect *dialect = d_ptr->followed ? BluezDaemon::instance()->dialect() : nullptr;
+    if (dialect)
+        dialect->disconnectDevice(d_ptr->objectPath);
 }
 
 } // namespace Ovrin

@@ -10,8 +10,6 @@
 
 #include <functional>
 
-class BluezDeviceProxy;
-
 namespace Ovrin {
 
 class BluetoothDevicePrivate : public QObject
@@ -38,7 +36,8 @@ public:
     // answer fills the cache. done runs with the call's error (none when it
     // succeeded), unless context is gone by then.
     using Fetched = std::function<void(const BluetoothDevice &, const QDBusError &)>;
-    static void fetchProperties(const BluetoothDevice &handle, QObject *context, const Fetched &done);
+    static void fetchProperties(const BluetoothDevice &handle, QObject *context,
+                                const Fetched &done);
 
     bool setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;
@@ -54,7 +53,10 @@ public:
     // the first fetch (this marker), a report that the cache already holds is
     // one of them. 0 before the first fetch.
     mutable quint64 firstFetchMarker = 0;
-    BluezDeviceProxy *device = nullptr;
+    // The BlueZ object; empty for a device BlueZ does not know.
+    QString objectPath;
+    // Followed from the start: BlueZ ran when the handle was made.
+    bool followed = false;
     // Usually one or two handles: a list is cheaper than a set to make.
     QList<BluetoothDevice *> parents;
 
@@ -69,7 +71,7 @@ private:
     void noteFetched() const;
 
 public Q_SLOTS:
-    void propertyChanged(const QString &property, const QDBusVariant &value);
+    void propertyChanged(const QString &property, const QVariant &value);
 };
 
 } // namespace Ovrin

@@ -1,30 +1,26 @@
 #include "bluezdevicesignals.h"
 
 #include "bluetoothdevice_p.h"
-#include "bluezlogging.h"
-
-#include <QDBusConnection>
+#include "bluezdaemon.h"
 
 namespace Ovrin {
 
-namespace {
-const QString bluezService = QStringLiteral("org.bluez");
-const QString deviceInterface = QStringLiteral("org.bluez.Device");
-const QString propertyChangedSignal = QStringLiteral("PropertyChanged");
-const QString adapterInterface = QStringLiteral("org.bluez.Adapter");
-const QString deviceRemovedSignal = QStringLiteral("DeviceRemoved");
-} // namespace
-
 BluezDeviceSignals *BluezDeviceSignals::s_instance = nullptr;
+
+BluezDeviceSignals::BluezDeviceSignals()
+{
+    BluezDaemon *daemon = BluezDaemon::instance();
+    connect(daemon, &BluezDaemon::devicePropertyChanged, this,
+            &BluezDeviceSignals::propertyChanged);
+    connect(daemon, &BluezDaemon::deviceObjectRemoved, this, &BluetoothDevicePrivate::forgetPath);
+}
 
 void BluezDeviceSignals::follow(const QString &path, BluetoothDevicePrivate *device)
 {
-    // Subscribed once for the process: devices come and go all the time, and
-    // each new subscription would cost calls to the bus daemon again.
     if (!s_instance) {
         s_instance = new BluezDeviceSignals;
-        if (!s_instance->subscribe())
-            qCWarning(lcBluez, "Unable to follow the changes of BlueZ devices");
+        // The dialect subscribes for every device when it is first asked for.
+        BluezDaemon::instance()->dialect();
     }
     s_instance->m_devices.insert(path, device);
 }
@@ -35,30 +31,9 @@ void BluezDeviceSignals::unfollow(const QString &path, BluetoothDevicePrivate *d
         s_instance->m_devices.remove(path, device);
 }
 
-bool BluezDeviceSignals::subscribe()
+void BluezDeviceSignals::propertyChanged(const QString &path, const QString &property,
+                                         const QVariant &value)
 {
-    // QtDBus finds the slots by their types' names, which a process knows
-    // only once the types are registered.
-    qRegisterMetaType<QDBusVariant>();
-    qRegisterMetaType<QDBusObjectPath>();
-    qRegisterMetaType<QDBusMessage>();
-    // Every path: the sender is still only BlueZ (QtDBus checks its owner).
-    QDBusConnection bus = QDBusConnection::systemBus();
-    return bus.connect(bluezService, QString(), deviceInterface, propertyChangedSignal, this,
-                       SLOT(propertyChanged(QString, QDBusVariant, QDBusMessage)))
-        && bus.connect(bluezService, QString(), adapterInterface, deviceRemovedSignal, this,
-                       SLOT(deviceRemoved(QDBusObjectPath)));
-}
-
-void BluezDeviceSignals::deviceRemoved(const QDBusObjectPath &path)
-{
-    BluetoothDevicePrivate::forgetPath(path.path());
-}
-
-void BluezDeviceSignals::propertyChanged(const QString &property, const QDBusVariant &value,
-                                         const QDBusMessage &message)
-{
-    const QString path = message.path();
     const QList<BluetoothDevicePrivate *> followers = m_devices.values(path);
     for (BluetoothDevicePrivate *device : followers) {
         // A receiver may have let go of another follower meanwhile.

@@ -1,9 +1,6 @@
 #ifndef OVRIN_BLUEZDEVICESIGNALS_H
 #define OVRIN_BLUEZDEVICESIGNALS_H
 
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QMultiHash>
 #include <QObject>
 
@@ -11,11 +8,9 @@ namespace Ovrin {
 
 class BluetoothDevicePrivate;
 
-// Hands BlueZ's "PropertyChanged" of every device object to the shared
-// objects that follow that device, through one subscription for them all:
-// one match rule in the bus daemon, however many devices there are (the bus
-// refuses a connection more than a few hundred rules, and each costs a call).
-// Hears "DeviceRemoved" too: a path BlueZ lets go of is never joined again.
+// Hands what BlueZ reports of every device object to the shared objects
+// that follow that device; the daemon's dialect subscribes once for them
+// all. An object BlueZ lets go of is never joined again.
 class BluezDeviceSignals : public QObject
 {
     Q_OBJECT
@@ -23,14 +18,9 @@ public:
     static void follow(const QString &path, BluetoothDevicePrivate *device);
     static void unfollow(const QString &path, BluetoothDevicePrivate *device);
 
-private Q_SLOTS:
-    void propertyChanged(const QString &property, const QDBusVariant &value,
-                         const QDBusMessage &message);
-    void deviceRemoved(const QDBusObjectPath &path);
-
 private:
-    BluezDeviceSignals() = default;
-    bool subscribe();
+    BluezDeviceSignals();
+    void propertyChanged(const QString &path, const QString &property, const QVariant &value);
 
     static BluezDeviceSignals *s_instance;
     QMultiHash<QString, BluetoothDevicePrivate *> m_devices;

@@ -36,7 +36,8 @@ QString signatureOf(const QVariant &value)
 } // namespace
 
 BluezPropertyTypes::BluezPropertyTypes(const char *kind, QHash<QString, QString> signatures)
-    : m_kind(kind), m_signatures(std::move(signatures))
+    : m_kind(kind)
+    , m_signatures(std::move(signatures))
 {
 }
 
@@ -168,21 +169,6 @@ QVariantMap BluezPropertyTypes::filtered(const QVariantMap &properties) const
             result.insert(it.key(), value);
     }
     return result;
-}
-
-bool BluezPropertyTypes::fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache,
-                               QDBusError *error) const
-{
-    reply.waitForFinished();
-    if (reply.isError()) {
-        if (error)
-            *error = reply.error();
-        else
-            warnCallFailed("GetProperties", reply.error());
-        return false;
-    }
-    *cache = filtered(reply.value());
-    return true;
 }
 
 } // namespace Ovrin

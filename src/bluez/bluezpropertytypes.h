@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
-#include <QDBusPendingReply>
 #include <QVariantMap>
 
 namespace Ovrin {
@@ -30,11 +29,6 @@ public:
     bool check(const QString &name, QVariant *value) const;
     // The map without the entries of the wrong type, names cut.
     QVariantMap filtered(const QVariantMap &properties) const;
-    // Waits for a "GetProperties" reply and stores what it holds in cache.
-    // On error leaves cache as it was and logs the standard warning, or,
-    // when error is given, hands the error over instead.
-    bool fetch(QDBusPendingReply<QVariantMap> reply, QVariantMap *cache,
-               QDBusError *error = nullptr) const;
 
 private:
     BluezPropertyTypes(const char *kind, QHash<QString, QString> signatures);

@@ -1,0 +1,89 @@
+#include "bluezdaemon.h"
+
+#include "bluez4dialect.h"
+#include "bluezlogging.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+
+namespace Ovrin {
+
+namespace {
+const QString bluezService = QStringLiteral("org.bluez");
+
+} // namespace
+
+BluezDaemon *BluezDaemon::instance()
+{
+    // Lives as long as the process: devices and adapters of any age use it.
+    static BluezDaemon *const daemon = new BluezDaemon;
+    return daemon;
+}
+
+BluezDaemon::BluezDaemon()
+    : m_watcher(new QDBusServiceWatcher(bluezService, QDBusConnection::systemBus(),
+                                        QDBusServiceWatcher::WatchForOwnerChange, this))
+{
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezDaemon::ownerChanged);
+    const QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
+    m_running = bus && bus->isServiceRegistered(bluezService).value();
+}
+
+void BluezDaemon::ownerChanged(const QString &, const QString &oldOwner, const QString &newOwner)
+{
+    if (!oldOwner.isEmpty()) {
+        dropDialect();
+        m_running = false;
+        Q_EMIT gone();
+    }
+    if (!newOwner.isEmpty()) {
+        m_running = true;
+        // At once: the devices the process follows hear the new daemon from the start.
+        m_dialect = detect();
+        Q_EMIT appeared();
+    }
+}
+
+void BluezDaemon::dropDialect()
+{
+    delete m_dialect;
+}
+
+BluezDialect *BluezDaemon::dialect()
+{
+    if (!m_dialect && m_running)
+        m_dialect = detect();
+    return m_dialect;
+}
+
+BluezDialect *BluezDaemon::detect()
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    const QDBusMessage probe = bus.call(QDBusMessage::createMethodCall(
+        bluezService, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+        QStringLiteral("GetManagedObjects")));
+    const QDBusError error(probe);
+    BluezDialect *found = nullptr;
+    if (!error.isValid()) {
+        qCWarning(lcBluez, "org.bluez speaks BlueZ 5, which this build does not speak yet");
+        return nullptr;
+    } else if (BluezDialect::isNoSuchObject(error)) {
+        found = new Bluez4Dialect(bus, this);
+    } else {
+        warnCallFailed("GetManagedObjects", error);
+        return nullptr;
+    }
+    qCDebug(lcBluez, "org.bluez speaks %s", qPrintable(found->name()));
+    connect(found, &BluezDialect::adapterPropertyChanged, this,
+            &BluezDaemon::adapterPropertyChanged);
+    connect(found, &BluezDialect::adapterRemoved, this, &BluezDaemon::adapterRemoved);
+    connect(found, &BluezDialect::devicePropertyChanged, this, &BluezDaemon::devicePropertyChanged);
+    connect(found, &BluezDialect::deviceFound, this, &BluezDaemon::deviceFound);
+    connect(found, &BluezDialect::deviceCreated, this, &BluezDaemon::deviceCreated);
+    connect(found, &BluezDialect::deviceRemoved, this, &BluezDaemon::deviceRemoved);
+    connect(found, &BluezDialect::deviceObjectRemoved, this, &BluezDaemon::deviceObjectRemoved);
+    return found;
+}
+
+} // namespace Ovrin

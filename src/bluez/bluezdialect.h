@@ -1,0 +1,126 @@
+#ifndef OVRIN_BLUEZDIALECT_H
+#define OVRIN_BLUEZDIALECT_H
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingReply>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+namespace Ovrin {
+
+// What the library asks of "org.bluez", whichever generation of bluetoothd
+// owns the name. Everything above speaks BlueZ 4's terms: the adapter's
+// "Name", devices that BlueZ knows (has created) against devices an inquiry
+// found, and "DeviceFound" reports while this process discovers. Each
+// implementation maps its daemon onto them; BluezDaemon picks one.
+//
+// Blocking calls log their failure ("<method> returned error ...", with the
+// daemon's own method name) and return false.
+class BluezDialect : public QObject
+{
+    Q_OBJECT
+public:
+    // A creation's end: the device object, or the daemon's error.
+    using CreationDone
+        = std::function<void(const QDBusObjectPath &device, const QDBusError &error)>;
+    using CallDone = std::function<void(const QDBusError &error)>;
+
+    // The error a bus gives for a call to an object or method that is not there.
+    static bool isNoSuchObject(const QDBusError &error);
+
+    // "BlueZ 4" or "BlueZ 5", for logs and the demo.
+    virtual QString name() const = 0;
+
+    // --- the adapter ---------------------------------------------------------
+    // Looks for the adapter (blocking where the daemon must be asked); ""
+    // when it has none yet. Its signals reach this object's signals from then on.
+    virtual QString findAdapter() = 0;
+    virtual QString adapterPath() const = 0;
+    // Reads go to the daemon or, where it tells every change, to what it told.
+    virtual bool adapterProperties(QVariantMap *properties, QDBusError *error) = 0;
+    virtual bool setAdapterProperty(const QString &name, const QVariant &value) = 0;
+    // The devices the daemon knows.
+    virtual bool listDevices(QList<QDBusObjectPath> *devices) = 0;
+    virtual QDBusObjectPath findDevice(const QString &address, QDBusError *error) = 0;
+    // While this process discovers, found devices arrive as deviceFound().
+    virtual bool startDiscovery() = 0;
+    virtual bool stopDiscovery() = 0;
+    virtual void requestSession(QObject *context, const CallDone &done) = 0;
+    virtual bool releaseSession() = 0;
+    virtual bool registerAgent(const QString &agentPath) = 0;
+    virtual bool unregisterAgent(const QString &agentPath) = 0;
+
+    // --- devices -------------------------------------------------------------
+    // The device becomes known, paired or not; done runs unless context has
+    // gone. A device known already is an "org.bluez.Error.AlreadyExists".
+    virtual void createDevice(const QString &address, QObject *context, const CreationDone &done)
+        = 0;
+    virtual void createPairedDevice(const QString &address, const QString &agentPath,
+                                    QObject *context, const CreationDone &done)
+        = 0;
+    // The creation then fails; the answer to this call is not looked at.
+    virtual void cancelDeviceCreation(const QString &address) = 0;
+    virtual bool removeDevice(const QString &devicePath) = 0;
+    virtual bool deviceProperties(const QString &devicePath, QVariantMap *properties,
+                                  QDBusError *error)
+        = 0;
+    // The same without blocking; done runs unless context goes first.
+    using PropertiesDone
+        = std::function<void(const QVariantMap &properties, const QDBusError &error)>;
+    virtual void fetchDeviceProperties(const QString &devicePath, QObject *context,
+                                       const PropertiesDone &done)
+        = 0;
+    virtual bool setDeviceProperty(const QString &devicePath, const QString &name,
+                                   const QVariant &value)
+        = 0;
+    virtual QDBusPendingCall disconnectDevice(const QString &devicePath) = 0;
+
+Q_SIGNALS:
+    void adapterPropertyChanged(const QString &name, const QVariant &value);
+    // The adapter went, with the daemon still there (BlueZ 5 only).
+    void adapterRemoved();
+    // A known device's property; name and value as BlueZ 4 has them.
+    void devicePropertyChanged(const QString &devicePath, const QString &name,
+                               const QVariant &value);
+    void deviceFound(const QString &address, const QVariantMap &properties);
+    void deviceCreated(const QDBusObjectPath &devicePath);
+    void deviceRemoved(const QDBusObjectPath &devicePath);
+    // Any device object went, known or found: handles made from now on start
+    // afresh, even if an object at the same path comes again.
+    void deviceObjectRemoved(const QString &devicePath);
+
+protected:
+    using QObject::QObject;
+
+    // How long an answer that waits for the radio or the user may take.
+    static constexpr int slowCallTimeoutMs = 120000;
+    // Runs done with the answer to call, unless context goes first; done may
+    // delete context.
+    static void whenAnswered(const QDBusPendingCall &call, QObject *context,
+                             const std::function<void(const QDBusMessage &answer)> &done);
+    // Waits for call's one value; false with the error when it failed or
+    // the answer was of another type.
+    template<typename T>
+    static bool await(const QDBusPendingCall &call, T *value, QDBusError *error)
+    {
+        QDBusPendingReply<T> reply = call;
+        reply.waitForFinished();
+        if (reply.isError()) {
+            if (error)
+                *error = reply.error();
+            return false;
+        }
+        *value = reply.value();
+        return true;
+    }
+    // The object path an answer holds; empty for another answer.
+    static QDBusObjectPath pathIn(const QDBusMessage &answer);
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUEZDIALECT_H
