@@ -76,6 +76,7 @@ BluetoothAdapterPrivate::BluetoothAdapterPrivate()
     BluezDaemon *daemon = BluezDaemon::instance();
     connect(daemon, &BluezDaemon::appeared, this, &BluetoothAdapterPrivate::serviceRegistered);
     connect(daemon, &BluezDaemon::gone, this, &BluetoothAdapterPrivate::serviceUnregistered);
+    connect(daemon, &BluezDaemon::adapterAdded, this, &BluetoothAdapterPrivate::getBluezAdapter);
     connect(daemon, &BluezDaemon::adapterRemoved, this,
             &BluetoothAdapterPrivate::serviceUnregistered);
     connect(daemon, &BluezDaemon::adapterPropertyChanged, this,

@@ -1,11 +1,14 @@
 #include "bluezdaemon.h"
 
 #include "bluez4dialect.h"
+#include "bluez5dialect.h"
 #include "bluezlogging.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+
+#include <memory>
 
 namespace Ovrin {
 
@@ -60,15 +63,14 @@ BluezDialect *BluezDaemon::dialect()
 BluezDialect *BluezDaemon::detect()
 {
     QDBusConnection bus = QDBusConnection::systemBus();
-    const QDBusMessage probe = bus.call(QDBusMessage::createMethodCall(
-        bluezService, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-        QStringLiteral("GetManagedObjects")));
-    const QDBusError error(probe);
+    // BlueZ 5's view listens before it asks, so that nothing said meanwhile is lost.
+    auto bluez5 = std::make_unique<Bluez5Dialect>(bus, this);
+    const QDBusError error = bluez5->load();
     BluezDialect *found = nullptr;
     if (!error.isValid()) {
-        qCWarning(lcBluez, "org.bluez speaks BlueZ 5, which this build does not speak yet");
-        return nullptr;
+        found = bluez5.release();
     } else if (BluezDialect::isNoSuchObject(error)) {
+        bluez5.reset();
         found = new Bluez4Dialect(bus, this);
     } else {
         warnCallFailed("GetManagedObjects", error);
@@ -77,6 +79,7 @@ BluezDialect *BluezDaemon::detect()
     qCDebug(lcBluez, "org.bluez speaks %s", qPrintable(found->name()));
     connect(found, &BluezDialect::adapterPropertyChanged, this,
             &BluezDaemon::adapterPropertyChanged);
+    connect(found, &BluezDialect::adapterAdded, this, &BluezDaemon::adapterAdded);
     connect(found, &BluezDialect::adapterRemoved, this, &BluezDaemon::adapterRemoved);
     connect(found, &BluezDialect::devicePropertyChanged, this, &BluezDaemon::devicePropertyChanged);
     connect(found, &BluezDialect::deviceFound, this, &BluezDaemon::deviceFound);

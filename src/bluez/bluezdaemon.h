@@ -35,6 +35,7 @@ Q_SIGNALS:
     void gone();
 
     void adapterPropertyChanged(const QString &name, const QVariant &value);
+    void adapterAdded();
     void adapterRemoved();
     void devicePropertyChanged(const QString &devicePath, const QString &name,
                                const QVariant &value);

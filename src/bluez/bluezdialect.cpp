@@ -30,6 +30,12 @@ bool BluezDialect::isNoSuchObject(const QDBusError &error)
     }
 }
 
+QDBusError BluezDialect::bluezError(const char *name, const QString &message)
+{
+    return QDBusError(QDBusMessage::createError(QStringLiteral("org.bluez.Error.") + QLatin1String(name),
+                                                message));
+}
+
 QDBusObjectPath BluezDialect::pathIn(const QDBusMessage &answer)
 {
     if (answer.signature() != QLatin1String("o"))

@@ -81,7 +81,8 @@ public:
 
 Q_SIGNALS:
     void adapterPropertyChanged(const QString &name, const QVariant &value);
-    // The adapter went, with the daemon still there (BlueZ 5 only).
+    // An adapter came, or went, with the daemon still there (BlueZ 5 only).
+    void adapterAdded();
     void adapterRemoved();
     // A known device's property; name and value as BlueZ 4 has them.
     void devicePropertyChanged(const QString &devicePath, const QString &name,
@@ -117,6 +118,8 @@ protected:
         *value = reply.value();
         return true;
     }
+    // "org.bluez.Error.<name>", as the daemon would answer it.
+    static QDBusError bluezError(const char *name, const QString &message);
     // The object path an answer holds; empty for another answer.
     static QDBusObjectPath pathIn(const QDBusMessage &answer);
 };

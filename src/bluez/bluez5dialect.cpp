@@ -1,0 +1,546 @@
+#include "bluez5dialect.h"
+
+#include "bluezlogging.h"
+
+#include <QDBusArgument>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QPointer>
+#include <QTimer>
+
+namespace Ovrin {
+
+namespace {
+const QString bluezService = QStringLiteral("org.bluez");
+const QString objectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString adapterInterface = QStringLiteral("org.bluez.Adapter1");
+const QString deviceInterface = QStringLiteral("org.bluez.Device1");
+const QString agentManagerInterface = QStringLiteral("org.bluez.AgentManager1");
+const QString agentManagerPath = QStringLiteral("/org/bluez");
+// The name users give the adapter is BlueZ 5's "Alias"; its "Name" is the system's.
+const QString adapterName = QStringLiteral("Name");
+const QString adapterAlias = QStringLiteral("Alias");
+// How long a creation looks for a device that discovery has not found.
+constexpr int lookupTimeLimitMs = 20000;
+
+QVariantMap adapterAsBluez4(QVariantMap properties)
+{
+    properties.remove(adapterName);
+    const auto alias = properties.constFind(adapterAlias);
+    if (alias != properties.constEnd()) {
+        properties.insert(adapterName, *alias);
+        properties.remove(adapterAlias);
+    }
+    return properties;
+}
+
+template<typename T> T demarshalled(const QVariant &value)
+{
+    T result;
+    value.value<QDBusArgument>() >> result;
+    return result;
+}
+
+} // namespace
+
+Bluez5Dialect::Bluez5Dialect(const QDBusConnection &bus, QObject *parent)
+    : BluezDialect(parent), m_bus(bus)
+{
+    qRegisterMetaType<QDBusMessage>();
+    // Every signal of the daemon's objects: three match rules, however many
+    // objects there are. Only BlueZ's own (QtDBus checks the sender).
+    const bool followed
+        = m_bus.connect(bluezService, QString(), objectManager, QStringLiteral("InterfacesAdded"),
+                        this, SLOT(onInterfacesAdded(QDBusMessage)))
+        && m_bus.connect(bluezService, QString(), objectManager,
+                         QStringLiteral("InterfacesRemoved"), this,
+                         SLOT(onInterfacesRemoved(QDBusMessage)))
+        && m_bus.connect(bluezService, QString(), propertiesInterface,
+                         QStringLiteral("PropertiesChanged"), this,
+                         SLOT(onPropertiesChanged(QDBusMessage)));
+    if (!followed)
+        qCWarning(lcBluez, "Unable to follow the changes of BlueZ objects");
+}
+
+Bluez5Dialect::~Bluez5Dialect()
+{
+    for (const Lookup &lookup : std::as_const(m_lookups))
+        delete lookup.timeLimit;
+}
+
+QDBusError Bluez5Dialect::load()
+{
+    const QDBusMessage answer = m_bus.call(
+        QDBusMessage::createMethodCall(bluezService, QStringLiteral("/"), objectManager,
+                                       QStringLiteral("GetManagedObjects")));
+    if (answer.type() != QDBusMessage::ReplyMessage)
+        return QDBusError(answer);
+    if (answer.signature() != QLatin1String("a{oa{sa{sv}}}"))
+        return QDBusError(QDBusError::InvalidSignature,
+                          QStringLiteral("Unexpected objects of signature %1").arg(answer.signature()));
+    const QDBusArgument objects = answer.arguments().value(0).value<QDBusArgument>();
+    objects.beginMap();
+    while (!objects.atEnd()) {
+        QDBusObjectPath path;
+        Interfaces interfaces;
+        objects.beginMapEntry();
+        objects >> path >> interfaces;
+        objects.endMapEntry();
+        addObject(path.path(), interfaces);
+    }
+    objects.endMap();
+    return QDBusError();
+}
+
+// --- the objects -------------------------------------------------------------
+
+void Bluez5Dialect::addObject(const QString &path, const Interfaces &interfaces)
+{
+    const auto adapter = interfaces.constFind(adapterInterface);
+    if (adapter != interfaces.constEnd())
+        addAdapter(path, *adapter);
+    const auto device = interfaces.constFind(deviceInterface);
+    if (device != interfaces.constEnd())
+        addDevice(path, *device);
+}
+
+void Bluez5Dialect::addAdapter(const QString &path, const QVariantMap &properties)
+{
+    if (!m_adapterPath.isEmpty() && m_adapterPath != path)
+        return;
+    const bool isNew = m_adapterPath.isEmpty();
+    m_adapterPath = path;
+    m_adapter.insert(properties);
+    if (isNew)
+        Q_EMIT adapterAdded();
+}
+
+QString Bluez5Dialect::devicePathFor(const QString &address) const
+{
+    QString node = address.toUpper();
+    node.replace(QLatin1Char(':'), QLatin1Char('_'));
+    return m_adapterPath + QStringLiteral("/dev_") + node;
+}
+
+bool Bluez5Dialect::isKnown(const Device &device) const
+{
+    const QVariantMap &p = device.properties;
+    return device.createdHere || p.value(QStringLiteral("Paired")).toBool()
+        || p.value(QStringLiteral("Trusted")).toBool() || p.value(QStringLiteral("Blocked")).toBool();
+}
+
+void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &properties)
+{
+    auto existing = m_devices.find(path);
+    if (existing != m_devices.end()) {
+        // Told again (it came while the first answer was on its way).
+        existing->properties.insert(properties);
+        return;
+    }
+    const Device &device = *m_devices.insert(path, Device { properties, false });
+    for (int i = m_lookups.size() - 1; i >= 0; --i) {
+        if (devicePathFor(m_lookups.at(i).address) == path)
+            endLookup(m_lookups.at(i).address, QDBusError());
+    }
+    if (isKnown(device))
+        Q_EMIT deviceCreated(QDBusObjectPath(path));
+    else if (m_discoveryUsers > 0)
+        reportFound(device);
+}
+
+void Bluez5Dialect::reportFound(const Device &device)
+{
+    const QVariantMap &properties = device.properties;
+    const QString address = properties.value(QStringLiteral("Address")).toString();
+    if (!address.isEmpty())
+        Q_EMIT deviceFound(address, properties);
+}
+
+void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfaces)
+{
+    if (interfaces.contains(deviceInterface)) {
+        const auto device = m_devices.constFind(path);
+        if (device == m_devices.constEnd())
+            return;
+        const bool wasKnown = isKnown(*device);
+        m_devices.erase(device);
+        Q_EMIT deviceObjectRemoved(path);
+        if (wasKnown)
+            Q_EMIT deviceRemoved(QDBusObjectPath(path));
+    }
+    if (interfaces.contains(adapterInterface) && path == m_adapterPath) {
+        m_adapterPath.clear();
+        m_adapter.clear();
+        Q_EMIT adapterRemoved();
+    }
+}
+
+void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
+{
+    for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
+        m_adapter.insert(it.key(), it.value());
+        if (it.key() == adapterName)
+            continue;
+        Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(), it.value());
+    }
+}
+
+void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &changed,
+                                  const QStringList &invalidated)
+{
+    auto device = m_devices.find(path);
+    if (device == m_devices.end())
+        return;
+    const Device before = *device;
+    device->properties.insert(changed);
+    for (const QString &name : invalidated)
+        device->properties.remove(name);
+    for (auto it = changed.constBegin(); it != changed.constEnd(); ++it)
+        Q_EMIT devicePropertyChanged(path, it.key(), it.value());
+    // Signals above may have run code that changed the objects.
+    device = m_devices.find(path);
+    if (device == m_devices.end())
+        return;
+    if (!isKnown(before) && isKnown(*device)) {
+        Q_EMIT deviceCreated(QDBusObjectPath(path));
+        return;
+    }
+    const bool seenAgain = changed.contains(QStringLiteral("RSSI"))
+        || changed.contains(QStringLiteral("Name")) || changed.contains(QStringLiteral("Alias"));
+    if (m_discoveryUsers > 0 && seenAgain && !isKnown(*device))
+        reportFound(*device);
+}
+
+void Bluez5Dialect::onInterfacesAdded(const QDBusMessage &message)
+{
+    if (message.signature() != QLatin1String("oa{sa{sv}}"))
+        return;
+    const QString path = message.arguments().value(0).value<QDBusObjectPath>().path();
+    addObject(path, demarshalled<Interfaces>(message.arguments().value(1)));
+}
+
+void Bluez5Dialect::onInterfacesRemoved(const QDBusMessage &message)
+{
+    if (message.signature() != QLatin1String("oas"))
+        return;
+    removeObject(message.arguments().value(0).value<QDBusObjectPath>().path(),
+                 message.arguments().value(1).toStringList());
+}
+
+void Bluez5Dialect::onPropertiesChanged(const QDBusMessage &message)
+{
+    if (message.signature() != QLatin1String("sa{sv}as"))
+        return;
+    const QString interface = message.arguments().value(0).toString();
+    const QVariantMap changed = demarshalled<QVariantMap>(message.arguments().value(1));
+    const QStringList invalidated = message.arguments().value(2).toStringList();
+    if (interface == adapterInterface && message.path() == m_adapterPath)
+        adapterChanged(changed);
+    else if (interface == deviceInterface)
+        deviceChanged(message.path(), changed, invalidated);
+}
+
+// --- calls -------------------------------------------------------------------
+
+QDBusMessage Bluez5Dialect::call(const QString &path, const QString &interface,
+                                 const QString &method, const QVariantList &args) const
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(bluezService, path, interface, method);
+    message.setArguments(args);
+    return message;
+}
+
+bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message)
+{
+    const QDBusMessage reply = m_bus.call(message);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return true;
+    warnCallFailed(method, QDBusError(reply));
+    return false;
+}
+
+bool Bluez5Dialect::setProperty(const QString &path, const QString &interface, const QString &name,
+                                const QVariant &value)
+{
+    return blockingCall("Set", call(path, propertiesInterface, QStringLiteral("Set"),
+                                    { interface, name, QVariant::fromValue(QDBusVariant(value)) }));
+}
+
+// --- the adapter -------------------------------------------------------------
+
+QString Bluez5Dialect::findAdapter()
+{
+    return m_adapterPath;
+}
+
+bool Bluez5Dialect::adapterProperties(QVariantMap *properties, QDBusError *error)
+{
+    if (m_adapterPath.isEmpty()) {
+        *error = bluezError("NoSuchAdapter", QStringLiteral("No such adapter"));
+        return false;
+    }
+    *properties = adapterAsBluez4(m_adapter);
+    return true;
+}
+
+bool Bluez5Dialect::setAdapterProperty(const QString &name, const QVariant &value)
+{
+    return setProperty(m_adapterPath, adapterInterface, name == adapterName ? adapterAlias : name,
+                       value);
+}
+
+bool Bluez5Dialect::listDevices(QList<QDBusObjectPath> *devices)
+{
+    devices->clear();
+    for (auto it = m_devices.constBegin(); it != m_devices.constEnd(); ++it) {
+        if (isKnown(*it))
+            devices->append(QDBusObjectPath(it.key()));
+    }
+    return true;
+}
+
+QDBusObjectPath Bluez5Dialect::findDevice(const QString &address, QDBusError *error)
+{
+    const QString path = devicePathFor(address);
+    const auto device = m_devices.constFind(path);
+    if (device != m_devices.constEnd() && isKnown(*device))
+        return QDBusObjectPath(path);
+    *error = bluezError("DoesNotExist", QStringLiteral("Does Not Exist"));
+    return QDBusObjectPath();
+}
+
+bool Bluez5Dialect::joinDiscovery()
+{
+    // One discovery session per connection: the parts of the process share it.
+    if (m_discoveryUsers++ > 0)
+        return true;
+    // What was found before this process looked counts as found now.
+    for (const Device &device : std::as_const(m_devices)) {
+        if (!isKnown(device) && device.properties.contains(QStringLiteral("RSSI")))
+            reportFound(device);
+    }
+    if (blockingCall("StartDiscovery", call(m_adapterPath, adapterInterface,
+                                            QStringLiteral("StartDiscovery"))))
+        return true;
+    m_discoveryUsers = 0;
+    return false;
+}
+
+void Bluez5Dialect::leaveDiscovery()
+{
+    if (m_discoveryUsers == 0 || --m_discoveryUsers > 0)
+        return;
+    blockingCall("StopDiscovery", call(m_adapterPath, adapterInterface, QStringLiteral("StopDiscovery")));
+}
+
+bool Bluez5Dialect::startDiscovery()
+{
+    return joinDiscovery();
+}
+
+bool Bluez5Dialect::stopDiscovery()
+{
+    if (m_discoveryUsers == 0) {
+        qCWarning(lcBluez, "stopDiscovery: no discovery of this process runs");
+        return false;
+    }
+    leaveDiscovery();
+    return true;
+}
+
+void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
+{
+    // BlueZ 5 has no sessions: the radio is switched on for them, and off
+    // again with the last one if it was off before.
+    ++m_sessions;
+    if (m_adapter.value(QStringLiteral("Powered")).toBool()) {
+        QTimer::singleShot(0, context, [done] { done(QDBusError()); });
+        return;
+    }
+    m_poweredForSessions = true;
+    const QDBusMessage power = call(m_adapterPath, propertiesInterface, QStringLiteral("Set"),
+                                    { adapterInterface, QStringLiteral("Powered"),
+                                      QVariant::fromValue(QDBusVariant(true)) });
+    whenAnswered(m_bus.asyncCall(power, slowCallTimeoutMs), context,
+                 [done](const QDBusMessage &answer) {
+                     done(answer.type() == QDBusMessage::ErrorMessage ? QDBusError(answer)
+                                                                      : QDBusError());
+                 });
+}
+
+bool Bluez5Dialect::releaseSession()
+{
+    if (m_sessions == 0 || --m_sessions > 0 || !m_poweredForSessions)
+        return true;
+    m_poweredForSessions = false;
+    return setProperty(m_adapterPath, adapterInterface, QStringLiteral("Powered"), false);
+}
+
+bool Bluez5Dialect::registerAgent(const QString &agentPath)
+{
+    const QVariant path = QVariant::fromValue(QDBusObjectPath(agentPath));
+    const QDBusMessage reply = m_bus.call(
+        call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"), { path, QString() }));
+    // One agent per connection: a second registration makes the first the default.
+    if (reply.type() == QDBusMessage::ErrorMessage
+        && reply.errorName() != QLatin1String("org.bluez.Error.AlreadyExists")) {
+        warnCallFailed("RegisterAgent", QDBusError(reply));
+        return false;
+    }
+    m_agentRegistered = true;
+    return blockingCall("RequestDefaultAgent", call(agentManagerPath, agentManagerInterface,
+                                                    QStringLiteral("RequestDefaultAgent"), { path }));
+}
+
+bool Bluez5Dialect::unregisterAgent(const QString &agentPath)
+{
+    m_agentRegistered = false;
+    return blockingCall("UnregisterAgent",
+                        call(agentManagerPath, agentManagerInterface, QStringLiteral("UnregisterAgent"),
+                             { QVariant::fromValue(QDBusObjectPath(agentPath)) }));
+}
+
+// --- devices -----------------------------------------------------------------
+
+void Bluez5Dialect::lookFor(const QString &address, QObject *context,
+                            const std::function<void(const QDBusError &)> &found)
+{
+    if (m_devices.contains(devicePathFor(address))) {
+        QTimer::singleShot(0, context, [found] { found(QDBusError()); });
+        return;
+    }
+    auto *timeLimit = new QTimer;
+    timeLimit->setSingleShot(true);
+    connect(timeLimit, &QTimer::timeout, this, [this, address] {
+        endLookup(address, bluezError("ConnectionAttemptFailed", QStringLiteral("Page Timeout")));
+    });
+    QPointer<QObject> guard(context);
+    m_lookups.append({ address, [guard, found](const QDBusError &error) {
+                          if (guard)
+                              found(error);
+                      },
+                       timeLimit });
+    timeLimit->start(lookupTimeLimitMs);
+    joinDiscovery();
+}
+
+void Bluez5Dialect::endLookup(const QString &address, const QDBusError &error)
+{
+    for (int i = 0; i < m_lookups.size(); ++i) {
+        if (m_lookups.at(i).address != address)
+            continue;
+        const Lookup lookup = m_lookups.takeAt(i);
+        lookup.timeLimit->deleteLater();
+        leaveDiscovery();
+        lookup.found(error);
+        return;
+    }
+}
+
+void Bluez5Dialect::createDevice(const QString &address, QObject *context, const CreationDone &done)
+{
+    lookFor(address, context, [this, address, done](const QDBusError &error) {
+        const QString path = devicePathFor(address);
+        auto device = m_devices.find(path);
+        if (error.isValid() || device == m_devices.end()) {
+            done(QDBusObjectPath(), error.isValid() ? error : bluezError("DoesNotExist", QStringLiteral("Does Not Exist")));
+            return;
+        }
+        if (isKnown(*device)) {
+            done(QDBusObjectPath(), bluezError("AlreadyExists", QStringLiteral("Already Exists")));
+            return;
+        }
+        device->createdHere = true;
+        Q_EMIT deviceCreated(QDBusObjectPath(path));
+        done(QDBusObjectPath(path), QDBusError());
+    });
+}
+
+void Bluez5Dialect::createPairedDevice(const QString &address, const QString &, QObject *context,
+                                       const CreationDone &done)
+{
+    // found runs only while context lives.
+    lookFor(address, context, [this, address, context, done](const QDBusError &error) {
+        if (error.isValid())
+            done(QDBusObjectPath(), error);
+        else
+            pair(devicePathFor(address), context, done);
+    });
+}
+
+void Bluez5Dialect::pair(const QString &devicePath, QObject *context, const CreationDone &done)
+{
+    const QDBusPendingCall pairing
+        = m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
+    whenAnswered(pairing, context, [this, devicePath, done](const QDBusMessage &answer) {
+        if (answer.type() == QDBusMessage::ErrorMessage) {
+            done(QDBusObjectPath(), QDBusError(answer));
+            return;
+        }
+        auto device = m_devices.find(devicePath);
+        if (device != m_devices.end() && !device->createdHere) {
+            const Device before = *device;
+            device->createdHere = true;
+            if (!isKnown(before))
+                Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
+        }
+        done(QDBusObjectPath(devicePath), QDBusError());
+    });
+}
+
+void Bluez5Dialect::cancelDeviceCreation(const QString &address)
+{
+    for (const Lookup &lookup : std::as_const(m_lookups)) {
+        if (lookup.address == address) {
+            endLookup(address, bluezError("AuthenticationCanceled", QStringLiteral("Authentication Canceled")));
+            return;
+        }
+    }
+    m_bus.asyncCall(call(devicePathFor(address), deviceInterface, QStringLiteral("CancelPairing")));
+}
+
+bool Bluez5Dialect::removeDevice(const QString &devicePath)
+{
+    return blockingCall("RemoveDevice",
+                        call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
+                             { QVariant::fromValue(QDBusObjectPath(devicePath)) }));
+}
+
+bool Bluez5Dialect::deviceProperties(const QString &devicePath, QVariantMap *properties,
+                                     QDBusError *error)
+{
+    const auto device = m_devices.constFind(devicePath);
+    if (device != m_devices.constEnd()) {
+        *properties = device->properties;
+        return true;
+    }
+    return await(m_bus.asyncCall(call(devicePath, propertiesInterface, QStringLiteral("GetAll"),
+                                      { deviceInterface })),
+                 properties, error);
+}
+
+void Bluez5Dialect::fetchDeviceProperties(const QString &devicePath, QObject *context,
+                                          const PropertiesDone &done)
+{
+    // Answered later all the same, as a call would be.
+    QTimer::singleShot(0, context, [this, devicePath, done] {
+        QVariantMap properties;
+        QDBusError error;
+        deviceProperties(devicePath, &properties, &error);
+        done(properties, error);
+    });
+}
+
+bool Bluez5Dialect::setDeviceProperty(const QString &devicePath, const QString &name,
+                                      const QVariant &value)
+{
+    return setProperty(devicePath, deviceInterface, name, value);
+}
+
+QDBusPendingCall Bluez5Dialect::disconnectDevice(const QString &devicePath)
+{
+    return m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Disconnect")));
+}
+
+} // namespace Ovrin

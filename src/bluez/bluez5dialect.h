@@ -1,0 +1,118 @@
+#ifndef OVRIN_BLUEZ5DIALECT_H
+#define OVRIN_BLUEZ5DIALECT_H
+
+#include "bluezdialect.h"
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QMap>
+
+class QTimer;
+
+namespace Ovrin {
+
+// bluetoothd 5: every object and property from one "GetManagedObjects",
+// kept current by the object manager's and the objects' signals, so reads
+// cost no call. What BlueZ 4 called known devices are the device objects
+// that are paired, trusted or blocked, or that this process created; the
+// others are what discovery found, reported as BlueZ 4's "DeviceFound"
+// while this process discovers.
+class Bluez5Dialect : public BluezDialect
+{
+    Q_OBJECT
+public:
+    Bluez5Dialect(const QDBusConnection &bus, QObject *parent);
+    ~Bluez5Dialect() override;
+
+    // Reads every object; an error means the daemon is not BlueZ 5. Listens
+    // from before the call, so that nothing said meanwhile is lost.
+    QDBusError load();
+
+    QString name() const override { return QStringLiteral("BlueZ 5"); }
+
+    QString findAdapter() override;
+    QString adapterPath() const override { return m_adapterPath; }
+    bool adapterProperties(QVariantMap *properties, QDBusError *error) override;
+    bool setAdapterProperty(const QString &name, const QVariant &value) override;
+    bool listDevices(QList<QDBusObjectPath> *devices) override;
+    QDBusObjectPath findDevice(const QString &address, QDBusError *error) override;
+    bool startDiscovery() override;
+    bool stopDiscovery() override;
+    void requestSession(QObject *context, const CallDone &done) override;
+    bool releaseSession() override;
+    bool registerAgent(const QString &agentPath) override;
+    bool unregisterAgent(const QString &agentPath) override;
+
+    void createDevice(const QString &address, QObject *context, const CreationDone &done) override;
+    void createPairedDevice(const QString &address, const QString &agentPath, QObject *context,
+                            const CreationDone &done) override;
+    void cancelDeviceCreation(const QString &address) override;
+    bool removeDevice(const QString &devicePath) override;
+    bool deviceProperties(const QString &devicePath, QVariantMap *properties,
+                          QDBusError *error) override;
+    void fetchDeviceProperties(const QString &devicePath, QObject *context,
+                               const PropertiesDone &done) override;
+    bool setDeviceProperty(const QString &devicePath, const QString &name,
+                           const QVariant &value) override;
+    QDBusPendingCall disconnectDevice(const QString &devicePath) override;
+
+private Q_SLOTS:
+    void onInterfacesAdded(const QDBusMessage &message);
+    void onInterfacesRemoved(const QDBusMessage &message);
+    void onPropertiesChanged(const QDBusMessage &message);
+
+private:
+    using Interfaces = QMap<QString, QVariantMap>;
+    struct Device
+    {
+        QVariantMap properties;
+        bool createdHere = false;
+    };
+    // A creation waiting for its device to be found first.
+    struct Lookup
+    {
+        QString address;
+        std::function<void(const QDBusError &error)> found;
+        QTimer *timeLimit;
+    };
+
+    void addObject(const QString &path, const Interfaces &interfaces);
+    void addAdapter(const QString &path, const QVariantMap &properties);
+    void addDevice(const QString &path, const QVariantMap &properties);
+    void removeObject(const QString &path, const QStringList &interfaces);
+    void adapterChanged(const QVariantMap &changed);
+    void deviceChanged(const QString &path, const QVariantMap &changed,
+                       const QStringList &invalidated);
+    bool isKnown(const Device &device) const;
+    void reportFound(const Device &device);
+    void becameKnown(const QString &path, const Device &before);
+    QString devicePathFor(const QString &address) const;
+
+    QDBusMessage call(const QString &path, const QString &interface, const QString &method,
+                      const QVariantList &args = {}) const;
+    bool blockingCall(const char *method, const QDBusMessage &call);
+    bool setProperty(const QString &path, const QString &interface, const QString &name,
+                     const QVariant &value);
+    bool joinDiscovery();
+    void leaveDiscovery();
+    // Runs found once the device at address has an object, starting
+    // discovery for it when it has none.
+    void lookFor(const QString &address, QObject *context,
+                 const std::function<void(const QDBusError &error)> &found);
+    void endLookup(const QString &address, const QDBusError &error);
+    void pair(const QString &devicePath, QObject *context, const CreationDone &done);
+
+    QDBusConnection m_bus;
+    QString m_adapterPath;
+    QVariantMap m_adapter;
+    QMap<QString, Device> m_devices;
+    int m_discoveryUsers = 0;
+    int m_sessions = 0;
+    bool m_poweredForSessions = false;
+    bool m_agentRegistered = false;
+    QList<Lookup> m_lookups;
+};
+
+} // namespace Ovrin
+
+#endif // OVRIN_BLUEZ5DIALECT_H
