@@ -4,8 +4,8 @@
 #include "bluetoothadapter.h"
 #include "bluetoothconnectionmanager_p.h"
 #include "bluetoothdeviceinfoutils.h"
-#include "bluezaudioproxy.h"
-#include "bluezdeviceproxy.h"
+#include "bluezdaemon.h"
+#include "bluezdialect.h"
 
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
@@ -17,8 +17,6 @@
 namespace Ovrin {
 
 namespace {
-
-const QString bluezService = QStringLiteral("org.bluez");
 
 // How long a previously connected audio device is given after it has gone.
 constexpr int reconnectDelayMs = 1000;
@@ -54,14 +52,6 @@ BluetoothConnectionManagerPrivate::~BluetoothConnectionManagerPrivate()
     abandonPrevious();
 }
 
-BluezAudioProxy *BluetoothConnectionManagerPrivate::audioInterface()
-{
-    if (!audio)
-        audio
-            = new BluezAudioProxy(bluezService, device.path(), QDBusConnection::systemBus(), this);
-    return audio;
-}
-
 bool BluetoothConnectionManagerPrivate::isAudioConnected(bool warn)
 {
     const auto failed = [warn]() {
@@ -69,13 +59,12 @@ bool BluetoothConnectionManagerPrivate::isAudioConnected(bool warn)
             qCWarning(lcAudio, "Unable to get properties from org.bluez.Audio");
         return false;
     };
-    if (device.path().isEmpty())
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    if (device.path().isEmpty() || !dialect)
         return failed();
-    QDBusPendingReply<QVariantMap> reply = audioInterface()->GetProperties();
-    reply.waitForFinished();
-    if (reply.isError())
-        return failed();
-    return reply.value().value(QStringLiteral("State")).toString() == QLatin1String("connected");
+    QDBusError error;
+    const bool connected = dialect->isAudioConnected(device.path(), &error);
+    return error.isValid() ? failed() : connected;
 }
 
 void BluetoothConnectionManagerPrivate::disconnectPreviousAndConnectAudio()
@@ -204,9 +193,14 @@ void BluetoothConnectionManagerPrivate::disconnectFailed()
 
 void BluetoothConnectionManagerPrivate::connectAudio()
 {
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    if (!dialect) {
+        giveUpPrevious(QStringLiteral("Bluez does not exist"));
+        return;
+    }
     connecting = true;
     busy = true;
-    auto *watcher = new QDBusPendingCallWatcher(audioInterface()->Connect(), this);
+    auto *watcher = new QDBusPendingCallWatcher(dialect->connectAudio(device.path()), this);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                      &BluetoothConnectionManagerPrivate::connectAudioCallback);
 }
@@ -273,8 +267,12 @@ void BluetoothConnectionManager::disconnect()
     }
     // Watched, so that a refusal is reported instead of leaving a caller
     // (a connect waiting for this device to go) waiting forever.
-    BluezDeviceProxy proxy(bluezService, d->device.path(), QDBusConnection::systemBus());
-    auto *watcher = new QDBusPendingCallWatcher(proxy.Disconnect(), d);
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    if (!dialect) {
+        Q_EMIT disconnectionFailed(QStringLiteral("Bluez does not exist"));
+        return;
+    }
+    auto *watcher = new QDBusPendingCallWatcher(dialect->disconnectDevice(d->device.path()), d);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, d,
                      &BluetoothConnectionManagerPrivate::disconnectCallback);
 }

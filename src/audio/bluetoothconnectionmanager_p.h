@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QSet>
 
-class BluezAudioProxy;
 class QDBusPendingCallWatcher;
 class QTimer;
 
@@ -22,7 +21,6 @@ public:
                                       BluetoothConnectionManager *owner);
     ~BluetoothConnectionManagerPrivate() override;
 
-    BluezAudioProxy *audioInterface();
     // Blocking "GetProperties" of the audio interface; a failure is logged
     // only when warn is set.
     bool isAudioConnected(bool warn);
@@ -33,7 +31,6 @@ public:
     void giveUpPrevious(const QString &reason);
 
     BluetoothDevice device;
-    BluezAudioProxy *audio = nullptr;
     // A "Connect" call is outstanding.
     bool connecting = false;
     // From connect() until the "Connect" reply: waiting for another audio

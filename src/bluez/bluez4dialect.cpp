@@ -11,6 +11,7 @@ const QString bluezService = QStringLiteral("org.bluez");
 const QString managerInterface = QStringLiteral("org.bluez.Manager");
 const QString adapterInterface = QStringLiteral("org.bluez.Adapter");
 const QString deviceInterface = QStringLiteral("org.bluez.Device");
+const QString audioInterface = QStringLiteral("org.bluez.Audio");
 const QString propertyChanged = QStringLiteral("PropertyChanged");
 
 QVariant objectPath(const QString &path)
@@ -262,6 +263,23 @@ bool Bluez4Dialect::setDeviceProperty(const QString &devicePath, const QString &
 QDBusPendingCall Bluez4Dialect::disconnectDevice(const QString &devicePath)
 {
     return m_bus.asyncCall(deviceCall(devicePath, QStringLiteral("Disconnect")));
+}
+
+// --- audio -------------------------------------------------------------------
+
+bool Bluez4Dialect::isAudioConnected(const QString &devicePath, QDBusError *error)
+{
+    QVariantMap properties;
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        bluezService, devicePath, audioInterface, QStringLiteral("GetProperties"));
+    return await(m_bus.asyncCall(call), &properties, error)
+        && properties.value(QStringLiteral("State")).toString() == QLatin1String("connected");
+}
+
+QDBusPendingCall Bluez4Dialect::connectAudio(const QString &devicePath)
+{
+    return m_bus.asyncCall(QDBusMessage::createMethodCall(bluezService, devicePath, audioInterface,
+                                                          QStringLiteral("Connect")));
 }
 
 // --- what BlueZ says -------------------------------------------------------------

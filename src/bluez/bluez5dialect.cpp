@@ -45,7 +45,8 @@ template<typename T> T demarshalled(const QVariant &value)
 } // namespace
 
 Bluez5Dialect::Bluez5Dialect(const QDBusConnection &bus, QObject *parent)
-    : BluezDialect(parent), m_bus(bus)
+    : BluezDialect(parent)
+    , m_bus(bus)
 {
     qRegisterMetaType<QDBusMessage>();
     // Every signal of the daemon's objects: three match rules, however many
@@ -71,14 +72,14 @@ Bluez5Dialect::~Bluez5Dialect()
 
 QDBusError Bluez5Dialect::load()
 {
-    const QDBusMessage answer = m_bus.call(
-        QDBusMessage::createMethodCall(bluezService, QStringLiteral("/"), objectManager,
-                                       QStringLiteral("GetManagedObjects")));
+    const QDBusMessage answer = m_bus.call(QDBusMessage::createMethodCall(
+        bluezService, QStringLiteral("/"), objectManager, QStringLiteral("GetManagedObjects")));
     if (answer.type() != QDBusMessage::ReplyMessage)
         return QDBusError(answer);
     if (answer.signature() != QLatin1String("a{oa{sa{sv}}}"))
-        return QDBusError(QDBusError::InvalidSignature,
-                          QStringLiteral("Unexpected objects of signature %1").arg(answer.signature()));
+        return QDBusError(
+            QDBusError::InvalidSignature,
+            QStringLiteral("Unexpected objects of signature %1").arg(answer.signature()));
     const QDBusArgument objects = answer.arguments().value(0).value<QDBusArgument>();
     objects.beginMap();
     while (!objects.atEnd()) {
@@ -127,7 +128,8 @@ bool Bluez5Dialect::isKnown(const Device &device) const
 {
     const QVariantMap &p = device.properties;
     return device.createdHere || p.value(QStringLiteral("Paired")).toBool()
-        || p.value(QStringLiteral("Trusted")).toBool() || p.value(QStringLiteral("Blocked")).toBool();
+        || p.value(QStringLiteral("Trusted")).toBool()
+        || p.value(QStringLiteral("Blocked")).toBool();
 }
 
 void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &properties)
@@ -182,7 +184,8 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
         m_adapter.insert(it.key(), it.value());
         if (it.key() == adapterName)
             continue;
-        Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(), it.value());
+        Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
+                                      it.value());
     }
 }
 
@@ -263,8 +266,9 @@ bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message
 bool Bluez5Dialect::setProperty(const QString &path, const QString &interface, const QString &name,
                                 const QVariant &value)
 {
-    return blockingCall("Set", call(path, propertiesInterface, QStringLiteral("Set"),
-                                    { interface, name, QVariant::fromValue(QDBusVariant(value)) }));
+    return blockingCall("Set",
+                        call(path, propertiesInterface, QStringLiteral("Set"),
+                             { interface, name, QVariant::fromValue(QDBusVariant(value)) }));
 }
 
 // --- the adapter -------------------------------------------------------------
@@ -320,8 +324,8 @@ bool Bluez5Dialect::joinDiscovery()
         if (!isKnown(device) && device.properties.contains(QStringLiteral("RSSI")))
             reportFound(device);
     }
-    if (blockingCall("StartDiscovery", call(m_adapterPath, adapterInterface,
-                                            QStringLiteral("StartDiscovery"))))
+    if (blockingCall("StartDiscovery",
+                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery"))))
         return true;
     m_discoveryUsers = 0;
     return false;
@@ -331,7 +335,8 @@ void Bluez5Dialect::leaveDiscovery()
 {
     if (m_discoveryUsers == 0 || --m_discoveryUsers > 0)
         return;
-    blockingCall("StopDiscovery", call(m_adapterPath, adapterInterface, QStringLiteral("StopDiscovery")));
+    blockingCall("StopDiscovery",
+                 call(m_adapterPath, adapterInterface, QStringLiteral("StopDiscovery")));
 }
 
 bool Bluez5Dialect::startDiscovery()
@@ -359,14 +364,13 @@ void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
         return;
     }
     m_poweredForSessions = true;
-    const QDBusMessage power = call(m_adapterPath, propertiesInterface, QStringLiteral("Set"),
-                                    { adapterInterface, QStringLiteral("Powered"),
-                                      QVariant::fromValue(QDBusVariant(true)) });
-    whenAnswered(m_bus.asyncCall(power, slowCallTimeoutMs), context,
-                 [done](const QDBusMessage &answer) {
-                     done(answer.type() == QDBusMessage::ErrorMessage ? QDBusError(answer)
-                                                                      : QDBusError());
-                 });
+    const QDBusMessage power = call(
+        m_adapterPath, propertiesInterface, QStringLiteral("Set"),
+        { adapterInterface, QStringLiteral("Powered"), QVariant::fromValue(QDBusVariant(true)) });
+    whenAnswered(
+        m_bus.asyncCall(power, slowCallTimeoutMs), context, [done](const QDBusMessage &answer) {
+            done(answer.type() == QDBusMessage::ErrorMessage ? QDBusError(answer) : QDBusError());
+        });
 }
 
 bool Bluez5Dialect::releaseSession()
@@ -380,8 +384,9 @@ bool Bluez5Dialect::releaseSession()
 bool Bluez5Dialect::registerAgent(const QString &agentPath)
 {
     const QVariant path = QVariant::fromValue(QDBusObjectPath(agentPath));
-    const QDBusMessage reply = m_bus.call(
-        call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"), { path, QString() }));
+    const QDBusMessage reply
+        = m_bus.call(call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"),
+                          { path, QString() }));
     // One agent per connection: a second registration makes the first the default.
     if (reply.type() == QDBusMessage::ErrorMessage
         && reply.errorName() != QLatin1String("org.bluez.Error.AlreadyExists")) {
@@ -389,15 +394,17 @@ bool Bluez5Dialect::registerAgent(const QString &agentPath)
         return false;
     }
     m_agentRegistered = true;
-    return blockingCall("RequestDefaultAgent", call(agentManagerPath, agentManagerInterface,
-                                                    QStringLiteral("RequestDefaultAgent"), { path }));
+    return blockingCall("RequestDefaultAgent",
+                        call(agentManagerPath, agentManagerInterface,
+                             QStringLiteral("RequestDefaultAgent"), { path }));
 }
 
 bool Bluez5Dialect::unregisterAgent(const QString &agentPath)
 {
     m_agentRegistered = false;
     return blockingCall("UnregisterAgent",
-                        call(agentManagerPath, agentManagerInterface, QStringLiteral("UnregisterAgent"),
+                        call(agentManagerPath, agentManagerInterface,
+                             QStringLiteral("UnregisterAgent"),
                              { QVariant::fromValue(QDBusObjectPath(agentPath)) }));
 }
 
@@ -416,10 +423,11 @@ void Bluez5Dialect::lookFor(const QString &address, QObject *context,
         endLookup(address, bluezError("ConnectionAttemptFailed", QStringLiteral("Page Timeout")));
     });
     QPointer<QObject> guard(context);
-    m_lookups.append({ address, [guard, found](const QDBusError &error) {
-                          if (guard)
-                              found(error);
-                      },
+    m_lookups.append({ address,
+                       [guard, found](const QDBusError &error) {
+                           if (guard)
+                               found(error);
+                       },
                        timeLimit });
     timeLimit->start(lookupTimeLimitMs);
     joinDiscovery();
@@ -444,7 +452,9 @@ void Bluez5Dialect::createDevice(const QString &address, QObject *context, const
         const QString path = devicePathFor(address);
         auto device = m_devices.find(path);
         if (error.isValid() || device == m_devices.end()) {
-            done(QDBusObjectPath(), error.isValid() ? error : bluezError("DoesNotExist", QStringLiteral("Does Not Exist")));
+            done(QDBusObjectPath(),
+                 error.isValid() ? error
+                                 : bluezError("DoesNotExist", QStringLiteral("Does Not Exist")));
             return;
         }
         if (isKnown(*device)) {
@@ -471,8 +481,8 @@ void Bluez5Dialect::createPairedDevice(const QString &address, const QString &, 
 
 void Bluez5Dialect::pair(const QString &devicePath, QObject *context, const CreationDone &done)
 {
-    const QDBusPendingCall pairing
-        = m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
+    const QDBusPendingCall pairing = m_bus.asyncCall(
+        call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
     whenAnswered(pairing, context, [this, devicePath, done](const QDBusMessage &answer) {
         if (answer.type() == QDBusMessage::ErrorMessage) {
             done(QDBusObjectPath(), QDBusError(answer));
@@ -493,7 +503,9 @@ void Bluez5Dialect::cancelDeviceCreation(const QString &address)
 {
     for (const Lookup &lookup : std::as_const(m_lookups)) {
         if (lookup.address == address) {
-            endLookup(address, bluezError("AuthenticationCanceled", QStringLiteral("Authentication Canceled")));
+            endLookup(
+                address,
+                bluezError("AuthenticationCanceled", QStringLiteral("Authentication Canceled")));
             return;
         }
     }
@@ -541,6 +553,24 @@ bool Bluez5Dialect::setDeviceProperty(const QString &devicePath, const QString &
 QDBusPendingCall Bluez5Dialect::disconnectDevice(const QString &devicePath)
 {
     return m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Disconnect")));
+}
+
+// --- audio -------------------------------------------------------------------
+
+bool Bluez5Dialect::isAudioConnected(const QString &devicePath, QDBusError *error)
+{
+    // Device1 has no audio state of its own: an audio device's link is its audio.
+    QVariantMap properties;
+    return deviceProperties(devicePath, &properties, error)
+        && properties.value(QStringLiteral("Connected")).toBool();
+}
+
+QDBusPendingCall Bluez5Dialect::connectAudio(const QString &devicePath)
+{
+    // Connect tries the device's auto-connect profiles, audio among them;
+    // it waits for the radio.
+    return m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Connect")),
+                           slowCallTimeoutMs);
 }
 
 } // namespace Ovrin

@@ -55,6 +55,8 @@ public:
     bool setDeviceProperty(const QString &devicePath, const QString &name,
                            const QVariant &value) override;
     QDBusPendingCall disconnectDevice(const QString &devicePath) override;
+    bool isAudioConnected(const QString &devicePath, QDBusError *error) override;
+    QDBusPendingCall connectAudio(const QString &devicePath) override;
 
 private Q_SLOTS:
     void onInterfacesAdded(const QDBusMessage &message);

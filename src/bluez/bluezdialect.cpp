@@ -32,8 +32,8 @@ bool BluezDialect::isNoSuchObject(const QDBusError &error)
 
 QDBusError BluezDialect::bluezError(const char *name, const QString &message)
 {
-    return QDBusError(QDBusMessage::createError(QStringLiteral("org.bluez.Error.") + QLatin1String(name),
-                                                message));
+    return QDBusError(QDBusMessage::createError(
+        QStringLiteral("org.bluez.Error.") + QLatin1String(name), message));
 }
 
 QDBusObjectPath BluezDialect::pathIn(const QDBusMessage &answer)

@@ -79,6 +79,11 @@ public:
         = 0;
     virtual QDBusPendingCall disconnectDevice(const QString &devicePath) = 0;
 
+    // --- audio ---------------------------------------------------------------
+    // Whether the device's audio link is up (blocking where the daemon must be asked).
+    virtual bool isAudioConnected(const QString &devicePath, QDBusError *error) = 0;
+    virtual QDBusPendingCall connectAudio(const QString &devicePath) = 0;
+
 Q_SIGNALS:
     void adapterPropertyChanged(const QString &name, const QVariant &value);
     // An adapter came, or went, with the daemon still there (BlueZ 5 only).
