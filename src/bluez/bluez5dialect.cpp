@@ -1,9 +1,11 @@
 #include "bluez5dialect.h"
 
+#include "bluezagentroutes.h"
 #include "bluezlogging.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QPointer>
 #include <QTimer>
@@ -381,31 +383,55 @@ bool Bluez5Dialect::releaseSession()
     return setProperty(m_adapterPath, adapterInterface, QStringLiteral("Powered"), false);
 }
 
-bool Bluez5Dialect::registerAgent(const QString &agentPath)
+bool Bluez5Dialect::registerRouter()
 {
-    const QVariant path = QVariant::fromValue(QDBusObjectPath(agentPath));
-    const QDBusMessage reply
-        = m_bus.call(call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"),
-                          { path, QString() }));
-    // One agent per connection: a second registration makes the first the default.
+    if (m_agentRegistered)
+        return true;
+    const QDBusMessage reply = m_bus.call(
+        call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"),
+             { QVariant::fromValue(QDBusObjectPath(BluezAgentRoutes::routerPath())), QString() }));
+    // Already there: registered by this connection before this dialect came.
     if (reply.type() == QDBusMessage::ErrorMessage
         && reply.errorName() != QLatin1String("org.bluez.Error.AlreadyExists")) {
         warnCallFailed("RegisterAgent", QDBusError(reply));
         return false;
     }
     m_agentRegistered = true;
-    return blockingCall("RequestDefaultAgent",
-                        call(agentManagerPath, agentManagerInterface,
-                             QStringLiteral("RequestDefaultAgent"), { path }));
+    return true;
+}
+
+void Bluez5Dialect::unregisterUnusedRouter()
+{
+    if (!m_agentRegistered || !BluezAgentRoutes::defaultAgent().isEmpty()
+        || BluezAgentRoutes::hasAttempts())
+        return;
+    m_agentRegistered = false;
+    blockingCall("UnregisterAgent",
+                 call(agentManagerPath, agentManagerInterface, QStringLiteral("UnregisterAgent"),
+                      { QVariant::fromValue(QDBusObjectPath(BluezAgentRoutes::routerPath())) }));
+}
+
+bool Bluez5Dialect::registerAgent(const QString &agentPath)
+{
+    if (!registerRouter())
+        return false;
+    BluezAgentRoutes::setDefaultAgent(agentPath);
+    return blockingCall(
+        "RequestDefaultAgent",
+        call(agentManagerPath, agentManagerInterface, QStringLiteral("RequestDefaultAgent"),
+             { QVariant::fromValue(QDBusObjectPath(BluezAgentRoutes::routerPath())) }));
 }
 
 bool Bluez5Dialect::unregisterAgent(const QString &agentPath)
 {
-    m_agentRegistered = false;
-    return blockingCall("UnregisterAgent",
-                        call(agentManagerPath, agentManagerInterface,
-                             QStringLiteral("UnregisterAgent"),
-                             { QVariant::fromValue(QDBusObjectPath(agentPath)) }));
+    if (BluezAgentRoutes::defaultAgent() != agentPath) {
+        warnCallFailed("UnregisterAgent",
+                       bluezError("DoesNotExist", QStringLiteral("Does Not Exist")));
+        return false;
+    }
+    BluezAgentRoutes::setDefaultAgent(QString());
+    unregisterUnusedRouter();
+    return true;
 }
 
 // --- devices -----------------------------------------------------------------
@@ -467,22 +493,33 @@ void Bluez5Dialect::createDevice(const QString &address, QObject *context, const
     });
 }
 
-void Bluez5Dialect::createPairedDevice(const QString &address, const QString &, QObject *context,
-                                       const CreationDone &done)
+void Bluez5Dialect::createPairedDevice(const QString &address, const QString &agentPath,
+                                       QObject *context, const CreationDone &done)
 {
     // found runs only while context lives.
-    lookFor(address, context, [this, address, context, done](const QDBusError &error) {
+    lookFor(address, context, [this, address, agentPath, context, done](const QDBusError &error) {
         if (error.isValid())
             done(QDBusObjectPath(), error);
         else
-            pair(devicePathFor(address), context, done);
+            pair(devicePathFor(address), agentPath, context, done);
     });
 }
 
-void Bluez5Dialect::pair(const QString &devicePath, QObject *context, const CreationDone &done)
+void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QObject *context,
+                         const CreationDone &done)
 {
+    // BlueZ asks the agent its caller had registered when Pair came.
+    if (!agentPath.isEmpty() && registerRouter())
+        BluezAgentRoutes::startAttempt(devicePath, agentPath);
     const QDBusPendingCall pairing = m_bus.asyncCall(
         call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
+    // The route ends with the answer, even when nobody waits for it any more.
+    auto *routeEnd = new QDBusPendingCallWatcher(pairing, this);
+    connect(routeEnd, &QDBusPendingCallWatcher::finished, this, [this, devicePath, routeEnd] {
+        routeEnd->deleteLater();
+        BluezAgentRoutes::endAttempt(devicePath);
+        unregisterUnusedRouter();
+    });
     whenAnswered(pairing, context, [this, devicePath, done](const QDBusMessage &answer) {
         if (answer.type() == QDBusMessage::ErrorMessage) {
             done(QDBusObjectPath(), QDBusError(answer));

@@ -102,7 +102,11 @@ private:
     void lookFor(const QString &address, QObject *context,
                  const std::function<void(const QDBusError &error)> &found);
     void endLookup(const QString &address, const QDBusError &error);
-    void pair(const QString &devicePath, QObject *context, const CreationDone &done);
+    void pair(const QString &devicePath, const QString &agentPath, QObject *context,
+              const CreationDone &done);
+    // The process's one agent object (see BluezAgentRoutes), registered while used.
+    bool registerRouter();
+    void unregisterUnusedRouter();
 
     QDBusConnection m_bus;
     QString m_adapterPath;

@@ -1,6 +1,7 @@
 #include "bluetoothagent.h"
 
 #include "bluetoothagent_p.h"
+#include "bluetoothagentrouter.h"
 #include "daemoncallercheck.h"
 #include "pairinglogging.h"
 
@@ -190,11 +191,13 @@ BluetoothAgent::BluetoothAgent(QObject *parent) : QObject(parent), d_ptr(new Blu
 {
     d_ptr->path = QStringLiteral("/com/brivo/btAgent/%1").arg(BluetoothAgentPrivate::adapterNbr++);
     QDBusConnection::systemBus().registerObject(d_ptr->path, this, QDBusConnection::ExportAdaptors);
+    BluetoothAgentRouter::join(d_ptr);
 }
 
 BluetoothAgent::~BluetoothAgent()
 {
     const QString path = d_ptr->path;
+    BluetoothAgentRouter::leave(d_ptr);
     delete d_ptr;
     QDBusConnection::systemBus().unregisterObject(path);
 }
