@@ -1,11 +1,14 @@
 #include "radiostate.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QLoggingCategory>
+
+#include <functional>
 
 Q_LOGGING_CATEGORY(lcRadio, "ovrin.radiostate")
 
@@ -19,6 +22,49 @@ void logFailure(const QString &what, const QDBusError &error)
 {
     qCWarning(lcRadio, "Switching Bluetooth failed (%s): %s %s", qPrintable(what),
               qPrintable(error.name()), qPrintable(error.message()));
+}
+
+bool isUnknownMethod(const QDBusMessage &reply)
+{
+    const QDBusError error(reply);
+    return error.type() == QDBusError::UnknownMethod || error.type() == QDBusError::UnknownObject
+        || error.type() == QDBusError::UnknownInterface;
+}
+
+QString firstPath(const QDBusMessage &reply)
+{
+    return reply.arguments().value(0).value<QDBusObjectPath>().path();
+}
+
+QDBusMessage bluez4Powered(const QString &adapter, bool enabled)
+{
+    QDBusMessage set = QDBusMessage::createMethodCall(
+        bluez, adapter, QStringLiteral("org.bluez.Adapter"), QStringLiteral("SetProperty"));
+    set.setArguments({ QStringLiteral("Powered"), QVariant::fromValue(QDBusVariant(enabled)) });
+    return set;
+}
+
+QDBusMessage bluez5Powered(const QString &adapter, bool enabled)
+{
+    QDBusMessage set = QDBusMessage::createMethodCall(
+        bluez, adapter, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    set.setArguments({ QStringLiteral("org.bluez.Adapter1"), QStringLiteral("Powered"),
+                       QVariant::fromValue(QDBusVariant(enabled)) });
+    return set;
+}
+
+// The first object with org.bluez.Adapter1 among BlueZ 5's objects.
+QString bluez5Adapter(const QDBusMessage &objects)
+{
+    if (objects.signature() != QLatin1String("a{oa{sa{sv}}}"))
+        return QString();
+    QMap<QDBusObjectPath, QMap<QString, QVariantMap>> all;
+    objects.arguments().value(0).value<QDBusArgument>() >> all;
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it) {
+        if (it->contains(QStringLiteral("org.bluez.Adapter1")))
+            return it.key().path();
+    }
+    return QString();
 }
 
 // The process's power requests, in order: one in flight at a time, since two
@@ -43,6 +89,8 @@ public:
 
 private:
     void sendNext();
+    void setPowered(const QDBusMessage &set);
+    void call(const QDBusMessage &message, const std::function<void(const QDBusMessage &)> &done);
 
     QList<bool> m_pending;
     bool m_busy = false;
@@ -54,37 +102,64 @@ void PowerRequests::sendNext()
     if (!m_busy)
         return;
     const bool enabled = m_pending.takeFirst();
-    QDBusConnection bus = QDBusConnection::systemBus();
     // Both steps asynchronous: the caller's thread never waits for the radio.
-    auto *lookup = new QDBusPendingCallWatcher(
-            bus.asyncCall(QDBusMessage::createMethodCall(bluez, QStringLiteral("/"), QStringLiteral("org.bluez.Manager"),
-                                                         QStringLiteral("DefaultAdapter"))),
-            this);
-    connect(lookup, &QDBusPendingCallWatcher::finished, this, [this, enabled, bus](QDBusPendingCallWatcher *w) {
+    call(QDBusMessage::createMethodCall(bluez, QStringLiteral("/"),
+                                        QStringLiteral("org.bluez.Manager"),
+                                        QStringLiteral("DefaultAdapter")),
+         [this, enabled](const QDBusMessage &reply) {
+             if (reply.type() == QDBusMessage::ReplyMessage) {
+                 setPowered(bluez4Powered(firstPath(reply), enabled));
+                 return;
+             }
+             if (!isUnknownMethod(reply)) {
+                 logFailure(QStringLiteral("DefaultAdapter"), QDBusError(reply));
+                 sendNext();
+                 return;
+             }
+             // BlueZ 5 has no manager: its adapters are objects with Adapter1.
+             call(QDBusMessage::createMethodCall(
+                      bluez, QStringLiteral("/"),
+                      QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                      QStringLiteral("GetManagedObjects")),
+                  [this, enabled](const QDBusMessage &objects) {
+                      const QString adapter = bluez5Adapter(objects);
+                      if (adapter.isEmpty()) {
+                          logFailure(QStringLiteral("GetManagedObjects"), QDBusError(objects));
+                          sendNext();
+                          return;
+                      }
+                      setPowered(bluez5Powered(adapter, enabled));
+                  });
+         });
+}
+
+void PowerRequests::setPowered(const QDBusMessage &set)
+{
+    call(set, [this, set](const QDBusMessage &reply) {
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            logFailure(set.member(), QDBusError(reply));
+        sendNext();
+    });
+}
+
+void PowerRequests::call(const QDBusMessage &message,
+                         const std::function<void(const QDBusMessage &)> &done)
+{
+    auto *watcher
+        = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [done](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        const QDBusMessage reply = w->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage) {
-            logFailure(QStringLiteral("DefaultAdapter"), QDBusError(reply));
-            sendNext();
-            return;
-        }
-        const QString path = reply.arguments().value(0).value<QDBusObjectPath>().path();
-        QDBusMessage set = QDBusMessage::createMethodCall(bluez, path, QStringLiteral("org.bluez.Adapter"),
-                                                          QStringLiteral("SetProperty"));
-        set.setArguments({ QStringLiteral("Powered"), QVariant::fromValue(QDBusVariant(enabled)) });
-        auto *power = new QDBusPendingCallWatcher(bus.asyncCall(set), this);
-        connect(power, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-            w->deleteLater();
-            if (w->isError())
-                logFailure(QStringLiteral("SetProperty"), w->error());
-            sendNext();
-        });
+        done(w->reply());
     });
 }
 
 } // namespace
 
-RadioState::RadioState(int radios, QObject *parent) : QObject(parent), m_radios(radios) { }
+RadioState::RadioState(int radios, QObject *parent)
+    : QObject(parent)
+    , m_radios(radios)
+{
+}
 
 void RadioState::setEnabled(bool enabled)
 {
