@@ -13,6 +13,7 @@ packages=(
     libdbus-1-dev                             # the benchmarks' bus monitor
     shared-mime-info                          # MIME types through QMimeDatabase
     doxygen                                   # the API reference (ovrin-apidocs)
+    python3-dbusmock                          # an outside BlueZ 5 for one test
 )
 
 missing=()

@@ -387,9 +387,10 @@ bool Bluez5Dialect::registerRouter()
 {
     if (m_agentRegistered)
         return true;
-    const QDBusMessage reply = m_bus.call(
-        call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"),
-             { QVariant::fromValue(QDBusObjectPath(BluezAgentRoutes::routerPath())), QString() }));
+    const QDBusMessage reply
+        = m_bus.call(call(agentManagerPath, agentManagerInterface, QStringLiteral("RegisterAgent"),
+                          { QVariant::fromValue(QDBusObjectPath(BluezAgentRoutes::routerPath())),
+                            QStringLiteral("KeyboardDisplay") }));
     // Already there: registered by this connection before this dialect came.
     if (reply.type() == QDBusMessage::ErrorMessage
         && reply.errorName() != QLatin1String("org.bluez.Error.AlreadyExists")) {
