@@ -3,7 +3,6 @@
 // obexd leaving and coming back, and callers that are not obexd.
 
 #include "allsignalsspy.h"
-#include "obexcall.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
 

@@ -4,7 +4,6 @@
 
 #include "allsignalsspy.h"
 #include "bluetoothagent.h"
-#include "bluezcall.h"
 #include "bluezworld.h"
 
 #include <QDBusConnectionInterface>

@@ -5,10 +5,8 @@
 // and readers of what they answer and announce.
 
 #include "bluezcall.h"
-#include "obexcall.h"
-#include "obextestagent.h"
+#include "scriptedagent.h"
 #include "signalrecorder.h"
-#include "testagent.h"
 #include "testenvironment.h"
 
 #include <QDBusArgument>

@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(adapterCall(u"RequestSession"_s).errorName(), bluezError("AgentNotAvailable"));
         QVERIFY(setAdapter(u"Powered"_s, false));
         SignalRecorder recorder(QDBusConnection::systemBus());
-        TestAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s, &recorder);
+        ScriptedAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s, &recorder);
         QVERIFY(registerAgent(agent.path(), u"DisplayYesNo"_s));
         // A refusal reaches the caller under the agent's own error name.
         agent.refuse(u"ConfirmModeChange"_s, bluezError("Rejected"));
@@ -132,7 +132,7 @@ private Q_SLOTS:
 
     void oneDefaultAgentReleasedOnUnregister()
     {
-        TestAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s);
+        ScriptedAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s);
         QVERIFY(registerAgent(agent.path(), u"KeyboardDisplay"_s));
         {
             // Any second agent is refused, from any client; only the owner unregisters.

@@ -21,6 +21,12 @@ QDBusMessage managerCall(const QString &member, const QVariantList &args,
     return obexCall(obexd, u"/"_s, managerInterface, member, args, connection);
 }
 
+// Registers or unregisters the agent every test starts with; the error name, "" on success.
+QString manageAgent(const QString &member)
+{
+    return managerCall(member, { objectPath(agentPath) }).errorName();
+}
+
 QDBusMessage sendFilesMessage(const QStringList &files, const QString &agent = sendAgentPath)
 {
     return obexMessage(obexClient, u"/"_s, u"org.openobex.Client"_s, u"SendFiles"_s,
@@ -34,17 +40,17 @@ bool sendFiles(const QStringList &files)
 }
 
 // The agent's calls, member by member, with what Progress and Error told.
-QStringList timeline(const ObexTestAgent &agent)
+QStringList timeline(const ScriptedAgent &agent)
 {
     QStringList list;
-    for (const ObexTestAgent::Call &call : agent.calls()) {
+    for (const ScriptedAgent::Call &call : agent.calls()) {
         const bool told = call.member == "Progress"_L1 || call.member == "Error"_L1;
         list.append(told ? call.member + u':' + call.arguments.value(1).toString() : call.member);
     }
     return list;
 }
 
-QString firstTransfer(const ObexTestAgent &agent)
+QString firstTransfer(const ScriptedAgent &agent)
 {
     return agent.calls().first().arguments.first().toString();
 }
@@ -59,8 +65,8 @@ class TestSimObex : public SimTest
     QString m_outbox;
     // Every test starts with this agent registered; it notes its calls in the recorder.
     std::unique_ptr<SignalRecorder> m_recorder;
-    std::unique_ptr<ObexTestAgent> m_agent;
-    std::unique_ptr<TestAgent> m_bluezAgent;
+    std::unique_ptr<ScriptedAgent> m_agent;
+    std::unique_ptr<ScriptedAgent> m_bluezAgent;
 
     bool stalled(const QString &transfer)
     {
@@ -93,7 +99,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_bluezAgent
-            = std::make_unique<TestAgent>(QDBusConnection::systemBus(), u"/test/bluezagent"_s);
+            = std::make_unique<ScriptedAgent>(QDBusConnection::systemBus(), u"/test/bluezagent"_s);
     }
 
     void init()
@@ -109,16 +115,16 @@ private Q_SLOTS:
         }
         QVERIFY(sim()->setObexOptions({ { "rootFolder", m_inbox } }));
         m_recorder = std::make_unique<SignalRecorder>(QDBusConnection::sessionBus(), obexd);
-        m_agent = std::make_unique<ObexTestAgent>(QDBusConnection::sessionBus(), agentPath,
+        m_agent = std::make_unique<ScriptedAgent>(QDBusConnection::sessionBus(), agentPath,
                                                   m_recorder.get());
-        QCOMPARE(m_agent->registerWithObexd(), QString());
+        QCOMPARE(manageAgent(u"RegisterAgent"_s), QString());
         // BlueZ 4.82+ grants obex-client its adapter session only with an agent.
         QVERIFY(registerAgent(m_bluezAgent->path()));
     }
 
     void cleanup()
     {
-        m_agent->unregisterFromObexd();
+        manageAgent(u"UnregisterAgent"_s);
         m_agent.reset();
         m_recorder.reset();
     }
@@ -131,7 +137,7 @@ private Q_SLOTS:
         QCOMPARE(
             managerCall(u"UnregisterAgent"_s, { objectPath(agentPath) }, other.bus).errorName(),
             u"org.openobex.Error.NotAuthorized"_s);
-        QCOMPARE(m_agent->unregisterFromObexd(), QString());
+        QCOMPARE(manageAgent(u"UnregisterAgent"_s), QString());
         // obexd never calls Release on its agent.
         QTest::qWait(100);
         QCOMPARE(m_agent->members(), QStringList());
@@ -142,7 +148,7 @@ private Q_SLOTS:
             QString());
         other.leave();
         QTRY_VERIFY(sim()->obexServerState().value("agent"_L1).isNull());
-        QCOMPARE(m_agent->registerWithObexd(), QString());
+        QCOMPARE(manageAgent(u"RegisterAgent"_s), QString());
     }
 
     void pushIsStoredWhereTheAgentSays()
@@ -185,7 +191,7 @@ private Q_SLOTS:
         QFETCH(bool, forbidden);
         QFETCH(QString, answer);
         if (answer == "-"_L1)
-            QCOMPARE(m_agent->unregisterFromObexd(), QString());
+            QCOMPARE(manageAgent(u"UnregisterAgent"_s), QString());
         if (answer == "!"_L1)
             m_agent->refuse(u"Authorize"_s);
         else
@@ -267,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexSpeed(10000));
         QVERIFY(sim()->clearCallLog());
         SignalRecorder recorder(QDBusConnection::sessionBus(), obexClient);
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
         agent.hold(u"Request"_s);
         recorder.callAsync(sendFilesMessage({ a, b }));
         QVERIFY(agent.waitForCall(u"Request"_s));
@@ -279,7 +285,7 @@ private Q_SLOTS:
                  QStringList({ "Request", "Progress:0", "Progress:1000", "Complete", "Request",
                                "Progress:0", "Progress:1000", "Progress:2000", "Progress:2500",
                                "Complete", "Release" }));
-        for (const ObexTestAgent::Call &call : agent.calls())
+        for (const ScriptedAgent::Call &call : agent.calls())
             QCOMPARE(call.replyExpected, call.member == "Request"_L1);
         QCOMPARE(agent.callsOf(u"Progress"_s).first().arguments.value(1).metaType(),
                  QMetaType::fromType<qulonglong>());
@@ -297,7 +303,7 @@ private Q_SLOTS:
     {
         const QString a = writeFile(u"a.txt"_s, "first");
         const QString c = writeFile(u"c.txt"_s, "third");
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
         agent.hold(u"Request"_s);
         QVERIFY(sendFiles({ a, writeFile(u"b.txt"_s, "second"), c }));
         QVERIFY(agent.waitForCall(u"Request"_s));
@@ -320,7 +326,7 @@ private Q_SLOTS:
         const QString a = writeFile(u"a.bin"_s, QByteArray(3000, 'a'));
         const QString b = writeFile(u"b.bin"_s, QByteArray(10, 'b'));
         SignalRecorder recorder(QDBusConnection::sessionBus(), obexClient);
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
         QVERIFY(sim()->setSendOutcome(a, u"stall"_s));
         QVERIFY(sendFiles({ a, b }));
         QVERIFY(agent.waitForCall(u"Progress"_s));
@@ -344,7 +350,7 @@ private Q_SLOTS:
 
     void unansweredRequestDropsTheFile()
     {
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
         agent.hold(u"Request"_s);
         AgentCallWatch::expectUnanswered();
         QVERIFY(sim()->setObexOptions({ { "requestTimeoutMs", 600 } }));
@@ -359,8 +365,8 @@ private Q_SLOTS:
     void sameCallerJoinsTheRunningSession()
     {
         const QString a = writeFile(u"a.txt"_s, "first");
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
-        ObexTestAgent ignored(QDBusConnection::sessionBus(), u"/test/ignored"_s);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent ignored(QDBusConnection::sessionBus(), u"/test/ignored"_s);
         QVERIFY(sim()->setSendOutcome(a, u"stall"_s));
         QVERIFY(sendFiles({ a }));
         QVERIFY(agent.waitForCall(u"Progress"_s));

@@ -49,8 +49,8 @@ class TestSimPairing : public SimTest
     // Every test has a recorder, a pairing agent and a default agent (registered as such
     // only where a test says so), all noting calls in the one timeline.
     std::unique_ptr<SignalRecorder> m_recorder;
-    std::unique_ptr<TestAgent> m_agent;
-    std::unique_ptr<TestAgent> m_default;
+    std::unique_ptr<ScriptedAgent> m_agent;
+    std::unique_ptr<ScriptedAgent> m_default;
 
     QDBusMessage createPairedDevice(const QString &address,
                                     const QString &agentPath = pairingAgentPath,
@@ -67,8 +67,8 @@ private Q_SLOTS:
         QVERIFY(load(u"pairing-partners.json"_s));
         const QDBusConnection bus = QDBusConnection::systemBus();
         m_recorder = std::make_unique<SignalRecorder>(bus);
-        m_agent = std::make_unique<TestAgent>(bus, pairingAgentPath, m_recorder.get());
-        m_default = std::make_unique<TestAgent>(bus, defaultAgentPath, m_recorder.get());
+        m_agent = std::make_unique<ScriptedAgent>(bus, pairingAgentPath, m_recorder.get());
+        m_default = std::make_unique<ScriptedAgent>(bus, defaultAgentPath, m_recorder.get());
     }
 
     void cleanup()
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QFETCH(bool, incoming);
         QVERIFY(registerAgent(defaultAgentPath));
         uint ticket = 0;
-        TestAgent &asked = incoming ? *m_default : *m_agent;
+        ScriptedAgent &asked = incoming ? *m_default : *m_agent;
         const QString question = incoming ? u"RequestPinCode"_s : u"RequestConfirmation"_s;
         asked.hold(question);
         if (incoming)

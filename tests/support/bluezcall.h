@@ -6,16 +6,34 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 
-// Short blocking calls to "org.bluez" on the (private) system bus.
+// Short blocking calls to the simulated daemons on the (private) buses:
+// "org.bluez" on the system bus, obexd and obex-client on the session bus.
 namespace OvrinTest {
+
+const QString obexd = QStringLiteral("org.openobex");
+const QString obexClient = QStringLiteral("org.openobex.client");
+
+inline QDBusMessage obexMessage(const QString &service, const QString &path,
+                                const QString &interface, const QString &member,
+                                const QVariantList &args = {})
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(args);
+    return message;
+}
+
+inline QDBusMessage obexCall(const QString &service, const QString &path, const QString &interface,
+                             const QString &member, const QVariantList &args = {},
+                             const QDBusConnection &connection = QDBusConnection::sessionBus())
+{
+    return connection.call(obexMessage(service, path, interface, member, args), QDBus::Block,
+                           10000);
+}
 
 inline QDBusMessage bluezMessage(const QString &path, const QString &interface,
                                  const QString &member, const QVariantList &args = {})
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path,
-                                                          interface, member);
-    message.setArguments(args);
-    return message;
+    return obexMessage(QStringLiteral("org.bluez"), path, interface, member, args);
 }
 
 inline QDBusMessage bluezCall(const QString &path, const QString &interface, const QString &member,
@@ -29,16 +47,17 @@ inline QString defaultAdapterPath()
 {
     return bluezCall(QStringLiteral("/"), QStringLiteral("org.bluez.Manager"),
                      QStringLiteral("DefaultAdapter"))
-            .arguments()
-            .value(0)
-            .value<QDBusObjectPath>()
-            .path();
+        .arguments()
+        .value(0)
+        .value<QDBusObjectPath>()
+        .path();
 }
 
 // BlueZ names a device object after its address: <adapter>/dev_00_11_22_AA_BB_CC.
 inline QString devicePath(const QString &adapterPath, const QString &address)
 {
-    return adapterPath + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+    return adapterPath + QStringLiteral("/dev_")
+        + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 
 inline QVariant variant(const QVariant &value)
