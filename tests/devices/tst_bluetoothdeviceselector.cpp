@@ -61,7 +61,6 @@ class TestBluetoothDeviceSelector : public QObject
     DevicesWorld w { "devices/scenarios/selection.json" };
     NotificationServer m_notifications;
     std::unique_ptr<TestDialogServer> m_server;
-    SimulatorClient *sim() { return w.sim(); }
 
     BluetoothDeviceSelectionSheet *sheet()
     {
@@ -102,11 +101,6 @@ class TestBluetoothDeviceSelector : public QObject
         tap(cell(name));
         QVERIFY(shown->isAcceptEnabled());
         tap(shown->acceptButton());
-    }
-
-    bool simFlag(const QString &address, const char *flag)
-    {
-        return w.simDevice(address, flag).toBool();
     }
 
     void setOffline(bool offline)

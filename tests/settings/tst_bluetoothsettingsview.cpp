@@ -29,7 +29,6 @@ class TestBluetoothSettingsView : public QObject
 
     DevicesWorld w { "settings/scenarios/settings.json", true };
     BluetoothSettingsView *m_view = nullptr;
-    SimulatorClient *sim() { return w.sim(); }
 
     // A fresh page on the window.
     void showPage(BluetoothAdapter *adapter)

@@ -95,12 +95,12 @@ private Q_SLOTS:
         QCOMPARE(nameEdit()->text(), QStringLiteral("Lab phone"));
         QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
         // With BlueZ gone, nothing can be written.
-        QVERIFY(dropBluez(w.sim()));
+        QVERIFY(dropBluez(sim()));
         QVERIFY(!m_view->save());
         QCOMPARE(banners().size(), 2);
         for (const auto &banner : banners())
             QCOMPARE(banner.text, qtTrId("qtn_conn_bt_not_saved"));
-        QVERIFY(restoreBluez(w.sim()));
+        QVERIFY(restoreBluez(sim()));
         QTRY_VERIFY(w.adapter->isValid());
         QVERIFY(m_view->save());
         QTRY_COMPARE(simName(), QStringLiteral("Lab phone"));

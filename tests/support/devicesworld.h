@@ -9,7 +9,7 @@
 #include "bluetoothdevicecontentitem.h"
 #include "bluetoothdevicelist.h"
 #include "bluetoothdevicemodel.h"
-#include "bluezhygiene.h"
+#include "bluezworld.h"
 #include "offlinemode.h"
 #include "orvelapplicationwindow.h"
 #include "orvelgconfitem.h"
@@ -17,7 +17,6 @@
 #include "orveltextedit.h"
 #include "ovrintranslations.h"
 #include "simpleinformationbanner.h"
-#include "testenvironment.h"
 #include "toolkittesting.h"
 
 #include <QAbstractItemModel>
@@ -25,7 +24,6 @@
 #include <QAbstractProxyModel>
 #include <QGraphicsScene>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <memory>
 
@@ -67,7 +65,6 @@ public:
     {
     }
 
-    SimulatorClient *sim() const { return TestEnvironment::instance()->simulator(); }
     std::unique_ptr<Ovrin::BluetoothAdapter> adapter;
     OrvelApplicationWindow window;
 
@@ -86,11 +83,8 @@ public:
         for (const QString &key : { showAlwaysKey, visibleKey, Ovrin::OfflineMode::Key })
             OrvelGConfItem(key).unset();
         QVERIFY(restoreBluez(sim()));
-        const QString file = scenario ? QString::fromLatin1(scenario) : m_scenario;
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(file)),
+        QVERIFY2(loadWorld(scenario ? QString::fromLatin1(scenario) : m_scenario),
                  qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
         Ovrin::SimpleInformationBanner::clearHistory();
         adapter.reset(m_defaultAdapter ? Ovrin::BluetoothAdapter::defaultAdapter()
                                        : new Ovrin::BluetoothAdapter);
@@ -128,10 +122,6 @@ public:
             return false;
         QTRY_LOOP_IMPL(!adapter->isPowered(), 5000, 10);
         return !adapter->isPowered();
-    }
-    QJsonValue simDevice(const QString &address, const char *key)
-    {
-        return sim()->device(address).value(QLatin1String(key));
     }
     QJsonValue simAdapter(const char *key)
     {
