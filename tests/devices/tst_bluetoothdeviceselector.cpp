@@ -335,7 +335,7 @@ private Q_SLOTS:
             tap(question->button(yes ? QMessageBox::Yes : QMessageBox::No));
             // No: nothing is switched on. Yes: on, and the sheet searches.
             if (ending == QLatin1String("offline no"))
-                QVERIFY(!w.simAdapter("powered").toBool());
+                QVERIFY(!simAdapter("powered").toBool());
             if (ending == QLatin1String("offline yes")) {
                 QTRY_VERIFY(w.adapter->isPowered());
                 waitForSheetAndFind({ nearbyPhone });

@@ -18,7 +18,7 @@ class TestMyDeviceSettingsView : public QObject
     DevicesWorld w { "settings/scenarios/settings.json", true };
     MyDeviceSettingsView *m_view = nullptr;
 
-    QString simName() { return w.simAdapter("name").toString(); }
+    QString simName() { return simAdapter("name").toString(); }
     OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("MyDeviceNameEdit"); }
     int nameWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 

@@ -11,7 +11,6 @@
 
 #include <QDBusArgument>
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -22,24 +21,6 @@ namespace OvrinTest {
 const QString adapterInterface = u"org.bluez.Adapter"_s;
 const QString deviceInterface = u"org.bluez.Device"_s;
 const QString unknownMethod = u"org.freedesktop.DBus.Error.UnknownMethod"_s;
-
-// A second client on a bus, gone from it at the end of the scope.
-struct OtherClient
-{
-    OtherClient(QDBusConnection::BusType type, const QString &name = u"other"_s)
-        : name(name)
-        , bus(QDBusConnection::connectToBus(type, name))
-    {
-    }
-    ~OtherClient() { leave(); }
-    void leave()
-    {
-        bus = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(name);
-    }
-    QString name;
-    QDBusConnection bus;
-};
 
 // Base of the test classes: the simulator, its adapter and calls to them.
 class SimTest : public QObject
@@ -58,16 +39,6 @@ public:
                            const QDBusConnection &bus = QDBusConnection::systemBus())
     {
         return bus.call(call).errorName();
-    }
-    // The new value of a recorded PropertyChanged.
-    static QVariant valueOf(const SignalRecorder::Entry &entry)
-    {
-        return entry.arguments.value(1).value<QDBusVariant>().variant();
-    }
-    static QByteArray readFile(const QString &fileName)
-    {
-        QFile file(fileName);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
     }
     // The timeline once label has come (occurrences times), or a note that it did not.
     static QStringList labelsOnce(SignalRecorder &recorder, const QString &label,

@@ -29,9 +29,9 @@ QString manageAgent(const QString &member)
 
 QDBusMessage sendFilesMessage(const QStringList &files, const QString &agent = sendAgentPath)
 {
-    return obexMessage(obexClient, u"/"_s, u"org.openobex.Client"_s, u"SendFiles"_s,
-                       { QVariantMap({ { "Destination", phone } }), files,
-                         QVariant::fromValue(QDBusObjectPath(agent)) });
+    return busMessage(obexClient, u"/"_s, u"org.openobex.Client"_s, u"SendFiles"_s,
+                      { QVariantMap({ { "Destination", phone } }), files,
+                        QVariant::fromValue(QDBusObjectPath(agent)) });
 }
 
 bool sendFiles(const QStringList &files)
@@ -88,10 +88,8 @@ class TestSimObex : public SimTest
     }
     QString writeFile(const QString &name, const QByteArray &contents)
     {
-        QFile file(m_outbox + u'/' + name);
-        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()
-            ? file.fileName()
-            : QString();
+        const QString path = m_outbox + u'/' + name;
+        return OvrinTest::writeFile(path, contents) ? path : QString();
     }
     QJsonArray sent() { return sim()->obexClientState().value("sent"_L1).toArray(); }
 
@@ -338,7 +336,7 @@ private Q_SLOTS:
                      u"org.openobex.Error.NotAuthorized"_s);
         }
         recorder.clear();
-        recorder.callAsync(obexMessage(obexClient, transfer, transferInterface, u"Cancel"_s));
+        recorder.callAsync(busMessage(obexClient, transfer, transferInterface, u"Cancel"_s));
         QVERIFY(agent.waitForCall(u"Release"_s));
         QVERIFY(recorder.waitFor(u"reply:Cancel"_s));
         // The agent hears of the abort before Cancel returns; the next file goes on.

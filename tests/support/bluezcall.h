@@ -10,12 +10,30 @@
 // "org.bluez" on the system bus, obexd and obex-client on the session bus.
 namespace OvrinTest {
 
+// A second client on a bus, gone from it at the end of the scope.
+struct OtherClient
+{
+    OtherClient(QDBusConnection::BusType type, const QString &name = QStringLiteral("other"))
+        : name(name)
+        , bus(QDBusConnection::connectToBus(type, name))
+    {
+    }
+    ~OtherClient() { leave(); }
+    void leave()
+    {
+        bus = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(name);
+    }
+    QString name;
+    QDBusConnection bus;
+};
+
 const QString obexd = QStringLiteral("org.openobex");
 const QString obexClient = QStringLiteral("org.openobex.client");
 
-inline QDBusMessage obexMessage(const QString &service, const QString &path,
-                                const QString &interface, const QString &member,
-                                const QVariantList &args = {})
+inline QDBusMessage busMessage(const QString &service, const QString &path,
+                               const QString &interface, const QString &member,
+                               const QVariantList &args = {})
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
     message.setArguments(args);
@@ -26,14 +44,13 @@ inline QDBusMessage obexCall(const QString &service, const QString &path, const 
                              const QString &member, const QVariantList &args = {},
                              const QDBusConnection &connection = QDBusConnection::sessionBus())
 {
-    return connection.call(obexMessage(service, path, interface, member, args), QDBus::Block,
-                           10000);
+    return connection.call(busMessage(service, path, interface, member, args), QDBus::Block, 10000);
 }
 
 inline QDBusMessage bluezMessage(const QString &path, const QString &interface,
                                  const QString &member, const QVariantList &args = {})
 {
-    return obexMessage(QStringLiteral("org.bluez"), path, interface, member, args);
+    return busMessage(QStringLiteral("org.bluez"), path, interface, member, args);
 }
 
 inline QDBusMessage bluezCall(const QString &path, const QString &interface, const QString &member,

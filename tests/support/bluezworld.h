@@ -34,6 +34,12 @@ inline QJsonValue simValue(const QString &address, const char *key)
     return sim()->device(address).value(QLatin1String(key));
 }
 
+// A value the simulated adapter holds ("powered", "discoverable", "name").
+inline QJsonValue simAdapter(const char *key)
+{
+    return sim()->state()[QLatin1String("org.bluez")][QLatin1String("adapter")][QLatin1String(key)];
+}
+
 inline bool simFlag(const QString &address, const char *key)
 {
     return simValue(address, key).toBool();

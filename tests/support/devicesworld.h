@@ -9,20 +9,16 @@
 #include "bluetoothdevicecontentitem.h"
 #include "bluetoothdevicelist.h"
 #include "bluetoothdevicemodel.h"
-#include "bluezworld.h"
 #include "offlinemode.h"
-#include "orvelapplicationwindow.h"
 #include "orvelgconfitem.h"
 #include "orvelscenewindow.h"
 #include "orveltextedit.h"
 #include "ovrintranslations.h"
-#include "simpleinformationbanner.h"
-#include "toolkittesting.h"
+#include "pairingworld.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemModelTester>
 #include <QAbstractProxyModel>
-#include <QGraphicsScene>
 #include <QJsonObject>
 
 #include <memory>
@@ -103,17 +99,7 @@ public:
         verifyBluezHygiene(sim());
     }
 
-    // The scene window of type T that is shown on the window, if any.
-    template<typename T> T *shown()
-    {
-        const auto items = window.scene()->items();
-        for (QGraphicsItem *item : items) {
-            auto candidate = qobject_cast<T *>(item->toGraphicsObject());
-            if (candidate && candidate->sceneWindowState() == OrvelSceneWindow::Appeared)
-                return candidate;
-        }
-        return nullptr;
-    }
+    template<typename T> T *shown() { return sheetOnScreen<T>(window); }
 
     bool found(const QString &address) { return sim()->reportDeviceFound(address); }
     bool powerOff()
@@ -122,11 +108,6 @@ public:
             return false;
         QTRY_LOOP_IMPL(!adapter->isPowered(), 5000, 10);
         return !adapter->isPowered();
-    }
-    QJsonValue simAdapter(const char *key)
-    {
-        const QJsonObject bluez = sim()->state().value(QLatin1String("org.bluez")).toObject();
-        return bluez.value(QLatin1String("adapter")).toObject().value(QLatin1String(key));
     }
 
     // Radio off, handset in offline mode.

@@ -37,7 +37,6 @@ public:
     void refuse(const QString &member, const QString &errorName = QString());
     // Keep the next request of member unanswered until answerHeld()/refuseHeld().
     void hold(const QString &member);
-    bool hasHeld() const { return !m_held.isEmpty(); }
     // Answer the oldest held request (with no value: an empty reply).
     void answerHeld(const QVariant &value = {});
     void refuseHeld(const QString &errorName = QString());
@@ -48,7 +47,6 @@ public:
     QList<Call> callsOf(const QString &member) const;
     // Waits until member has been called occurrences times in all.
     bool waitForCall(const QString &member, int timeoutMs = 5000, int occurrences = 1);
-    void clear() { m_calls.clear(); }
 
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
