@@ -95,10 +95,6 @@ public:
     {
         return ok(adapterCall(u"FindDevice"_s, { address }));
     }
-    bool registerAgent(const QString &agentPath, const QString &capability = {}) const
-    {
-        return ok(adapterCall(u"RegisterAgent"_s, { objectPath(agentPath), capability }));
-    }
     // The error name a request of the remote side ended with, "" for success.
     static QString outcome(uint ticket)
     {

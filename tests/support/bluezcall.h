@@ -87,6 +87,15 @@ inline QVariant objectPath(const QString &path)
     return QVariant::fromValue(QDBusObjectPath(path));
 }
 
+// Registers the agent at agentPath with the adapter (obex-client's sessions need one).
+inline bool registerAgent(const QString &agentPath, const QString &capability = {})
+{
+    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability })
+               .type()
+        == QDBusMessage::ReplyMessage;
+}
+
 } // namespace OvrinTest
 
 #endif // BLUEZCALL_H

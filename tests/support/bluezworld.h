@@ -58,16 +58,6 @@ inline Ovrin::BluetoothDevice addressOnly(const QString &address)
     return Ovrin::BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
 }
 
-// Registers the agent at agentPath with the adapter, as obex-client's sessions
-// need one.
-inline bool registerAgent(const QString &agentPath)
-{
-    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), QString() })
-               .type()
-        == QDBusMessage::ReplyMessage;
-}
-
 inline void expectWarning(const QString &pattern)
 {
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));

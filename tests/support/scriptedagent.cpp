@@ -57,16 +57,6 @@ QStringList ScriptedAgent::members() const
     return list;
 }
 
-QList<ScriptedAgent::Call> ScriptedAgent::callsOf(const QString &member) const
-{
-    QList<Call> list;
-    for (const Call &call : m_calls) {
-        if (call.member == member)
-            list.append(call);
-    }
-    return list;
-}
-
 bool ScriptedAgent::waitForCall(const QString &member, int timeoutMs, int occurrences)
 {
     QTRY_LOOP_IMPL(callCount(member) >= occurrences, timeoutMs, 10);

@@ -44,7 +44,6 @@ public:
     const QList<Call> &calls() const { return m_calls; }
     QStringList members() const;
     int callCount(const QString &member) const { return int(members().count(member)); }
-    QList<Call> callsOf(const QString &member) const;
     // Waits until member has been called occurrences times in all.
     bool waitForCall(const QString &member, int timeoutMs = 5000, int occurrences = 1);
 
