@@ -13,7 +13,7 @@
 #include "bluetoothobexagent.h"
 #include "bluetoothtransfertracker.h"
 #include "bluezcall.h"
-#include "testagent.h"
+#include "scriptedagent.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -177,7 +177,7 @@ void benchSend()
 {
     loadObexWorld();
     // obex-client asks BlueZ for a session, which needs an agent.
-    TestAgent bluezAgent(QDBusConnection::systemBus(), QStringLiteral("/bench/bluez_agent"));
+    ScriptedAgent bluezAgent(QDBusConnection::systemBus(), QStringLiteral("/bench/bluez_agent"));
     BluetoothAdapter adapter;
     const QDBusMessage registered = OvrinTest::bluezCall(
         OvrinTest::defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),

@@ -22,14 +22,8 @@ class TestAdapterOperations : public QObject
 {
     Q_OBJECT
 
-    static bool adapterFlag(const char *key)
-    {
-        return sim()
-            ->state()[QLatin1String("org.bluez")][QLatin1String("adapter")][QLatin1String(key)]
-            .toBool();
-    }
-    static bool bluezPowered() { return adapterFlag("powered"); }
-    static bool bluezDiscoverable() { return adapterFlag("discoverable"); }
+    static bool bluezPowered() { return simAdapter("powered").toBool(); }
+    static bool bluezDiscoverable() { return simAdapter("discoverable").toBool(); }
 
     // Brings up the link of address and waits until this process has seen it,
     // so that no older report of that link is still on its way.

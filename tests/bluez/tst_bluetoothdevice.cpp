@@ -2,7 +2,6 @@
 // changes, equality, and the process-wide RSSI table.
 
 #include "bluetoothdevice.h"
-#include "bluezcall.h"
 #include "bluezworld.h"
 
 #include <QJsonObject>

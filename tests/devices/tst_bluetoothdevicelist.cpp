@@ -31,7 +31,6 @@ class TestBluetoothDeviceList : public QObject
     DevicesWorld w { "devices/scenarios/selection.json" };
     std::unique_ptr<BluetoothDeviceModel> m_model;
     BluetoothDeviceList *m_list = nullptr;
-    SimulatorClient *sim() { return w.sim(); }
 
     // The list on the window over a fresh model; pairing marks a device as
     // being paired before any cell exists.
@@ -181,13 +180,13 @@ private Q_SLOTS:
     {
         showList();
         chooseFromMenu("Speaker", "qtn_conn_bt_set_trusted");
-        QTRY_VERIFY(w.simDevice(speaker, "trusted").toBool());
+        QTRY_VERIFY(simFlag(speaker, "trusted"));
         QTRY_COMPARE(kindOf("Speaker"), QStringLiteral("TrustedCell"));
         chooseFromMenu("Speaker", "qtn_conn_bt_set_untrusted");
-        QTRY_VERIFY(!w.simDevice(speaker, "trusted").toBool());
+        QTRY_VERIFY(!simFlag(speaker, "trusted"));
         chooseFromMenu("Paired phone", "qtn_conn_bt_remove_pairing");
         QTRY_VERIFY(!cell("Paired phone"));
-        QVERIFY(!w.simDevice(pairedPhone, "paired").toBool());
+        QVERIFY(!simFlag(pairedPhone, "paired"));
     }
 
     void menuActsOnItsDeviceWhenRowsMove()
@@ -201,8 +200,8 @@ private Q_SLOTS:
         QVERIFY(w.found(laptop));
         QTRY_VERIFY(cell("Laptop"));
         tap(menu->buttonForAction(menu->menuActions().constFirst()));
-        QTRY_VERIFY(w.simDevice(nearbyPhone, "blocked").toBool());
-        QVERIFY(!w.simDevice(laptop, "blocked").toBool());
+        QTRY_VERIFY(simFlag(nearbyPhone, "blocked"));
+        QVERIFY(!simFlag(laptop, "blocked"));
     }
 
     void connectAndDisconnectFromTheMenu()
@@ -214,11 +213,11 @@ private Q_SLOTS:
         chooseFromMenu("Headset", "qtn_conn_bt_disconnect");
         QTRY_COMPARE(stopped.size(), 1);
         QCOMPARE(started.size(), 0);
-        QTRY_COMPARE(w.simDevice(headset, "audioState").toString(), QStringLiteral("disconnected"));
+        QTRY_COMPARE(simValue(headset, "audioState").toString(), QStringLiteral("disconnected"));
         chooseFromMenu("Speaker", "qtn_conn_bt_connect");
         QCOMPARE(started.size(), 1);
         QTRY_COMPARE(stopped.size(), 2);
-        QCOMPARE(w.simDevice(speaker, "audioState").toString(), QStringLiteral("connected"));
+        QCOMPARE(simValue(speaker, "audioState").toString(), QStringLiteral("connected"));
         QVERIFY(SimpleInformationBanner::history().isEmpty());
         // A failed connection tells the user which device, not why.
         QTest::ignoreMessage(QtWarningMsg,
@@ -249,12 +248,12 @@ private Q_SLOTS:
         w.adapter->startCreatingDevice(
             BluetoothDevice(QVariantMap { { QStringLiteral("Address"), nearbyPhone } }));
         QVERIFY(created.wait());
-        QVERIFY(!w.simDevice(nearbyPhone, "blocked").toBool());
+        QVERIFY(!simFlag(nearbyPhone, "blocked"));
         QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
 
         QVERIFY(sim()->clearCallLog());
         chooseFromMenu("Laptop", "qtn_conn_bt_block");
-        QTRY_VERIFY(w.simDevice(laptop, "blocked").toBool());
+        QTRY_VERIFY(simFlag(laptop, "blocked"));
         QCOMPARE(sim()->countCalls(QStringLiteral("CreateDevice")), 1);
         // The row moves to the blocked group.
         QTRY_COMPARE(m_model->index(m_model->rowCount() - 1, BluetoothDeviceModel::AddressColumn)
@@ -267,8 +266,8 @@ private Q_SLOTS:
     {
         showList();
         chooseFromMenu("Headset", "qtn_conn_bt_block");
-        QTRY_VERIFY(w.simDevice(headset, "blocked").toBool());
-        QVERIFY(!w.simDevice(headset, "connected").toBool());
+        QTRY_VERIFY(simFlag(headset, "blocked"));
+        QVERIFY(!simFlag(headset, "connected"));
         // Blocked only once the link was down.
         QStringList members;
         for (const auto &call : sim()->callLog())

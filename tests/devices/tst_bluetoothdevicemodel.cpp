@@ -56,7 +56,6 @@ class TestBluetoothDeviceModel : public QObject
 
     DevicesWorld w { "devices/scenarios/neighbourhood.json" };
     std::unique_ptr<Model> m_model;
-    SimulatorClient *sim() { return w.sim(); }
     bool found(const QString &address) { return w.found(address); }
 
     Model *makeModel()

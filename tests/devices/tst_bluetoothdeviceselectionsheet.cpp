@@ -22,7 +22,6 @@ class TestBluetoothDeviceSelectionSheet : public QObject
 
     DevicesWorld w { "devices/scenarios/selection.json" };
     QPointer<BluetoothDeviceSelectionSheet> m_sheet;
-    SimulatorClient *sim() { return w.sim(); }
 
     int starts() { return sim()->countCalls(QStringLiteral("StartDiscovery")); }
     int stops() { return sim()->countCalls(QStringLiteral("StopDiscovery")); }

@@ -61,7 +61,6 @@ class TestBluetoothDeviceSelector : public QObject
     DevicesWorld w { "devices/scenarios/selection.json" };
     NotificationServer m_notifications;
     std::unique_ptr<TestDialogServer> m_server;
-    SimulatorClient *sim() { return w.sim(); }
 
     BluetoothDeviceSelectionSheet *sheet()
     {
@@ -102,11 +101,6 @@ class TestBluetoothDeviceSelector : public QObject
         tap(cell(name));
         QVERIFY(shown->isAcceptEnabled());
         tap(shown->acceptButton());
-    }
-
-    bool simFlag(const QString &address, const char *flag)
-    {
-        return w.simDevice(address, flag).toBool();
     }
 
     void setOffline(bool offline)
@@ -341,7 +335,7 @@ private Q_SLOTS:
             tap(question->button(yes ? QMessageBox::Yes : QMessageBox::No));
             // No: nothing is switched on. Yes: on, and the sheet searches.
             if (ending == QLatin1String("offline no"))
-                QVERIFY(!w.simAdapter("powered").toBool());
+                QVERIFY(!simAdapter("powered").toBool());
             if (ending == QLatin1String("offline yes")) {
                 QTRY_VERIFY(w.adapter->isPowered());
                 waitForSheetAndFind({ nearbyPhone });

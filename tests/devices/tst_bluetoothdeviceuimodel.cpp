@@ -41,7 +41,6 @@ class TestBluetoothDeviceUiModel : public QObject
     Q_OBJECT
 
     DevicesWorld w { "devices/scenarios/neighbourhood.json" };
-    SimulatorClient *sim() { return w.sim(); }
     std::unique_ptr<BluetoothDeviceModel> m_model;
     std::unique_ptr<BluetoothDeviceUiModel> m_ui;
     std::unique_ptr<TreeMirror> m_mirror;

@@ -6,7 +6,7 @@
 #include "bluetoothfilesendprocess.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
-#include "testagent.h"
+#include "scriptedagent.h"
 #include "testdialogserver.h"
 
 #include <QCryptographicHash>
@@ -22,8 +22,6 @@ using namespace Ovrin;
 using namespace OvrinTest;
 
 namespace {
-
-const QString obexClient = QStringLiteral("org.openobex.client");
 
 // A send with spies on its signals.
 struct Send
@@ -48,7 +46,7 @@ class TestBluetoothFileSendProcess : public QObject
 
     QTemporaryDir m_files;
     // obex-client asks BlueZ for a session, which needs an agent.
-    TestAgent m_bluezAgent { QDBusConnection::systemBus(), "/test/bluez_agent" };
+    ScriptedAgent m_bluezAgent { QDBusConnection::systemBus(), "/test/bluez_agent" };
 
     QString makeFile(const QString &name, int size)
     {

@@ -3,7 +3,6 @@
 // obexd leaving and coming back, and callers that are not obexd.
 
 #include "allsignalsspy.h"
-#include "obexcall.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
 
@@ -357,17 +356,15 @@ private Q_SLOTS:
         }
         AllSignalsSpy anySignal(&agent);
 
-        const QString stranger = QStringLiteral("stranger");
-        QDBusConnection connection
-            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, stranger);
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QDBusConnection::sessionBus().baseService(), agent.path(), agentInterface, member);
-        call.setArguments(arguments);
+        OtherClient stranger(QDBusConnection::SessionBus, QStringLiteral("stranger"));
         // The agent lives on this thread: wait with the event loop running.
-        QDBusPendingCall pending = connection.asyncCall(call, 5000);
+        QDBusPendingCall pending
+            = stranger.bus.asyncCall(busMessage(QDBusConnection::sessionBus().baseService(),
+                                                agent.path(), agentInterface, member, arguments),
+                                     5000);
         QVERIFY(QTest::qWaitFor([&pending]() { return pending.isFinished(); }, 6000));
         QCOMPARE(pending.reply().errorName(), "org.openobex.Error.Rejected");
-        QDBusConnection::disconnectFromBus(stranger);
+        stranger.leave();
 
         QTest::qWait(50);
         QCOMPARE(anySignal.emitted(), QByteArray());

@@ -4,7 +4,6 @@
 
 #include "allsignalsspy.h"
 #include "bluetoothagent.h"
-#include "bluezcall.h"
 #include "bluezworld.h"
 
 #include <QDBusConnectionInterface>
@@ -28,31 +27,30 @@ class HandPlayedBluez
 {
 public:
     explicit HandPlayedBluez(const QString &connectionName, bool ownName = true)
-        : m_name(connectionName)
-        , m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName))
+        : m_client(QDBusConnection::SystemBus, connectionName)
     {
         if (ownName)
-            m_bus.registerService(QStringLiteral("org.bluez"));
+            m_client.bus.registerService(QStringLiteral("org.bluez"));
     }
-    ~HandPlayedBluez() { QDBusConnection::disconnectFromBus(m_name); }
 
     QDBusPendingCall ask(const BluetoothAgent &agent, const QString &member,
                          const QVariantList &args = {})
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QDBusConnection::systemBus().baseService(), agent.path(), agentInterface, member);
-        call.setArguments(args);
-        return m_bus.asyncCall(call, 5000);
+        return m_client.bus.asyncCall(message(agent, member, args), 5000);
     }
     void tell(const BluetoothAgent &agent, const QString &member)
     {
-        m_bus.send(QDBusMessage::createMethodCall(QDBusConnection::systemBus().baseService(),
-                                                  agent.path(), agentInterface, member));
+        m_client.bus.send(message(agent, member));
     }
 
 private:
-    QString m_name;
-    QDBusConnection m_bus;
+    static QDBusMessage message(const BluetoothAgent &agent, const QString &member,
+                                const QVariantList &args = {})
+    {
+        return busMessage(QDBusConnection::systemBus().baseService(), agent.path(), agentInterface,
+                          member, args);
+    }
+    OtherClient m_client;
 };
 
 // Waits while running the event loop: the agent answering lives in this process.

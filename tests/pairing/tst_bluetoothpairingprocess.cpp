@@ -8,7 +8,6 @@
 #include "bluetoothpairingprocess.h"
 #include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodesheet.h"
-#include "bluezcall.h"
 #include "notificationserver.h"
 #include "orvellabel.h"
 #include "ovrintranslations.h"

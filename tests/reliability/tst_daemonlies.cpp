@@ -10,7 +10,6 @@
 #include "bluetoothdeviceuimodel.h"
 #include "bluetoothobexagent.h"
 #include "bluetoothtransfertracker.h"
-#include "bluezcall.h"
 #include "obexworld.h"
 
 #include <QJsonArray>

@@ -11,12 +11,10 @@
 #include "bluetoothobexagent.h"
 #include "bluetoothpairingprocess.h"
 #include "bluetoothtransfertracker.h"
-#include "bluezcall.h"
-#include "obexcall.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
 #include "pairingworld.h"
-#include "testagent.h"
+#include "scriptedagent.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -202,8 +200,8 @@ private Q_SLOTS:
     void obexClientRestartsDuringSend()
     {
         loadScenario(obexScenario);
-        TestAgent bluezAgent(QDBusConnection::systemBus(),
-                             QStringLiteral("/test/reliability_agent"));
+        ScriptedAgent bluezAgent(QDBusConnection::systemBus(),
+                                 QStringLiteral("/test/reliability_agent"));
         QVERIFY(registerAgent(bluezAgent.path()));
         QVERIFY(sim()->setObexSpeed(5000));
         const QString file = m_base.filePath(QStringLiteral("big.bin"));

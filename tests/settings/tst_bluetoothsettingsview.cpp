@@ -29,7 +29,6 @@ class TestBluetoothSettingsView : public QObject
 
     DevicesWorld w { "settings/scenarios/settings.json", true };
     BluetoothSettingsView *m_view = nullptr;
-    SimulatorClient *sim() { return w.sim(); }
 
     // A fresh page on the window.
     void showPage(BluetoothAdapter *adapter)
@@ -40,8 +39,6 @@ class TestBluetoothSettingsView : public QObject
         settle();
     }
     void showPage() { showPage(w.adapter.get()); }
-
-    bool simAdapter(const char *flag) { return w.simAdapter(flag).toBool(); }
 
     OrvelButton *onOffSwitch() { return w.item<OrvelButton>("BluetoothOnOffSwitch"); }
     // Null until the page first put it in place of the switch.
@@ -150,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(spinnerShown());
         QTRY_VERIFY(!spinnerShown());
         QVERIFY(onOffSwitch()->isVisible() && !onOffSwitch()->isChecked());
-        QTRY_VERIFY(!simAdapter("powered"));
+        QTRY_VERIFY(!simAdapter("powered").toBool());
     }
 
     void offlineQuestionDecidesWhetherTheRadioComesOn()
@@ -178,7 +175,7 @@ private Q_SLOTS:
         // Switching off needs no question, offline or not.
         tapOnOff();
         QVERIFY(!w.shown<SwitchBluetoothOnConfirmation>());
-        QTRY_VERIFY(!simAdapter("powered"));
+        QTRY_VERIFY(!simAdapter("powered").toBool());
         QTRY_VERIFY(onOffSwitch()->isVisible());
         // A page closed while asking takes the question along.
         tapOnOff();
@@ -193,20 +190,20 @@ private Q_SLOTS:
     {
         showPage();
         tap(discoverableSwitch());
-        QTRY_VERIFY(simAdapter("discoverable"));
+        QTRY_VERIFY(simAdapter("discoverable").toBool());
         QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(true));
         tap(discoverableSwitch());
-        QTRY_VERIFY(!simAdapter("discoverable"));
+        QTRY_VERIFY(!simAdapter("discoverable").toBool());
         QVERIFY(!discoverableSwitch()->isChecked());
         QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(false));
         // Refused by BlueZ: the switch shows the visibility BlueZ kept.
         QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Not now"));
         tap(discoverableSwitch());
         QVERIFY(!discoverableSwitch()->isChecked());
-        QVERIFY(!simAdapter("discoverable"));
+        QVERIFY(!simAdapter("discoverable").toBool());
         // Off: the switch shows the choice (only saved, see tst_adapteroperations).
         tapOnOff();
-        QTRY_VERIFY(!simAdapter("powered"));
+        QTRY_VERIFY(!simAdapter("powered").toBool());
         tap(discoverableSwitch());
         QVERIFY(discoverableSwitch()->isChecked());
         QVERIFY(w.adapter->isDiscoverable());

@@ -18,7 +18,7 @@ class TestMyDeviceSettingsView : public QObject
     DevicesWorld w { "settings/scenarios/settings.json", true };
     MyDeviceSettingsView *m_view = nullptr;
 
-    QString simName() { return w.simAdapter("name").toString(); }
+    QString simName() { return simAdapter("name").toString(); }
     OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("MyDeviceNameEdit"); }
     int nameWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
 
@@ -95,12 +95,12 @@ private Q_SLOTS:
         QCOMPARE(nameEdit()->text(), QStringLiteral("Lab phone"));
         QCOMPARE(simName(), QStringLiteral("Ovrin handset"));
         // With BlueZ gone, nothing can be written.
-        QVERIFY(dropBluez(w.sim()));
+        QVERIFY(dropBluez(sim()));
         QVERIFY(!m_view->save());
         QCOMPARE(banners().size(), 2);
         for (const auto &banner : banners())
             QCOMPARE(banner.text, qtTrId("qtn_conn_bt_not_saved"));
-        QVERIFY(restoreBluez(w.sim()));
+        QVERIFY(restoreBluez(sim()));
         QTRY_VERIFY(w.adapter->isValid());
         QVERIFY(m_view->save());
         QTRY_COMPARE(simName(), QStringLiteral("Lab phone"));

@@ -37,7 +37,6 @@ class TestPairedDeviceSettingsView : public QObject
 
     DevicesWorld w { "settings/scenarios/settings.json", true };
     PairedDeviceSettingsView *m_view = nullptr;
-    SimulatorClient *sim() { return w.sim(); }
 
     void showPage(const QString &address, bool withAdapter = true)
     {
@@ -109,13 +108,13 @@ private Q_SLOTS:
         QCOMPARE(w.item<OrvelLabel>("AddressLabel")->text(), headset);
         QCOMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
         tapConnect();
-        QTRY_VERIFY(!w.simDevice(headset, "connected").toBool());
+        QTRY_VERIFY(!simFlag(headset, "connected"));
         QTRY_COMPARE(connectButton()->text(), text("qtn_conn_bt_connect"));
         // Still an audio device: the button stays, now to connect.
         tapConnect();
         QTRY_COMPARE(connectButton()->text(), text("qtn_conn_bt_disconnect"));
         QCOMPARE(audioConnects(), 1);
-        QVERIFY(w.simDevice(headset, "connected").toBool());
+        QVERIFY(simFlag(headset, "connected"));
     }
 
     void connectButtonAppearsWithAnAudioProfile()
@@ -148,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(!w.shown<SwitchBluetoothOnConfirmation>());
         // The page stopped waiting for power: a later power-on connects nothing.
         tapConnect();
-        QTRY_VERIFY(!w.simDevice(headset, "connected").toBool());
+        QTRY_VERIFY(!simFlag(headset, "connected"));
         QVERIFY(w.powerOff());
         QVERIFY(sim()->changeAdapter({ { "powered", true } }));
         QTRY_VERIFY(w.adapter->isPowered());
@@ -200,7 +199,7 @@ private Q_SLOTS:
         tapConnect();
         QTRY_COMPARE(m_questions, 3);
         QTRY_VERIFY(w.adapter->isPowered());
-        QTRY_VERIFY(w.simDevice(headset, "connected").toBool());
+        QTRY_VERIFY(simFlag(headset, "connected"));
         QCOMPARE(audioConnects(), 1);
     }
 
@@ -216,8 +215,8 @@ private Q_SLOTS:
         QVERIFY(trustSwitch()->isChecked());
         QCOMPARE(deviceWrites(), 0); // nothing before save()
         QVERIFY(m_view->save());
-        QTRY_COMPARE(w.simDevice(phone, "alias").toString(), QStringLiteral(" Anna "));
-        QTRY_VERIFY(w.simDevice(phone, "trusted").toBool());
+        QTRY_COMPARE(simValue(phone, "alias").toString(), QStringLiteral(" Anna "));
+        QTRY_VERIFY(simFlag(phone, "trusted"));
         // BlueZ's word on trust is shown as it comes.
         QVERIFY(sim()->changeDevice(phone, { { "trusted", false } }));
         QTRY_VERIFY(!trustSwitch()->isChecked());
@@ -233,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(banners().size(), 1);
         QCOMPARE(banners().first().text, text("qtn_conn_bt_not_saved"));
         QCOMPARE(deviceWrites(), 1);
-        QVERIFY(!w.simDevice(phone, "trusted").toBool());
+        QVERIFY(!simFlag(phone, "trusted"));
         QCOMPARE(nameEdit()->text(), QStringLiteral("Anna"));
     }
 
@@ -252,7 +251,7 @@ private Q_SLOTS:
         QCOMPARE(audioConnects(), 0);
         QVERIFY(w.retype(nameEdit(), QStringLiteral("Kitchen speaker")));
         QVERIFY(m_view->save());
-        QTRY_COMPARE(w.simDevice(nameless, "alias").toString(), QStringLiteral("Kitchen speaker"));
+        QTRY_COMPARE(simValue(nameless, "alias").toString(), QStringLiteral("Kitchen speaker"));
     }
 
     void failedConnectionIsToldWithTheDeviceName()

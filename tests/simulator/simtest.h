@@ -5,15 +5,12 @@
 // and readers of what they answer and announce.
 
 #include "bluezcall.h"
-#include "obexcall.h"
-#include "obextestagent.h"
+#include "scriptedagent.h"
 #include "signalrecorder.h"
-#include "testagent.h"
 #include "testenvironment.h"
 
 #include <QDBusArgument>
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -24,24 +21,6 @@ namespace OvrinTest {
 const QString adapterInterface = u"org.bluez.Adapter"_s;
 const QString deviceInterface = u"org.bluez.Device"_s;
 const QString unknownMethod = u"org.freedesktop.DBus.Error.UnknownMethod"_s;
-
-// A second client on a bus, gone from it at the end of the scope.
-struct OtherClient
-{
-    OtherClient(QDBusConnection::BusType type, const QString &name = u"other"_s)
-        : name(name)
-        , bus(QDBusConnection::connectToBus(type, name))
-    {
-    }
-    ~OtherClient() { leave(); }
-    void leave()
-    {
-        bus = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(name);
-    }
-    QString name;
-    QDBusConnection bus;
-};
 
 // Base of the test classes: the simulator, its adapter and calls to them.
 class SimTest : public QObject
@@ -60,16 +39,6 @@ public:
                            const QDBusConnection &bus = QDBusConnection::systemBus())
     {
         return bus.call(call).errorName();
-    }
-    // The new value of a recorded PropertyChanged.
-    static QVariant valueOf(const SignalRecorder::Entry &entry)
-    {
-        return entry.arguments.value(1).value<QDBusVariant>().variant();
-    }
-    static QByteArray readFile(const QString &fileName)
-    {
-        QFile file(fileName);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
     }
     // The timeline once label has come (occurrences times), or a note that it did not.
     static QStringList labelsOnce(SignalRecorder &recorder, const QString &label,
@@ -125,10 +94,6 @@ public:
     bool hasDevice(const QString &address) const
     {
         return ok(adapterCall(u"FindDevice"_s, { address }));
-    }
-    bool registerAgent(const QString &agentPath, const QString &capability = {}) const
-    {
-        return ok(adapterCall(u"RegisterAgent"_s, { objectPath(agentPath), capability }));
     }
     // The error name a request of the remote side ended with, "" for success.
     static QString outcome(uint ticket)

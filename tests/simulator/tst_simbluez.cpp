@@ -29,13 +29,9 @@ class TestSimBluez : public SimTest
         labels.removeAll(u"DeviceFound"_s);
         return labels;
     }
-    QDBusMessage message(const QString &address, const QString &interface, const QString &member)
-    {
-        return bluezMessage(path(address), interface, member);
-    }
     QString error(const QString &address, const QString &interface, const QString &member)
     {
-        return errorOf(message(address, interface, member));
+        return errorOf(bluezMessage(path(address), interface, member));
     }
     bool connectLink(const QString &address)
     {
@@ -101,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(adapterCall(u"RequestSession"_s).errorName(), bluezError("AgentNotAvailable"));
         QVERIFY(setAdapter(u"Powered"_s, false));
         SignalRecorder recorder(QDBusConnection::systemBus());
-        TestAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s, &recorder);
+        ScriptedAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s, &recorder);
         QVERIFY(registerAgent(agent.path(), u"DisplayYesNo"_s));
         // A refusal reaches the caller under the agent's own error name.
         agent.refuse(u"ConfirmModeChange"_s, bluezError("Rejected"));
@@ -132,7 +128,7 @@ private Q_SLOTS:
 
     void oneDefaultAgentReleasedOnUnregister()
     {
-        TestAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s);
+        ScriptedAgent agent(QDBusConnection::systemBus(), u"/test/agent"_s);
         QVERIFY(registerAgent(agent.path(), u"KeyboardDisplay"_s));
         {
             // Any second agent is refused, from any client; only the owner unregisters.
@@ -233,7 +229,7 @@ private Q_SLOTS:
         QCOMPARE(error(keyboard, deviceInterface, u"Disconnect"_s), bluezError("NotConnected"));
         QVERIFY(connectLink(keyboard));
         SignalRecorder recorder(QDBusConnection::systemBus());
-        recorder.callAsync(message(keyboard, deviceInterface, u"Disconnect"_s));
+        recorder.callAsync(bluezMessage(path(keyboard), deviceInterface, u"Disconnect"_s));
         QCOMPARE(labelsOnce(recorder, u"PropertyChanged:Connected"_s),
                  QStringList(
                      { "DisconnectRequested", "reply:Disconnect", "PropertyChanged:Connected" }));
@@ -244,12 +240,12 @@ private Q_SLOTS:
     {
         QCOMPARE(error(keyboard, audioInterface, u"Connect"_s), unknownMethod);
         SignalRecorder recorder(QDBusConnection::systemBus());
-        recorder.callAsync(message(oldHeadset, audioInterface, u"Connect"_s));
+        recorder.callAsync(bluezMessage(path(oldHeadset), audioInterface, u"Connect"_s));
         QCOMPARE(labelsOnce(recorder, u"PropertyChanged:State"_s, 3000, 2),
                  QStringList({ "PropertyChanged:State", "PropertyChanged:Connected",
                                "error:Connect:org.bluez.Error.Failed", "PropertyChanged:State" }));
         recorder.clear();
-        recorder.callAsync(message(headset, audioInterface, u"Connect"_s));
+        recorder.callAsync(bluezMessage(path(headset), audioInterface, u"Connect"_s));
         QVERIFY(recorder.waitFor(u"PropertyChanged:State"_s));
         QCOMPARE(error(headset, audioInterface, u"Connect"_s), bluezError("InProgress"));
         QCOMPARE(labelsOnce(recorder, u"PropertyChanged:State"_s, 3000, 2),

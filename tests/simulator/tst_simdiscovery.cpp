@@ -26,7 +26,7 @@ QList<bool> discoveringValues(const SignalRecorder &recorder)
     QList<bool> values;
     for (const SignalRecorder::Entry &e : recorder.entries()) {
         if (e.label == "PropertyChanged:Discovering"_L1)
-            values.append(SimTest::valueOf(e).toBool());
+            values.append(SignalRecorder::valueOf(e).toBool());
     }
     return values;
 }
@@ -96,7 +96,7 @@ private Q_SLOTS:
         const int gone = recorder.indexOf(u"DeviceDisappeared"_s);
         QCOMPARE(recorder.entries().at(gone).arguments.value(0).toString(), nameless);
         QCOMPARE(recorder.entries().at(gone - 1).label, u"PropertyChanged:Discovering"_s);
-        QCOMPARE(valueOf(recorder.entries().at(gone - 1)), QVariant(false));
+        QCOMPARE(SignalRecorder::valueOf(recorder.entries().at(gone - 1)), QVariant(false));
         QCOMPARE(recorder.entries().at(gone + 1).label, u"PropertyChanged:Discovering"_s);
         const QList<bool> discovering = discoveringValues(recorder);
         for (int i = 0; i < discovering.size(); ++i)

@@ -21,11 +21,17 @@ QDBusMessage managerCall(const QString &member, const QVariantList &args,
     return obexCall(obexd, u"/"_s, managerInterface, member, args, connection);
 }
 
+// Registers or unregisters the agent every test starts with; the error name, "" on success.
+QString manageAgent(const QString &member)
+{
+    return managerCall(member, { objectPath(agentPath) }).errorName();
+}
+
 QDBusMessage sendFilesMessage(const QStringList &files, const QString &agent = sendAgentPath)
 {
-    return obexMessage(obexClient, u"/"_s, u"org.openobex.Client"_s, u"SendFiles"_s,
-                       { QVariantMap({ { "Destination", phone } }), files,
-                         QVariant::fromValue(QDBusObjectPath(agent)) });
+    return busMessage(obexClient, u"/"_s, u"org.openobex.Client"_s, u"SendFiles"_s,
+                      { QVariantMap({ { "Destination", phone } }), files,
+                        QVariant::fromValue(QDBusObjectPath(agent)) });
 }
 
 bool sendFiles(const QStringList &files)
@@ -34,17 +40,17 @@ bool sendFiles(const QStringList &files)
 }
 
 // The agent's calls, member by member, with what Progress and Error told.
-QStringList timeline(const ObexTestAgent &agent)
+QStringList timeline(const ScriptedAgent &agent)
 {
     QStringList list;
-    for (const ObexTestAgent::Call &call : agent.calls()) {
+    for (const ScriptedAgent::Call &call : agent.calls()) {
         const bool told = call.member == "Progress"_L1 || call.member == "Error"_L1;
         list.append(told ? call.member + u':' + call.arguments.value(1).toString() : call.member);
     }
     return list;
 }
 
-QString firstTransfer(const ObexTestAgent &agent)
+QString firstTransfer(const ScriptedAgent &agent)
 {
     return agent.calls().first().arguments.first().toString();
 }
@@ -59,8 +65,8 @@ class TestSimObex : public SimTest
     QString m_outbox;
     // Every test starts with this agent registered; it notes its calls in the recorder.
     std::unique_ptr<SignalRecorder> m_recorder;
-    std::unique_ptr<ObexTestAgent> m_agent;
-    std::unique_ptr<TestAgent> m_bluezAgent;
+    std::unique_ptr<ScriptedAgent> m_agent;
+    std::unique_ptr<ScriptedAgent> m_bluezAgent;
 
     bool stalled(const QString &transfer)
     {
@@ -82,10 +88,8 @@ class TestSimObex : public SimTest
     }
     QString writeFile(const QString &name, const QByteArray &contents)
     {
-        QFile file(m_outbox + u'/' + name);
-        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()
-            ? file.fileName()
-            : QString();
+        const QString path = m_outbox + u'/' + name;
+        return OvrinTest::writeFile(path, contents) ? path : QString();
     }
     QJsonArray sent() { return sim()->obexClientState().value("sent"_L1).toArray(); }
 
@@ -93,7 +97,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_bluezAgent
-            = std::make_unique<TestAgent>(QDBusConnection::systemBus(), u"/test/bluezagent"_s);
+            = std::make_unique<ScriptedAgent>(QDBusConnection::systemBus(), u"/test/bluezagent"_s);
     }
 
     void init()
@@ -109,16 +113,16 @@ private Q_SLOTS:
         }
         QVERIFY(sim()->setObexOptions({ { "rootFolder", m_inbox } }));
         m_recorder = std::make_unique<SignalRecorder>(QDBusConnection::sessionBus(), obexd);
-        m_agent = std::make_unique<ObexTestAgent>(QDBusConnection::sessionBus(), agentPath,
+        m_agent = std::make_unique<ScriptedAgent>(QDBusConnection::sessionBus(), agentPath,
                                                   m_recorder.get());
-        QCOMPARE(m_agent->registerWithObexd(), QString());
+        QCOMPARE(manageAgent(u"RegisterAgent"_s), QString());
         // BlueZ 4.82+ grants obex-client its adapter session only with an agent.
         QVERIFY(registerAgent(m_bluezAgent->path()));
     }
 
     void cleanup()
     {
-        m_agent->unregisterFromObexd();
+        manageAgent(u"UnregisterAgent"_s);
         m_agent.reset();
         m_recorder.reset();
     }
@@ -131,7 +135,7 @@ private Q_SLOTS:
         QCOMPARE(
             managerCall(u"UnregisterAgent"_s, { objectPath(agentPath) }, other.bus).errorName(),
             u"org.openobex.Error.NotAuthorized"_s);
-        QCOMPARE(m_agent->unregisterFromObexd(), QString());
+        QCOMPARE(manageAgent(u"UnregisterAgent"_s), QString());
         // obexd never calls Release on its agent.
         QTest::qWait(100);
         QCOMPARE(m_agent->members(), QStringList());
@@ -142,7 +146,7 @@ private Q_SLOTS:
             QString());
         other.leave();
         QTRY_VERIFY(sim()->obexServerState().value("agent"_L1).isNull());
-        QCOMPARE(m_agent->registerWithObexd(), QString());
+        QCOMPARE(manageAgent(u"RegisterAgent"_s), QString());
     }
 
     void pushIsStoredWhereTheAgentSays()
@@ -157,7 +161,7 @@ private Q_SLOTS:
                  QString());
         QCOMPARE(readFile(target), contents);
         QVERIFY(!QFile::exists(m_inbox + u"/note.txt"_s));
-        QCOMPARE(m_agent->callsOf(u"Authorize"_s).first().arguments,
+        QCOMPARE(m_agent->calls().first().arguments, // Authorize
                  QVariantList(
                      { transfer, phone, u"note.txt"_s, u"text/plain"_s, int(contents.size()), 0 }));
         QVERIFY(m_recorder->waitFor(u"TransferCompleted"_s));
@@ -185,7 +189,7 @@ private Q_SLOTS:
         QFETCH(bool, forbidden);
         QFETCH(QString, answer);
         if (answer == "-"_L1)
-            QCOMPARE(m_agent->unregisterFromObexd(), QString());
+            QCOMPARE(manageAgent(u"UnregisterAgent"_s), QString());
         if (answer == "!"_L1)
             m_agent->refuse(u"Authorize"_s);
         else
@@ -267,7 +271,7 @@ private Q_SLOTS:
         QVERIFY(sim()->setObexSpeed(10000));
         QVERIFY(sim()->clearCallLog());
         SignalRecorder recorder(QDBusConnection::sessionBus(), obexClient);
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
         agent.hold(u"Request"_s);
         recorder.callAsync(sendFilesMessage({ a, b }));
         QVERIFY(agent.waitForCall(u"Request"_s));
@@ -279,9 +283,9 @@ private Q_SLOTS:
                  QStringList({ "Request", "Progress:0", "Progress:1000", "Complete", "Request",
                                "Progress:0", "Progress:1000", "Progress:2000", "Progress:2500",
                                "Complete", "Release" }));
-        for (const ObexTestAgent::Call &call : agent.calls())
+        for (const ScriptedAgent::Call &call : agent.calls())
             QCOMPARE(call.replyExpected, call.member == "Request"_L1);
-        QCOMPARE(agent.callsOf(u"Progress"_s).first().arguments.value(1).metaType(),
+        QCOMPARE(agent.calls().at(1).arguments.value(1).metaType(), // the first Progress
                  QMetaType::fromType<qulonglong>());
         QCOMPARE(sent().size(), 2);
         QCOMPARE(
@@ -297,7 +301,7 @@ private Q_SLOTS:
     {
         const QString a = writeFile(u"a.txt"_s, "first");
         const QString c = writeFile(u"c.txt"_s, "third");
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
         agent.hold(u"Request"_s);
         QVERIFY(sendFiles({ a, writeFile(u"b.txt"_s, "second"), c }));
         QVERIFY(agent.waitForCall(u"Request"_s));
@@ -320,7 +324,7 @@ private Q_SLOTS:
         const QString a = writeFile(u"a.bin"_s, QByteArray(3000, 'a'));
         const QString b = writeFile(u"b.bin"_s, QByteArray(10, 'b'));
         SignalRecorder recorder(QDBusConnection::sessionBus(), obexClient);
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath, &recorder);
         QVERIFY(sim()->setSendOutcome(a, u"stall"_s));
         QVERIFY(sendFiles({ a, b }));
         QVERIFY(agent.waitForCall(u"Progress"_s));
@@ -332,7 +336,7 @@ private Q_SLOTS:
                      u"org.openobex.Error.NotAuthorized"_s);
         }
         recorder.clear();
-        recorder.callAsync(obexMessage(obexClient, transfer, transferInterface, u"Cancel"_s));
+        recorder.callAsync(busMessage(obexClient, transfer, transferInterface, u"Cancel"_s));
         QVERIFY(agent.waitForCall(u"Release"_s));
         QVERIFY(recorder.waitFor(u"reply:Cancel"_s));
         // The agent hears of the abort before Cancel returns; the next file goes on.
@@ -344,7 +348,7 @@ private Q_SLOTS:
 
     void unansweredRequestDropsTheFile()
     {
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
         agent.hold(u"Request"_s);
         AgentCallWatch::expectUnanswered();
         QVERIFY(sim()->setObexOptions({ { "requestTimeoutMs", 600 } }));
@@ -359,8 +363,8 @@ private Q_SLOTS:
     void sameCallerJoinsTheRunningSession()
     {
         const QString a = writeFile(u"a.txt"_s, "first");
-        ObexTestAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
-        ObexTestAgent ignored(QDBusConnection::sessionBus(), u"/test/ignored"_s);
+        ScriptedAgent agent(QDBusConnection::sessionBus(), sendAgentPath);
+        ScriptedAgent ignored(QDBusConnection::sessionBus(), u"/test/ignored"_s);
         QVERIFY(sim()->setSendOutcome(a, u"stall"_s));
         QVERIFY(sendFiles({ a }));
         QVERIFY(agent.waitForCall(u"Progress"_s));

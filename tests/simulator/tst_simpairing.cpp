@@ -49,8 +49,8 @@ class TestSimPairing : public SimTest
     // Every test has a recorder, a pairing agent and a default agent (registered as such
     // only where a test says so), all noting calls in the one timeline.
     std::unique_ptr<SignalRecorder> m_recorder;
-    std::unique_ptr<TestAgent> m_agent;
-    std::unique_ptr<TestAgent> m_default;
+    std::unique_ptr<ScriptedAgent> m_agent;
+    std::unique_ptr<ScriptedAgent> m_default;
 
     QDBusMessage createPairedDevice(const QString &address,
                                     const QString &agentPath = pairingAgentPath,
@@ -67,8 +67,8 @@ private Q_SLOTS:
         QVERIFY(load(u"pairing-partners.json"_s));
         const QDBusConnection bus = QDBusConnection::systemBus();
         m_recorder = std::make_unique<SignalRecorder>(bus);
-        m_agent = std::make_unique<TestAgent>(bus, pairingAgentPath, m_recorder.get());
-        m_default = std::make_unique<TestAgent>(bus, defaultAgentPath, m_recorder.get());
+        m_agent = std::make_unique<ScriptedAgent>(bus, pairingAgentPath, m_recorder.get());
+        m_default = std::make_unique<ScriptedAgent>(bus, defaultAgentPath, m_recorder.get());
     }
 
     void cleanup()
@@ -117,7 +117,7 @@ private Q_SLOTS:
                                     << QVariant(u"1234"_s) << QVariantList() << bonded;
         QTest::newRow("passkey entry") << keyboard << u"DisplayYesNo"_s << u"RequestPasskey"_s
                                        << QVariant(135790u) << QVariantList() << bonded;
-        // Only an "ouy" call reaches the agent's DisplayPasskey(o, u, y); no answer.
+        // DisplayPasskey(o, u, y) wants no answer.
         QTest::newRow("displayed passkey")
             << watch << u"DisplayYesNo"_s << u"DisplayPasskey"_s << QVariant()
             << QVariantList({ 770123u, QVariant::fromValue(uchar(0)) }) << bonded;
@@ -138,9 +138,11 @@ private Q_SLOTS:
         QStringList expected = linkUp;
         if (!member.isEmpty()) {
             expected << "agent:" + member;
-            QCOMPARE(m_agent->calls().first().arguments,
-                     QVariantList({ path(address) }) + arguments);
-            QCOMPARE(m_agent->calls().first().replyExpected, answer.isValid());
+            const ScriptedAgent::Call call = m_agent->calls().first();
+            QCOMPARE(call.arguments, QVariantList({ path(address) }) + arguments);
+            for (qsizetype i = 0; i < arguments.size(); ++i) // and in the D-Bus types
+                QCOMPARE(call.arguments[i + 1].metaType(), arguments[i].metaType());
+            QCOMPARE(call.replyExpected, answer.isValid());
         }
         QCOMPARE(labelsUntil(*m_recorder, u"reply:CreatePairedDevice"_s), expected + after);
         QCOMPARE(m_agent->members().last(), u"Release"_s);
@@ -305,7 +307,7 @@ private Q_SLOTS:
         QFETCH(bool, incoming);
         QVERIFY(registerAgent(defaultAgentPath));
         uint ticket = 0;
-        TestAgent &asked = incoming ? *m_default : *m_agent;
+        ScriptedAgent &asked = incoming ? *m_default : *m_agent;
         const QString question = incoming ? u"RequestPinCode"_s : u"RequestConfirmation"_s;
         asked.hold(question);
         if (incoming)

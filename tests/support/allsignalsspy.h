@@ -23,7 +23,6 @@ public:
         }
     }
 
-    int signalCount() const { return int(m_spies.size()); }
     // The signature of a signal that was emitted, or empty when none was.
     QByteArray emitted() const
     {

@@ -6,16 +6,51 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 
-// Short blocking calls to "org.bluez" on the (private) system bus.
+// Short blocking calls to the simulated daemons on the (private) buses:
+// "org.bluez" on the system bus, obexd and obex-client on the session bus.
 namespace OvrinTest {
+
+// A second client on a bus, gone from it at the end of the scope.
+struct OtherClient
+{
+    OtherClient(QDBusConnection::BusType type, const QString &name = QStringLiteral("other"))
+        : name(name)
+        , bus(QDBusConnection::connectToBus(type, name))
+    {
+    }
+    ~OtherClient() { leave(); }
+    void leave()
+    {
+        bus = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(name);
+    }
+    QString name;
+    QDBusConnection bus;
+};
+
+const QString obexd = QStringLiteral("org.openobex");
+const QString obexClient = QStringLiteral("org.openobex.client");
+
+inline QDBusMessage busMessage(const QString &service, const QString &path,
+                               const QString &interface, const QString &member,
+                               const QVariantList &args = {})
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(args);
+    return message;
+}
+
+inline QDBusMessage obexCall(const QString &service, const QString &path, const QString &interface,
+                             const QString &member, const QVariantList &args = {},
+                             const QDBusConnection &connection = QDBusConnection::sessionBus())
+{
+    return connection.call(busMessage(service, path, interface, member, args), QDBus::Block, 10000);
+}
 
 inline QDBusMessage bluezMessage(const QString &path, const QString &interface,
                                  const QString &member, const QVariantList &args = {})
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path,
-                                                          interface, member);
-    message.setArguments(args);
-    return message;
+    return busMessage(QStringLiteral("org.bluez"), path, interface, member, args);
 }
 
 inline QDBusMessage bluezCall(const QString &path, const QString &interface, const QString &member,
@@ -29,16 +64,17 @@ inline QString defaultAdapterPath()
 {
     return bluezCall(QStringLiteral("/"), QStringLiteral("org.bluez.Manager"),
                      QStringLiteral("DefaultAdapter"))
-            .arguments()
-            .value(0)
-            .value<QDBusObjectPath>()
-            .path();
+        .arguments()
+        .value(0)
+        .value<QDBusObjectPath>()
+        .path();
 }
 
 // BlueZ names a device object after its address: <adapter>/dev_00_11_22_AA_BB_CC.
 inline QString devicePath(const QString &adapterPath, const QString &address)
 {
-    return adapterPath + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+    return adapterPath + QStringLiteral("/dev_")
+        + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 
 inline QVariant variant(const QVariant &value)
@@ -49,6 +85,15 @@ inline QVariant variant(const QVariant &value)
 inline QVariant objectPath(const QString &path)
 {
     return QVariant::fromValue(QDBusObjectPath(path));
+}
+
+// Registers the agent at agentPath with the adapter (obex-client's sessions need one).
+inline bool registerAgent(const QString &agentPath, const QString &capability = {})
+{
+    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability })
+               .type()
+        == QDBusMessage::ReplyMessage;
 }
 
 } // namespace OvrinTest

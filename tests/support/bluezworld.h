@@ -34,6 +34,12 @@ inline QJsonValue simValue(const QString &address, const char *key)
     return sim()->device(address).value(QLatin1String(key));
 }
 
+// A value the simulated adapter holds ("powered", "discoverable", "name").
+inline QJsonValue simAdapter(const char *key)
+{
+    return sim()->state()[QLatin1String("org.bluez")][QLatin1String("adapter")][QLatin1String(key)];
+}
+
 inline bool simFlag(const QString &address, const char *key)
 {
     return simValue(address, key).toBool();
@@ -50,16 +56,6 @@ inline Ovrin::BluetoothDevice knownDevice(const QString &address)
 inline Ovrin::BluetoothDevice addressOnly(const QString &address)
 {
     return Ovrin::BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
-}
-
-// Registers the agent at agentPath with the adapter, as obex-client's sessions
-// need one.
-inline bool registerAgent(const QString &agentPath)
-{
-    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), QString() })
-               .type()
-        == QDBusMessage::ReplyMessage;
 }
 
 inline void expectWarning(const QString &pattern)

@@ -9,23 +9,17 @@
 #include "bluetoothdevicecontentitem.h"
 #include "bluetoothdevicelist.h"
 #include "bluetoothdevicemodel.h"
-#include "bluezhygiene.h"
 #include "offlinemode.h"
-#include "orvelapplicationwindow.h"
 #include "orvelgconfitem.h"
 #include "orvelscenewindow.h"
 #include "orveltextedit.h"
 #include "ovrintranslations.h"
-#include "simpleinformationbanner.h"
-#include "testenvironment.h"
-#include "toolkittesting.h"
+#include "pairingworld.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemModelTester>
 #include <QAbstractProxyModel>
-#include <QGraphicsScene>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <memory>
 
@@ -67,7 +61,6 @@ public:
     {
     }
 
-    SimulatorClient *sim() const { return TestEnvironment::instance()->simulator(); }
     std::unique_ptr<Ovrin::BluetoothAdapter> adapter;
     OrvelApplicationWindow window;
 
@@ -86,11 +79,8 @@ public:
         for (const QString &key : { showAlwaysKey, visibleKey, Ovrin::OfflineMode::Key })
             OrvelGConfItem(key).unset();
         QVERIFY(restoreBluez(sim()));
-        const QString file = scenario ? QString::fromLatin1(scenario) : m_scenario;
-        QVERIFY2(sim()->loadScenarioFile(TestEnvironment::testData(file)),
+        QVERIFY2(loadWorld(scenario ? QString::fromLatin1(scenario) : m_scenario),
                  qPrintable(sim()->lastError()));
-        QVERIFY(sim()->clearFaults());
-        QVERIFY(sim()->clearCallLog());
         Ovrin::SimpleInformationBanner::clearHistory();
         adapter.reset(m_defaultAdapter ? Ovrin::BluetoothAdapter::defaultAdapter()
                                        : new Ovrin::BluetoothAdapter);
@@ -109,17 +99,7 @@ public:
         verifyBluezHygiene(sim());
     }
 
-    // The scene window of type T that is shown on the window, if any.
-    template<typename T> T *shown()
-    {
-        const auto items = window.scene()->items();
-        for (QGraphicsItem *item : items) {
-            auto candidate = qobject_cast<T *>(item->toGraphicsObject());
-            if (candidate && candidate->sceneWindowState() == OrvelSceneWindow::Appeared)
-                return candidate;
-        }
-        return nullptr;
-    }
+    template<typename T> T *shown() { return sheetOnScreen<T>(window); }
 
     bool found(const QString &address) { return sim()->reportDeviceFound(address); }
     bool powerOff()
@@ -128,15 +108,6 @@ public:
             return false;
         QTRY_LOOP_IMPL(!adapter->isPowered(), 5000, 10);
         return !adapter->isPowered();
-    }
-    QJsonValue simDevice(const QString &address, const char *key)
-    {
-        return sim()->device(address).value(QLatin1String(key));
-    }
-    QJsonValue simAdapter(const char *key)
-    {
-        const QJsonObject bluez = sim()->state().value(QLatin1String("org.bluez")).toObject();
-        return bluez.value(QLatin1String("adapter")).toObject().value(QLatin1String(key));
     }
 
     // Radio off, handset in offline mode.

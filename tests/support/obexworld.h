@@ -10,7 +10,6 @@
 #include "registry.h"
 
 #include <QDirIterator>
-#include <QFile>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -28,18 +27,6 @@ inline uint pushFromAnna(const QString &name, const QString &type, const QByteAr
                          int speed = -1, QString *transfer = nullptr)
 {
     return sim()->pushFile(anna, name, type, contents, speed, transfer);
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
 // Every file under folder, relative to it, hidden ones too.
@@ -118,12 +105,6 @@ struct PushReceiver
         tracker->setTargetName(agent.remoteDeviceAddress());
         tracker->updateStatus(0.0f, 0);
         agent.authorizeTransfer(transfer, path);
-    }
-
-    // The name the agent chose for the last push it was asked about.
-    QString lastName() const
-    {
-        return requested.isEmpty() ? QString() : requested.last().at(1).toString();
     }
 };
 

@@ -9,8 +9,8 @@
 #include "bluezworld.h"
 #include "orvelapplicationwindow.h"
 #include "orvelbutton.h"
-#include "toolkittesting.h"
 #include "simpleinformationbanner.h"
+#include "toolkittesting.h"
 
 #include <QGraphicsScene>
 #include <QJsonArray>
@@ -65,6 +65,7 @@ inline void expectPairingFailure(const QString &reason = QString())
                   + u'$');
 }
 
+// The scene window of type Sheet that is shown on window, if any.
 template<typename Sheet> Sheet *sheetOnScreen(OrvelApplicationWindow &window)
 {
     const auto items = window.scene()->items();

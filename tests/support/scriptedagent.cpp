@@ -5,23 +5,18 @@
 #include <QTest>
 
 ScriptedAgent::ScriptedAgent(const QDBusConnection &connection, const QString &path,
-                             const QString &rejected, SignalRecorder *recorder, QObject *parent)
-    : QObject(parent)
+                             SignalRecorder *recorder, QObject *parent)
+    : QDBusVirtualObject(parent)
     , m_connection(connection)
     , m_path(path)
-    , m_rejected(rejected)
     , m_recorder(recorder)
 {
+    m_connection.registerVirtualObject(m_path, this);
 }
 
 ScriptedAgent::~ScriptedAgent()
 {
     m_connection.unregisterObject(m_path);
-}
-
-void ScriptedAgent::exportOnBus()
-{
-    m_connection.registerObject(m_path, this, QDBusConnection::ExportAllSlots);
 }
 
 void ScriptedAgent::answer(const QString &member, const QVariant &value)
@@ -32,7 +27,7 @@ void ScriptedAgent::answer(const QString &member, const QVariant &value)
 
 void ScriptedAgent::refuse(const QString &member, const QString &errorName)
 {
-    m_refusals.insert(member, errorName.isEmpty() ? m_rejected : errorName);
+    m_refusals.insert(member, errorName);
 }
 
 void ScriptedAgent::hold(const QString &member)
@@ -50,10 +45,8 @@ void ScriptedAgent::answerHeld(const QVariant &value)
 
 void ScriptedAgent::refuseHeld(const QString &errorName)
 {
-    if (m_held.isEmpty())
-        return;
-    m_connection.send(m_held.takeFirst().createErrorReply(
-        errorName.isEmpty() ? m_rejected : errorName, QStringLiteral("refused by the test")));
+    if (!m_held.isEmpty())
+        refuseCall(m_held.takeFirst(), errorName);
 }
 
 QStringList ScriptedAgent::members() const
@@ -64,36 +57,54 @@ QStringList ScriptedAgent::members() const
     return list;
 }
 
-QList<ScriptedAgent::Call> ScriptedAgent::callsOf(const QString &member) const
-{
-    QList<Call> list;
-    for (const Call &call : m_calls) {
-        if (call.member == member)
-            list.append(call);
-    }
-    return list;
-}
-
 bool ScriptedAgent::waitForCall(const QString &member, int timeoutMs, int occurrences)
 {
     QTRY_LOOP_IMPL(callCount(member) >= occurrences, timeoutMs, 10);
     return callCount(member) >= occurrences;
 }
 
-QVariant ScriptedAgent::handle(const QString &member, const QVariantList &arguments,
-                               const QVariant &fallback)
+QVariant ScriptedAgent::untoldAnswer(const QDBusMessage &message) const
 {
-    m_calls.append({ member, arguments, message().isReplyRequired() });
+    const QString member = message.member();
+    if (member == QLatin1String("RequestPinCode"))
+        return QStringLiteral("0000");
+    if (member == QLatin1String("RequestPasskey"))
+        return 0u;
+    if (member == QLatin1String("Request"))
+        return QString();
+    if (member == QLatin1String("Authorize") && message.interface().startsWith("org.openobex"))
+        return message.arguments().value(2); // the name the remote proposed
+    return {}; // the member returns nothing
+}
+
+void ScriptedAgent::refuseCall(const QDBusMessage &message, const QString &errorName)
+{
+    const QString rejected = message.interface().section('.', 0, 1) + ".Error.Rejected";
+    m_connection.send(message.createErrorReply(errorName.isEmpty() ? rejected : errorName,
+                                               QStringLiteral("refused by the test")));
+}
+
+bool ScriptedAgent::handleMessage(const QDBusMessage &message, const QDBusConnection &)
+{
+    const QString member = message.member();
+    QVariantList arguments = message.arguments();
+    for (QVariant &argument : arguments) {
+        if (argument.metaType() == QMetaType::fromType<QDBusObjectPath>())
+            argument = argument.value<QDBusObjectPath>().path();
+    }
+    m_calls.append({ member, arguments, message.isReplyRequired() });
     if (m_recorder)
         m_recorder->note(QStringLiteral("agent:") + member, arguments);
     if (m_holds.remove(member)) {
-        setDelayedReply(true);
-        m_held.append(message());
-        return fallback;
+        m_held.append(message);
+    } else if (m_refusals.contains(member)) {
+        refuseCall(message, m_refusals.value(member));
+    } else if (message.isReplyRequired()) {
+        const QVariant untold = untoldAnswer(message);
+        QVariant value = untold.isValid() ? m_answers.value(member, untold) : QVariant();
+        if (value.isValid())
+            value.convert(untold.metaType());
+        m_connection.send(value.isValid() ? message.createReply(value) : message.createReply());
     }
-    if (m_refusals.contains(member)) {
-        sendErrorReply(m_refusals.value(member), QStringLiteral("refused by the test"));
-        return fallback;
-    }
-    return m_answers.value(member, fallback);
+    return true;
 }

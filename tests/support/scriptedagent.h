@@ -2,22 +2,21 @@
 #define SCRIPTEDAGENT_H
 
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QHash>
-#include <QObject>
 #include <QSet>
 
 class SignalRecorder;
 
-// A scriptable agent a test puts on the bus for a daemon to call: answers
-// each request as told (a value, an error, or not yet) and notes every call
-// in a SignalRecorder's timeline as "agent:Member". Subclasses export the
-// members of one agent interface and pass each call to handle().
-class ScriptedAgent : public QObject, protected QDBusContext
+// A scriptable agent ("org.bluez.Agent" or "org.openobex.Agent") a test puts
+// on the bus for a daemon to call: answers each request as told (a value, an
+// error, or not yet) and notes every call in a SignalRecorder's timeline as
+// "agent:Member". Untold, it answers as a willing user would: PIN "0000",
+// passkey 0, obexd's Authorize with the proposed name, Request with "".
+class ScriptedAgent : public QDBusVirtualObject
 {
-    Q_OBJECT
 public:
     struct Call
     {
@@ -26,6 +25,8 @@ public:
         bool replyExpected = true;
     };
 
+    ScriptedAgent(const QDBusConnection &connection, const QString &path,
+                  SignalRecorder *recorder = nullptr, QObject *parent = nullptr);
     ~ScriptedAgent() override;
 
     QString path() const { return m_path; }
@@ -36,7 +37,6 @@ public:
     void refuse(const QString &member, const QString &errorName = QString());
     // Keep the next request of member unanswered until answerHeld()/refuseHeld().
     void hold(const QString &member);
-    bool hasHeld() const { return !m_held.isEmpty(); }
     // Answer the oldest held request (with no value: an empty reply).
     void answerHeld(const QVariant &value = {});
     void refuseHeld(const QString &errorName = QString());
@@ -44,23 +44,18 @@ public:
     const QList<Call> &calls() const { return m_calls; }
     QStringList members() const;
     int callCount(const QString &member) const { return int(members().count(member)); }
-    QList<Call> callsOf(const QString &member) const;
     // Waits until member has been called occurrences times in all.
     bool waitForCall(const QString &member, int timeoutMs = 5000, int occurrences = 1);
-    void clear() { m_calls.clear(); }
 
-protected:
-    ScriptedAgent(const QDBusConnection &connection, const QString &path, const QString &rejected,
-                  SignalRecorder *recorder, QObject *parent);
-    // Puts the subclass's slots on the bus; called from its constructor.
-    void exportOnBus();
-    QVariant handle(const QString &member, const QVariantList &arguments, const QVariant &fallback);
-    QDBusConnection connection() const { return m_connection; }
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
+    QVariant untoldAnswer(const QDBusMessage &message) const;
+    void refuseCall(const QDBusMessage &message, const QString &errorName);
+
     QDBusConnection m_connection;
     QString m_path;
-    QString m_rejected;
     SignalRecorder *m_recorder;
     QHash<QString, QVariant> m_answers;
     QHash<QString, QString> m_refusals;

@@ -6,14 +6,15 @@
 
 SignalRecorder::SignalRecorder(const QDBusConnection &connection, const QString &service,
                                QObject *parent)
-    : QObject(parent), m_connection(connection)
+    : QObject(parent)
+    , m_connection(connection)
 {
-    for (const char *name : { "PropertyChanged", "DeviceFound", "DeviceDisappeared", "DeviceCreated",
-                              "DeviceRemoved", "DisconnectRequested", "AdapterAdded",
-                              "AdapterRemoved", "DefaultAdapterChanged",
-                              // obexd
-                              "TransferStarted", "TransferCompleted", "Progress", "SessionCreated",
-                              "SessionRemoved" }) {
+    for (const char *name :
+         { "PropertyChanged", "DeviceFound", "DeviceDisappeared", "DeviceCreated", "DeviceRemoved",
+           "DisconnectRequested", "AdapterAdded", "AdapterRemoved", "DefaultAdapterChanged",
+           // obexd
+           "TransferStarted", "TransferCompleted", "Progress", "SessionCreated",
+           "SessionRemoved" }) {
         m_connection.connect(service, QString(), QString(), QLatin1String(name), this,
                              SLOT(onSignal(QDBusMessage)));
     }
@@ -24,21 +25,14 @@ void SignalRecorder::onSignal(const QDBusMessage &message)
     QString label = message.member();
     if (label == QLatin1String("PropertyChanged"))
         label += QLatin1Char(':') + message.arguments().value(0).toString();
-    m_entries.append({ message.path(), message.interface(), message.member(), message.arguments(), label });
+    m_entries.append({ message.member(), message.arguments(), label });
 }
 
 QStringList SignalRecorder::labels() const
 {
-    return labels(QString());
-}
-
-QStringList SignalRecorder::labels(const QString &pathSuffix) const
-{
     QStringList list;
-    for (const Entry &e : m_entries) {
-        if (pathSuffix.isEmpty() || e.path.endsWith(pathSuffix) || e.path.isEmpty())
-            list.append(e.label);
-    }
+    for (const Entry &e : m_entries)
+        list.append(e.label);
     return list;
 }
 
@@ -57,11 +51,17 @@ int SignalRecorder::indexOf(const QString &label, int from) const
     return -1;
 }
 
+QVariant SignalRecorder::valueOf(const Entry &entry)
+{
+    return entry.arguments.value(1).value<QDBusVariant>().variant();
+}
+
 QVariant SignalRecorder::lastValue(const QString &name) const
 {
     for (auto it = m_entries.crbegin(); it != m_entries.crend(); ++it) {
-        if (it->member == QLatin1String("PropertyChanged") && it->arguments.value(0).toString() == name)
-            return it->arguments.value(1).value<QDBusVariant>().variant();
+        if (it->member == QLatin1String("PropertyChanged")
+            && it->arguments.value(0).toString() == name)
+            return valueOf(*it);
     }
     return {};
 }
@@ -76,20 +76,21 @@ void SignalRecorder::callAsync(const QDBusMessage &call, int timeoutMs)
 {
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, timeoutMs), this);
     const QString member = call.member();
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, member](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        const QDBusMessage reply = w->reply();
-        m_replies.insert(member, reply);
-        const QString label = reply.type() == QDBusMessage::ErrorMessage
-                ? QStringLiteral("error:%1:%2").arg(member, reply.errorName())
-                : QStringLiteral("reply:%1").arg(member);
-        m_entries.append({ QString(), QString(), member, reply.arguments(), label });
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, member](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                const QDBusMessage reply = w->reply();
+                m_replies.insert(member, reply);
+                const QString label = reply.type() == QDBusMessage::ErrorMessage
+                    ? QStringLiteral("error:%1:%2").arg(member, reply.errorName())
+                    : QStringLiteral("reply:%1").arg(member);
+                m_entries.append({ member, reply.arguments(), label });
+            });
 }
 
 void SignalRecorder::note(const QString &label, const QVariantList &arguments)
 {
-    m_entries.append({ QString(), QString(), label, arguments, label });
+    m_entries.append({ label, arguments, label });
 }
 
 QDBusMessage SignalRecorder::replyOf(const QString &member) const

@@ -8,18 +8,16 @@
 
 // Records, in arrival order, the BlueZ (or obexd) signals a service sends on a bus, and
 // the replies of calls made through it, so tests can check what came in which
-// order. Entries read "Member" or "PropertyChanged:Name", with the path kept.
+// order. Entries read "Member" or "PropertyChanged:Name".
 class SignalRecorder : public QObject
 {
     Q_OBJECT
 public:
     struct Entry
     {
-        QString path;
-        QString interface;
         QString member;
         QVariantList arguments;
-        QString label;  // "DeviceFound", "PropertyChanged:Powered", "reply:CreateDevice", ...
+        QString label; // "DeviceFound", "PropertyChanged:Powered", "reply:CreateDevice", ...
     };
 
     explicit SignalRecorder(const QDBusConnection &connection,
@@ -28,11 +26,11 @@ public:
 
     const QList<Entry> &entries() const { return m_entries; }
     QStringList labels() const;
-    // Labels of entries whose path ends with pathSuffix (or all, when empty).
-    QStringList labels(const QString &pathSuffix) const;
     int count(const QString &label) const;
     int indexOf(const QString &label, int from = 0) const;
-    // The value of the last PropertyChanged of name (unwrapped), if any.
+    // The new value a PropertyChanged entry tells (unwrapped).
+    static QVariant valueOf(const Entry &entry);
+    // The value of the last PropertyChanged of name, if any.
     QVariant lastValue(const QString &name) const;
     bool waitFor(const QString &label, int timeoutMs = 5000, int occurrences = 1);
     void clear() { m_entries.clear(); }

@@ -5,6 +5,7 @@
 #include "watchedtest.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -48,6 +49,19 @@ private:
     static TestEnvironment *s_instance;
     SimulatedWorld m_world;
 };
+
+// The whole of a file, empty when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
 
 enum class Simulator { Start, None };
 
