@@ -1,6 +1,6 @@
 #include "simcontrol.h"
 
-#include "bluezservice.h"
+#include "bluetoothservice.h"
 #include "clienttransfer.h"
 #include "obexclientservice.h"
 #include "obexpush.h"
