@@ -365,7 +365,7 @@ void Bluez5Device::connectDevice(const SimCall &call)
     });
 }
 
-void Bluez5Device::connectAudio(const SimCall &call)
+void Bluez5Device::connectAudio(const SimCall call)
 {
     if (!hasAudio()) {
         // Nothing we connect profiles to: the link goes idle.

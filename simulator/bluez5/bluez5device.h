@@ -69,7 +69,8 @@ private:
     void cancelPairing(const SimCall &call);
     void connectDevice(const SimCall &call);
     bool checkConnectable(const SimCall &call);
-    void connectAudio(const SimCall &call);
+    // By value: the call is usually m_connectCall, which is cleared here.
+    void connectAudio(const SimCall call);
     void disconnectDevice(const SimCall &call);
     void disconnectProfile(const SimCall &call);
     void setAlias(const SimCall &call, const QVariant &value);

@@ -1,0 +1,403 @@
+// The simulated bluetoothd 5.66 answers where the library will lean on it:
+// the object tree, Properties and the order of PropertiesChanged around
+// replies, discovery sessions per bus name, temporary devices, Pair through
+// Agent1, RemoveDevice, audio Connect and rfkill.
+
+#include "simtest.h"
+
+#include <QDBusMetaType>
+
+using namespace OvrinTest;
+
+using InterfaceMap = QMap<QString, QVariantMap>;
+using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
+
+namespace {
+const QString hci0 = u"/org/bluez/hci0"_s;
+const QString adapter1 = u"org.bluez.Adapter1"_s;
+const QString device1 = u"org.bluez.Device1"_s;
+const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
+const QString phone = u"F4:0E:22:13:33:03"_s; // found by discovery, pairs by confirmation
+const QString justWorks = u"00:1B:66:0A:11:02"_s; // found, pairs without asking
+const QString carKit = u"00:1E:AE:4C:21:09"_s; // stored, paired, trusted, hands-free
+const QString laptop = u"00:21:86:5B:7A:0A"_s; // stored, paired, no audio
+
+QString leaf(const QString &path)
+{
+    return path.section(QLatin1Char('/'), -1);
+}
+} // namespace
+
+// Puts bluetoothd 5's signals on a SignalRecorder's timeline:
+// "<object>:<property,...>" for PropertiesChanged, "InterfacesAdded:<object>"
+// and "InterfacesRemoved:<object>".
+class Bluez5Signals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Bluez5Signals(SignalRecorder *recorder)
+        : m_recorder(recorder)
+    {
+        for (const char *member : { "PropertiesChanged", "InterfacesAdded", "InterfacesRemoved" })
+            QDBusConnection::systemBus().connect(u"org.bluez"_s, {}, {}, QLatin1String(member),
+                                                 this, SLOT(onSignal(QDBusMessage)));
+    }
+
+public Q_SLOTS:
+    void onSignal(const QDBusMessage &message)
+    {
+        const QVariantList args = message.arguments();
+        if (message.member() != QLatin1String("PropertiesChanged")) {
+            const QString object = leaf(args.value(0).value<QDBusObjectPath>().path());
+            m_recorder->note(message.member() + u':' + object, args);
+            return;
+        }
+        QStringList names = qdbus_cast<QVariantMap>(args.value(1)).keys();
+        names += args.value(2).toStringList();
+        m_recorder->note(leaf(message.path()) + u':' + names.join(u','), args);
+    }
+
+private:
+    SignalRecorder *m_recorder;
+};
+
+// org.bluez.Agent1, scripted.
+class Agent1 : public ScriptedAgent
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
+public:
+    explicit Agent1(SignalRecorder *recorder = nullptr,
+                    const QDBusConnection &bus = QDBusConnection::systemBus())
+        : ScriptedAgent(bus, u"/test/agent1"_s, u"org.bluez.Error.Rejected"_s, recorder, nullptr)
+    {
+        exportOnBus();
+    }
+
+public Q_SLOTS:
+    void Release() { handle(u"Release"_s, {}, {}); }
+    void RequestConfirmation(const QDBusObjectPath &device, uint passkey)
+    {
+        handle(u"RequestConfirmation"_s, { device.path(), passkey }, {});
+    }
+    void Cancel() { handle(u"Cancel"_s, {}, {}); }
+};
+
+class TestSimBluez5 : public SimTest
+{
+    Q_OBJECT
+
+    static QString agentManagerError(const char *member, const QDBusConnection &bus,
+                                     const QString &path = u"/test/agent1"_s)
+    {
+        QVariantList args { objectPath(path) };
+        if (QLatin1String(member) == QLatin1String("RegisterAgent"))
+            args.append(u"DisplayYesNo"_s);
+        return errorOf(bluezMessage(u"/org/bluez"_s, u"org.bluez.AgentManager1"_s,
+                                    QLatin1String(member), args),
+                       bus);
+    }
+    static QDBusMessage setMessage(const QString &path, const QString &interface,
+                                   const QString &name, const QVariant &value)
+    {
+        return bluezMessage(path, propertiesInterface, u"Set"_s,
+                            { interface, name, variant(value) });
+    }
+    static QVariant get(const QString &path, const QString &interface, const QString &name)
+    {
+        return bluezCall(path, propertiesInterface, u"Get"_s, { interface, name })
+            .arguments()
+            .value(0)
+            .value<QDBusVariant>()
+            .variant();
+    }
+    static ManagedObjects managedObjects()
+    {
+        return qdbus_cast<ManagedObjects>(
+            bluezCall(u"/"_s, u"org.freedesktop.DBus.ObjectManager"_s, u"GetManagedObjects"_s)
+                .arguments()
+                .value(0));
+    }
+    QString dev(const QString &address) const { return devicePath(hci0, address); }
+    QDBusMessage deviceMessage(const QString &address, const QString &member)
+    {
+        return bluezMessage(dev(address), device1, member);
+    }
+    // Starts discovery and waits until address has appeared as an object.
+    bool discover(SignalRecorder &recorder, const QString &address)
+    {
+        return ok(bluezCall(hci0, adapter1, u"StartDiscovery"_s))
+            && recorder.waitFor(u"InterfacesAdded:"_s + leaf(dev(address)));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qDBusRegisterMetaType<InterfaceMap>();
+        qDBusRegisterMetaType<ManagedObjects>();
+    }
+    void init()
+    {
+        QVERIFY(load(u"pairing-partners.json"_s));
+        // A round trip: nothing of an earlier test is still on its way.
+        QVERIFY(managedObjects().contains(QDBusObjectPath(hci0)));
+    }
+
+    void managedObjectsHoldTheTreeBelowTheRoot()
+    {
+        const ManagedObjects objects = managedObjects();
+        QVERIFY(!objects.contains(QDBusObjectPath(u"/"_s)));
+        QVERIFY(
+            objects.value(QDBusObjectPath(u"/org/bluez"_s)).contains(u"org.bluez.AgentManager1"_s));
+        const InterfaceMap adapter = objects.value(QDBusObjectPath(hci0));
+        QCOMPARE(adapter.value(propertiesInterface), QVariantMap());
+        QCOMPARE(adapter.value(u"org.freedesktop.DBus.Introspectable"_s), QVariantMap());
+        QCOMPARE(adapter.value(adapter1).value(u"Alias"_s), QVariant(u"Test handset"_s));
+        QCOMPARE(adapter.value(adapter1).value(u"Powered"_s), QVariant(true));
+        // Stored devices are objects from the start; others only once found.
+        const QVariantMap stored = objects.value(QDBusObjectPath(dev(carKit))).value(device1);
+        QCOMPARE(stored.value(u"Paired"_s), QVariant(true));
+        QCOMPARE(stored.value(u"Adapter"_s).value<QDBusObjectPath>().path(), hci0);
+        QVERIFY(!stored.contains(u"RSSI"_s));
+        QVERIFY(!objects.contains(QDBusObjectPath(dev(phone))));
+    }
+
+    void propertiesAnswerWithTheDaemonsErrors_data()
+    {
+        QTest::addColumn<QDBusMessage>("message");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("Name is read-only") << setMessage(hci0, adapter1, u"Name"_s, u"x"_s)
+                                           << u"org.freedesktop.DBus.Error.PropertyReadOnly"_s;
+        QTest::newRow("Alias is writable")
+            << setMessage(hci0, adapter1, u"Alias"_s, u"Renamed"_s) << QString();
+        QTest::newRow("unknown property") << setMessage(hci0, adapter1, u"Colour"_s, true)
+                                          << u"org.freedesktop.DBus.Error.UnknownProperty"_s;
+        QTest::newRow("wrong type") << setMessage(hci0, adapter1, u"Powered"_s, u"yes"_s)
+                                    << u"org.freedesktop.DBus.Error.InvalidSignature"_s;
+        QTest::newRow("absent RSSI")
+            << bluezMessage(dev(carKit), propertiesInterface, u"Get"_s, { device1, u"RSSI"_s })
+            << u"org.freedesktop.DBus.Error.InvalidArgs"_s;
+        QTest::newRow("other interface")
+            << bluezMessage(hci0, propertiesInterface, u"GetAll"_s, { device1 })
+            << u"org.freedesktop.DBus.Error.InvalidArgs"_s;
+    }
+    void propertiesAnswerWithTheDaemonsErrors()
+    {
+        QFETCH(QDBusMessage, message);
+        QFETCH(QString, error);
+        QCOMPARE(errorOf(message), error);
+    }
+
+    void propertiesChangedComesOnItsSideOfTheReply_data()
+    {
+        QTest::addColumn<QDBusMessage>("message");
+        QTest::addColumn<QStringList>("expected");
+        // The kernel acknowledges adapter settings after the reply went.
+        QTest::newRow("Discoverable") << setMessage(hci0, adapter1, u"Discoverable"_s, true)
+                                      << QStringList { "reply:Set", "hci0:Discoverable" };
+        QTest::newRow("Alias") << setMessage(hci0, adapter1, u"Alias"_s, u"Renamed"_s)
+                               << QStringList { "reply:Set", "hci0:Alias" };
+        // One batch once powered off, the transition before the reply.
+        QTest::newRow("Powered") << setMessage(hci0, adapter1, u"Powered"_s, false)
+                                 << QStringList { "hci0:PowerState", "reply:Set",
+                                                  "hci0:Class,Discovering,PowerState,Powered" };
+        // Device setters queue the change before they reply.
+        QTest::newRow("Trusted") << setMessage(dev(laptop), device1, u"Trusted"_s, true)
+                                 << QStringList { "dev_00_21_86_5B_7A_0A:Trusted", "reply:Set" };
+    }
+    void propertiesChangedComesOnItsSideOfTheReply()
+    {
+        QFETCH(QDBusMessage, message);
+        QFETCH(QStringList, expected);
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        recorder.callAsync(message);
+        QCOMPARE(labelsOnce(recorder, expected.last()), expected);
+    }
+
+    void discoverySessionsBelongToBusNames()
+    {
+        OtherClient other(QDBusConnection::SystemBus);
+        const QDBusMessage start = bluezMessage(hci0, adapter1, u"StartDiscovery"_s);
+        const QDBusMessage stop = bluezMessage(hci0, adapter1, u"StopDiscovery"_s);
+        QCOMPARE(errorOf(start), QString());
+        QCOMPARE(errorOf(start), bluezError("InProgress"));
+        // Another client cannot end our session...
+        QDBusMessage stopped = other.bus.call(stop);
+        QCOMPARE(stopped.errorName(), bluezError("Failed"));
+        QCOMPARE(stopped.errorMessage(), u"No discovery started"_s);
+        // ...and its own session keeps the scan after ours ends.
+        QCOMPARE(errorOf(start, other.bus), QString());
+        QCOMPARE(errorOf(stop), QString());
+        QCOMPARE(get(hci0, adapter1, u"Discovering"_s), QVariant(true));
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        other.leave();
+        QVERIFY(recorder.waitFor(u"hci0:Discovering"_s));
+        QCOMPARE(get(hci0, adapter1, u"Discovering"_s), QVariant(false));
+    }
+
+    void foundDevicesStayOnlyWhenKept_data()
+    {
+        QTest::addColumn<QString>("keep");
+        QTest::addColumn<bool>("stays");
+        QTest::newRow("untouched") << QString() << false;
+        QTest::newRow("trusted") << u"Trusted"_s << false;
+        QTest::newRow("paired") << u"Pair"_s << true;
+        QTest::newRow("blocked") << u"Blocked"_s << true;
+    }
+    void foundDevicesStayOnlyWhenKept()
+    {
+        QFETCH(QString, keep);
+        QFETCH(bool, stays);
+        QVERIFY(sim()->setTiming({ { "temporaryTimeoutMs", 400 } }));
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        QVERIFY(discover(recorder, justWorks));
+        const int added = recorder.indexOf(u"InterfacesAdded:"_s + leaf(dev(justWorks)));
+        const QVariantMap found
+            = qdbus_cast<InterfaceMap>(recorder.entries().at(added).arguments.value(1))
+                  .value(device1);
+        QCOMPARE(found.value(u"Name"_s), QVariant(u"Just-works headset"_s));
+        QVERIFY(found.contains(u"RSSI"_s));
+
+        if (keep == QLatin1String("Pair"))
+            QVERIFY(ok(QDBusConnection::systemBus().call(deviceMessage(justWorks, u"Pair"_s))));
+        else if (!keep.isEmpty())
+            QVERIFY(ok(QDBusConnection::systemBus().call(
+                setMessage(dev(justWorks), device1, keep, true))));
+        // The phone, found alike and left alone, goes first or at the same time.
+        QVERIFY(recorder.waitFor(u"InterfacesRemoved:"_s + leaf(dev(phone)), 3000));
+        const bool gone
+            = recorder.waitFor(u"InterfacesRemoved:"_s + leaf(dev(justWorks)), stays ? 0 : 3000);
+        QCOMPARE(!gone, stays);
+        QCOMPARE(managedObjects().contains(QDBusObjectPath(dev(justWorks))), stays);
+    }
+
+    void pairAsksTheAgentForConfirmation_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("accepted") << true << QString();
+        QTest::newRow("refused") << false << bluezError("AuthenticationFailed");
+    }
+    void pairAsksTheAgentForConfirmation()
+    {
+        QFETCH(bool, accept);
+        QFETCH(QString, error);
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        Agent1 agent(&recorder);
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        QVERIFY(discover(recorder, phone));
+        if (!accept)
+            agent.refuse(u"RequestConfirmation"_s);
+        // Asynchronous: the agent lives on this connection.
+        recorder.callAsync(deviceMessage(phone, u"Pair"_s));
+        QTRY_VERIFY(recorder.replyOf(u"Pair"_s).type() != QDBusMessage::InvalidMessage);
+        QCOMPARE(recorder.replyOf(u"Pair"_s).errorName(), error);
+        QCOMPARE(agent.callsOf(u"RequestConfirmation"_s).value(0).arguments,
+                 QVariantList({ dev(phone), 4821u }));
+        QCOMPARE(get(dev(phone), device1, u"Paired"_s), QVariant(accept));
+        QCOMPARE(sim()->device(phone).value(u"paired"_s).toBool(), accept);
+    }
+
+    void oneAgentPerBusName()
+    {
+        Agent1 agent;
+        const QDBusConnection bus = QDBusConnection::systemBus();
+        QCOMPARE(agentManagerError("RegisterAgent", bus), QString());
+        QCOMPARE(agentManagerError("RegisterAgent", bus), bluezError("AlreadyExists"));
+        QCOMPARE(agentManagerError("RegisterAgent", bus, u"/test/other"_s),
+                 bluezError("AlreadyExists"));
+        // The first agent is the default; another client's queues behind it.
+        OtherClient other(QDBusConnection::SystemBus);
+        QCOMPARE(agentManagerError("RegisterAgent", other.bus), QString());
+        const QJsonObject defaultAgent
+            = sim()->state().value(u"org.bluez"_s).toObject().value(u"defaultAgent"_s).toObject();
+        QCOMPARE(defaultAgent.value(u"owner"_s).toString(), bus.baseService());
+        QCOMPARE(agentManagerError("UnregisterAgent", bus, u"/test/other"_s),
+                 bluezError("DoesNotExist"));
+        QCOMPARE(agentManagerError("UnregisterAgent", bus), QString());
+    }
+
+    void cancelPairingAnswersPairFirst()
+    {
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        Agent1 agent(&recorder);
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        QVERIFY(discover(recorder, phone));
+        agent.hold(u"RequestConfirmation"_s);
+        recorder.callAsync(deviceMessage(phone, u"Pair"_s));
+        QVERIFY(agent.waitForCall(u"RequestConfirmation"_s));
+        recorder.callAsync(deviceMessage(phone, u"CancelPairing"_s));
+        QVERIFY(recorder.waitFor(u"reply:CancelPairing"_s));
+        const QString canceled = u"error:Pair:"_s + bluezError("AuthenticationCanceled");
+        QVERIFY(recorder.indexOf(canceled) >= 0);
+        QVERIFY(recorder.indexOf(canceled) < recorder.indexOf(u"reply:CancelPairing"_s));
+        QVERIFY(agent.waitForCall(u"Cancel"_s));
+        QCOMPARE(errorOf(deviceMessage(phone, u"CancelPairing"_s)), bluezError("DoesNotExist"));
+    }
+
+    void removeDeviceAnnouncesTheRemovalBeforeItsReply()
+    {
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        recorder.callAsync(
+            bluezMessage(hci0, adapter1, u"RemoveDevice"_s, { objectPath(dev(laptop)) }));
+        QCOMPARE(labelsOnce(recorder, u"reply:RemoveDevice"_s),
+                 QStringList({ "InterfacesRemoved:dev_00_21_86_5B_7A_0A", "reply:RemoveDevice" }));
+        QCOMPARE(recorder.entries().first().arguments.value(1).toStringList(),
+                 QStringList({ "org.bluez.Device1", "org.freedesktop.DBus.Introspectable",
+                               "org.freedesktop.DBus.Properties" }));
+        QVERIFY(!sim()->device(laptop).value(u"paired"_s).toBool());
+        QCOMPARE(
+            errorOf(bluezMessage(hci0, adapter1, u"RemoveDevice"_s, { objectPath(dev(laptop)) })),
+            bluezError("DoesNotExist"));
+    }
+
+    void connectReachesTheAudioProfile_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("audioState");
+        QTest::newRow("hands-free") << carKit << QString() << u"connected"_s;
+        QTest::newRow("no audio") << laptop << bluezError("NotAvailable") << u"disconnected"_s;
+    }
+    void connectReachesTheAudioProfile()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, error);
+        QFETCH(QString, audioState);
+        QCOMPARE(errorOf(deviceMessage(address, u"Connect"_s)), error);
+        QCOMPARE(get(dev(address), device1, u"Connected"_s), QVariant(true));
+        QCOMPARE(sim()->device(address).value(u"audioState"_s).toString(), audioState);
+    }
+
+    void rfkillKeepsThePowerOff()
+    {
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", true } }));
+        QVERIFY(recorder.waitFor(u"hci0:Class,Discovering,PowerState,Powered"_s));
+        const QDBusMessage reply
+            = QDBusConnection::systemBus().call(setMessage(hci0, adapter1, u"Powered"_s, true));
+        QCOMPARE(reply.errorName(), bluezError("Blocked"));
+        QCOMPARE(reply.errorMessage(), u"Blocked through rfkill"_s);
+        QCOMPARE(get(hci0, adapter1, u"PowerState"_s), QVariant(u"off-blocked"_s));
+        // Unblocked, the radio comes back as it was.
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", false } }));
+        QTRY_COMPARE(get(hci0, adapter1, u"Powered"_s), QVariant(true));
+        QCOMPARE(get(hci0, adapter1, u"PowerState"_s), QVariant(u"on"_s));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // The fixture switch every suite will use: btsim plays bluetoothd 5.
+    qputenv("OVRIN_BLUEZ", "5");
+    return OvrinTest::run<TestSimBluez5>(argc, argv, OvrinTest::Simulator::Start);
+}
+
+#include "tst_simbluez5.moc"
