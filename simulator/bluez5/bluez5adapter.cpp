@@ -304,8 +304,10 @@ void Bluez5Adapter::startDiscovery(const SimCall &call)
     m_pendingDiscovery.insert(owner);
     // The reply waits for the kernel; Discovering=true follows it.
     QTimer::singleShot(0, this, [this, call, owner]() {
-        if (!m_pendingDiscovery.remove(owner))
-            return; // powered off meanwhile
+        if (!m_pendingDiscovery.remove(owner)) {
+            replyError(call, Bluez5Error::NotReady); // powered off meanwhile
+            return;
+        }
         m_sessions.insert(owner);
         call.reply();
         startScan();

@@ -170,6 +170,14 @@ void Bluez5Device::invalidateRssi()
 
 void Bluez5Device::retire()
 {
+    // Whatever ran on the link is cancelled with it.
+    if (!m_connectCall.isNull()) {
+        replyError(m_connectCall, Bluez5Error::ConnectionCanceled);
+        m_connectCall = SimCall();
+    }
+    for (const SimCall &call : std::as_const(m_disconnectCalls))
+        call.reply();
+    m_disconnectCalls.clear();
     m_retiredCopy = *m_spec;
     m_spec = &m_retiredCopy;
     ++m_linkGeneration;
@@ -400,13 +408,26 @@ void Bluez5Device::disconnectDevice(const SimCall &call)
         return;
     }
     m_spec->audioState = QStringLiteral("disconnected");
-    afterOnLink(timing().disconnectMs, [this, call]() {
-        // ServicesResolved before the reply, Connected after it.
-        m_servicesResolved = false;
-        changed(QStringLiteral("ServicesResolved"));
-        call.reply();
-        setConnected(false);
+    // Answered also when the link went down some other way meanwhile.
+    m_disconnectCalls.append(call);
+    QTimer::singleShot(timing().disconnectMs, this, [this, call]() {
+        if (!call.isAnswered())
+            linkDownFor(call);
+        m_disconnectCalls.removeIf([](const SimCall &waiting) { return waiting.isAnswered(); });
     });
+}
+
+void Bluez5Device::linkDownFor(const SimCall &call)
+{
+    if (!m_spec->connected) {
+        call.reply();
+        return;
+    }
+    // ServicesResolved before the reply, Connected after it.
+    m_servicesResolved = false;
+    changed(QStringLiteral("ServicesResolved"));
+    call.reply();
+    setConnected(false);
 }
 
 void Bluez5Device::disconnectProfile(const SimCall &call)

@@ -72,6 +72,8 @@ private:
     // By value: the call is usually m_connectCall, which is cleared here.
     void connectAudio(const SimCall call);
     void disconnectDevice(const SimCall &call);
+    // The link is down at last: the Disconnect call is answered.
+    void linkDownFor(const SimCall &call);
     void disconnectProfile(const SimCall &call);
     void setAlias(const SimCall &call, const QVariant &value);
     void setTrusted(const SimCall &call, const QVariant &value);
@@ -90,6 +92,8 @@ private:
     bool m_servicesResolved;
     Bluez5Pairing *m_pairing = nullptr;
     SimCall m_connectCall;
+    // Disconnects waiting for the link to go down; answered also if the object goes first.
+    QList<SimCall> m_disconnectCalls;
     int m_linkGeneration = 0;
     QTimer m_expiry;
     QTimer m_idle;

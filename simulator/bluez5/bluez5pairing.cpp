@@ -164,6 +164,8 @@ void Bluez5Pairing::servicesResolved()
 {
     m_device->resolveServices();
     m_device->setPaired(true);
+    // Also a pairing the remote started keeps the device now.
+    m_device->setTemporary(false);
     m_call.reply();
     m_device->scheduleIdleDrop();
     finish(QString());

@@ -80,6 +80,14 @@ public Q_SLOTS:
     {
         handle(u"RequestConfirmation"_s, { device.path(), passkey }, {});
     }
+    void RequestAuthorization(const QDBusObjectPath &device)
+    {
+        handle(u"RequestAuthorization"_s, { device.path() }, {});
+    }
+    void AuthorizeService(const QDBusObjectPath &device, const QString &uuid)
+    {
+        handle(u"AuthorizeService"_s, { device.path(), uuid }, {});
+    }
     void Cancel() { handle(u"Cancel"_s, {}, {}); }
 };
 
@@ -319,6 +327,37 @@ private Q_SLOTS:
         QCOMPARE(agentManagerError("UnregisterAgent", bus, u"/test/other"_s),
                  bluezError("DoesNotExist"));
         QCOMPARE(agentManagerError("UnregisterAgent", bus), QString());
+        // Release only when the daemon goes away.
+        QVERIFY(agent.calls().isEmpty());
+        QCOMPARE(agentManagerError("RegisterAgent", bus), QString());
+        QVERIFY(sim()->dropService());
+        QVERIFY(agent.waitForCall(u"Release"_s));
+        QVERIFY(sim()->restoreService());
+    }
+
+    void remoteRequestsGoToTheDefaultAgent_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("request"); // "" for an incoming pairing
+        QTest::addColumn<QString>("agentMember");
+        QTest::newRow("service") << phone << u"0000111f-0000-1000-8000-00805f9b34fb"_s
+                                 << u"AuthorizeService"_s;
+        QTest::newRow("numeric comparison") << phone << QString() << u"RequestConfirmation"_s;
+        QTest::newRow("just works") << justWorks << QString() << u"RequestAuthorization"_s;
+    }
+    void remoteRequestsGoToTheDefaultAgent()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, request);
+        QFETCH(QString, agentMember);
+        Agent1 agent;
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        const uint ticket = request.isEmpty() ? sim()->incomingPairing(address)
+                                              : sim()->requestAuthorization(address, request);
+        QCOMPARE(outcome(ticket), QString());
+        QCOMPARE(agent.members(), QStringList { agentMember });
+        QCOMPARE(agent.calls().first().arguments.value(0).toString(), dev(address));
+        QCOMPARE(sim()->device(address).value(u"paired"_s).toBool(), request.isEmpty());
     }
 
     void cancelPairingAnswersPairFirst()
