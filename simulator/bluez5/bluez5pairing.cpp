@@ -21,6 +21,27 @@ BluezError::Error remoteError(const QString &name)
     return AuthenticationFailed;
 }
 
+uint majorClass(const DeviceSpec &spec)
+{
+    return spec.deviceClass ? (*spec.deviceClass & 0x1f00) >> 8 : 0;
+}
+
+// bluetoothd's autopair plugin: a legacy headset is tried with the usual
+// fixed PINs before anyone is asked...
+bool autopairs(const DeviceSpec &spec)
+{
+    static const QStringList usual { QStringLiteral("0000"), QStringLiteral("1234"),
+                                     QStringLiteral("1111") };
+    return majorClass(spec) == 0x04
+        && (spec.pairing.pin.isEmpty() || usual.contains(spec.pairing.pin));
+}
+
+// ...and a legacy keyboard gets a PIN of the plugin's to type, shown with DisplayPinCode.
+bool typesDisplayedPin(const DeviceSpec &spec)
+{
+    return majorClass(spec) == 0x05 && (*spec.deviceClass & 0x40);
+}
+
 } // namespace
 
 Bluez5Pairing::Bluez5Pairing(Bluez5Device *device, const SimCall &call,
@@ -80,6 +101,10 @@ void Bluez5Pairing::runMethod()
     const QVariant path = QVariant::fromValue(QDBusObjectPath(m_device->path()));
     if (method == QLatin1String("display")) {
         remoteTyped(0);
+    } else if (method == QLatin1String("pin") && autopairs(m_device->spec())) {
+        remoteAgreed();
+    } else if (method == QLatin1String("pin") && typesDisplayedPin(m_device->spec())) {
+        displayPinCode();
     } else if (method == QLatin1String("none")) {
         // Just works started here needs nobody; started by the remote it asks the agent.
         if (isIncoming())
@@ -107,6 +132,26 @@ void Bluez5Pairing::remoteTyped(uint entered)
         return;
     }
     after(linkMs, [this]() { remoteAgreed(); });
+}
+
+void Bluez5Pairing::displayPinCode()
+{
+    // The remote must type what the plugin chose; the scenario's PIN if it names one.
+    const PairingSpec &pairing = m_device->spec().pairing;
+    const QString pin = pairing.pin.isEmpty()
+        ? QStringLiteral("%1").arg(pairing.passkey % 1000000, 6, 10, QLatin1Char('0'))
+        : pairing.pin;
+    const QVariant path = QVariant::fromValue(QDBusObjectPath(m_device->path()));
+    if (!m_agent.isValid() || m_device->agents()->hasPendingRequest(m_agent)) {
+        fail(BluezError::AuthenticationFailed);
+        return;
+    }
+    // The PIN is used even if the agent answers with an error.
+    m_request = m_device->agents()->request(
+        m_agent, QStringLiteral("DisplayPinCode"), { path, pin }, [this](const QDBusMessage &) {
+            m_request = 0;
+            after(m_device->timing().linkMs, [this]() { remoteAgreed(); });
+        });
 }
 
 void Bluez5Pairing::askAgent(const QString &member, const QVariantList &args)

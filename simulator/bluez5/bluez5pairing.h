@@ -37,6 +37,7 @@ private:
     void linkUp();
     void runMethod();
     void remoteTyped(uint entered);
+    void displayPinCode();
     void askAgent(const QString &member, const QVariantList &args);
     void agentAnswered(const QDBusMessage &reply, const QString &member);
     void remoteAgreed();

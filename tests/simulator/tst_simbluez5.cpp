@@ -21,6 +21,7 @@ const QString phone = u"F4:0E:22:13:33:03"_s; // found by discovery, pairs by co
 const QString justWorks = u"00:1B:66:0A:11:02"_s; // found, pairs without asking
 const QString carKit = u"00:1E:AE:4C:21:09"_s; // stored, paired, trusted, hands-free
 const QString laptop = u"00:21:86:5B:7A:0A"_s; // stored, paired, no audio
+const QString printer = u"00:80:92:A1:66:06"_s; // found, legacy PIN 1234
 
 QString leaf(const QString &path)
 {
@@ -87,6 +88,10 @@ public Q_SLOTS:
     void AuthorizeService(const QDBusObjectPath &device, const QString &uuid)
     {
         handle(u"AuthorizeService"_s, { device.path(), uuid }, {});
+    }
+    QString RequestPinCode(const QDBusObjectPath &device)
+    {
+        return handle(u"RequestPinCode"_s, { device.path() }, u"0000"_s).toString();
     }
     void Cancel() { handle(u"Cancel"_s, {}, {}); }
 };
@@ -282,32 +287,47 @@ private Q_SLOTS:
         QCOMPARE(managedObjects().contains(QDBusObjectPath(dev(justWorks))), stays);
     }
 
-    void pairAsksTheAgentForConfirmation_data()
+    void pairGoesThroughTheAgent_data()
     {
-        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QVariantList>("arguments"); // after the device path
+        QTest::addColumn<QVariant>("answer"); // invalid: refused
         QTest::addColumn<QString>("error");
-        QTest::newRow("accepted") << true << QString();
-        QTest::newRow("refused") << false << bluezError("AuthenticationFailed");
+        const QString confirm = u"RequestConfirmation"_s;
+        QTest::newRow("confirmed")
+            << phone << confirm << QVariantList { 4821u } << QVariant(u""_s) << QString();
+        QTest::newRow("not confirmed") << phone << confirm << QVariantList { 4821u } << QVariant()
+                                       << bluezError("AuthenticationFailed");
+        QTest::newRow("right PIN")
+            << printer << u"RequestPinCode"_s << QVariantList() << QVariant(u"1234"_s) << QString();
+        QTest::newRow("wrong PIN") << printer << u"RequestPinCode"_s << QVariantList()
+                                   << QVariant(u"9999"_s) << bluezError("AuthenticationFailed");
     }
-    void pairAsksTheAgentForConfirmation()
+    void pairGoesThroughTheAgent()
     {
-        QFETCH(bool, accept);
+        QFETCH(QString, address);
+        QFETCH(QString, request);
+        QFETCH(QVariantList, arguments);
+        QFETCH(QVariant, answer);
         QFETCH(QString, error);
         SignalRecorder recorder(QDBusConnection::systemBus());
         Bluez5Signals bluez5(&recorder);
         Agent1 agent(&recorder);
         QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
-        QVERIFY(discover(recorder, phone));
-        if (!accept)
-            agent.refuse(u"RequestConfirmation"_s);
+        QVERIFY(discover(recorder, address));
+        if (answer.isValid())
+            agent.answer(request, answer);
+        else
+            agent.refuse(request);
         // Asynchronous: the agent lives on this connection.
-        recorder.callAsync(deviceMessage(phone, u"Pair"_s));
+        recorder.callAsync(deviceMessage(address, u"Pair"_s));
         QTRY_VERIFY(recorder.replyOf(u"Pair"_s).type() != QDBusMessage::InvalidMessage);
         QCOMPARE(recorder.replyOf(u"Pair"_s).errorName(), error);
-        QCOMPARE(agent.callsOf(u"RequestConfirmation"_s).value(0).arguments,
-                 QVariantList({ dev(phone), 4821u }));
-        QCOMPARE(get(dev(phone), device1, u"Paired"_s), QVariant(accept));
-        QCOMPARE(sim()->device(phone).value(u"paired"_s).toBool(), accept);
+        QCOMPARE(agent.callsOf(request).value(0).arguments,
+                 QVariantList { dev(address) } + arguments);
+        QCOMPARE(get(dev(address), device1, u"Paired"_s), QVariant(error.isEmpty()));
+        QCOMPARE(sim()->device(address).value(u"paired"_s).toBool(), error.isEmpty());
     }
 
     void oneAgentPerBusName()
