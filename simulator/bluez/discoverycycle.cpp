@@ -64,6 +64,7 @@ void DiscoveryCycle::inquiryHit(const QString &address)
     if (!spec || !spec->inRange)
         return;
     m_seenThisCycle.insert(address);
+    m_host->deviceSeen(address);
     const bool withName = nameKnown(*spec);
     auto it = m_found.constFind(address);
     if (it == m_found.constEnd() || it->rssi != spec->rssi || (withName && !it->withName))

@@ -20,6 +20,8 @@ public:
     // disappeared: devices seen in the cycle before, not in this one.
     virtual void cycleEnded(const QStringList &disappeared) = 0;
     virtual void deviceFound(const DeviceSpec &spec, bool withName) = 0;
+    // Every inquiry result, announced or not (BlueZ 5 keeps found devices alive with it).
+    virtual void deviceSeen(const QString &address) { Q_UNUSED(address) }
 };
 
 #endif // DISCOVERYHOST_H

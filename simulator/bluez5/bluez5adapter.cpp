@@ -409,6 +409,13 @@ void Bluez5Adapter::deviceFound(const DeviceSpec &spec, bool withName)
     createDeviceObject(spec.address, true, withName);
 }
 
+void Bluez5Adapter::deviceSeen(const QString &address)
+{
+    // Each inquiry result restarts a found device's time, announced or not.
+    if (Bluez5Device *known = device(address))
+        known->restartExpiry();
+}
+
 void Bluez5Adapter::reportDeviceFound(const QString &address)
 {
     const DeviceSpec *spec = m_world.device(address);

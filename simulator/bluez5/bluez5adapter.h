@@ -55,6 +55,7 @@ public:
     void cycleStarted() override { }
     void cycleEnded(const QStringList &) override { }
     void deviceFound(const DeviceSpec &spec, bool withName) override;
+    void deviceSeen(const QString &address) override;
 
     // ControlledAdapter
     void deviceAdded(const QString &address) override;

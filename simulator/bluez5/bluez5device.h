@@ -30,6 +30,8 @@ public:
     AgentClient *agents() const;
 
     bool isTemporary() const { return m_temporary; }
+    // A temporary device not seen again (nor connected) goes after the temporary timeout.
+    void restartExpiry();
     void setTemporary(bool temporary);
     // A discovery report: the name once known, the RSSI, and a new lease of life.
     // Not announced for a device about to appear: its InterfacesAdded carries them.
@@ -62,7 +64,6 @@ public:
 private:
     QVariantMap propertiesOf(const DeviceSpec &spec) const;
     QString alias(const DeviceSpec &spec) const;
-    void restartExpiry();
     bool hasAudio() const;
 
     void pair(const SimCall &call);

@@ -267,6 +267,7 @@ private Q_SLOTS:
         SignalRecorder recorder(QDBusConnection::systemBus());
         Bluez5Signals bluez5(&recorder);
         QVERIFY(discover(recorder, justWorks));
+        QVERIFY(recorder.waitFor(u"InterfacesAdded:"_s + leaf(dev(phone))));
         const int added = recorder.indexOf(u"InterfacesAdded:"_s + leaf(dev(justWorks)));
         const QVariantMap found
             = qdbus_cast<InterfaceMap>(recorder.entries().at(added).arguments.value(1))
@@ -279,6 +280,11 @@ private Q_SLOTS:
         else if (!keep.isEmpty())
             QVERIFY(ok(QDBusConnection::systemBus().call(
                 setMessage(dev(justWorks), device1, keep, true))));
+        // Inquiry results keep found devices; the end of the last session
+        // takes their RSSI, and time then runs out for them.
+        QVERIFY(ok(bluezCall(hci0, adapter1, u"StopDiscovery"_s)));
+        QVERIFY(recorder.waitFor(leaf(dev(phone)) + u":RSSI"_s));
+        QVERIFY(get(dev(phone), device1, u"Alias"_s).isValid());
         // The phone, found alike and left alone, goes first or at the same time.
         QVERIFY(recorder.waitFor(u"InterfacesRemoved:"_s + leaf(dev(phone)), 3000));
         const bool gone
