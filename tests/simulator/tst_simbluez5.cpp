@@ -3,152 +3,24 @@
 // replies, discovery sessions per bus name, temporary devices, Pair through
 // Agent1, RemoveDevice, audio Connect and rfkill.
 
-#include "simtest.h"
-
-#include <QDBusMetaType>
+#include "simtest5.h"
 
 using namespace OvrinTest;
 
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
-
 namespace {
-const QString hci0 = u"/org/bluez/hci0"_s;
-const QString adapter1 = u"org.bluez.Adapter1"_s;
-const QString device1 = u"org.bluez.Device1"_s;
-const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
 const QString phone = u"F4:0E:22:13:33:03"_s; // found by discovery, pairs by confirmation
 const QString justWorks = u"00:1B:66:0A:11:02"_s; // found, pairs without asking
 const QString carKit = u"00:1E:AE:4C:21:09"_s; // stored, paired, trusted, hands-free
 const QString laptop = u"00:21:86:5B:7A:0A"_s; // stored, paired, no audio
 const QString printer = u"00:80:92:A1:66:06"_s; // found, legacy PIN 1234
-
-QString leaf(const QString &path)
-{
-    return path.section(QLatin1Char('/'), -1);
-}
 } // namespace
 
-// Puts bluetoothd 5's signals on a SignalRecorder's timeline:
-// "<object>:<property,...>" for PropertiesChanged, "InterfacesAdded:<object>"
-// and "InterfacesRemoved:<object>".
-class Bluez5Signals : public QObject
+class TestSimBluez5 : public SimTest5
 {
     Q_OBJECT
-public:
-    explicit Bluez5Signals(SignalRecorder *recorder)
-        : m_recorder(recorder)
-    {
-        for (const char *member : { "PropertiesChanged", "InterfacesAdded", "InterfacesRemoved" })
-            QDBusConnection::systemBus().connect(u"org.bluez"_s, {}, {}, QLatin1String(member),
-                                                 this, SLOT(onSignal(QDBusMessage)));
-    }
-
-public Q_SLOTS:
-    void onSignal(const QDBusMessage &message)
-    {
-        const QVariantList args = message.arguments();
-        if (message.member() != QLatin1String("PropertiesChanged")) {
-            const QString object = leaf(args.value(0).value<QDBusObjectPath>().path());
-            m_recorder->note(message.member() + u':' + object, args);
-            return;
-        }
-        QStringList names = qdbus_cast<QVariantMap>(args.value(1)).keys();
-        names += args.value(2).toStringList();
-        m_recorder->note(leaf(message.path()) + u':' + names.join(u','), args);
-    }
-
-private:
-    SignalRecorder *m_recorder;
-};
-
-// org.bluez.Agent1, scripted.
-class Agent1 : public ScriptedAgent
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
-public:
-    explicit Agent1(SignalRecorder *recorder = nullptr,
-                    const QDBusConnection &bus = QDBusConnection::systemBus())
-        : ScriptedAgent(bus, u"/test/agent1"_s, u"org.bluez.Error.Rejected"_s, recorder, nullptr)
-    {
-        exportOnBus();
-    }
-
-public Q_SLOTS:
-    void Release() { handle(u"Release"_s, {}, {}); }
-    void RequestConfirmation(const QDBusObjectPath &device, uint passkey)
-    {
-        handle(u"RequestConfirmation"_s, { device.path(), passkey }, {});
-    }
-    void RequestAuthorization(const QDBusObjectPath &device)
-    {
-        handle(u"RequestAuthorization"_s, { device.path() }, {});
-    }
-    void AuthorizeService(const QDBusObjectPath &device, const QString &uuid)
-    {
-        handle(u"AuthorizeService"_s, { device.path(), uuid }, {});
-    }
-    QString RequestPinCode(const QDBusObjectPath &device)
-    {
-        return handle(u"RequestPinCode"_s, { device.path() }, u"0000"_s).toString();
-    }
-    void Cancel() { handle(u"Cancel"_s, {}, {}); }
-};
-
-class TestSimBluez5 : public SimTest
-{
-    Q_OBJECT
-
-    static QString agentManagerError(const char *member, const QDBusConnection &bus,
-                                     const QString &path = u"/test/agent1"_s)
-    {
-        QVariantList args { objectPath(path) };
-        if (QLatin1String(member) == QLatin1String("RegisterAgent"))
-            args.append(u"DisplayYesNo"_s);
-        return errorOf(bluezMessage(u"/org/bluez"_s, u"org.bluez.AgentManager1"_s,
-                                    QLatin1String(member), args),
-                       bus);
-    }
-    static QDBusMessage setMessage(const QString &path, const QString &interface,
-                                   const QString &name, const QVariant &value)
-    {
-        return bluezMessage(path, propertiesInterface, u"Set"_s,
-                            { interface, name, variant(value) });
-    }
-    static QVariant get(const QString &path, const QString &interface, const QString &name)
-    {
-        return bluezCall(path, propertiesInterface, u"Get"_s, { interface, name })
-            .arguments()
-            .value(0)
-            .value<QDBusVariant>()
-            .variant();
-    }
-    static ManagedObjects managedObjects()
-    {
-        return qdbus_cast<ManagedObjects>(
-            bluezCall(u"/"_s, u"org.freedesktop.DBus.ObjectManager"_s, u"GetManagedObjects"_s)
-                .arguments()
-                .value(0));
-    }
-    QString dev(const QString &address) const { return devicePath(hci0, address); }
-    QDBusMessage deviceMessage(const QString &address, const QString &member)
-    {
-        return bluezMessage(dev(address), device1, member);
-    }
-    // Starts discovery and waits until address has appeared as an object.
-    bool discover(SignalRecorder &recorder, const QString &address)
-    {
-        return ok(bluezCall(hci0, adapter1, u"StartDiscovery"_s))
-            && recorder.waitFor(u"InterfacesAdded:"_s + leaf(dev(address)));
-    }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qDBusRegisterMetaType<InterfaceMap>();
-        qDBusRegisterMetaType<ManagedObjects>();
-    }
+    void initTestCase() { registerTypes(); }
     void init()
     {
         QVERIFY(load(u"pairing-partners.json"_s));
