@@ -74,6 +74,11 @@ AgentClient *Bluez5Device::agents() const
     return m_adapter->agents();
 }
 
+bool Bluez5Device::isAdapterPowered() const
+{
+    return m_adapter->isPowered();
+}
+
 // --- properties -------------------------------------------------------------
 
 QString Bluez5Device::alias(const DeviceSpec &spec) const
@@ -233,9 +238,13 @@ void Bluez5Device::setPaired(bool paired)
 
 void Bluez5Device::resolveServices()
 {
+    // UUIDs change from the advertised ones to the device's own once.
+    if (!m_uuidsKnown && m_spec->uuids != m_spec->eirUuids)
+        changed(QStringLiteral("UUIDs"));
     m_uuidsKnown = true;
+    if (!m_servicesResolved)
+        changed(QStringLiteral("ServicesResolved"));
     m_servicesResolved = true;
-    changed({ QStringLiteral("UUIDs"), QStringLiteral("ServicesResolved") });
 }
 
 void Bluez5Device::scheduleIdleDrop()
@@ -328,7 +337,7 @@ void Bluez5Device::callerLeft(const QString &name)
 
 bool Bluez5Device::checkConnectable(const SimCall &call)
 {
-    if (!m_adapter->isPowered()) {
+    if (!isAdapterPowered()) {
         replyError(call, Bluez5Error::ConnectionNotPowered);
         return false;
     }

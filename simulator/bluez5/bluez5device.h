@@ -28,6 +28,7 @@ public:
     const DeviceSpec &spec() const { return *m_spec; }
     const Timing &timing() const;
     AgentClient *agents() const;
+    bool isAdapterPowered() const;
 
     bool isTemporary() const { return m_temporary; }
     // A temporary device not seen again (nor connected) goes after the temporary timeout.

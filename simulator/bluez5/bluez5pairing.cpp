@@ -77,6 +77,11 @@ void Bluez5Pairing::after(int ms, std::function<void()> fn)
 void Bluez5Pairing::start()
 {
     const Timing &timing = m_device->timing();
+    // Pair does not check the power; the kernel fails it.
+    if (!m_device->isAdapterPowered()) {
+        after(timing.linkMs, [this]() { fail(BluezError::AuthenticationFailed); });
+        return;
+    }
     if (!m_device->spec().inRange) {
         after(timing.pageTimeoutMs, [this]() { fail(BluezError::ConnectionAttemptFailed); });
         return;

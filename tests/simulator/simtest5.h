@@ -89,6 +89,18 @@ public Q_SLOTS:
     {
         return handle(u"RequestPinCode"_s, { device.path() }, u"0000"_s).toString();
     }
+    void DisplayPinCode(const QDBusObjectPath &device, const QString &pin)
+    {
+        handle(u"DisplayPinCode"_s, { device.path(), pin }, {});
+    }
+    uint RequestPasskey(const QDBusObjectPath &device)
+    {
+        return handle(u"RequestPasskey"_s, { device.path() }, 0u).toUInt();
+    }
+    void DisplayPasskey(const QDBusObjectPath &device, uint passkey, ushort entered)
+    {
+        handle(u"DisplayPasskey"_s, { device.path(), passkey, entered }, {});
+    }
     void Cancel() { handle(u"Cancel"_s, {}, {}); }
 };
 
