@@ -87,6 +87,8 @@ void AgentManager::registerAgent(const SimCall &call)
     m_queue.append(
         { { call.sender(), call.argument(0).value<QDBusObjectPath>().path() }, capability });
     call.reply();
+    if (m_queue.size() == 1 && m_onAnyAgent)
+        m_onAnyAgent(true);
 }
 
 void AgentManager::unregisterAgent(const SimCall &call)
@@ -95,8 +97,15 @@ void AgentManager::unregisterAgent(const SimCall &call)
     const int index = callersAgent(call);
     if (index < 0)
         return;
-    m_queue.removeAt(index);
+    remove(index);
     call.reply();
+}
+
+void AgentManager::remove(int index)
+{
+    m_queue.removeAt(index);
+    if (m_queue.isEmpty() && m_onAnyAgent)
+        m_onAnyAgent(false);
 }
 
 void AgentManager::requestDefaultAgent(const SimCall &call)
@@ -112,7 +121,7 @@ void AgentManager::peerLeft(const QString &owner)
 {
     const int index = indexOf(owner);
     if (index >= 0)
-        m_queue.removeAt(index);
+        remove(index);
 }
 
 void AgentManager::releaseAll()

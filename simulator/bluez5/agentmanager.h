@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <functional>
+
 class PeerWatcher;
 
 // org.bluez.AgentManager1 at "/org/bluez": one agent per bus name. The first
@@ -22,6 +24,11 @@ public:
 
     AgentManager(AgentClient *agents, PeerWatcher *peers);
     QStringList interfaces() const override;
+    // Told with true when the first agent comes, false when the last one goes.
+    void setOnAnyAgent(std::function<void(bool any)> onAnyAgent)
+    {
+        m_onAnyAgent = std::move(onAnyAgent);
+    }
 
     // The front of the queue; invalid when nobody registered.
     Agent defaultAgent() const;
@@ -38,10 +45,12 @@ private:
     int indexOf(const QString &owner) const;
     // The caller's agent at the path of the call's first argument, or -1 (answered).
     int callersAgent(const SimCall &call);
+    void remove(int index);
 
     AgentClient *m_agents;
     PeerWatcher *m_peers;
     QList<Agent> m_queue;
+    std::function<void(bool any)> m_onAnyAgent;
 };
 
 #endif // AGENTMANAGER_H

@@ -158,6 +158,15 @@ void Bluez5Adapter::setAlias(const SimCall &call, const QVariant &value)
     QTimer::singleShot(m_world.timing.linkMs, this, [this]() { changed(QStringLiteral("Alias")); });
 }
 
+void Bluez5Adapter::setAnyAgent(bool any)
+{
+    if (m_world.adapter.pairable == any)
+        return;
+    m_world.adapter.pairable = any;
+    changed(QStringLiteral("Pairable"));
+    restartTimers();
+}
+
 bool Bluez5Adapter::checkNotPending(const SimCall &call, const QString &setting)
 {
     if (!m_pendingSettings.contains(setting))

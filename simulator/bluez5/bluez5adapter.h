@@ -48,6 +48,9 @@ public:
     // A temporary device's time is up.
     void expire(Bluez5Device *device);
     void rawChanged(const QString &name) { changed(name); }
+    // Pairable follows the agents (main.conf's AlwaysPairable=false): on with
+    // the first one, off when the last one goes.
+    void setAnyAgent(bool any);
 
     // DiscoveryHost: "Discovering" stays true through the cycles; found
     // devices become objects or refresh theirs.

@@ -60,6 +60,10 @@ void Bluez5Service::buildObjects()
     m_objectManager = std::make_unique<ObjectManager>(tree(), m_batcher);
     tree()->add(m_objectManager.get());
     m_agentManager = std::make_unique<AgentManager>(agents(), peers());
+    m_agentManager->setOnAnyAgent([this](bool any) {
+        if (m_adapter)
+            m_adapter->setAnyAgent(any);
+    });
     m_objectManager->add(m_agentManager.get());
     setAdapterPresent(m_world.adapter.present);
 }

@@ -225,9 +225,14 @@ private Q_SLOTS:
         QCOMPARE(agentManagerError("UnregisterAgent", bus, u"/test/other"_s),
                  bluezError("DoesNotExist"));
         QCOMPARE(agentManagerError("UnregisterAgent", bus), QString());
+        // Pairable goes with the last agent and comes with the first.
+        QCOMPARE(get(hci0, adapter1, u"Pairable"_s), QVariant(true));
+        other.leave();
+        QTRY_COMPARE(get(hci0, adapter1, u"Pairable"_s), QVariant(false));
+        QCOMPARE(agentManagerError("RegisterAgent", bus), QString());
+        QCOMPARE(get(hci0, adapter1, u"Pairable"_s), QVariant(true));
         // Release only when the daemon goes away.
         QVERIFY(agent.calls().isEmpty());
-        QCOMPARE(agentManagerError("RegisterAgent", bus), QString());
         QVERIFY(sim()->dropService());
         QVERIFY(agent.waitForCall(u"Release"_s));
         QVERIFY(sim()->restoreService());
