@@ -6,7 +6,7 @@
 #include <QDBusMessage>
 #include <QVariantList>
 
-// The part of a pairing both dialects of bluetoothd share: which request the
+// What both dialects of bluetoothd share in a pairing: which request the
 // remote's pairing method puts to the agent, and what the agent's answer
 // means. Each dialect turns the verdict into its own error names.
 namespace AgentDialogue {

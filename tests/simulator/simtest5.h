@@ -19,7 +19,7 @@ const QString adapter1 = u"org.bluez.Adapter1"_s;
 const QString device1 = u"org.bluez.Device1"_s;
 const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
 
-// The last part of an object path: "hci0", "dev_00_11_22_AA_BB_CC".
+// The last element of an object path: "hci0", "dev_00_11_22_AA_BB_CC".
 inline QString leaf(const QString &path)
 {
     return path.section(QLatin1Char('/'), -1);
