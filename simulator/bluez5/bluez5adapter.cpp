@@ -192,17 +192,8 @@ void Bluez5Adapter::setPowered(const SimCall &call, const QVariant &value)
     m_pendingSettings.insert(QStringLiteral("Powered"));
     m_powerTransition = on ? QStringLiteral("off-enabling") : QStringLiteral("on-disabling");
     changed(QStringLiteral("PowerState"));
-    if (!on) {
-        // Before the command: temporary devices go, a timed visibility ends.
-        for (Bluez5Device *device : devices()) {
-            if (device->isTemporary())
-                removeDeviceObject(device->spec().address);
-        }
-        if (m_world.adapter.discoverable && m_world.adapter.discoverableTimeout > 0) {
-            m_world.adapter.discoverable = false;
-            changed(QStringLiteral("Discoverable"));
-        }
-    }
+    if (!on)
+        prepareForPowerOff();
     QTimer::singleShot(m_world.timing.powerMs, this, [this, call, on]() {
         m_pendingSettings.remove(QStringLiteral("Powered"));
         m_powerTransition.clear();
@@ -222,16 +213,29 @@ void Bluez5Adapter::powerOn()
     restartTimers();
 }
 
+void Bluez5Adapter::prepareForPowerOff()
+{
+    // Before the command: temporary devices go, a timed visibility ends.
+    for (Bluez5Device *device : devices()) {
+        if (device->isTemporary())
+            removeDeviceObject(device->spec().address);
+    }
+    if (m_world.adapter.discoverable && m_world.adapter.discoverableTimeout > 0) {
+        m_world.adapter.discoverable = false;
+        changed(QStringLiteral("Discoverable"));
+    }
+}
+
 void Bluez5Adapter::powerOff()
 {
+    // Switched off by other means than Set (rfkill, the control): the same preparation.
+    prepareForPowerOff();
     // A Pair still running fails as the kernel's HCI status is misread.
     for (Bluez5Device *device : devices())
         device->abortPairing(Bluez5Error::AlreadyPaired);
     m_sessions.clear();
     m_pendingDiscovery.clear();
-    delete m_discovery;
-    m_discovery = nullptr;
-    m_discovering = false;
+    stopScan();
     // Told even when it was false already.
     changed(QStringLiteral("Discovering"));
     m_powered = m_world.adapter.powered = false;

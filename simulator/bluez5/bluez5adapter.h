@@ -83,6 +83,7 @@ private:
     void setTimeout(const SimCall &call, const QString &name, const QVariant &value);
     bool checkNotPending(const SimCall &call, const QString &setting);
     void powerOn();
+    void prepareForPowerOff();
     void powerOff();
     void restartTimers();
 
