@@ -15,6 +15,12 @@ Bluez5Service::Bluez5Service(const QString &busAddress, CallLog *log, FaultPlan 
     : BluetoothService(busAddress, QStringLiteral("org.bluez.Agent1"), log, faults, parent)
     , m_batcher(new PropertiesBatcher(this))
 {
+    // Introspect answers from the XML in bluez5/interfaces.
+    for (const char *interface :
+         { "org.bluez.Adapter1", "org.bluez.Device1", "org.bluez.AgentManager1",
+           "org.freedesktop.DBus.ObjectManager", "org.freedesktop.DBus.Properties" })
+        tree()->setInterfaceFile(QLatin1String(interface),
+                                 QStringLiteral("bluez5/") + QLatin1String(interface));
 }
 
 Bluez5Service::~Bluez5Service()
