@@ -26,8 +26,8 @@ uint majorClass(const DeviceSpec &spec)
     return spec.deviceClass ? (*spec.deviceClass & 0x1f00) >> 8 : 0;
 }
 
-// bluetoothd's autopair plugin: a legacy headset is tried with the usual
-// fixed PINs before anyone is asked...
+// bluetoothd's autopair plugin, for pairings it starts: a legacy headset is
+// tried with the usual fixed PINs before anyone is asked...
 bool autopairs(const DeviceSpec &spec)
 {
     static const QStringList usual { QStringLiteral("0000"), QStringLiteral("1234"),
@@ -104,11 +104,13 @@ void Bluez5Pairing::runMethod()
         && AgentDialogue::isSecureSimplePairing(method))
         method = QStringLiteral("none");
     const QVariant path = QVariant::fromValue(QDBusObjectPath(m_device->path()));
+    // A legacy pairing we start may be settled by the autopair plugin.
+    const bool byPlugin = method == QLatin1String("pin") && !isIncoming();
     if (method == QLatin1String("display")) {
         remoteTyped(0);
-    } else if (method == QLatin1String("pin") && autopairs(m_device->spec())) {
+    } else if (byPlugin && autopairs(m_device->spec())) {
         remoteAgreed();
-    } else if (method == QLatin1String("pin") && typesDisplayedPin(m_device->spec())) {
+    } else if (byPlugin && typesDisplayedPin(m_device->spec())) {
         displayPinCode();
     } else if (method == QLatin1String("none")) {
         // Just works started here needs nobody; started by the remote it asks the agent.
