@@ -486,6 +486,8 @@ void Bluez5Adapter::removeDeviceObject(const QString &address)
     Bluez5Device *object = m_devices.release(address);
     if (!object)
         return;
+    // A pairing still running ends first, told before the object goes.
+    object->abortPairing(BluezError::AuthenticationCanceled);
     m_service->objectManager()->remove(object);
     object->spec().forgetStored();
     object->retire();
