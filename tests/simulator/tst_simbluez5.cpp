@@ -165,6 +165,29 @@ private Q_SLOTS:
         QCOMPARE(managedObjects().contains(QDBusObjectPath(dev(justWorks))), stays);
     }
 
+    void aFoundDeviceLearnsItsNameLater()
+    {
+        QVERIFY(load(u"mixed-neighbours.json"_s));
+        const QString printer = u"00:80:92:00:00:03"_s; // its name comes after inquiry
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        QVERIFY(discover(recorder, printer));
+        const QString object = leaf(dev(printer));
+        const QVariantMap found
+            = qdbus_cast<InterfaceMap>(recorder.entries()
+                                           .at(recorder.indexOf(u"InterfacesAdded:"_s + object))
+                                           .arguments.value(1))
+                  .value(device1);
+        QVERIFY(!found.contains(u"Name"_s));
+        QCOMPARE(found.value(u"Alias"_s), QVariant(u"00-80-92-00-00-03"_s));
+        // Name and Alias come together with the report that resolved them.
+        QVERIFY(recorder.waitFor(object + u":Alias,Name,RSSI"_s));
+        QCOMPARE(get(dev(printer), device1, u"Alias"_s), QVariant(u"Printer"_s));
+        // A report of the control sends the RSSI again.
+        QVERIFY(sim()->reportDeviceFound(printer));
+        QVERIFY(recorder.waitFor(object + u":RSSI"_s));
+    }
+
     void pairGoesThroughTheAgent_data()
     {
         QTest::addColumn<QString>("address");
