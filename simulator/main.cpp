@@ -1,4 +1,4 @@
-// btsim: plays BlueZ 4 (and obexd) on D-Bus for tests, the demo and people.
+// btsim: plays BlueZ 4 or 5 (and obexd) on D-Bus for tests, the demo and people.
 
 #include "privatebuses.h"
 #include "scenario.h"
@@ -90,9 +90,10 @@ int main(int argc, char **argv)
     app.setApplicationName(QStringLiteral("btsim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "Simulates the BlueZ 4 daemon and the obexd daemons on D-Bus. Without DBUS_SYSTEM_BUS_ADDRESS (or with "
-            "--private-buses) it starts its own pair of private buses and prints their "
-            "addresses. A command after -- runs with those addresses; btsim exits with it."));
+        "Simulates the BlueZ 4 or BlueZ 5 daemon and the obexd daemons on D-Bus. Without "
+        "DBUS_SYSTEM_BUS_ADDRESS (or with "
+        "--private-buses) it starts its own pair of private buses and prints their "
+        "addresses. A command after -- runs with those addresses; btsim exits with it."));
     parser.addHelpOption();
     QCommandLineOption scenarioOption(QStringLiteral("scenario"),
                                       QStringLiteral("Scenario file (JSON); default: built-in."),
@@ -103,7 +104,12 @@ int main(int argc, char **argv)
                                       QStringLiteral("Run by the session bus to activate a dropped "
                                                      "obexd name of the running simulator."),
                                       QStringLiteral("name"));
+    QCommandLineOption bluezOption(QStringLiteral("bluez"),
+                                   QStringLiteral("The bluetoothd to play: 4 or 5; default: the "
+                                                  "scenario's \"bluez\", else 4."),
+                                   QStringLiteral("version"));
     parser.addOption(scenarioOption);
+    parser.addOption(bluezOption);
     parser.addOption(privateOption);
     parser.addOption(activateOption);
     parser.process(own);
@@ -119,6 +125,16 @@ int main(int argc, char **argv)
     if (!scenario) {
         err << "btsim: " << error << Qt::endl;
         return 2;
+    }
+
+    int dialect = scenario->bluez;
+    if (parser.isSet(bluezOption)) {
+        const QString version = parser.value(bluezOption);
+        if (version != QLatin1String("4") && version != QLatin1String("5")) {
+            err << "btsim: --bluez takes 4 or 5" << Qt::endl;
+            return 2;
+        }
+        dialect = version.toInt();
     }
 
     std::unique_ptr<QTemporaryDir> busDir;
@@ -142,7 +158,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Simulator simulator(systemAddress, sessionAddress);
+    Simulator simulator(systemAddress, sessionAddress, dialect);
     if (!simulator.start(*scenario, &error)) {
         err << "btsim: " << error << Qt::endl;
         return 1;

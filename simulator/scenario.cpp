@@ -65,6 +65,13 @@ void applyRaw(const QVariantMap &raw, QVariantMap *properties)
     }
 }
 
+void DeviceSpec::forgetStored()
+{
+    paired = trusted = known = blocked = connected = false;
+    alias.clear();
+    audioState = QStringLiteral("disconnected");
+}
+
 QString normalizedAddress(const QString &text)
 {
     static const QRegularExpression pattern(
@@ -86,6 +93,7 @@ Timing Timing::fromJson(const QJsonObject &json, const Timing &base)
     read(json, "idleDisconnectMs", t.idleDisconnectMs);
     read(json, "audioConnectMs", t.audioConnectMs);
     read(json, "agentTimeoutMs", t.agentTimeoutMs);
+    read(json, "temporaryTimeoutMs", t.temporaryTimeoutMs);
     return t;
 }
 
@@ -101,7 +109,8 @@ QJsonObject Timing::toJson() const
              { "disconnectMs", disconnectMs },
              { "idleDisconnectMs", idleDisconnectMs },
              { "audioConnectMs", audioConnectMs },
-             { "agentTimeoutMs", agentTimeoutMs } };
+             { "agentTimeoutMs", agentTimeoutMs },
+             { "temporaryTimeoutMs", temporaryTimeoutMs } };
 }
 
 ObexSpec ObexSpec::fromJson(const QJsonObject &json, const ObexSpec &base)
@@ -285,6 +294,7 @@ AdapterSpec AdapterSpec::fromJson(const QJsonObject &json, const AdapterSpec &ba
     read(json, "discoverableTimeout", a.discoverableTimeout);
     read(json, "pairableTimeout", a.pairableTimeout);
     read(json, "nameChangeAllowed", a.nameChangeAllowed);
+    read(json, "rfkillBlocked", a.rfkillBlocked);
     if (json.contains(QLatin1String("uuids")))
         a.uuids = stringList(json.value(QLatin1String("uuids")));
     return a;
@@ -302,6 +312,7 @@ QJsonObject AdapterSpec::toJson() const
              { "discoverableTimeout", qint64(discoverableTimeout) },
              { "pairableTimeout", qint64(pairableTimeout) },
              { "nameChangeAllowed", nameChangeAllowed },
+             { "rfkillBlocked", rfkillBlocked },
              { "uuids", jsonArray(uuids) } };
 }
 
@@ -316,6 +327,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     }
     const QJsonObject root = document.object();
     Scenario scenario;
+    scenario.bluez = root.value(QLatin1String("bluez")).toInt(4) == 5 ? 5 : 4;
     const QJsonValue adapter = root.value(QLatin1String("adapter"));
     if (adapter.isNull() && root.contains(QLatin1String("adapter")))
         scenario.adapter.present = false;
@@ -356,7 +368,8 @@ QJsonObject Scenario::toJson() const
     QJsonArray list;
     for (const DeviceSpec &device : devices)
         list.append(device.toJson());
-    return { { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
+    return { { "bluez", bluez },
+             { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
              { "devices", list },
              { "timing", timing.toJson() },
              { "obex", obex.toJson() } };

@@ -25,6 +25,7 @@ struct Timing
     int idleDisconnectMs = 4000;  // idle ACL link dropped after pairing or creation
     int audioConnectMs = 600;
     int agentTimeoutMs = 60000;   // the daemon's wait for an agent's answer
+    int temporaryTimeoutMs = 30000; // BlueZ 5: a found device not seen again goes; 0: never
 
     static Timing fromJson(const QJsonObject &json, const Timing &base);
     QJsonObject toJson() const;
@@ -83,6 +84,8 @@ struct DeviceSpec
     bool merge(const QJsonObject &json, QString *error);
     QJsonObject toJson() const;
     bool hasObject() const { return paired || known || blocked; }
+    // The device object went: what bluetoothd stored about the device goes with it.
+    void forgetStored();
 };
 
 // Puts raw values over the real ones: a value of any type replaces the
@@ -102,6 +105,7 @@ struct AdapterSpec
     uint discoverableTimeout = 0;
     uint pairableTimeout = 0;
     bool nameChangeAllowed = true;
+    bool rfkillBlocked = false; // BlueZ 5: powering on fails "Blocked through rfkill"
     QStringList uuids;
     QVariantMap rawProperties;
 
@@ -135,6 +139,7 @@ struct ObexSpec
 
 struct Scenario
 {
+    int bluez = 4; // the bluetoothd played when btsim is not told one: 4 or 5
     AdapterSpec adapter;
     QList<DeviceSpec> devices;
     Timing timing;

@@ -1,16 +1,29 @@
 #include "simulator.h"
 
+#include "bluez5service.h"
 #include "bluezservice.h"
 #include "obexclientservice.h"
 #include "obexserverservice.h"
 #include "scenario.h"
 #include "simcontrol.h"
 
-Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusAddress,
+namespace {
+
+BluetoothService *makeBluez(int dialect, const QString &busAddress, CallLog *log, FaultPlan *faults,
+                            QObject *parent)
+{
+    if (dialect == 5)
+        return new Bluez5Service(busAddress, log, faults, parent);
+    return new BluezService(busAddress, log, faults, parent);
+}
+
+} // namespace
+
+Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusAddress, int dialect,
                      QObject *parent)
     : QObject(parent)
     , m_sessionBusAddress(sessionBusAddress)
-    , m_bluez(new BluezService(systemBusAddress, &m_log, &m_faults, this))
+    , m_bluez(makeBluez(dialect, systemBusAddress, &m_log, &m_faults, this))
     , m_obexServer(new ObexServerService(sessionBusAddress, &m_log, &m_faults, this))
     , m_obexClient(new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
                                          &m_faults, this))
@@ -22,6 +35,11 @@ Simulator::~Simulator()
 {
     for (SimService *service : std::as_const(m_services))
         service->stop();
+}
+
+BluezService *Simulator::bluez4() const
+{
+    return qobject_cast<BluezService *>(m_bluez);
 }
 
 bool Simulator::start(const Scenario &scenario, QString *error)

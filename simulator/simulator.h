@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QObject>
 
+class BluetoothService;
 class BluezService;
 class ObexClientService;
 class ObexServerService;
@@ -16,13 +17,14 @@ class SimService;
 struct Scenario;
 
 // The whole simulator: the daemons it plays and the control interface on the
-// session bus: bluetoothd on the system bus, obexd and obex-client on the
+// session bus: bluetoothd (4 or 5) on the system bus, obexd and obex-client on the
 // session bus.
 class Simulator : public QObject
 {
     Q_OBJECT
 public:
-    Simulator(const QString &systemBusAddress, const QString &sessionBusAddress,
+    // dialect: 4 or 5, the bluetoothd played on the system bus.
+    Simulator(const QString &systemBusAddress, const QString &sessionBusAddress, int dialect,
               QObject *parent = nullptr);
     ~Simulator() override;
 
@@ -31,7 +33,9 @@ public:
 
     CallLog &log() { return m_log; }
     FaultPlan &faults() { return m_faults; }
-    BluezService *bluez() const { return m_bluez; }
+    BluetoothService *bluez() const { return m_bluez; }
+    // bluetoothd 4, or null when BlueZ 5 is played.
+    BluezService *bluez4() const;
     ObexServerService *obexServer() const { return m_obexServer; }
     ObexClientService *obexClient() const { return m_obexClient; }
     // Both obex daemons share their options (the scenario's "obex" section).
@@ -46,7 +50,7 @@ private:
     QString m_sessionBusAddress;
     CallLog m_log;
     FaultPlan m_faults;
-    BluezService *m_bluez;
+    BluetoothService *m_bluez;
     ObexServerService *m_obexServer;
     ObexClientService *m_obexClient;
     QList<SimService *> m_services;

@@ -11,14 +11,8 @@
 
 BluezService::BluezService(const QString &busAddress, CallLog *log, FaultPlan *faults,
                            QObject *parent)
-    : SimService({ QStringLiteral("org.bluez"), QStringLiteral("system"), busAddress,
-                   QStringLiteral("org.bluez.Agent"), QStringLiteral("bluez") },
-                 log, faults, parent)
+    : BluetoothService(busAddress, QStringLiteral("org.bluez.Agent"), log, faults, parent)
 {
-    connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
-        if (m_adapter)
-            m_adapter->peerLeft(name);
-    });
 }
 
 BluezService::~BluezService()
@@ -46,16 +40,6 @@ void BluezService::stopped()
         device.connected = false;
         device.audioState = QStringLiteral("disconnected");
     }
-}
-
-void BluezService::load(const Scenario &scenario)
-{
-    destroyObjects();
-    agents()->forgetAll();
-    m_world.load(scenario);
-    agents()->setTimeout(m_world.timing.agentTimeoutMs);
-    if (tree()->isAttached())
-        buildObjects();
 }
 
 void BluezService::buildObjects()
@@ -93,152 +77,27 @@ void BluezService::setAdapterPresent(bool present)
     }
 }
 
-QJsonObject BluezService::state() const
+ControlledAdapter *BluezService::controlled() const
 {
-    Scenario snapshot;
-    snapshot.adapter = m_world.adapter;
-    snapshot.timing = m_world.timing;
-    for (const auto &[address, device] : m_world.devices)
-        snapshot.devices.append(device);
-    QJsonObject json = snapshot.toJson();
-    json.remove(QStringLiteral("obex")); // the obexd services report their own
-    json.insert(QStringLiteral("running"), isRunning());
-    if (m_adapter) {
-        json.insert(QStringLiteral("adapterPath"), m_adapter->path());
-        QJsonObject agent { { "owner", m_adapter->defaultAgent().owner },
-                            { "path", m_adapter->defaultAgent().path } };
-        json.insert(QStringLiteral("defaultAgent"), agent);
-        QJsonArray objects;
-        for (SimDevice *device : m_adapter->devices())
-            objects.append(device->path());
-        json.insert(QStringLiteral("deviceObjects"), objects);
-    }
-    return json;
+    return m_adapter.get();
 }
 
-bool BluezService::needsRunningAdapter(QString *error) const
+void BluezService::addObjectState(QJsonObject *json) const
 {
-    if (!m_adapter) {
-        *error = QStringLiteral("no adapter");
-        return false;
-    }
-    return true;
+    json->insert(QStringLiteral("adapterPath"), m_adapter->path());
+    QJsonObject agent { { "owner", m_adapter->defaultAgent().owner },
+                        { "path", m_adapter->defaultAgent().path } };
+    json->insert(QStringLiteral("defaultAgent"), agent);
+    QJsonArray objects;
+    for (SimDevice *device : m_adapter->devices())
+        objects.append(device->path());
+    json->insert(QStringLiteral("deviceObjects"), objects);
 }
 
-bool BluezService::addDevice(const QJsonObject &json, QString *error)
+void BluezService::announceRaw(const QString &address, const QString &name, const QVariant &value)
 {
-    auto spec = DeviceSpec::fromJson(json, error);
-    if (!spec)
-        return false;
-    if (m_world.device(spec->address)) {
-        *error = QStringLiteral("device %1 exists already").arg(spec->address);
-        return false;
-    }
-    m_world.devices.emplace(spec->address, *spec);
-    if (m_adapter)
-        m_adapter->deviceAdded(spec->address);
-    return true;
-}
-
-bool BluezService::changeDevice(const QString &address, const QJsonObject &json, QString *error)
-{
-    DeviceSpec *spec = m_world.device(normalizedAddress(address));
-    if (!spec) {
-        *error = QStringLiteral("no device %1").arg(address);
-        return false;
-    }
-    const DeviceSpec before = *spec;
-    DeviceSpec changed = *spec;
-    if (!changed.merge(json, error))
-        return false;
-    *spec = changed;
-    if (m_adapter)
-        m_adapter->deviceChanged(spec->address, before);
-    return true;
-}
-
-bool BluezService::removeDevice(const QString &address, QString *error)
-{
-    const QString normalized = normalizedAddress(address);
-    if (!m_world.device(normalized)) {
-        *error = QStringLiteral("no device %1").arg(address);
-        return false;
-    }
-    if (m_adapter)
-        m_adapter->deviceRemoved(normalized);
-    m_world.devices.erase(normalized);
-    return true;
-}
-
-bool BluezService::changeAdapter(const QJsonObject &json, QString *error)
-{
-    Q_UNUSED(error)
-    const AdapterSpec before = m_world.adapter;
-    m_world.adapter = AdapterSpec::fromJson(json, before);
-    if (m_world.adapter.present != before.present) {
-        const bool present = m_world.adapter.present;
-        m_world.adapter.present = before.present;
-        setAdapterPresent(present);
-    }
-    if (m_adapter && before.present)
-        m_adapter->adapterChanged(before);
-    return true;
-}
-
-bool BluezService::setRawProperty(const QString &target, const QString &name, const QVariant &value,
-                                  QString *error)
-{
-    if (!needsRunningAdapter(error))
-        return false;
-    if (target == QLatin1String("adapter")) {
-        m_world.adapter.rawProperties.insert(name, value);
+    if (address.isEmpty())
         m_adapter->emitAdapterProperty(name, value);
-        return true;
-    }
-    const QString address = normalizedAddress(target);
-    DeviceSpec *spec = m_world.device(address);
-    if (!spec) {
-        *error = QStringLiteral("no device %1").arg(target);
-        return false;
-    }
-    spec->rawProperties.insert(name, value);
-    if (SimDevice *device = m_adapter->device(address))
+    else if (SimDevice *device = m_adapter->device(address))
         device->emitPropertyChanged(QStringLiteral("org.bluez.Device"), name, value);
-    return true;
-}
-
-bool BluezService::reportDeviceFound(const QString &address, QString *error)
-{
-    if (!needsRunningAdapter(error))
-        return false;
-    const QString normalized = normalizedAddress(address);
-    if (!m_world.device(normalized)) {
-        *error = QStringLiteral("no device %1").arg(address);
-        return false;
-    }
-    m_adapter->reportDeviceFound(normalized);
-    return true;
-}
-
-void BluezService::setTiming(const QJsonObject &json)
-{
-    m_world.timing = Timing::fromJson(json, m_world.timing);
-    agents()->setTimeout(m_world.timing.agentTimeoutMs);
-}
-
-bool BluezService::requestAuthorization(const QString &address, const QString &uuid, Done done,
-                                        QString *error)
-{
-    if (!needsRunningAdapter(error))
-        return false;
-    m_adapter->requestAuthorization(normalizedAddress(address), uuid.toLower(), std::move(done));
-    return true;
-}
-
-bool BluezService::incomingPairing(const QString &address, Done done, QString *error)
-{
-    if (!needsRunningAdapter(error))
-        return false;
-    m_adapter->startIncomingPairing(normalizedAddress(address), std::move(done));
-    return true;
 }

@@ -1,5 +1,6 @@
 #include "devicecreation.h"
 
+#include "agentdialogue.h"
 #include "simdevice.h"
 
 #include <QDBusObjectPath>
@@ -10,12 +11,6 @@ namespace {
 const QString noReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
 const QString unknownMethod = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
 constexpr BluezError::Error hostDown { "org.bluez.Error.Failed", "Host is down" };
-
-bool isSecureSimplePairing(const QString &method)
-{
-    return method == QLatin1String("confirm") || method == QLatin1String("passkey")
-            || method == QLatin1String("display");
-}
 
 } // namespace
 
@@ -92,7 +87,8 @@ void DeviceCreation::linkUp()
     }
     after(spec().pairing.delayMs, [this]() {
         QString method = spec().pairing.method;
-        if (m_capability == QLatin1String("NoInputNoOutput") && isSecureSimplePairing(method))
+        if (m_capability == QLatin1String("NoInputNoOutput")
+            && AgentDialogue::isSecureSimplePairing(method))
             method = QStringLiteral("none");
         if (method == QLatin1String("display")) {
             remoteTyped(0);
@@ -128,20 +124,9 @@ void DeviceCreation::askAgent(const AgentClient::Target &agent, bool fallback)
         fail(BluezError::AuthenticationRejected);
         return;
     }
-    const QVariant path = QVariant::fromValue(QDBusObjectPath(device()->path()));
-    const QString &method = spec().pairing.method;
-    QString member;
-    QVariantList args { path };
-    if (method == QLatin1String("pin")) {
-        member = QStringLiteral("RequestPinCode");
-    } else if (method == QLatin1String("passkey")) {
-        member = QStringLiteral("RequestPasskey");
-    } else {
-        member = QStringLiteral("RequestConfirmation");
-        args.append(spec().pairing.passkey);
-    }
+    const AgentDialogue::Request ask = AgentDialogue::requestFor(spec().pairing, device()->path());
     m_requestAgent = agent;
-    m_request = agents->request(agent, member, args,
+    m_request = agents->request(agent, ask.member, ask.args,
                                 [this, agent, fallback](const QDBusMessage &reply) {
                                     m_request = 0;
                                     agentAnswered(reply, agent, fallback);
@@ -184,31 +169,19 @@ bool DeviceCreation::canFallBack(const QDBusMessage &reply, const AgentClient::T
 
 std::optional<BluezError::Error> DeviceCreation::judge(const QDBusMessage &reply) const
 {
-    const PairingSpec &pairing = spec().pairing;
-    const bool isError = reply.type() == QDBusMessage::ErrorMessage;
-    if (isError && reply.errorName() == noReply)
-        return BluezError::AuthenticationTimeout;
-    if (pairing.method == QLatin1String("pin")) {
-        // Any error, or anything but 1 to 16 characters, is a refusal.
-        if (isError || reply.signature() != QLatin1String("s"))
-            return BluezError::AuthenticationRejected;
-        const QString pin = reply.arguments().value(0).toString();
-        if (pin.isEmpty() || pin.toUtf8().size() > 16)
-            return BluezError::AuthenticationRejected;
-        if (!pairing.pin.isEmpty() && pin != pairing.pin)
-            return BluezError::AuthenticationFailed;
+    // bluetoothd 4 rejects a refused PIN, and fails a refused confirmation.
+    const bool legacy = spec().pairing.method == QLatin1String("pin");
+    switch (AgentDialogue::judge(spec().pairing, reply)) {
+    case AgentDialogue::Verdict::Accepted:
         return std::nullopt;
+    case AgentDialogue::Verdict::TimedOut:
+        return BluezError::AuthenticationTimeout;
+    case AgentDialogue::Verdict::Refused:
+        return legacy ? BluezError::AuthenticationRejected : BluezError::AuthenticationFailed;
+    case AgentDialogue::Verdict::WrongSecret:
+        break;
     }
-    if (isError)
-        return BluezError::AuthenticationFailed;
-    if (pairing.method == QLatin1String("passkey")) {
-        if (reply.signature() != QLatin1String("u"))
-            return BluezError::AuthenticationFailed;
-        const uint passkey = reply.arguments().value(0).toUInt();
-        if (passkey > 999999 || (pairing.checkPasskey && passkey != pairing.passkey))
-            return BluezError::AuthenticationFailed;
-    }
-    return std::nullopt;
+    return BluezError::AuthenticationFailed;
 }
 
 void DeviceCreation::remoteAgreed()

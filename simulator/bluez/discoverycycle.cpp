@@ -1,13 +1,16 @@
 #include "discoverycycle.h"
 
-#include "simadapter.h"
-#include "simdevice.h"
+#include "discoveryhost.h"
 
 #include <QTimer>
 
 #include <algorithm>
 
-DiscoveryCycle::DiscoveryCycle(SimAdapter *adapter) : QObject(adapter), m_adapter(adapter) { }
+DiscoveryCycle::DiscoveryCycle(DiscoveryHost *host, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+{
+}
 
 void DiscoveryCycle::start()
 {
@@ -28,17 +31,17 @@ void DiscoveryCycle::beginCycle()
 {
     ++m_cycle;
     m_seenThisCycle.clear();
-    m_adapter->setDiscovering(true);
+    m_host->cycleStarted();
 
     // Stronger signals answer the inquiry first; hits spread over the phase.
     QList<const DeviceSpec *> inRange;
-    for (const auto &[address, spec] : m_adapter->world().devices) {
+    for (const auto &[address, spec] : m_host->world().devices) {
         if (spec.inRange)
             inRange.append(&spec);
     }
     std::stable_sort(inRange.begin(), inRange.end(),
                      [](const DeviceSpec *a, const DeviceSpec *b) { return a->rssi > b->rssi; });
-    const int inquiryMs = m_adapter->timing().inquiryMs;
+    const int inquiryMs = m_host->world().timing.inquiryMs;
     for (int i = 0; i < inRange.size(); ++i) {
         const QString address = inRange.at(i)->address;
         later(int(qint64(inquiryMs) * (i + 1) / (inRange.size() + 1)),
@@ -57,10 +60,11 @@ void DiscoveryCycle::beginCycle()
 
 void DiscoveryCycle::inquiryHit(const QString &address)
 {
-    const DeviceSpec *spec = m_adapter->world().device(address);
+    const DeviceSpec *spec = m_host->world().device(address);
     if (!spec || !spec->inRange)
         return;
     m_seenThisCycle.insert(address);
+    m_host->deviceSeen(address);
     const bool withName = nameKnown(*spec);
     auto it = m_found.constFind(address);
     if (it == m_found.constEnd() || it->rssi != spec->rssi || (withName && !it->withName))
@@ -72,7 +76,7 @@ bool DiscoveryCycle::nameKnown(const DeviceSpec &spec) const
     // bluetoothd has the names of devices it stored (those with an object)
     // and of those it resolved in this session; others wait for resolution.
     return spec.nameInInquiry || m_found.value(spec.address).withName
-            || m_adapter->device(spec.address) != nullptr;
+        || m_host->knowsName(spec.address);
 }
 
 void DiscoveryCycle::resolveNames(QStringList pending)
@@ -80,11 +84,11 @@ void DiscoveryCycle::resolveNames(QStringList pending)
     // Names of devices that answered without one are asked one at a time.
     while (!pending.isEmpty()) {
         const QString address = pending.takeFirst();
-        const DeviceSpec *spec = m_adapter->world().device(address);
+        const DeviceSpec *spec = m_host->world().device(address);
         if (!spec || spec->name.isEmpty() || !spec->inRange)
             continue;
-        later(m_adapter->timing().nameResolveMs, [this, address, pending]() {
-            if (const DeviceSpec *spec = m_adapter->world().device(address))
+        later(m_host->world().timing.nameResolveMs, [this, address, pending]() {
+            if (const DeviceSpec *spec = m_host->world().device(address))
                 announce(*spec, true);
             resolveNames(pending);
         });
@@ -95,22 +99,22 @@ void DiscoveryCycle::resolveNames(QStringList pending)
 
 void DiscoveryCycle::endCycle()
 {
-    m_adapter->setDiscovering(false);
+    QStringList disappeared;
     for (const QString &address : std::as_const(m_seenLastCycle)) {
         if (!m_seenThisCycle.contains(address)) {
             m_found.remove(address);
-            m_adapter->emitSignal(QStringLiteral("org.bluez.Adapter"),
-                                  QStringLiteral("DeviceDisappeared"), { address });
+            disappeared.append(address);
         }
     }
     m_seenLastCycle = m_seenThisCycle;
+    m_host->cycleEnded(disappeared);
     // Sessions are still open (the adapter deletes us when the last one goes).
     later(0, [this]() { beginCycle(); });
 }
 
 void DiscoveryCycle::report(const QString &address)
 {
-    if (const DeviceSpec *spec = m_adapter->world().device(address)) {
+    if (const DeviceSpec *spec = m_host->world().device(address)) {
         m_seenThisCycle.insert(address);
         announce(*spec, !spec->name.isEmpty());
     }
@@ -119,5 +123,5 @@ void DiscoveryCycle::report(const QString &address)
 void DiscoveryCycle::announce(const DeviceSpec &spec, bool withName)
 {
     m_found.insert(spec.address, { spec.rssi, withName });
-    m_adapter->emitDeviceFound(spec, withName);
+    m_host->deviceFound(spec, withName);
 }

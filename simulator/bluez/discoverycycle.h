@@ -5,18 +5,18 @@
 #include <QObject>
 #include <QSet>
 
-class SimAdapter;
+class DiscoveryHost;
 struct DeviceSpec;
 
 // Discovery while at least one session is open: inquiry, then name
-// resolution, then the next cycle. "Discovering" goes true and false with
-// every cycle. Found devices are remembered for the cycle object's lifetime,
-// so a device is announced again only when its RSSI changes or its name comes.
+// resolution, then the next cycle; the host says what a cycle means on the bus. Found devices are
+// remembered for the cycle object's lifetime, so a device is announced again only when its RSSI
+// changes or its name comes.
 class DiscoveryCycle : public QObject
 {
     Q_OBJECT
 public:
-    explicit DiscoveryCycle(SimAdapter *adapter);
+    DiscoveryCycle(DiscoveryHost *host, QObject *parent);
 
     void start();
     // Announce one device now, as inquiry would.
@@ -37,7 +37,7 @@ private:
     void announce(const DeviceSpec &spec, bool withName);
     void later(int ms, std::function<void()> fn);
 
-    SimAdapter *m_adapter;
+    DiscoveryHost *m_host;
     int m_cycle = 0;
     QHash<QString, Found> m_found;
     QSet<QString> m_seenThisCycle;

@@ -43,7 +43,8 @@ SimAdapter::SimAdapter(BluezService *service, World &world, const QString &path)
     for (auto &[address, device] : m_world.devices) {
         if (device.hasObject()) {
             device.connected = device.connected && isPowered();
-            m_devices.emplace(address, std::make_unique<SimDevice>(this, device, devicePath(address)));
+            m_devices.insert(address,
+                             std::make_unique<SimDevice>(this, device, devicePath(address)));
         } else {
             device.connected = false;
         }
@@ -99,7 +100,7 @@ AgentClient *SimAdapter::agents() const
 QList<QDBusObjectPath> SimAdapter::devicePaths() const
 {
     QList<QDBusObjectPath> paths;
-    for (const auto &[address, device] : m_devices)
+    for (const SimDevice *device : m_devices.all())
         paths.append(QDBusObjectPath(device->path()));
     return paths;
 }
@@ -124,30 +125,22 @@ QVariantMap SimAdapter::properties() const
 
 SimDevice *SimAdapter::device(const QString &address) const
 {
-    auto it = m_devices.find(address);
-    return it == m_devices.end() ? nullptr : it->second.get();
+    return m_devices.find(address);
 }
 
 QList<SimDevice *> SimAdapter::devices() const
 {
-    QList<SimDevice *> list;
-    for (const auto &[address, device] : m_devices)
-        list.append(device.get());
-    return list;
+    return m_devices.all();
 }
 
 SimDevice *SimAdapter::deviceByPath(const QString &path) const
 {
-    for (const auto &[address, device] : m_devices) {
-        if (device->path() == path)
-            return device.get();
-    }
-    return nullptr;
+    return m_devices.byPath(path);
 }
 
 QString SimAdapter::devicePath(const QString &address) const
 {
-    return path() + QStringLiteral("/dev_") + QString(address).replace(QLatin1Char(':'), QLatin1Char('_'));
+    return DeviceObjects<SimDevice>::pathOf(path(), address);
 }
 
 SimDevice *SimAdapter::createDeviceObject(const QString &address)
@@ -160,7 +153,7 @@ SimDevice *SimAdapter::createDeviceObject(const QString &address)
     auto object = std::make_unique<SimDevice>(this, *spec, devicePath(address));
     SimDevice *created = object.get();
     created->setTemporary(true);
-    m_devices.emplace(address, std::move(object));
+    m_devices.insert(address, std::move(object));
     m_service->tree()->add(created);
     emitSignal(adapterInterface, QStringLiteral("DeviceCreated"), { objectPath(created->path()) });
     emitDevicesChanged();
@@ -174,19 +167,13 @@ void SimAdapter::removeDeviceObject(const QString &address)
 
 void SimAdapter::removeDeviceObjectNow(const QString &address, bool announce)
 {
-    auto it = m_devices.find(address);
-    if (it == m_devices.end())
+    SimDevice *object = m_devices.release(address);
+    if (!object)
         return;
-    // Deleted later: the removal may come from one of the device's own timers.
-    SimDevice *object = it->second.release();
-    m_devices.erase(it);
     m_service->tree()->remove(object);
     object->deleteLater();
-    DeviceSpec &spec = object->spec();
     // The stored pairing goes with the object.
-    spec.paired = spec.trusted = spec.known = spec.blocked = spec.connected = false;
-    spec.alias.clear();
-    spec.audioState = QStringLiteral("disconnected");
+    object->spec().forgetStored();
     object->retire();
     if (announce) {
         emitDevicesChanged();
@@ -406,10 +393,10 @@ void SimAdapter::powerOff()
     m_discovery = nullptr;
     m_discovering = false;
     QStringList temporary;
-    for (const auto &[address, device] : m_devices) {
+    for (SimDevice *device : m_devices.all()) {
         device->dropLink();
         if (device->isTemporary())
-            temporary.append(address);
+            temporary.append(device->spec().address);
     }
     for (const QString &address : std::as_const(temporary))
         removeDeviceObject(address);
@@ -496,7 +483,7 @@ void SimAdapter::startDiscovery(const SimCall &call)
     ++m_discoverySessions[call.sender()];
     call.reply();
     if (!m_discovery) {
-        m_discovery = new DiscoveryCycle(this);
+        m_discovery = new DiscoveryCycle(this, this);
         m_discovery->start();
     }
 }
@@ -539,6 +526,13 @@ void SimAdapter::setDiscovering(bool discovering)
         return;
     m_discovering = discovering;
     emitAdapterProperty(QStringLiteral("Discovering"), discovering);
+}
+
+void SimAdapter::cycleEnded(const QStringList &disappeared)
+{
+    setDiscovering(false);
+    for (const QString &address : disappeared)
+        emitSignal(adapterInterface, QStringLiteral("DeviceDisappeared"), { address });
 }
 
 void SimAdapter::reportDeviceFound(const QString &address)

@@ -2,6 +2,9 @@
 #define SIMADAPTER_H
 
 #include "agentclient.h"
+#include "controlledadapter.h"
+#include "deviceobjects.h"
+#include "discoveryhost.h"
 #include "simobject.h"
 #include "world.h"
 
@@ -22,7 +25,7 @@ class SimDevice;
 
 // "org.bluez.Adapter": power and visibility modes, sessions, discovery,
 // device objects, device creation and pairing, and the default agent.
-class SimAdapter : public QObject, public SimObject
+class SimAdapter : public QObject, public SimObject, public DiscoveryHost, public ControlledAdapter
 {
     Q_OBJECT
 public:
@@ -36,11 +39,11 @@ public:
     QVariantMap properties() const;
     QList<QDBusObjectPath> devicePaths() const;
 
-    World &world() { return m_world; }
+    World &world() override { return m_world; }
     const Timing &timing() const { return m_world.timing; }
     AgentClient *agents() const;
     AgentClient::Target defaultAgent() const { return m_defaultAgent; }
-    bool isPowered() const { return m_mode != Mode::Off; }
+    bool isPowered() const override { return m_mode != Mode::Off; }
     bool isDiscovering() const { return m_discovering; }
     // What the controller reports: signalled on every change.
     void setDiscovering(bool discovering);
@@ -56,17 +59,25 @@ public:
     void creationFinished(DeviceCreation *creation);
 
     void emitDeviceFound(const DeviceSpec &spec, bool withName);
+    // DiscoveryHost: every cycle switches "Discovering" and reports its results as signals.
+    bool knowsName(const QString &address) const override { return device(address) != nullptr; }
+    void cycleStarted() override { setDiscovering(true); }
+    void cycleEnded(const QStringList &disappeared) override;
+    void deviceFound(const DeviceSpec &spec, bool withName) override
+    {
+        emitDeviceFound(spec, withName);
+    }
     void emitAdapterProperty(const QString &name, const QVariant &value);
 
     // Control side: the world changed under the adapter.
-    void deviceAdded(const QString &address);
-    void deviceChanged(const QString &address, const DeviceSpec &before);
-    void deviceRemoved(const QString &address);
-    void adapterChanged(const AdapterSpec &before);
-    void reportDeviceFound(const QString &address);
-    void requestAuthorization(const QString &address, const QString &uuid, Done done);
-    void startIncomingPairing(const QString &address, Done done);
-    void peerLeft(const QString &name);
+    void deviceAdded(const QString &address) override;
+    void deviceChanged(const QString &address, const DeviceSpec &before) override;
+    void deviceRemoved(const QString &address) override;
+    void adapterChanged(const AdapterSpec &before) override;
+    void reportDeviceFound(const QString &address) override;
+    void requestAuthorization(const QString &address, const QString &uuid, Done done) override;
+    void startIncomingPairing(const QString &address, Done done) override;
+    void peerLeft(const QString &name) override;
 
 private:
     void getProperties(const SimCall &call);
@@ -107,7 +118,7 @@ private:
     World &m_world;
     Mode m_mode = Mode::Off;
     Mode m_onMode = Mode::Connectable;
-    std::map<QString, std::unique_ptr<SimDevice>> m_devices;
+    DeviceObjects<SimDevice> m_devices;
     QList<DeviceCreation *> m_creations;
 
     struct ModeSwitch

@@ -115,6 +115,16 @@ bool SimDevice::hasAudio() const
             && hasAudioProfile(m_spec->uuids);
 }
 
+QString SimDevice::icon(uint deviceClass)
+{
+    return classIcon(deviceClass);
+}
+
+bool SimDevice::isAudio(const QStringList &uuids)
+{
+    return hasAudioProfile(uuids);
+}
+
 QString SimDevice::alias(const DeviceSpec &spec)
 {
     if (!spec.alias.isEmpty())

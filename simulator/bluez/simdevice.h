@@ -23,6 +23,10 @@ public:
     QVariantMap properties() const;
     static QVariantMap foundValues(const DeviceSpec &spec, bool withName);
     static QString alias(const DeviceSpec &spec);
+    // The icon name bluetoothd derives from a class of device ("" if none).
+    static QString icon(uint deviceClass);
+    // Whether uuids hold an audio profile (headset, hands-free, A2DP).
+    static bool isAudio(const QStringList &uuids);
 
     bool isTemporary() const { return m_temporary; }
     void setTemporary(bool temporary) { m_temporary = temporary; }

@@ -67,6 +67,9 @@ bool SimulatedWorld::startSimulator(QString *error, const QString &scenarioFile)
     QStringList args;
     if (!scenarioFile.isEmpty())
         args << QStringLiteral("--scenario") << scenarioFile;
+    // The fixture switch: every suite runs against either dialect of bluetoothd.
+    if (qEnvironmentVariable("OVRIN_BLUEZ") == QLatin1String("5"))
+        args << QStringLiteral("--bluez") << QStringLiteral("5");
     m_simulator.setArguments(args);
     m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
     m_simulator.setReadChannel(QProcess::StandardOutput);

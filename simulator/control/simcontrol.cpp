@@ -1,6 +1,6 @@
 #include "simcontrol.h"
 
-#include "bluezservice.h"
+#include "bluetoothservice.h"
 #include "clienttransfer.h"
 #include "obexclientservice.h"
 #include "obexpush.h"
@@ -324,6 +324,10 @@ QString SimControl::TellLies(uint count, uint seed)
 
 void SimControl::LieInReplies(bool lying, uint seed)
 {
+    // Not quietly ignored: a test would believe the daemon lies.
+    if (!check(m_simulator->bluez4() != nullptr,
+               QStringLiteral("lies are told in BlueZ 4's words only")))
+        return;
     m_liar.lieInReplies(lying, seed);
 }
 

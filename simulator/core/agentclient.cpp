@@ -1,5 +1,7 @@
 #include "agentclient.h"
 
+#include "sendhook.h"
+
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -17,6 +19,7 @@ quint64 AgentClient::request(const Target &agent, const QString &member,
     call.setArguments(args);
     const quint64 id = m_nextId++;
     m_pending.insert(id, { agent, member, args });
+    SendHook::run(m_connection.name());
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, id, handler, agent, member](QDBusPendingCallWatcher *w) {
@@ -50,6 +53,7 @@ void AgentClient::notify(const Target &agent, const QString &member, const QVari
 {
     QDBusMessage call = QDBusMessage::createMethodCall(agent.owner, agent.path, m_interface, member);
     call.setArguments(args);
+    SendHook::run(m_connection.name());
     // send() marks method calls as not expecting a reply.
     m_connection.send(call);
 }

@@ -2,6 +2,7 @@
 
 #include "calllog.h"
 #include "faultplan.h"
+#include "sendhook.h"
 #include "simobject.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ void ObjectTree::emitSignal(const QString &path, const QString &interface, const
 {
     if (!m_attached)
         return;
+    SendHook::run(m_connection.name());
     QDBusMessage signal = QDBusMessage::createSignal(path, interface, name);
     signal.setArguments(args);
     m_connection.send(signal);

@@ -1,5 +1,7 @@
 #include "simcall.h"
 
+#include "sendhook.h"
+
 #include <QTimer>
 
 SimCall::SimCall(const QDBusMessage &message, const QDBusConnection &connection)
@@ -75,8 +77,12 @@ void SimCall::send(const QDBusMessage &answer) const
     // A connection closed meanwhile (the daemon stopped) sends nothing.
     const QString name = d->connectionName;
     if (d->delayMs > 0) {
-        QTimer::singleShot(d->delayMs, [name, answer]() { QDBusConnection(name).send(answer); });
+        QTimer::singleShot(d->delayMs, [name, answer]() {
+            SendHook::run(name);
+            QDBusConnection(name).send(answer);
+        });
         return;
     }
+    SendHook::run(name);
     QDBusConnection(name).send(answer);
 }

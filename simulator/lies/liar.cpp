@@ -307,7 +307,7 @@ QVariantMap Liar::lyingFoundValues()
 
 QString Liar::knownDevicePath()
 {
-    const QList<SimDevice *> devices = m_simulator->bluez()->adapter()->devices();
+    const QList<SimDevice *> devices = m_simulator->bluez4()->adapter()->devices();
     return devices.isEmpty() ? QString()
                              : devices.at(m_random.bounded(int(devices.size())))->path();
 }
@@ -325,8 +325,8 @@ void Liar::lieInReplies(bool lying, quint32 seed)
     if (!bluezReady())
         return;
     m_random.seed(seed);
-    SimAdapter *adapter = m_simulator->bluez()->adapter();
-    QVariantMap &adapterRaw = m_simulator->bluez()->world().adapter.rawProperties;
+    SimAdapter *adapter = m_simulator->bluez4()->adapter();
+    QVariantMap &adapterRaw = m_simulator->bluez4()->world().adapter.rawProperties;
     auto lies = [this](const std::vector<Property> &properties) {
         QVariantMap raw;
         for (const Property &p : properties) {
@@ -362,7 +362,7 @@ void Liar::lieInReplies(bool lying, quint32 seed)
 void Liar::bluezSignal(const QString &path, const QString &interface, const QString &member,
                        const QVariantList &args)
 {
-    m_simulator->bluez()->tree()->emitSignal(path, interface, member, args);
+    m_simulator->bluez4()->tree()->emitSignal(path, interface, member, args);
 }
 
 void Liar::propertySignal(const QString &path, const QString &interface,
@@ -380,7 +380,9 @@ void Liar::obexSignal(const QString &path, const QString &interface, const QStri
 
 bool Liar::bluezReady() const
 {
-    return m_simulator->bluez()->isRunning() && m_simulator->bluez()->adapter();
+    // Lies are told in BlueZ 4's words only.
+    return m_simulator->bluez4() && m_simulator->bluez4()->isRunning()
+        && m_simulator->bluez4()->adapter();
 }
 
 bool Liar::obexReady() const
@@ -390,5 +392,5 @@ bool Liar::obexReady() const
 
 QString Liar::adapterPath() const
 {
-    return m_simulator->bluez()->adapter()->path();
+    return m_simulator->bluez4()->adapter()->path();
 }

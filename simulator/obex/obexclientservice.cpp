@@ -1,6 +1,6 @@
 #include "obexclientservice.h"
 
-#include "bluezservice.h"
+#include "bluetoothservice.h"
 #include "clienttransfer.h"
 #include "obexerrors.h"
 #include "sendsession.h"
@@ -134,7 +134,7 @@ public:
 };
 
 ObexClientService::ObexClientService(const QString &busAddress, const QString &systemBusAddress,
-                                     BluezService *bluez, CallLog *log, FaultPlan *faults,
+                                     BluetoothService *bluez, CallLog *log, FaultPlan *faults,
                                      QObject *parent)
     : SimService({ QStringLiteral("org.openobex.client"), QStringLiteral("session"), busAddress,
                    QStringLiteral("org.openobex.Agent"), QStringLiteral("obex-client") },

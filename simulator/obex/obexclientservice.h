@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-class BluezService;
+class BluetoothService;
 class CallLog;
 class ClientTransfer;
 class FaultPlan;
@@ -42,7 +42,7 @@ class ObexClientService : public SimService
     Q_OBJECT
 public:
     ObexClientService(const QString &busAddress, const QString &systemBusAddress,
-                      BluezService *bluez, CallLog *log, FaultPlan *faults,
+                      BluetoothService *bluez, CallLog *log, FaultPlan *faults,
                       QObject *parent = nullptr);
     ~ObexClientService() override;
 
@@ -50,7 +50,7 @@ public:
 
     void load(const ObexSpec &options);
     ObexSpec &options() { return m_options; }
-    BluezService *bluez() const { return m_bluez; }
+    BluetoothService *bluez() const { return m_bluez; }
     // The daemon's own connection to the system bus, for BlueZ.
     QDBusConnection systemBus() const;
 
@@ -76,7 +76,7 @@ private:
     void endAllSessions();
 
     QString m_systemBusAddress;
-    BluezService *m_bluez;
+    BluetoothService *m_bluez;
     ObexSpec m_options;
     std::unique_ptr<ObexClientManager> m_manager;
     QList<SendSession *> m_sessions;

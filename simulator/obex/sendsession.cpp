@@ -1,6 +1,6 @@
 #include "sendsession.h"
 
-#include "bluezservice.h"
+#include "bluetoothservice.h"
 #include "clienttransfer.h"
 #include "obexclientservice.h"
 #include "obexerrors.h"
@@ -99,11 +99,10 @@ void SendSession::connectLink()
 {
     // RFCOMM to the destination, then OBEX CONNECT. A device that is not
     // around does not answer the page.
-    BluezService *bluez = m_service->bluez();
+    BluetoothService *bluez = m_service->bluez();
     const DeviceSpec *device
         = bluez ? bluez->world().device(normalizedAddress(m_destination)) : nullptr;
-    const bool reachable
-        = device && device->inRange && bluez->adapter() && bluez->adapter()->isPowered();
+    const bool reachable = device && device->inRange && bluez->isPowered();
     const int delay
         = reachable ? m_service->options().connectMs : bluez->world().timing.pageTimeoutMs;
     QTimer::singleShot(delay, this, [this, reachable]() {

@@ -1,0 +1,60 @@
+#ifndef BLUETOOTHSERVICE_H
+#define BLUETOOTHSERVICE_H
+
+#include "controlledadapter.h"
+#include "simservice.h"
+#include "world.h"
+
+#include <functional>
+
+// bluetoothd in either dialect: "org.bluez" on the system bus playing the
+// shared world. What the control interface changes in the world is done here
+// once; each dialect's adapter then tells its clients in its own way.
+class BluetoothService : public SimService
+{
+    Q_OBJECT
+public:
+    using Done = ControlledAdapter::Done;
+
+    BluetoothService(const QString &busAddress, const QString &agentInterface, CallLog *log,
+                     FaultPlan *faults, QObject *parent);
+
+    // 4 or 5: the dialect of bluetoothd this service plays.
+    virtual int dialect() const = 0;
+    QJsonObject state() const override;
+
+    void load(const Scenario &scenario);
+    World &world() { return m_world; }
+    bool isPowered() const;
+
+    // What a test changes in the world; each returns false with a reason.
+    bool addDevice(const QJsonObject &json, QString *error);
+    bool changeDevice(const QString &address, const QJsonObject &json, QString *error);
+    bool removeDevice(const QString &address, QString *error);
+    bool changeAdapter(const QJsonObject &json, QString *error);
+    // A value sent as it is, whatever its type (target: "adapter" or an address).
+    bool setRawProperty(const QString &target, const QString &name, const QVariant &value,
+                        QString *error);
+    bool reportDeviceFound(const QString &address, QString *error);
+    void setTiming(const QJsonObject &json);
+    bool requestAuthorization(const QString &address, const QString &uuid, Done done,
+                              QString *error);
+    bool incomingPairing(const QString &address, Done done, QString *error);
+
+protected:
+    // The adapter object while there is one.
+    virtual ControlledAdapter *controlled() const = 0;
+    virtual void buildObjects() = 0;
+    virtual void destroyObjects() = 0;
+    virtual void setAdapterPresent(bool present) = 0;
+    // What the dialect adds to state(): paths of its objects, the default agent.
+    virtual void addObjectState(QJsonObject *json) const = 0;
+    // A raw value replaced a property of the adapter (address "") or of a device.
+    virtual void announceRaw(const QString &address, const QString &name, const QVariant &value)
+        = 0;
+    bool needsRunningAdapter(QString *error) const;
+
+    World m_world;
+};
+
+#endif // BLUETOOTHSERVICE_H

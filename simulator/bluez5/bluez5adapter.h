@@ -1,0 +1,114 @@
+#ifndef BLUEZ5ADAPTER_H
+#define BLUEZ5ADAPTER_H
+
+#include "agentclient.h"
+#include "controlledadapter.h"
+#include "deviceobjects.h"
+#include "discoveryhost.h"
+#include "propertyobject.h"
+#include "world.h"
+
+#include <QSet>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+class AgentManager;
+class Bluez5Device;
+class Bluez5Service;
+class DiscoveryCycle;
+class PropertiesBatcher;
+
+// org.bluez.Adapter1 of bluetoothd 5 at "/org/bluez/hci0": power and
+// visibility set through Properties.Set (the reply first, the change after,
+// as the kernel acknowledges), one discovery session per bus name, the device
+// objects discovery makes and RemoveDevice.
+class Bluez5Adapter : public PropertyObject, public DiscoveryHost, public ControlledAdapter
+{
+    Q_OBJECT
+public:
+    Bluez5Adapter(Bluez5Service *service, const QString &path);
+    ~Bluez5Adapter() override;
+
+    QVariantMap properties() const override;
+    World &world() override { return m_world; }
+    PropertiesBatcher *batcher() const;
+    AgentClient *agents() const;
+    AgentManager *agentManager() const;
+    void watch(const QString &name);
+
+    bool isPowered() const override { return m_powered; }
+    Bluez5Device *device(const QString &address) const;
+    QList<Bluez5Device *> devices() const;
+    // The stored devices come on the bus after the adapter.
+    void addStoredDevices();
+    // The daemon stops or the world is reloaded: the objects go, the world stays.
+    void forgetDevices(bool announce);
+    // A temporary device's time is up.
+    void expire(Bluez5Device *device);
+    void rawChanged(const QString &name) { changed(name); }
+    // Pairable follows the agents (main.conf's AlwaysPairable=false): on with
+    // the first one, off when the last one goes.
+    void setAnyAgent(bool any);
+
+    // DiscoveryHost: "Discovering" stays true through the cycles; found
+    // devices become objects or refresh theirs.
+    bool knowsName(const QString &address) const override;
+    void cycleStarted() override { }
+    void cycleEnded(const QStringList &) override { }
+    void deviceFound(const DeviceSpec &spec, bool withName) override;
+    void deviceSeen(const QString &address) override;
+
+    // ControlledAdapter
+    void deviceAdded(const QString &address) override;
+    void deviceChanged(const QString &address, const DeviceSpec &before) override;
+    void deviceRemoved(const QString &address) override;
+    void adapterChanged(const AdapterSpec &before) override;
+    void reportDeviceFound(const QString &address) override;
+    void requestAuthorization(const QString &address, const QString &uuid, Done done) override;
+    void startIncomingPairing(const QString &address, Done done) override;
+    void peerLeft(const QString &name) override;
+
+private:
+    QVariantMap propertiesOf(const AdapterSpec &spec) const;
+    // A temporary object appears as found, its name known if the report had one.
+    Bluez5Device *createDeviceObject(const QString &address, bool temporary, bool withName = true);
+    void removeDeviceObject(const QString &address);
+
+    void setAlias(const SimCall &call, const QVariant &value);
+    void setPowered(const SimCall &call, const QVariant &value);
+    // Discoverable and Pairable: the kernel acknowledges, then the change is told.
+    void setMode(const SimCall &call, const QString &name, bool value);
+    void setTimeout(const SimCall &call, const QString &name, const QVariant &value);
+    bool checkNotPending(const SimCall &call, const QString &setting);
+    void powerOn();
+    void prepareForPowerOff();
+    void powerOff();
+    void restartTimers();
+
+    void startDiscovery(const SimCall &call);
+    void stopDiscovery(const SimCall &call);
+    void setDiscoveryFilter(const SimCall &call);
+    void startScan();
+    void stopScan();
+    void removeDevice(const SimCall &call);
+
+    Bluez5Service *m_service;
+    World &m_world;
+    bool m_powered;
+    // "off-enabling" or "on-disabling" while the kernel switches.
+    QString m_powerTransition;
+    // Powered was on when rfkill blocked it: unblocking switches it back on.
+    bool m_poweredBeforeBlock = false;
+    QSet<QString> m_pendingSettings;
+    DeviceObjects<Bluez5Device> m_devices;
+    QSet<QString> m_sessions;
+    QSet<QString> m_pendingDiscovery;
+    DiscoveryCycle *m_discovery = nullptr;
+    bool m_discovering = false;
+    QTimer m_discoverableTimer;
+    QTimer m_pairableTimer;
+};
+
+#endif // BLUEZ5ADAPTER_H

@@ -1,0 +1,60 @@
+#ifndef BLUEZ5PAIRING_H
+#define BLUEZ5PAIRING_H
+
+#include "agentclient.h"
+#include "bluezerrors.h"
+#include "controlledadapter.h"
+#include "simcall.h"
+
+#include <QObject>
+
+class Bluez5Device;
+
+// One pairing of bluetoothd 5: Device1.Pair from a client, or a pairing the
+// remote side started. The link comes up (Connected), the agent fixed at the
+// start is asked with Agent1 requests as the remote's pairing method wants,
+// then Bonded, service discovery (UUIDs, ServicesResolved), Paired and the
+// reply. Failures answer with the errors of 5.66's kernel status mapping.
+class Bluez5Pairing : public QObject
+{
+    Q_OBJECT
+public:
+    // call: the Pair call, null for a pairing the remote started (done reports it).
+    Bluez5Pairing(Bluez5Device *device, const SimCall &call, const AgentClient::Target &agent,
+                  const QString &capability, ControlledAdapter::Done done = {});
+    ~Bluez5Pairing() override;
+
+    void start();
+    bool isIncoming() const { return m_call.isNull(); }
+    QString caller() const { return m_call.sender(); }
+    // Ends the pairing now with error (CancelPairing, Disconnect, power off, removal).
+    void fail(const BluezError::Error &error) { fail(error.qname(), error.qtext()); }
+    void fail(const QString &errorName, const QString &text);
+    // The Pair caller left the bus: nobody to answer.
+    void callerLeft();
+
+private:
+    void linkUp();
+    void runMethod();
+    void remoteTyped(uint entered);
+    void displayPinCode();
+    void askAgent(const QString &member, const QVariantList &args);
+    void agentAnswered(const QDBusMessage &reply, const QString &member);
+    void remoteAgreed();
+    void bonded();
+    void servicesResolved();
+    void cancelAgentRequest();
+    void after(int ms, std::function<void()> fn);
+    void finish(const QString &errorName);
+
+    Bluez5Device *m_device;
+    SimCall m_call;
+    AgentClient::Target m_agent;
+    QString m_capability;
+    ControlledAdapter::Done m_done;
+    quint64 m_request = 0;
+    int m_generation = 0;
+    bool m_finished = false;
+};
+
+#endif // BLUEZ5PAIRING_H

@@ -1,0 +1,130 @@
+#include "bluez5service.h"
+
+#include "agentmanager.h"
+#include "bluez5adapter.h"
+#include "bluez5device.h"
+#include "objectmanager.h"
+#include "objecttree.h"
+#include "propertiesbatcher.h"
+#include "sendhook.h"
+
+#include <QJsonArray>
+
+Bluez5Service::Bluez5Service(const QString &busAddress, CallLog *log, FaultPlan *faults,
+                             QObject *parent)
+    : BluetoothService(busAddress, QStringLiteral("org.bluez.Agent1"), log, faults, parent)
+    , m_batcher(new PropertiesBatcher(this))
+{
+    // Introspect answers from the XML in bluez5/interfaces.
+    for (const char *interface :
+         { "org.bluez.Adapter1", "org.bluez.Device1", "org.bluez.AgentManager1",
+           "org.freedesktop.DBus.ObjectManager", "org.freedesktop.DBus.Properties" })
+        tree()->setInterfaceFile(QLatin1String(interface),
+                                 QStringLiteral("bluez5/") + QLatin1String(interface));
+}
+
+Bluez5Service::~Bluez5Service()
+{
+    stop();
+}
+
+void Bluez5Service::started(const QDBusConnection &connection)
+{
+    // Nothing leaves the daemon before the property changes queued ahead of it.
+    m_connectionName = connection.name();
+    SendHook::set(m_connectionName, [this]() { m_batcher->flush(); });
+    agents()->setTimeout(m_world.timing.agentTimeoutMs);
+    buildObjects();
+}
+
+void Bluez5Service::stopping()
+{
+    // The only time bluetoothd sends Release: it is going away.
+    if (m_agentManager)
+        m_agentManager->releaseAll();
+}
+
+void Bluez5Service::stopped()
+{
+    SendHook::clear(m_connectionName);
+    m_batcher->clear();
+    // Links drop, temporary devices and sessions vanish.
+    destroyObjects();
+    for (auto &[address, device] : m_world.devices) {
+        device.connected = false;
+        device.audioState = QStringLiteral("disconnected");
+    }
+}
+
+ControlledAdapter *Bluez5Service::controlled() const
+{
+    return m_adapter.get();
+}
+
+void Bluez5Service::buildObjects()
+{
+    m_objectManager = std::make_unique<ObjectManager>(tree(), m_batcher);
+    tree()->add(m_objectManager.get());
+    m_agentManager = std::make_unique<AgentManager>(agents(), peers());
+    m_agentManager->setOnAnyAgent([this](bool any) {
+        if (m_adapter)
+            m_adapter->setAnyAgent(any);
+    });
+    m_objectManager->add(m_agentManager.get());
+    setAdapterPresent(m_world.adapter.present);
+}
+
+void Bluez5Service::destroyObjects()
+{
+    // A reloaded world is told as objects going; a stopped daemon says nothing.
+    const bool announce = isRunning() && tree()->isAttached();
+    if (m_adapter) {
+        m_adapter->forgetDevices(announce);
+        if (announce)
+            m_objectManager->remove(m_adapter.get());
+    }
+    if (m_objectManager)
+        m_objectManager->forgetAll();
+    m_adapter.reset();
+    m_agentManager.reset();
+    m_objectManager.reset();
+    m_batcher->clear();
+}
+
+void Bluez5Service::setAdapterPresent(bool present)
+{
+    if (present && !m_adapter) {
+        m_world.adapter.present = true;
+        m_adapter = std::make_unique<Bluez5Adapter>(this, QStringLiteral("/org/bluez/hci0"));
+        // The adapter first, its stored devices after it.
+        m_objectManager->add(m_adapter.get());
+        m_adapter->addStoredDevices();
+    } else if (!present && m_adapter) {
+        m_world.adapter.present = false;
+        // On index removal the devices go before the adapter.
+        m_adapter->forgetDevices(true);
+        m_objectManager->remove(m_adapter.get());
+        m_adapter.reset();
+    }
+}
+
+void Bluez5Service::addObjectState(QJsonObject *json) const
+{
+    json->insert(QStringLiteral("adapterPath"), m_adapter->path());
+    const AgentManager::Agent agent = m_agentManager->defaultAgent();
+    json->insert(QStringLiteral("defaultAgent"),
+                 QJsonObject { { "owner", agent.target.owner }, { "path", agent.target.path } });
+    QJsonArray objects;
+    for (Bluez5Device *device : m_adapter->devices())
+        objects.append(device->path());
+    json->insert(QStringLiteral("deviceObjects"), objects);
+}
+
+void Bluez5Service::announceRaw(const QString &address, const QString &name, const QVariant &)
+{
+    // The batcher reads the value when it sends.
+    if (address.isEmpty())
+        m_adapter->rawChanged(name);
+    else if (Bluez5Device *device = m_adapter->device(address))
+        device->rawChanged(name);
+}

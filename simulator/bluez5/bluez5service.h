@@ -1,0 +1,49 @@
+#ifndef BLUEZ5SERVICE_H
+#define BLUEZ5SERVICE_H
+
+#include "bluetoothservice.h"
+
+#include <memory>
+
+class AgentManager;
+class Bluez5Adapter;
+class ObjectManager;
+class PropertiesBatcher;
+
+// bluetoothd 5.66: "org.bluez" on the system bus with the object manager at
+// "/", the agent manager at "/org/bluez", the adapter "/org/bluez/hci0" and
+// its device objects, from the same world as BlueZ 4.
+class Bluez5Service : public BluetoothService
+{
+    Q_OBJECT
+public:
+    Bluez5Service(const QString &busAddress, CallLog *log, FaultPlan *faults,
+                  QObject *parent = nullptr);
+    ~Bluez5Service() override;
+
+    int dialect() const override { return 5; }
+    PropertiesBatcher *batcher() const { return m_batcher; }
+    ObjectManager *objectManager() const { return m_objectManager.get(); }
+    AgentManager *agentManager() const { return m_agentManager.get(); }
+    Bluez5Adapter *adapter() const { return m_adapter.get(); }
+
+protected:
+    void started(const QDBusConnection &connection) override;
+    void stopping() override;
+    void stopped() override;
+    ControlledAdapter *controlled() const override;
+    void buildObjects() override;
+    void destroyObjects() override;
+    void setAdapterPresent(bool present) override;
+    void addObjectState(QJsonObject *json) const override;
+    void announceRaw(const QString &address, const QString &name, const QVariant &value) override;
+
+private:
+    PropertiesBatcher *m_batcher;
+    QString m_connectionName;
+    std::unique_ptr<ObjectManager> m_objectManager;
+    std::unique_ptr<AgentManager> m_agentManager;
+    std::unique_ptr<Bluez5Adapter> m_adapter;
+};
+
+#endif // BLUEZ5SERVICE_H
