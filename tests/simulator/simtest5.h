@@ -61,47 +61,12 @@ private:
 // org.bluez.Agent1, scripted.
 class Agent1 : public ScriptedAgent
 {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
 public:
     explicit Agent1(SignalRecorder *recorder = nullptr,
                     const QDBusConnection &bus = QDBusConnection::systemBus())
-        : ScriptedAgent(bus, u"/test/agent1"_s, u"org.bluez.Error.Rejected"_s, recorder, nullptr)
+        : ScriptedAgent(bus, u"/test/agent1"_s, recorder)
     {
-        exportOnBus();
     }
-
-public Q_SLOTS:
-    void Release() { handle(u"Release"_s, {}, {}); }
-    void RequestConfirmation(const QDBusObjectPath &device, uint passkey)
-    {
-        handle(u"RequestConfirmation"_s, { device.path(), passkey }, {});
-    }
-    void RequestAuthorization(const QDBusObjectPath &device)
-    {
-        handle(u"RequestAuthorization"_s, { device.path() }, {});
-    }
-    void AuthorizeService(const QDBusObjectPath &device, const QString &uuid)
-    {
-        handle(u"AuthorizeService"_s, { device.path(), uuid }, {});
-    }
-    QString RequestPinCode(const QDBusObjectPath &device)
-    {
-        return handle(u"RequestPinCode"_s, { device.path() }, u"0000"_s).toString();
-    }
-    void DisplayPinCode(const QDBusObjectPath &device, const QString &pin)
-    {
-        handle(u"DisplayPinCode"_s, { device.path(), pin }, {});
-    }
-    uint RequestPasskey(const QDBusObjectPath &device)
-    {
-        return handle(u"RequestPasskey"_s, { device.path() }, 0u).toUInt();
-    }
-    void DisplayPasskey(const QDBusObjectPath &device, uint passkey, ushort entered)
-    {
-        handle(u"DisplayPasskey"_s, { device.path(), passkey, entered }, {});
-    }
-    void Cancel() { handle(u"Cancel"_s, {}, {}); }
 };
 
 // Base of the BlueZ 5 test classes.
