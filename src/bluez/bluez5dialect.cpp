@@ -292,8 +292,12 @@ bool Bluez5Dialect::adapterProperties(QVariantMap *properties, QDBusError *error
 
 bool Bluez5Dialect::setAdapterProperty(const QString &name, const QVariant &value)
 {
-    return setProperty(m_adapterPath, adapterInterface, name == adapterName ? adapterAlias : name,
-                       value);
+    const QString bluez5Name = name == adapterName ? adapterAlias : name;
+    if (!setProperty(m_adapterPath, adapterInterface, bluez5Name, value))
+        return false;
+    // BlueZ may confirm only later: a read right after the write sees what was written.
+    m_adapter.insert(bluez5Name, value);
+    return true;
 }
 
 bool Bluez5Dialect::listDevices(QList<QDBusObjectPath> *devices)
@@ -585,7 +589,17 @@ void Bluez5Dialect::fetchDeviceProperties(const QString &devicePath, QObject *co
 bool Bluez5Dialect::setDeviceProperty(const QString &devicePath, const QString &name,
                                       const QVariant &value)
 {
-    return setProperty(devicePath, deviceInterface, name, value);
+    if (!setProperty(devicePath, deviceInterface, name, value))
+        return false;
+    // As for the adapter; a device trusted or blocked here becomes known here.
+    const auto device = m_devices.find(devicePath);
+    if (device == m_devices.end())
+        return true;
+    const bool wasKnown = isKnown(*device);
+    device->properties.insert(name, value);
+    if (!wasKnown && isKnown(*device))
+        Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
+    return true;
 }
 
 QDBusPendingCall Bluez5Dialect::disconnectDevice(const QString &devicePath)

@@ -31,7 +31,9 @@ private Q_SLOTS:
         QVERIFY(first->isValid());
         QCOMPARE(first->name(), QStringLiteral("Test handset"));
         QCOMPARE(second->name(), QStringLiteral("Test handset"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 1);
+        // BlueZ 5 tells everything up front: reads cost no call there.
+        const QString read = dialect("GetProperties", "GetAll");
+        QCOMPARE(sim()->countCalls(read), onBluez5() ? 0 : 1);
 
         QSignalSpy firstSpy(first, &BluetoothAdapter::propertyChanged);
         QSignalSpy secondSpy(second, &BluetoothAdapter::propertyChanged);
@@ -50,7 +52,7 @@ private Q_SLOTS:
         // A new handle starts with a fresh cache.
         BluetoothAdapter third;
         QVERIFY(!third.isPowered());
-        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 2);
+        QCOMPARE(sim()->countCalls(read), onBluez5() ? 0 : 2);
     }
 
     void classUpdatesTheCacheSilently()
@@ -71,9 +73,9 @@ private Q_SLOTS:
         BluetoothAdapter adapter;
         QCOMPARE(adapter.address(), QStringLiteral("00:1A:7D:DA:71:13"));
         adapter.setName(QStringLiteral("Pocket"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 1);
+        QCOMPARE(sim()->countCalls(dialect("SetProperty", "Set")), 1);
         QCOMPARE(adapter.name(), QStringLiteral("Pocket"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 2);
+        QCOMPARE(sim()->countCalls(dialect("GetProperties", "GetAll")), onBluez5() ? 0 : 2);
     }
 
     void serviceLossKeepsTheCache()
@@ -110,6 +112,8 @@ private Q_SLOTS:
     // The one test that proves the real retry timing; it takes 17 s.
     void retriesAtOneThreeSevenAndFifteenSeconds()
     {
+        if (onBluez5())
+            QSKIP("BlueZ 5 announces its adapter when it is ready: nothing to retry");
         QVERIFY(dropBluez(sim()));
         QTest::ignoreMessage(QtWarningMsg, "Bluez does not exist");
         BluetoothAdapter adapter;
@@ -185,21 +189,26 @@ private Q_SLOTS:
         first->setPowered(false);
         QVERIFY(!first);
 
-        // And from inside the answer to a session request, which the handle owns.
+        // And from inside the answer to a session request, which the handle
+        // owns: BlueZ 4 wants an agent to confirm, BlueZ 5 just powers on.
         auto *asking = new BluetoothAdapter;
-        connect(asking, &BluetoothAdapter::sessionRejected, this, [&asking] {
+        const auto deleteAsking = [&asking] {
             delete asking;
             asking = nullptr;
-        });
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            "Session request failed: org.bluez.Error.AgentNotAvailable, Agent Not Available");
+        };
+        connect(asking, &BluetoothAdapter::sessionRejected, this, deleteAsking);
+        connect(asking, &BluetoothAdapter::sessionObtained, this, deleteAsking);
+        if (!onBluez5())
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                "Session request failed: org.bluez.Error.AgentNotAvailable, Agent Not Available");
         asking->requestSession();
         QTRY_VERIFY(!asking);
 
-        // The power-off went out; a new handle works as ever.
+        // The power-off went out (and on BlueZ 5 the session's power-on);
+        // a new handle works as ever.
         BluetoothAdapter next;
-        QTRY_VERIFY(next.isValid() && !next.isPowered());
+        QTRY_VERIFY(next.isValid() && next.isPowered() == onBluez5());
     }
 
     // Announced on every handle.
@@ -210,20 +219,21 @@ private Q_SLOTS:
         QVERIFY(adapter.isValid());
         QSignalSpy created(&other, &BluetoothAdapter::deviceCreated);
         QSignalSpy changed(&adapter, &BluetoothAdapter::propertyChanged);
-        // BlueZ is slow to describe the new device: the process goes on meanwhile.
+        // BlueZ 4 is slow to describe the new device: the process goes on
+        // meanwhile. (BlueZ 5 describes it as it announces it.)
         QVERIFY(sim()->delayNext(QStringLiteral("GetProperties"), 1500));
-        QVERIFY(sim()->changeDevice(phoneAddress, { { "known", true } }));
+        QVERIFY(sim()->changeDevice(phoneAddress, { { "known", true }, { "trusted", true } }));
         QVERIFY(sim()->changeAdapter({ { "name", "Meanwhile" } }));
         QTRY_COMPARE(created.size(), 1);
         QCOMPARE(changed.size(), 1);
         const BluetoothDevice phone = created.first().first().value<BluetoothDevice>();
         QCOMPARE(phone.name(), QStringLiteral("Phone"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), 1);
+        QCOMPARE(sim()->countCalls(QStringLiteral("GetProperties")), onBluez5() ? 0 : 1);
 
-        // BlueZ fails to describe it: the device is reported all the same.
+        // BlueZ 4 fails to describe it: the device is reported all the same.
         QVERIFY(sim()->failNext(QStringLiteral("GetProperties"),
                                 QStringLiteral("org.bluez.Error.Failed")));
-        QVERIFY(sim()->changeDevice(printerAddress, { { "known", true } }));
+        QVERIFY(sim()->changeDevice(printerAddress, { { "known", true }, { "trusted", true } }));
         QTRY_COMPARE(created.size(), 2);
         const BluetoothDevice printer = created.last().first().value<BluetoothDevice>();
         QCOMPARE(printer.address(), printerAddress);

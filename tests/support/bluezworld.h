@@ -21,11 +21,24 @@ inline SimulatorClient *sim()
     return TestEnvironment::instance()->simulator();
 }
 
+// Hands over what BlueZ has said so far: a round trip to it (which it
+// answers after every signal it sent before), then the signals. On BlueZ 5,
+// whose announcements the library keeps, reads then see a new world.
+inline void settleBluez()
+{
+    QDBusConnection::systemBus().call(bluezMessage(QStringLiteral("/"),
+                                                   QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                   QStringLiteral("Ping")));
+    QCoreApplication::processEvents();
+}
+
 // Loads tests/<scenario> and forgets the faults and calls of earlier tests.
 inline bool loadWorld(const QString &scenario)
 {
-    return sim()->loadScenarioFile(TestEnvironment::testData(scenario)) && sim()->clearFaults()
-        && sim()->clearCallLog();
+    const bool loaded = sim()->loadScenarioFile(TestEnvironment::testData(scenario))
+        && sim()->clearFaults() && sim()->clearCallLog();
+    settleBluez();
+    return loaded;
 }
 
 // A value the simulated device holds ("paired", "connected", "audioState").
