@@ -142,15 +142,17 @@ void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &properties
         existing->properties.insert(properties);
         return;
     }
-    const Device &device = *m_devices.insert(path, Device { properties, false });
+    // A copy: the creations waiting for it and receivers may change the objects.
+    const Device added = *m_devices.insert(path, Device { properties, false });
     for (int i = m_lookups.size() - 1; i >= 0; --i) {
-        if (devicePathFor(m_lookups.at(i).address) == path)
+        if (i < m_lookups.size() && devicePathFor(m_lookups.at(i).address) == path)
             endLookup(m_lookups.at(i).address, QDBusError());
     }
-    if (isKnown(device))
+    if (isKnown(added))
         Q_EMIT deviceCreated(QDBusObjectPath(path));
-    else if (m_discoveryUsers > 0)
-        reportFound(device);
+    // What an inquiry answered, known or not, as BlueZ 4's DeviceFound.
+    if (m_discoveryUsers > 0 && added.properties.contains(QStringLiteral("RSSI")))
+        reportFound(added);
 }
 
 void Bluez5Dialect::reportFound(const Device &device)
@@ -189,6 +191,15 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
         Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
                                       it.value());
     }
+    // BlueZ 4 told the visibility after every power-on, and the library
+    // checks that report against the user's choice; BlueZ 5 tells it only
+    // when it changed.
+    const auto powered = changed.constFind(QStringLiteral("Powered"));
+    const QString discoverable = QStringLiteral("Discoverable");
+    if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
+        && powered->toBool() && !changed.contains(discoverable)
+        && m_adapter.contains(discoverable))
+        Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
 }
 
 void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &changed,
@@ -213,7 +224,7 @@ void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &change
     }
     const bool seenAgain = changed.contains(QStringLiteral("RSSI"))
         || changed.contains(QStringLiteral("Name")) || changed.contains(QStringLiteral("Alias"));
-    if (m_discoveryUsers > 0 && seenAgain && !isKnown(*device))
+    if (m_discoveryUsers > 0 && seenAgain)
         reportFound(*device);
 }
 
@@ -326,8 +337,9 @@ bool Bluez5Dialect::joinDiscovery()
     if (m_discoveryUsers++ > 0)
         return true;
     // What was found before this process looked counts as found now.
-    for (const Device &device : std::as_const(m_devices)) {
-        if (!isKnown(device) && device.properties.contains(QStringLiteral("RSSI")))
+    const QList<Device> seen = m_devices.values();
+    for (const Device &device : seen) {
+        if (device.properties.contains(QStringLiteral("RSSI")))
             reportFound(device);
     }
     if (blockingCall("StartDiscovery",
@@ -369,14 +381,25 @@ void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
         QTimer::singleShot(0, context, [done] { done(QDBusError()); });
         return;
     }
-    m_poweredForSessions = true;
-    const QDBusMessage power = call(
-        m_adapterPath, propertiesInterface, QStringLiteral("Set"),
-        { adapterInterface, QStringLiteral("Powered"), QVariant::fromValue(QDBusVariant(true)) });
-    whenAnswered(
-        m_bus.asyncCall(power, slowCallTimeoutMs), context, [done](const QDBusMessage &answer) {
-            done(answer.type() == QDBusMessage::ErrorMessage ? QDBusError(answer) : QDBusError());
+    // Sessions asked for while the radio goes on wait for the same answer:
+    // a second switch while one runs would be refused as busy.
+    if (m_sessionPowerOn.isFinished()) {
+        m_poweredForSessions = true;
+        const QDBusMessage power = call(m_adapterPath, propertiesInterface, QStringLiteral("Set"),
+                                        { adapterInterface, QStringLiteral("Powered"),
+                                          QVariant::fromValue(QDBusVariant(true)) });
+        m_sessionPowerOn = m_bus.asyncCall(power, slowCallTimeoutMs);
+        whenAnswered(m_sessionPowerOn, this, [this](const QDBusMessage &answer) {
+            // A session refused is not held: it is not released either.
+            if (answer.type() == QDBusMessage::ErrorMessage) {
+                m_sessions = 0;
+                m_poweredForSessions = false;
+            }
         });
+    }
+    whenAnswered(m_sessionPowerOn, context, [done](const QDBusMessage &answer) {
+        done(answer.type() == QDBusMessage::ErrorMessage ? QDBusError(answer) : QDBusError());
+    });
 }
 
 bool Bluez5Dialect::releaseSession()
@@ -461,6 +484,10 @@ void Bluez5Dialect::lookFor(const QString &address, QObject *context,
                        },
                        timeLimit });
     timeLimit->start(lookupTimeLimitMs);
+    // Nobody waits any more: the discovery it holds goes at once.
+    connect(context, &QObject::destroyed, timeLimit, [this, address] {
+        endLookup(address, bluezError("AuthenticationCanceled", QStringLiteral("Canceled")));
+    });
     joinDiscovery();
 }
 

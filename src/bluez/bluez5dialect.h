@@ -115,6 +115,7 @@ private:
     int m_discoveryUsers = 0;
     int m_sessions = 0;
     bool m_poweredForSessions = false;
+    QDBusPendingCall m_sessionPowerOn = QDBusPendingCall::fromCompletedCall(QDBusMessage());
     bool m_agentRegistered = false;
     QList<Lookup> m_lookups;
 };

@@ -70,8 +70,9 @@ private Q_SLOTS:
         QVERIFY(sim()->setTiming({ { "disconnectMs", 1000 } }));
         // The first device asked (the headset) will not let go: that is its
         // answer, and the car kit is still waited for.
-        QVERIFY(sim()->failNext(QStringLiteral("org.bluez.Device.Disconnect"),
-                                QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("busy")));
+        QVERIFY(
+            sim()->failNext(dialect("org.bluez.Device.Disconnect", "org.bluez.Device1.Disconnect"),
+                            QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("busy")));
         QVERIFY(adapter.isPowered());
         QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
         QTest::ignoreMessage(QtWarningMsg, "Disconnect failed: org.bluez.Error.Failed, busy");
@@ -95,7 +96,8 @@ private Q_SLOTS:
     {
         BluetoothAdapter adapter;
         QVERIFY(connectLink(adapter, headset));
-        QVERIFY(sim()->ignoreNext(QStringLiteral("org.bluez.Device.Disconnect"), false));
+        QVERIFY(sim()->ignoreNext(
+            dialect("org.bluez.Device.Disconnect", "org.bluez.Device1.Disconnect"), false));
         QSignalSpy spy(&adapter, &BluetoothAdapter::propertyChanged);
         adapter.setPowered(false);
         QTRY_COMPARE(sim()->countCalls(QStringLiteral("Disconnect")), 1);
@@ -149,6 +151,7 @@ private Q_SLOTS:
         QFETCH(bool, sync);
         QVERIFY(sim()->changeAdapter({ { "discoverable", true } }));
         QTRY_VERIFY(bluezDiscoverable());
+        settleBluez();
         BluetoothAdapter adapter;
         QVERIFY(adapter.isDiscoverable());
         adapter.setDiscoverableSync(sync);
@@ -178,7 +181,7 @@ private Q_SLOTS:
         QVERIFY(announced.isEmpty());
         QVERIFY(adapter.isPowered());
         // The two power switches only.
-        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 2);
+        QCOMPARE(sim()->countCalls(dialect("SetProperty", "Set")), 2);
     }
 
     void restoreVisibilityWritesTheSavedChoice()
@@ -190,8 +193,37 @@ private Q_SLOTS:
         QVERIFY(adapter.isDiscoverable());
     }
 
+    // BlueZ 5 has no sessions: the radio goes on for them, and off again
+    // only when it was off before.
+    void bluez5SessionsArePower()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 has sessions of its own");
+        BluetoothAdapter adapter;
+        QSignalSpy obtained(&adapter, &BluetoothAdapter::sessionObtained);
+        adapter.requestSession();
+        QVERIFY(obtained.wait());
+        adapter.releaseSession();
+        QTest::qWait(200);
+        QVERIFY(bluezPowered());
+
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        adapter.requestSession();
+        adapter.requestSession();
+        QTRY_COMPARE(obtained.size(), 3);
+        QVERIFY(bluezPowered());
+        adapter.releaseSession();
+        QTest::qWait(200);
+        QVERIFY(bluezPowered());
+        adapter.releaseSession();
+        QTRY_VERIFY(!bluezPowered());
+    }
+
     void sessionsNeedTheAgentsConsent()
     {
+        if (onBluez5())
+            QSKIP("BlueZ 5 has no sessions and asks no agent to change modes");
         BluetoothAdapter adapter;
         QSignalSpy rejected(&adapter, &BluetoothAdapter::sessionRejected);
         QTest::ignoreMessage(
@@ -231,6 +263,17 @@ private Q_SLOTS:
             return args.first().value<BluetoothDevice>().address() == phone;
         }));
         first.stopDiscovery();
+        if (onBluez5()) {
+            // One session for the process: it ends with the last of its starts.
+            QVERIFY(first.isDiscovering());
+            second.stopDiscovery();
+            const int seen = found.size();
+            QTest::qWait(500);
+            QCOMPARE(found.size(), seen);
+            expectWarning("^stopDiscovery: no discovery of this process runs$");
+            second.stopDiscovery();
+            return;
+        }
         const int seen = found.size();
         QTest::qWait(500);
         QCOMPARE(found.size(), seen); // the one stop ended our interest
@@ -249,18 +292,26 @@ private Q_SLOTS:
         BluetoothAdapter adapter;
         QSignalSpy created(&adapter, &BluetoothAdapter::deviceCreated);
         QSignalSpy failed(&adapter, &BluetoothAdapter::deviceCreationFailed);
+        const auto lastCreated = [&created] {
+            return created.isEmpty() ? BluetoothDevice()
+                                     : created.last().first().value<BluetoothDevice>();
+        };
+        // BlueZ's announcement, then the reply.
         adapter.startCreatingDevice(addressOnly(phone));
-        QTRY_COMPARE(created.size(), 2); // BlueZ's DeviceCreated, then the reply
+        QTRY_COMPARE(created.size(), 2);
+        QCOMPARE(lastCreated().address(), phone);
         // Already there: still a creation, not a failure.
+        created.clear();
         adapter.startCreatingDevice(addressOnly(headset));
-        QTRY_COMPARE(created.size(), 3);
-        QCOMPARE(created.last().first().value<BluetoothDevice>().address(), headset);
+        QTRY_COMPARE(created.size(), 1);
+        QCOMPARE(lastCreated().address(), headset);
 
         // Paired already: a paired creation ends in that device too.
         BluetoothAgent agent;
+        created.clear();
         adapter.startCreatingPairedDevice(addressOnly(headset), &agent);
-        QTRY_COMPARE(created.size(), 4);
-        QVERIFY(created.last().first().value<BluetoothDevice>().isPaired());
+        QTRY_COMPARE(created.size(), 1);
+        QVERIFY(lastCreated().isPaired());
         QCOMPARE(failed.size(), 0);
     }
 
@@ -272,7 +323,8 @@ private Q_SLOTS:
         auto *starter = new BluetoothAdapter;
         // Out of range: the answer comes after a page timeout.
         starter->startCreatingDevice(addressOnly(QStringLiteral("00:11:22:33:44:55")));
-        QTRY_COMPARE(created.size(), 1); // BlueZ's own DeviceCreated
+        // BlueZ 4 makes the object at once; BlueZ 5 looks for the device first.
+        QTRY_COMPARE(created.size(), onBluez5() ? 0 : 1);
         delete starter;
         QTRY_COMPARE(simFlag(QStringLiteral("00:11:22:33:44:55"), "known"), false);
         QTest::qWait(300);
