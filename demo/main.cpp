@@ -74,19 +74,45 @@ Options parseOptions(int argc, char **argv)
 }
 
 // Asked of dbus-send, a process of its own: this one must stay single-threaded
-// until the simulated world is set up.
-bool bluezOnSystemBus()
+// until the simulated world is set up. The reply's text, or nothing on error.
+QByteArray askBluez(const QStringList &call)
 {
     QProcess probe;
     probe.start(QStringLiteral("dbus-send"),
-                { QStringLiteral("--system"), QStringLiteral("--print-reply"),
-                  QStringLiteral("--dest=org.freedesktop.DBus"),
-                  QStringLiteral("/org/freedesktop/DBus"),
-                  QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                  QStringLiteral("string:org.bluez") });
+                QStringList { QStringLiteral("--system"), QStringLiteral("--print-reply") } + call);
     if (!probe.waitForFinished(3000) || probe.exitCode() != 0)
-        return false;
-    return probe.readAllStandardOutput().contains("boolean true");
+        return QByteArray();
+    return probe.readAllStandardOutput();
+}
+
+// Which BlueZ on the system bus has an adapter ("BlueZ 5", "BlueZ 4"), or
+// why the demo cannot use it.
+QString systemBluez(QString *why)
+{
+    const QByteArray owner = askBluez({ QStringLiteral("--dest=org.freedesktop.DBus"),
+                                        QStringLiteral("/org/freedesktop/DBus"),
+                                        QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                                        QStringLiteral("string:org.bluez") });
+    if (!owner.contains("boolean true")) {
+        *why = QStringLiteral("org.bluez is not on the system bus");
+        return QString();
+    }
+    // The same one call as the library's: only BlueZ 5 answers it.
+    const QByteArray objects
+        = askBluez({ QStringLiteral("--dest=org.bluez"), QStringLiteral("/"),
+                     QStringLiteral("org.freedesktop.DBus.ObjectManager.GetManagedObjects") });
+    if (objects.contains("org.bluez.Adapter1"))
+        return QStringLiteral("BlueZ 5");
+    if (!objects.isEmpty()) {
+        *why = QStringLiteral("BlueZ 5 runs without an adapter");
+        return QString();
+    }
+    if (!askBluez({ QStringLiteral("--dest=org.bluez"), QStringLiteral("/"),
+                    QStringLiteral("org.bluez.Manager.DefaultAdapter") })
+             .isEmpty())
+        return QStringLiteral("BlueZ 4");
+    *why = QStringLiteral("org.bluez has no adapter");
+    return QString();
 }
 
 // Received files go under MyDocs in the home folder, in the folders the
@@ -106,7 +132,11 @@ int main(int argc, char **argv)
 {
     const Options options = parseOptions(argc, argv);
     std::unique_ptr<SimulatedWorld> world;
-    if (options.simulator || !bluezOnSystemBus()) {
+    QString why = options.tour ? QStringLiteral("the tour always uses it")
+                               : QStringLiteral("--simulator was given");
+    const QString bluez = options.simulator ? QString() : systemBluez(&why);
+    if (bluez.isEmpty()) {
+        std::fprintf(stderr, "ovrin-bt-demo: the simulator plays BlueZ (%s)\n", qPrintable(why));
         world = std::make_unique<SimulatedWorld>(QStringLiteral(OVRIN_BTSIM_PATH));
         QString error;
         if (!world->setUp(&error)) {
@@ -131,9 +161,12 @@ int main(int argc, char **argv)
     const QString documents = prepareDocuments();
     const QString photo = QDir(documents).filePath(QStringLiteral("DCIM/sunset.jpg"));
     SamplePhoto::ensure(photo, QStringLiteral("Sunset"), 1600, 1200);
+    const QString simulated = qEnvironmentVariable("OVRIN_BLUEZ") == QLatin1String("5")
+        ? QStringLiteral("BlueZ 5")
+        : QStringLiteral("BlueZ 4");
     const QString where = world
-        ? QStringLiteral("Bluetooth: btsim, the simulated BlueZ 4 and obexd")
-        : QStringLiteral("Bluetooth: BlueZ on the system bus");
+        ? QStringLiteral("Bluetooth: btsim, the simulated %1 and obexd").arg(simulated)
+        : QStringLiteral("Bluetooth: %1 on the system bus").arg(bluez);
     DemoShell shell(where, photo);
 
     if (options.tour) {
