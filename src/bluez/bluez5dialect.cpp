@@ -256,12 +256,14 @@ QDBusMessage Bluez5Dialect::call(const QString &path, const QString &interface,
     return message;
 }
 
-bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message)
+bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message, QDBusError *error)
 {
     const QDBusMessage reply = m_bus.call(message);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
     warnCallFailed(method, QDBusError(reply));
+    if (error)
+        *error = QDBusError(reply);
     return false;
 }
 
@@ -316,7 +318,7 @@ QDBusObjectPath Bluez5Dialect::findDevice(const QString &address, QDBusError *er
     return QDBusObjectPath();
 }
 
-bool Bluez5Dialect::joinDiscovery()
+bool Bluez5Dialect::joinDiscovery(QDBusError *error)
 {
     // One discovery session per connection: the parts of the process share it.
     if (m_discoveryUsers++ > 0)
@@ -327,7 +329,8 @@ bool Bluez5Dialect::joinDiscovery()
             reportFound(device);
     }
     if (blockingCall("StartDiscovery",
-                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery"))))
+                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery")),
+                     error))
         return true;
     m_discoveryUsers = 0;
     return false;
@@ -457,7 +460,11 @@ void Bluez5Dialect::lookFor(const QString &address, QObject *context,
                        },
                        timeLimit });
     timeLimit->start(lookupTimeLimitMs);
-    joinDiscovery();
+    // Nothing is found without discovery: the creation fails as BlueZ
+    // refused it, once the caller has returned.
+    QDBusError refused;
+    if (!joinDiscovery(&refused))
+        QTimer::singleShot(0, timeLimit, [this, address, refused] { endLookup(address, refused); });
 }
 
 void Bluez5Dialect::endLookup(const QString &address, const QDBusError &error)
