@@ -199,6 +199,8 @@ void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &change
         return;
     const Device before = *device;
     device->properties.insert(changed);
+    if (!changed.value(QStringLiteral("Connected"), true).toBool())
+        device->pairingLink = false;
     for (const QString &name : invalidated)
         device->properties.remove(name);
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it)
@@ -516,6 +518,10 @@ void Bluez5Dialect::createPairedDevice(const QString &address, const QString &ag
 void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QObject *context,
                          const CreationDone &done)
 {
+    // A link that comes up now is the pairing's, until it goes.
+    auto device = m_devices.find(devicePath);
+    if (device != m_devices.end())
+        device->pairingLink = !device->properties.value(QStringLiteral("Connected")).toBool();
     // BlueZ asks the agent its caller had registered when Pair came.
     if (!agentPath.isEmpty() && registerRouter())
         BluezAgentRoutes::startAttempt(devicePath, agentPath);
@@ -604,18 +610,31 @@ QDBusPendingCall Bluez5Dialect::disconnectDevice(const QString &devicePath)
 
 bool Bluez5Dialect::isAudioConnected(const QString &devicePath, QDBusError *error)
 {
-    // Device1 has no audio state of its own: an audio device's link is its audio.
+    // Device1 has no audio state of its own: an audio device's link is its
+    // audio, unless only a pairing of ours brought it up.
     QVariantMap properties;
+    const auto device = m_devices.constFind(devicePath);
     return deviceProperties(devicePath, &properties, error)
-        && properties.value(QStringLiteral("Connected")).toBool();
+        && properties.value(QStringLiteral("Connected")).toBool()
+        && (device == m_devices.constEnd() || !device->pairingLink);
 }
 
 QDBusPendingCall Bluez5Dialect::connectAudio(const QString &devicePath)
 {
     // Connect tries the device's auto-connect profiles, audio among them;
     // it waits for the radio.
-    return m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Connect")),
-                           slowCallTimeoutMs);
+    const QDBusPendingCall connecting = m_bus.asyncCall(
+        call(devicePath, deviceInterface, QStringLiteral("Connect")), slowCallTimeoutMs);
+    // Once connected, the link carries the profiles. Watched before the
+    // caller watches, so the caller already reads it so.
+    auto *watcher = new QDBusPendingCallWatcher(connecting, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, devicePath, watcher] {
+        watcher->deleteLater();
+        auto device = m_devices.find(devicePath);
+        if (!watcher->isError() && device != m_devices.end())
+            device->pairingLink = false;
+    });
+    return connecting;
 }
 
 } // namespace Ovrin

@@ -69,6 +69,8 @@ private:
     {
         QVariantMap properties;
         bool createdHere = false;
+        // The link is up for a pairing of this process only: no profile on it.
+        bool pairingLink = false;
     };
     // A creation waiting for its device to be found first.
     struct Lookup
