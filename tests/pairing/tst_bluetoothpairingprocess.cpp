@@ -5,6 +5,7 @@
 #include "bluetoothadapter.h"
 #include "bluetoothcodepanel.h"
 #include "bluetoothconfirmationsheet.h"
+#include "bluetoothconnectionmanager.h"
 #include "bluetoothpairingprocess.h"
 #include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodesheet.h"
@@ -168,8 +169,10 @@ private Q_SLOTS:
         if (address != printer && autoConnected) {
             QTRY_COMPARE(simValue(address, "audioState").toString(), QStringLiteral("connected"));
             QCOMPARE(audioConnects(), 1);
-            // The link pairing left up is no audio to drop first.
+            // The link pairing left up is no audio to drop first; once
+            // connected, it is.
             QCOMPARE(sim()->countCalls("Disconnect"), 0);
+            QVERIFY(BluetoothConnectionManager(knownDevice(address)).isAudioConnected());
         } else if (!autoConnected) {
             QTest::qWait(200);
             QCOMPARE(audioConnects(), 0);
