@@ -197,8 +197,7 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
     const auto powered = changed.constFind(QStringLiteral("Powered"));
     const QString discoverable = QStringLiteral("Discoverable");
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
-        && powered->toBool() && !changed.contains(discoverable)
-        && m_adapter.contains(discoverable))
+        && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
 }
 
@@ -210,6 +209,8 @@ void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &change
         return;
     const Device before = *device;
     device->properties.insert(changed);
+    if (!changed.value(QStringLiteral("Connected"), true).toBool())
+        device->pairingLink = false;
     for (const QString &name : invalidated)
         device->properties.remove(name);
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it)
@@ -267,12 +268,14 @@ QDBusMessage Bluez5Dialect::call(const QString &path, const QString &interface,
     return message;
 }
 
-bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message)
+bool Bluez5Dialect::blockingCall(const char *method, const QDBusMessage &message, QDBusError *error)
 {
     const QDBusMessage reply = m_bus.call(message);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
     warnCallFailed(method, QDBusError(reply));
+    if (error)
+        *error = QDBusError(reply);
     return false;
 }
 
@@ -331,7 +334,7 @@ QDBusObjectPath Bluez5Dialect::findDevice(const QString &address, QDBusError *er
     return QDBusObjectPath();
 }
 
-bool Bluez5Dialect::joinDiscovery()
+bool Bluez5Dialect::joinDiscovery(QDBusError *error)
 {
     // One discovery session per connection: the parts of the process share it.
     if (m_discoveryUsers++ > 0)
@@ -343,7 +346,8 @@ bool Bluez5Dialect::joinDiscovery()
             reportFound(device);
     }
     if (blockingCall("StartDiscovery",
-                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery"))))
+                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery")),
+                     error))
         return true;
     m_discoveryUsers = 0;
     return false;
@@ -488,7 +492,11 @@ void Bluez5Dialect::lookFor(const QString &address, QObject *context,
     connect(context, &QObject::destroyed, timeLimit, [this, address] {
         endLookup(address, bluezError("AuthenticationCanceled", QStringLiteral("Canceled")));
     });
-    joinDiscovery();
+    // Nothing is found without discovery: the creation fails as BlueZ
+    // refused it, once the caller has returned.
+    QDBusError refused;
+    if (!joinDiscovery(&refused))
+        QTimer::singleShot(0, timeLimit, [this, address, refused] { endLookup(address, refused); });
 }
 
 void Bluez5Dialect::endLookup(const QString &address, const QDBusError &error)
@@ -540,6 +548,10 @@ void Bluez5Dialect::createPairedDevice(const QString &address, const QString &ag
 void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QObject *context,
                          const CreationDone &done)
 {
+    // A link that comes up now is the pairing's, until it goes.
+    auto device = m_devices.find(devicePath);
+    if (device != m_devices.end())
+        device->pairingLink = !device->properties.value(QStringLiteral("Connected")).toBool();
     // BlueZ asks the agent its caller had registered when Pair came.
     if (!agentPath.isEmpty() && registerRouter())
         BluezAgentRoutes::startAttempt(devicePath, agentPath);
@@ -638,18 +650,31 @@ QDBusPendingCall Bluez5Dialect::disconnectDevice(const QString &devicePath)
 
 bool Bluez5Dialect::isAudioConnected(const QString &devicePath, QDBusError *error)
 {
-    // Device1 has no audio state of its own: an audio device's link is its audio.
+    // Device1 has no audio state of its own: an audio device's link is its
+    // audio, unless only a pairing of ours brought it up.
     QVariantMap properties;
+    const auto device = m_devices.constFind(devicePath);
     return deviceProperties(devicePath, &properties, error)
-        && properties.value(QStringLiteral("Connected")).toBool();
+        && properties.value(QStringLiteral("Connected")).toBool()
+        && (device == m_devices.constEnd() || !device->pairingLink);
 }
 
 QDBusPendingCall Bluez5Dialect::connectAudio(const QString &devicePath)
 {
     // Connect tries the device's auto-connect profiles, audio among them;
     // it waits for the radio.
-    return m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("Connect")),
-                           slowCallTimeoutMs);
+    const QDBusPendingCall connecting = m_bus.asyncCall(
+        call(devicePath, deviceInterface, QStringLiteral("Connect")), slowCallTimeoutMs);
+    // Once connected, the link carries the profiles. Watched before the
+    // caller watches, so the caller already reads it so.
+    auto *watcher = new QDBusPendingCallWatcher(connecting, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, devicePath, watcher] {
+        watcher->deleteLater();
+        auto device = m_devices.find(devicePath);
+        if (!watcher->isError() && device != m_devices.end())
+            device->pairingLink = false;
+    });
+    return connecting;
 }
 
 } // namespace Ovrin

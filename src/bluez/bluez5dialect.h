@@ -69,6 +69,8 @@ private:
     {
         QVariantMap properties;
         bool createdHere = false;
+        // The link is up for a pairing of this process only: no profile on it.
+        bool pairingLink = false;
     };
     // A creation waiting for its device to be found first.
     struct Lookup
@@ -92,10 +94,10 @@ private:
 
     QDBusMessage call(const QString &path, const QString &interface, const QString &method,
                       const QVariantList &args = {}) const;
-    bool blockingCall(const char *method, const QDBusMessage &call);
+    bool blockingCall(const char *method, const QDBusMessage &call, QDBusError *error = nullptr);
     bool setProperty(const QString &path, const QString &interface, const QString &name,
                      const QVariant &value);
-    bool joinDiscovery();
+    bool joinDiscovery(QDBusError *error = nullptr);
     void leaveDiscovery();
     // Runs found once the device at address has an object, starting
     // discovery for it when it has none.

@@ -2,11 +2,23 @@
 
 #include "bluetoothagent_p.h"
 #include "bluezagentroutes.h"
+#include "daemoncallercheck.h"
 #include "pairinglogging.h"
 
 #include <QDBusConnection>
 
 namespace Ovrin {
+
+namespace {
+const QString rejected = QStringLiteral("org.bluez.Error.Rejected");
+
+// Only the daemon is heard: anyone else is refused before any agent is looked for.
+bool fromBluez(const QDBusMessage &message)
+{
+    return isCallFromDaemon(QDBusConnection::systemBus(), QStringLiteral("org.bluez"), message,
+                            rejected);
+}
+} // namespace
 
 BluetoothAgentRouter *BluetoothAgentRouter::s_instance = nullptr;
 
@@ -42,11 +54,12 @@ void BluetoothAgentRouter::leave(BluetoothAgentPrivate *agent)
 BluetoothAgentPrivate *BluetoothAgentRouter::target(const QDBusObjectPath &device,
                                                     const QDBusMessage &message) const
 {
+    if (!fromBluez(message))
+        return nullptr;
     BluetoothAgentPrivate *agent = m_agents.value(BluezAgentRoutes::agentFor(device.path()));
     if (!agent) {
         qCWarning(lcPairing, "No agent answers for %s", qPrintable(device.path()));
-        QDBusConnection::systemBus().send(
-            message.createErrorReply(QStringLiteral("org.bluez.Error.Rejected"), QString()));
+        QDBusConnection::systemBus().send(message.createErrorReply(rejected, QString()));
         message.setDelayedReply(true);
     }
     return agent;
@@ -54,6 +67,8 @@ BluetoothAgentPrivate *BluetoothAgentRouter::target(const QDBusObjectPath &devic
 
 void BluetoothAgentRouter::Release(const QDBusMessage &message)
 {
+    if (!fromBluez(message))
+        return;
     // BlueZ is going: every agent hears it.
     const QList<BluetoothAgentPrivate *> agents = m_agents.values();
     for (BluetoothAgentPrivate *agent : agents) {
@@ -64,6 +79,8 @@ void BluetoothAgentRouter::Release(const QDBusMessage &message)
 
 void BluetoothAgentRouter::Cancel(const QDBusMessage &message)
 {
+    if (!fromBluez(message))
+        return;
     // BlueZ names no device: the agents with an open request give it up.
     const QList<BluetoothAgentPrivate *> agents = m_agents.values();
     for (BluetoothAgentPrivate *agent : agents) {

@@ -1,12 +1,15 @@
 // The pairing agent: requests become signals and stay open until answered,
 // matched by type and device; BlueZ's Cancel and Release close them all; and
-// only the owner of "org.bluez" is heard.
+// only the owner of "org.bluez" is heard. BlueZ 5 calls the process's one
+// agent object, which hands each request to the agent of its device.
 
 #include "allsignalsspy.h"
+#include "bluetoothadapter.h"
 #include "bluetoothagent.h"
 #include "bluezworld.h"
 
 #include <QDBusConnectionInterface>
+#include <QJsonObject>
 #include <QPointer>
 #include <QSignalSpy>
 
@@ -19,6 +22,11 @@ const QString deviceB = QStringLiteral("/org/bluez/1/hci0/dev_00_11_22_33_44_BB"
 const QString agentInterface = QStringLiteral("org.bluez.Agent");
 const QString canceledError = QStringLiteral("org.bluez.Error.Canceled");
 const QString rejectedError = QStringLiteral("org.bluez.Error.Rejected");
+// In bluez/scenarios/handset.json: asks for a confirmation, and for a PIN.
+const QString phone = QStringLiteral("F4:0E:22:13:33:03");
+const QString printer = QStringLiteral("00:80:92:A1:66:06");
+// BlueZ 5 calls the process's one agent object here.
+const QString routerPath = QStringLiteral("/com/brivo/btAgent/router");
 } // namespace
 
 // Plays the daemon's side of the agent dialogue by hand, so that several
@@ -104,6 +112,16 @@ class TestBluetoothAgent : public QObject
 
     std::unique_ptr<HandPlayedBluez> m_bluez;
 
+    // The simulator plays BlueZ (5) again instead of the hand.
+    bool useSimulatedBluez()
+    {
+        m_bluez.reset();
+        if (!restoreBluez(sim()))
+            return false;
+        settleBluez();
+        return true;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -116,8 +134,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        m_bluez.reset();
-        QVERIFY(restoreBluez(sim()));
+        if (m_bluez) {
+            m_bluez.reset();
+            QVERIFY(restoreBluez(sim()));
+        }
         verifyBluezHygiene(sim());
     }
 
@@ -308,6 +328,133 @@ private Q_SLOTS:
         QCOMPARE(replyOf(confirmation).type(), QDBusMessage::ReplyMessage);
         agent.confirmModeChange();
         QCOMPARE(replyOf(modeChange).type(), QDBusMessage::ReplyMessage);
+    }
+
+    void bluez5RequestsGoToTheAgentOfTheirDevice_data()
+    {
+        QTest::addColumn<bool>("withDefault");
+        QTest::addColumn<QString>("incoming"); // a pairing the remote side starts, if any
+        QTest::addColumn<QString>("answering"); // "attempt", "default" or none
+        QTest::newRow("a device of a pairing attempt: its agent") << true << QString() << "attempt";
+        QTest::newRow("another device: the default agent") << true << printer << "default";
+        QTest::newRow("another device, no default agent: refused") << false << printer << QString();
+    }
+
+    void bluez5RequestsGoToTheAgentOfTheirDevice()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 calls each agent on its own path");
+        QFETCH(bool, withDefault);
+        QFETCH(QString, incoming);
+        QFETCH(QString, answering);
+        QVERIFY(useSimulatedBluez());
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        BluetoothAgent defaultAgent, attemptAgent;
+        if (withDefault)
+            adapter->registerAgent(defaultAgent);
+        // The attempt's own request comes only after the remote side's.
+        if (!incoming.isEmpty())
+            QVERIFY(
+                sim()->changeDevice(phone, { { "pairing", QJsonObject { { "delayMs", 500 } } } }));
+        QSignalSpy created(adapter.get(), &BluetoothAdapter::deviceCreated);
+        QSignalSpy confirmations(&attemptAgent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy pins(&defaultAgent, &BluetoothAgent::pinCodeRequested);
+        AllSignalsSpy defaultHeard(&defaultAgent);
+        adapter->startCreatingPairedDevice(addressOnly(phone), &attemptAgent);
+        QTRY_COMPARE(sim()->countCalls("Pair"), 1);
+
+        if (!incoming.isEmpty()) {
+            AllSignalsSpy attemptHeard(&attemptAgent);
+            if (answering.isEmpty())
+                expectWarning("^No agent answers for .*" + QString(incoming).replace(':', '_'));
+            const uint ticket = sim()->incomingPairing(incoming);
+            QVERIFY(ticket);
+            if (answering == QLatin1String("default")) {
+                QTRY_COMPARE(pins.size(), 1);
+                QCOMPARE(pins[0][0].value<BluetoothDevice>().address(), incoming);
+                defaultAgent.providePinCode(pins[0][0].value<BluetoothDevice>(), "1234");
+            }
+            QCOMPARE(sim()->waitForRequest(ticket).value_or(QStringLiteral("<none>")),
+                     answering.isEmpty() ? "org.bluez.Error.AuthenticationFailed" : QString());
+            QCOMPARE(simFlag(incoming, "paired"), !answering.isEmpty());
+            QCOMPARE(attemptHeard.emitted(), QByteArray());
+            if (answering.isEmpty()) {
+                QCOMPARE(sim()->agentAnswers().last()[QLatin1String("error")].toString(),
+                         rejectedError);
+                QCOMPARE(defaultHeard.emitted(), QByteArray());
+            }
+        }
+        // The attempt's own request reaches its agent alone.
+        QTRY_COMPARE(confirmations.size(), 1);
+        QCOMPARE(confirmations[0][1].toUInt(), 4821u);
+        attemptAgent.confirmPasskey(confirmations[0][0].value<BluetoothDevice>());
+        QVERIFY(created.wait());
+        QVERIFY(simFlag(phone, "paired"));
+        if (incoming.isEmpty())
+            QCOMPARE(defaultHeard.emitted(), QByteArray());
+        if (withDefault)
+            adapter->unregisterAgent(defaultAgent);
+    }
+
+    void bluez5StrangersAreRefusedWithoutEffect_data()
+    {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("arguments");
+        // BlueZ has a request open with the default agent, or no agent answers at all.
+        QTest::addColumn<bool>("open");
+        const QVariant device = objectPath(devicePath("/org/bluez/hci0", printer));
+        for (const bool open : { true, false }) {
+            const auto row = [open](const char *member, const QVariantList &arguments) {
+                QTest::addRow("%s, %s", member, open ? "BlueZ asking" : "nobody answering")
+                    << QString::fromLatin1(member) << arguments << open;
+            };
+            row("Release", {});
+            row("Cancel", {});
+            row("RequestPinCode", { device });
+            row("DisplayPinCode", { device, "1234" });
+            row("RequestPasskey", { device });
+            row("DisplayPasskey", { device, 1u, QVariant::fromValue(ushort(0)) });
+            row("RequestConfirmation", { device, 1u });
+            row("RequestAuthorization", { device });
+            row("AuthorizeService", { device, "0000110b-0000-1000-8000-00805f9b34fb" });
+        }
+    }
+
+    // Only BlueZ is heard on the process's one agent object too: whatever
+    // another connection asks is refused, and BlueZ's own request stays open.
+    void bluez5StrangersAreRefusedWithoutEffect()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 calls each agent on its own path");
+        QFETCH(QString, member);
+        QFETCH(QVariantList, arguments);
+        QFETCH(bool, open);
+        QVERIFY(useSimulatedBluez());
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        BluetoothAgent agent;
+        QSignalSpy pins(&agent, &BluetoothAgent::pinCodeRequested);
+        uint ticket = 0;
+        if (open) {
+            adapter->registerAgent(agent);
+            ticket = sim()->incomingPairing(printer);
+            QVERIFY(ticket);
+            QTRY_COMPARE(pins.size(), 1);
+        }
+        AllSignalsSpy anySignal(&agent);
+
+        OtherClient stranger(QDBusConnection::SystemBus, QStringLiteral("stranger"));
+        const QDBusMessage call = busMessage(QDBusConnection::systemBus().baseService(), routerPath,
+                                             QStringLiteral("org.bluez.Agent1"), member, arguments);
+        QCOMPARE(replyOf(stranger.bus.asyncCall(call, 5000)).errorName(), rejectedError);
+        QTest::qWait(50);
+        QCOMPARE(anySignal.emitted(), QByteArray());
+        if (!open)
+            return;
+
+        agent.providePinCode(pins[0][0].value<BluetoothDevice>(), "1234");
+        QCOMPARE(sim()->waitForRequest(ticket).value_or(QStringLiteral("<none>")), QString());
+        QVERIFY(simFlag(printer, "paired"));
+        adapter->unregisterAgent(agent);
     }
 };
 

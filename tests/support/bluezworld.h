@@ -10,6 +10,7 @@
 #include "bluezhygiene.h"
 #include "testenvironment.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <memory>
@@ -26,13 +27,14 @@ inline SimulatorClient *sim()
 // whose announcements the library keeps, reads then see a new world.
 inline void settleBluez()
 {
-    QDBusConnection::systemBus().call(bluezMessage(QStringLiteral("/"),
-                                                   QStringLiteral("org.freedesktop.DBus.Peer"),
-                                                   QStringLiteral("Ping")));
+    QDBusConnection::systemBus().call(bluezMessage(
+        QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
     QCoreApplication::processEvents();
 }
 
 // Loads tests/<scenario> and forgets the faults and calls of earlier tests.
+// BlueZ 5 tells the new world as objects going and coming: the test starts
+// once this process has seen them.
 inline bool loadWorld(const QString &scenario)
 {
     const bool loaded = sim()->loadScenarioFile(TestEnvironment::testData(scenario))
