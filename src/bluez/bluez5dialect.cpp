@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <utility>
+
 namespace Ovrin {
 
 namespace {
@@ -68,8 +70,12 @@ Bluez5Dialect::Bluez5Dialect(const QDBusConnection &bus, QObject *parent)
 
 Bluez5Dialect::~Bluez5Dialect()
 {
-    for (const Lookup &lookup : std::as_const(m_lookups))
+    // BlueZ left: whoever waits for a device hears it now.
+    const QList<Lookup> lookups = std::exchange(m_lookups, {});
+    for (const Lookup &lookup : lookups) {
         delete lookup.timeLimit;
+        lookup.found(daemonGone());
+    }
 }
 
 QDBusError Bluez5Dialect::load()
@@ -564,20 +570,27 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
         BluezAgentRoutes::endAttempt(devicePath);
         unregisterUnusedRouter();
     });
-    whenAnswered(pairing, context, [this, devicePath, done](const QDBusMessage &answer) {
-        if (answer.type() == QDBusMessage::ErrorMessage) {
-            done(QDBusObjectPath(), QDBusError(answer));
+    // The answer may come after BlueZ left and took this dialect with it.
+    QPointer<Bluez5Dialect> self(this);
+    whenAnswered(pairing, context, [self, devicePath, done](const QDBusMessage &answer) {
+        if (answer.type() == QDBusMessage::ErrorMessage || !self) {
+            done(QDBusObjectPath(), self ? QDBusError(answer) : daemonGone());
             return;
         }
-        auto device = m_devices.find(devicePath);
-        if (device != m_devices.end() && !device->createdHere) {
-            const Device before = *device;
-            device->createdHere = true;
-            if (!isKnown(before))
-                Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
-        }
+        self->notePaired(devicePath);
         done(QDBusObjectPath(devicePath), QDBusError());
     });
+}
+
+void Bluez5Dialect::notePaired(const QString &devicePath)
+{
+    auto device = m_devices.find(devicePath);
+    if (device != m_devices.end() && !device->createdHere) {
+        const Device before = *device;
+        device->createdHere = true;
+        if (!isKnown(before))
+            Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
+    }
 }
 
 void Bluez5Dialect::cancelDeviceCreation(const QString &address)
@@ -617,10 +630,12 @@ void Bluez5Dialect::fetchDeviceProperties(const QString &devicePath, QObject *co
                                           const PropertiesDone &done)
 {
     // Answered later all the same, as a call would be.
-    QTimer::singleShot(0, context, [this, devicePath, done] {
+    QPointer<Bluez5Dialect> self(this);
+    QTimer::singleShot(0, context, [self, devicePath, done] {
         QVariantMap properties;
-        QDBusError error;
-        deviceProperties(devicePath, &properties, &error);
+        QDBusError error = daemonGone();
+        if (self && self->deviceProperties(devicePath, &properties, &error))
+            error = QDBusError();
         done(properties, error);
     });
 }

@@ -106,6 +106,8 @@ private:
     void endLookup(const QString &address, const QDBusError &error);
     void pair(const QString &devicePath, const QString &agentPath, QObject *context,
               const CreationDone &done);
+    // A pairing of ours succeeded: the device is known from now on.
+    void notePaired(const QString &devicePath);
     // The process's one agent object (see BluezAgentRoutes), registered while used.
     bool registerRouter();
     void unregisterUnusedRouter();

@@ -9,6 +9,7 @@
 #include <QDBusServiceWatcher>
 
 #include <memory>
+#include <utility>
 
 namespace Ovrin {
 
@@ -36,8 +37,9 @@ BluezDaemon::BluezDaemon()
 void BluezDaemon::ownerChanged(const QString &, const QString &oldOwner, const QString &newOwner)
 {
     if (!oldOwner.isEmpty()) {
-        dropDialect();
+        // Not running first: what the dying dialect reports finds none.
         m_running = false;
+        dropDialect();
         Q_EMIT gone();
     }
     if (!newOwner.isEmpty()) {
@@ -50,7 +52,7 @@ void BluezDaemon::ownerChanged(const QString &, const QString &oldOwner, const Q
 
 void BluezDaemon::dropDialect()
 {
-    delete m_dialect;
+    delete std::exchange(m_dialect, nullptr).data();
 }
 
 BluezDialect *BluezDaemon::dialect()

@@ -36,6 +36,11 @@ QDBusError BluezDialect::bluezError(const char *name, const QString &message)
         QStringLiteral("org.bluez.Error.") + QLatin1String(name), message));
 }
 
+QDBusError BluezDialect::daemonGone()
+{
+    return QDBusError(QDBusError::ServiceUnknown, QStringLiteral("org.bluez left"));
+}
+
 QDBusObjectPath BluezDialect::pathIn(const QDBusMessage &answer)
 {
     if (answer.signature() != QLatin1String("o"))

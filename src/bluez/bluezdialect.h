@@ -125,6 +125,8 @@ protected:
     }
     // "org.bluez.Error.<name>", as the daemon would answer it.
     static QDBusError bluezError(const char *name, const QString &message);
+    // The failure of what was under way when the daemon left.
+    static QDBusError daemonGone();
     // The object path an answer holds; empty for another answer.
     static QDBusObjectPath pathIn(const QDBusMessage &answer);
 };
