@@ -57,6 +57,12 @@ void SendSession::add(const SimCall &call, const QStringList &files,
 
 void SendSession::openBluezSession()
 {
+    // Beside BlueZ 5 there is no adapter object to ask nor session to hold:
+    // the link goes to the kernel directly.
+    if (m_service->bluez() && m_service->bluez()->dialect() == 5) {
+        connectLink();
+        return;
+    }
     // 0.42+: an adapter and a BlueZ session before any RFCOMM (ref B.6).
     QDBusConnection bus = m_service->systemBus();
     const QDBusMessage find = m_source.isEmpty()

@@ -54,10 +54,7 @@ class TestDaemonRestarts : public QObject
     QTemporaryDir m_base;
     OrvelApplicationWindow m_window;
 
-    void loadScenario(const QString &file)
-    {
-        QVERIFY(sim()->loadScenarioFile(TestEnvironment::testData(file)));
-    }
+    void loadScenario(const QString &file) { QVERIFY(loadWorld(file)); }
 
     static QStringList addressesIn(const BluetoothDeviceModel &model)
     {

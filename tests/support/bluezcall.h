@@ -105,10 +105,12 @@ inline QVariant objectPath(const QString &path)
 // Registers the agent at agentPath with the adapter (obex-client's sessions need one).
 inline bool registerAgent(const QString &agentPath, const QString &capability = {})
 {
-    return bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-                     QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability })
-               .type()
-        == QDBusMessage::ReplyMessage;
+    const QDBusMessage answer = onBluez5()
+        ? bluezCall(QStringLiteral("/org/bluez"), QStringLiteral("org.bluez.AgentManager1"),
+                    QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability })
+        : bluezCall(defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                    QStringLiteral("RegisterAgent"), { objectPath(agentPath), capability });
+    return answer.type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace OvrinTest
