@@ -2,6 +2,8 @@
 
 #include "bluezagentroutes.h"
 #include "bluezlogging.h"
+#include "bluezpropertytypes.h"
+#include "firstreport.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
@@ -120,7 +122,7 @@ void Bluez5Dialect::addAdapter(const QString &path, const QVariantMap &propertie
         return;
     const bool isNew = m_adapterPath.isEmpty();
     m_adapterPath = path;
-    m_adapter.insert(properties);
+    m_adapter.insert(BluezPropertyTypes::adapter().filtered(properties));
     if (isNew)
         Q_EMIT adapterAdded();
 }
@@ -140,8 +142,24 @@ bool Bluez5Dialect::isKnown(const Device &device) const
         || p.value(QStringLiteral("Blocked")).toBool();
 }
 
-void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &properties)
+bool Bluez5Dialect::isDeviceObject(const QString &path, const QVariantMap &properties) const
 {
+    // BlueZ names a device's object after its address, under its adapter.
+    const QVariant address = properties.value(QStringLiteral("Address"));
+    return !m_adapterPath.isEmpty() && address.metaType() == QMetaType::fromType<QString>()
+        && BluezPropertyTypes::isAddress(address.toString())
+        && devicePathFor(address.toString()) == path;
+}
+
+void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &announced)
+{
+    const QVariantMap properties = BluezPropertyTypes::device().filtered(announced);
+    if (!m_devices.contains(path) && !isDeviceObject(path, properties)) {
+        if (isFirstReport(QStringLiteral("InterfacesAdded/device")))
+            qCWarning(lcBluez, "Ignoring InterfacesAdded for '%s': not a device of adapter %s",
+                      qPrintable(loggable(path)), qPrintable(m_adapterPath));
+        return;
+    }
     auto existing = m_devices.find(path);
     if (existing != m_devices.end()) {
         // Told again (it came while the first answer was on its way).
@@ -188,8 +206,23 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
     }
 }
 
-void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
+void Bluez5Dialect::forgetWrongValues(QVariantMap *cache, const QVariantMap &reported,
+                                      const QVariantMap &checked)
 {
+    // A value of the wrong type stands for nothing: the property is absent
+    // now, as a fresh read would show it.
+    if (reported.size() == checked.size())
+        return;
+    for (auto it = reported.constBegin(); it != reported.constEnd(); ++it) {
+        if (!checked.contains(it.key()))
+            cache->remove(it.key());
+    }
+}
+
+void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
+{
+    const QVariantMap changed = BluezPropertyTypes::adapter().filtered(reported);
+    forgetWrongValues(&m_adapter, reported, changed);
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
         m_adapter.insert(it.key(), it.value());
         if (it.key() == adapterName)
@@ -207,13 +240,19 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
 }
 
-void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &changed,
+void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &reported,
                                   const QStringList &invalidated)
 {
     auto device = m_devices.find(path);
-    if (device == m_devices.end())
+    if (device == m_devices.end()) {
+        // An object first described wrongly is taken up once its address is right.
+        if (isDeviceObject(path, BluezPropertyTypes::device().filtered(reported)))
+            addDevice(path, reported);
         return;
+    }
+    const QVariantMap changed = BluezPropertyTypes::device().filtered(reported);
     const Device before = *device;
+    forgetWrongValues(&device->properties, reported, changed);
     device->properties.insert(changed);
     if (!changed.value(QStringLiteral("Connected"), true).toBool())
         device->pairingLink = false;

@@ -82,7 +82,12 @@ private:
 
     void addObject(const QString &path, const Interfaces &interfaces);
     void addAdapter(const QString &path, const QVariantMap &properties);
-    void addDevice(const QString &path, const QVariantMap &properties);
+    // Removes from cache what reported held and checked left out.
+    static void forgetWrongValues(QVariantMap *cache, const QVariantMap &reported,
+                                  const QVariantMap &checked);
+    // Whether path is the object of the device whose properties these are.
+    bool isDeviceObject(const QString &path, const QVariantMap &properties) const;
+    void addDevice(const QString &path, const QVariantMap &announced);
     void removeObject(const QString &path, const QStringList &interfaces);
     void adapterChanged(const QVariantMap &changed);
     void deviceChanged(const QString &path, const QVariantMap &changed,

@@ -46,6 +46,7 @@ const BluezPropertyTypes &BluezPropertyTypes::adapter()
     static const BluezPropertyTypes types("adapter",
                                           { { "Address", "s" },
                                             { "Name", "s" },
+                                            { "Alias", "s" },
                                             { "Class", "u" },
                                             { "Powered", "b" },
                                             { "Discoverable", "b" },
@@ -54,7 +55,8 @@ const BluezPropertyTypes &BluezPropertyTypes::adapter()
                                             { "DiscoverableTimeout", "u" },
                                             { "PairableTimeout", "u" },
                                             { "Devices", "ao" },
-                                            { "UUIDs", "as" } });
+                                            { "UUIDs", "as" },
+                                            { "PowerState", "s" } });
     return types;
 }
 

@@ -275,11 +275,12 @@ private Q_SLOTS:
         QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("UUIDs"), 42u));
         // Not an address to its last digit: the object's path tells it.
         const QString badAddress = carKitAddress.left(16) + 'G';
-        QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("Address"), badAddress));
-        settleBluez();
+        // Told as they come (BlueZ 5) or as the device is read (BlueZ 4).
         expectWarning("Ignoring device property Address '" + badAddress + "': not a Bluetooth");
         QTest::ignoreMessage(QtWarningMsg,
                              "Ignoring device property UUIDs of type 'u' (expected 'as')");
+        QVERIFY(sim()->setRawProperty(carKitAddress, QStringLiteral("Address"), badAddress));
+        settleBluez();
         const BluetoothDevice carKit { QDBusObjectPath(devicePath(carKitAddress)) };
         QCOMPARE(carKit.classOfDevice(), 0u);
         QCOMPARE(carKit.uuids(), QStringList());
