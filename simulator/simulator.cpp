@@ -37,11 +37,6 @@ Simulator::~Simulator()
         service->stop();
 }
 
-BluezService *Simulator::bluez4() const
-{
-    return qobject_cast<BluezService *>(m_bluez);
-}
-
 bool Simulator::start(const Scenario &scenario, QString *error)
 {
     load(scenario);
@@ -49,8 +44,8 @@ bool Simulator::start(const Scenario &scenario, QString *error)
         if (!service->start(error))
             return false;
     }
-    QDBusConnection session = QDBusConnection::connectToBus(m_sessionBusAddress,
-                                                            QStringLiteral("btsim-control"));
+    QDBusConnection session
+        = QDBusConnection::connectToBus(m_sessionBusAddress, QStringLiteral("btsim-control"));
     if (!session.isConnected()) {
         *error = QStringLiteral("cannot connect to the session bus %1").arg(m_sessionBusAddress);
         return false;
@@ -96,7 +91,8 @@ QJsonArray Simulator::agentAnswers() const
 
 void Simulator::clearAgentAnswers()
 {
-    for (AgentClient *agents : { m_bluez->agents(), m_obexServer->agents(), m_obexClient->agents() })
+    for (AgentClient *agents :
+         { m_bluez->agents(), m_obexServer->agents(), m_obexClient->agents() })
         agents->clearAnswers();
 }
 

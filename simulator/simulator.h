@@ -9,7 +9,6 @@
 #include <QObject>
 
 class BluetoothService;
-class BluezService;
 class ObexClientService;
 class ObexServerService;
 class SimControl;
@@ -34,8 +33,6 @@ public:
     CallLog &log() { return m_log; }
     FaultPlan &faults() { return m_faults; }
     BluetoothService *bluez() const { return m_bluez; }
-    // bluetoothd 4, or null when BlueZ 5 is played.
-    BluezService *bluez4() const;
     ObexServerService *obexServer() const { return m_obexServer; }
     ObexClientService *obexClient() const { return m_obexClient; }
     // Both obex daemons share their options (the scenario's "obex" section).

@@ -140,6 +140,23 @@ bool BluetoothService::setRawProperty(const QString &target, const QString &name
     return true;
 }
 
+void BluetoothService::lieInReplies(const std::function<QVariantMap()> &adapterLies,
+                                    const std::function<QVariantMap()> &deviceLies)
+{
+    m_world.adapter.rawProperties = adapterLies();
+    for (auto &[address, device] : m_world.devices)
+        device.rawProperties = deviceLies();
+}
+
+void BluetoothService::tellTruth()
+{
+    m_world.adapter.rawProperties.clear();
+    for (auto &[address, device] : m_world.devices)
+        device.rawProperties.clear();
+    if (controlled())
+        announceEverything();
+}
+
 bool BluetoothService::reportDeviceFound(const QString &address, QString *error)
 {
     if (!needsRunningAdapter(error))

@@ -41,6 +41,15 @@ public:
                               QString *error);
     bool incomingPairing(const QString &address, Done done, QString *error);
 
+    // What the liar needs: the object paths of the adapter ("" without one)
+    // and of its devices; replies that lie about every property (raw values
+    // from makeLie(name)), or the truth again, told as every property changing.
+    virtual QString adapterObjectPath() const = 0;
+    virtual QStringList deviceObjectPaths() const = 0;
+    void lieInReplies(const std::function<QVariantMap()> &adapterLies,
+                      const std::function<QVariantMap()> &deviceLies);
+    void tellTruth();
+
 protected:
     // The adapter object while there is one.
     virtual ControlledAdapter *controlled() const = 0;
@@ -52,6 +61,8 @@ protected:
     // A raw value replaced a property of the adapter (address "") or of a device.
     virtual void announceRaw(const QString &address, const QString &name, const QVariant &value)
         = 0;
+    // Every property of the adapter and its device objects, told as changed.
+    virtual void announceEverything() = 0;
     bool needsRunningAdapter(QString *error) const;
 
     World m_world;

@@ -101,3 +101,30 @@ void BluezService::announceRaw(const QString &address, const QString &name, cons
     else if (SimDevice *device = m_adapter->device(address))
         device->emitPropertyChanged(QStringLiteral("org.bluez.Device"), name, value);
 }
+
+void BluezService::announceEverything()
+{
+    const QVariantMap adapter = m_adapter->properties();
+    for (auto it = adapter.begin(); it != adapter.end(); ++it)
+        m_adapter->emitAdapterProperty(it.key(), it.value());
+    for (SimDevice *device : m_adapter->devices()) {
+        const QVariantMap properties = device->properties();
+        for (auto it = properties.begin(); it != properties.end(); ++it)
+            device->emitPropertyChanged(QStringLiteral("org.bluez.Device"), it.key(), it.value());
+    }
+}
+
+QString BluezService::adapterObjectPath() const
+{
+    return m_adapter ? m_adapter->path() : QString();
+}
+
+QStringList BluezService::deviceObjectPaths() const
+{
+    QStringList paths;
+    if (m_adapter) {
+        for (SimDevice *device : m_adapter->devices())
+            paths << device->path();
+    }
+    return paths;
+}

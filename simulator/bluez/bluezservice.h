@@ -24,6 +24,8 @@ public:
     ~BluezService() override;
 
     int dialect() const override { return 4; }
+    QString adapterObjectPath() const override;
+    QStringList deviceObjectPaths() const override;
     SimAdapter *adapter() const { return m_adapter.get(); }
     QString pathPrefix() const;
 
@@ -36,6 +38,7 @@ protected:
     void setAdapterPresent(bool present) override;
     void addObjectState(QJsonObject *json) const override;
     void announceRaw(const QString &address, const QString &name, const QVariant &value) override;
+    void announceEverything() override;
 
 private:
     std::unique_ptr<SimManager> m_manager;

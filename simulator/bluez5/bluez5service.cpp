@@ -128,3 +128,29 @@ void Bluez5Service::announceRaw(const QString &address, const QString &name, con
     else if (Bluez5Device *device = m_adapter->device(address))
         device->rawChanged(name);
 }
+
+void Bluez5Service::announceEverything()
+{
+    // The batcher sends each object's names as one PropertiesChanged.
+    for (const QString &name : m_adapter->properties().keys())
+        m_adapter->rawChanged(name);
+    for (Bluez5Device *device : m_adapter->devices()) {
+        for (const QString &name : device->properties().keys())
+            device->rawChanged(name);
+    }
+}
+
+QString Bluez5Service::adapterObjectPath() const
+{
+    return m_adapter ? m_adapter->path() : QString();
+}
+
+QStringList Bluez5Service::deviceObjectPaths() const
+{
+    QStringList paths;
+    if (m_adapter) {
+        for (Bluez5Device *device : m_adapter->devices())
+            paths << device->path();
+    }
+    return paths;
+}

@@ -22,6 +22,8 @@ public:
     ~Bluez5Service() override;
 
     int dialect() const override { return 5; }
+    QString adapterObjectPath() const override;
+    QStringList deviceObjectPaths() const override;
     PropertiesBatcher *batcher() const { return m_batcher; }
     ObjectManager *objectManager() const { return m_objectManager.get(); }
     AgentManager *agentManager() const { return m_agentManager.get(); }
@@ -37,6 +39,7 @@ protected:
     void setAdapterPresent(bool present) override;
     void addObjectState(QJsonObject *json) const override;
     void announceRaw(const QString &address, const QString &name, const QVariant &value) override;
+    void announceEverything() override;
 
 private:
     PropertiesBatcher *m_batcher;

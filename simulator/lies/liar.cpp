@@ -1,9 +1,8 @@
 #include "liar.h"
 
-#include "bluezservice.h"
+#include "bluetoothservice.h"
 #include "obexserverservice.h"
-#include "simadapter.h"
-#include "simdevice.h"
+#include "objectmanager.h"
 #include "simulator.h"
 
 #include <QDBusObjectPath>
@@ -15,6 +14,10 @@ namespace {
 
 const QString adapterInterface = QStringLiteral("org.bluez.Adapter");
 const QString deviceInterface = QStringLiteral("org.bluez.Device");
+const QString adapter1Interface = QStringLiteral("org.bluez.Adapter1");
+const QString device1Interface = QStringLiteral("org.bluez.Device1");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString objectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 const QString managerInterface = QStringLiteral("org.openobex.Manager");
 const QString transferInterface = QStringLiteral("org.openobex.Transfer");
 const QString propertyChanged = QStringLiteral("PropertyChanged");
@@ -23,26 +26,43 @@ using Property = std::pair<const char *, const char *>;
 
 // What BlueZ 4 sends, and in which D-Bus type.
 const std::vector<Property> adapterProperties {
-    { "Address", "s" },      { "Name", "s" },    { "Class", "u" },
-    { "Powered", "b" },      { "Discoverable", "b" }, { "Pairable", "b" },
-    { "Discovering", "b" },  { "DiscoverableTimeout", "u" }, { "PairableTimeout", "u" },
-    { "Devices", "ao" },     { "UUIDs", "as" }
+    { "Address", "s" },         { "Name", "s" },
+    { "Class", "u" },           { "Powered", "b" },
+    { "Discoverable", "b" },    { "Pairable", "b" },
+    { "Discovering", "b" },     { "DiscoverableTimeout", "u" },
+    { "PairableTimeout", "u" }, { "Devices", "ao" },
+    { "UUIDs", "as" }
+};
+// BlueZ 5's adapter: no device list, a settable alias and the rfkill state.
+const std::vector<Property> adapter1Properties {
+    { "Address", "s" },         { "Name", "s" },        { "Alias", "s" },
+    { "Class", "u" },           { "Powered", "b" },     { "Discoverable", "b" },
+    { "Pairable", "b" },        { "Discovering", "b" }, { "DiscoverableTimeout", "u" },
+    { "PairableTimeout", "u" }, { "UUIDs", "as" },      { "PowerState", "s" }
 };
 const std::vector<Property> deviceProperties {
-    { "Address", "s" },   { "Name", "s" },    { "Alias", "s" },  { "Class", "u" },
-    { "Icon", "s" },      { "Paired", "b" },  { "Trusted", "b" }, { "Blocked", "b" },
-    { "Connected", "b" }, { "LegacyPairing", "b" }, { "UUIDs", "as" }, { "RSSI", "n" },
+    { "Address", "s" },   { "Name", "s" },          { "Alias", "s" },   { "Class", "u" },
+    { "Icon", "s" },      { "Paired", "b" },        { "Trusted", "b" }, { "Blocked", "b" },
+    { "Connected", "b" }, { "LegacyPairing", "b" }, { "UUIDs", "as" },  { "RSSI", "n" },
     { "Adapter", "o" }
 };
 // Right types, values a daemon may still get wrong: only these change the
 // client's picture of a real object.
-const std::vector<Property> adapterExtremes {
-    { "Name", "s" }, { "Class", "u" }, { "DiscoverableTimeout", "u" },
-    { "PairableTimeout", "u" }, { "UUIDs", "as" }, { "Devices", "ao" }
-};
+const std::vector<Property> adapterExtremes { { "Name", "s" },
+                                              { "Class", "u" },
+                                              { "DiscoverableTimeout", "u" },
+                                              { "PairableTimeout", "u" },
+                                              { "UUIDs", "as" },
+                                              { "Devices", "ao" } };
+const std::vector<Property> adapter1Extremes { { "Name", "s" },
+                                               { "Alias", "s" },
+                                               { "Class", "u" },
+                                               { "DiscoverableTimeout", "u" },
+                                               { "PairableTimeout", "u" },
+                                               { "UUIDs", "as" } };
 const std::vector<Property> deviceExtremes {
-    { "Name", "s" }, { "Alias", "s" }, { "Icon", "s" }, { "Class", "u" },
-    { "RSSI", "n" }, { "UUIDs", "as" }
+    { "Name", "s" },  { "Alias", "s" }, { "Icon", "s" },
+    { "Class", "u" }, { "RSSI", "n" },  { "UUIDs", "as" }
 };
 
 // Values of every type a daemon could put into a variant, with their type.
@@ -62,7 +82,8 @@ const std::vector<std::pair<QString, QVariant>> &typePool()
         { "n", QVariant::fromValue(qint16(-32768)) },
         { "y", QVariant::fromValue(uchar(255)) },
         { "u", QVariant(uint(7)) },
-        { "ao", QVariant::fromValue(QList<QDBusObjectPath> { QDBusObjectPath(QStringLiteral("/")) }) },
+        { "ao",
+          QVariant::fromValue(QList<QDBusObjectPath> { QDBusObjectPath(QStringLiteral("/")) }) },
     };
     return pool;
 }
@@ -73,32 +94,47 @@ const QString &hugeString()
     return huge;
 }
 
-template <typename T>
-const T &pick(QRandomGenerator &random, const std::vector<T> &from)
+template<typename T> const T &pick(QRandomGenerator &random, const std::vector<T> &from)
 {
     return from[random.bounded(quint32(from.size()))];
 }
 
 } // namespace
 
-Liar::Liar(Simulator *simulator) : m_simulator(simulator) { }
+Liar::Liar(Simulator *simulator)
+    : m_simulator(simulator)
+{
+}
 
 const char *Liar::kindName(Kind kind)
 {
     switch (kind) {
-    case Kind::AdapterWrongType: return "adapter-wrong-type";
-    case Kind::AdapterExtreme: return "adapter-extreme";
-    case Kind::DeviceWrongType: return "device-wrong-type";
-    case Kind::DeviceExtreme: return "device-extreme";
-    case Kind::DeviceNowhere: return "device-nowhere";
-    case Kind::FoundBadAddress: return "found-bad-address";
-    case Kind::FoundBadValues: return "found-bad-values";
-    case Kind::CreatedNowhere: return "created-nowhere";
-    case Kind::RemovedNowhere: return "removed-nowhere";
-    case Kind::WrongArguments: return "wrong-arguments";
-    case Kind::TransferNowhere: return "transfer-nowhere";
-    case Kind::ProgressExtreme: return "progress-extreme";
-    case Kind::Count: break;
+    case Kind::AdapterWrongType:
+        return "adapter-wrong-type";
+    case Kind::AdapterExtreme:
+        return "adapter-extreme";
+    case Kind::DeviceWrongType:
+        return "device-wrong-type";
+    case Kind::DeviceExtreme:
+        return "device-extreme";
+    case Kind::DeviceNowhere:
+        return "device-nowhere";
+    case Kind::FoundBadAddress:
+        return "found-bad-address";
+    case Kind::FoundBadValues:
+        return "found-bad-values";
+    case Kind::CreatedNowhere:
+        return "created-nowhere";
+    case Kind::RemovedNowhere:
+        return "removed-nowhere";
+    case Kind::WrongArguments:
+        return "wrong-arguments";
+    case Kind::TransferNowhere:
+        return "transfer-nowhere";
+    case Kind::ProgressExtreme:
+        return "progress-extreme";
+    case Kind::Count:
+        break;
     }
     return "";
 }
@@ -126,9 +162,12 @@ bool Liar::tellOne(Kind kind)
     case Kind::AdapterWrongType:
     case Kind::AdapterExtreme: {
         const bool wrong = kind == Kind::AdapterWrongType;
-        const Property &p = pick(m_random, wrong ? adapterProperties : adapterExtremes);
-        propertySignal(adapterPath(), adapterInterface, p, wrong ? wrongType(QLatin1String(p.second))
-                                                                 : extreme(QLatin1String(p.second)));
+        const Property &p = onBluez5()
+            ? pick(m_random, wrong ? adapter1Properties : adapter1Extremes)
+            : pick(m_random, wrong ? adapterProperties : adapterExtremes);
+        propertySignal(adapterPath(), Object::Adapter, p,
+                       wrong ? wrongType(QLatin1String(p.second))
+                             : extreme(QLatin1String(p.second)));
         return true;
     }
     case Kind::DeviceWrongType:
@@ -138,60 +177,90 @@ bool Liar::tellOne(Kind kind)
             return false;
         const bool wrong = kind == Kind::DeviceWrongType;
         const Property &p = pick(m_random, wrong ? deviceProperties : deviceExtremes);
-        propertySignal(path, deviceInterface, p, wrong ? wrongType(QLatin1String(p.second))
-                                                       : extreme(QLatin1String(p.second)));
+        propertySignal(path, Object::Device, p,
+                       wrong ? wrongType(QLatin1String(p.second))
+                             : extreme(QLatin1String(p.second)));
         return true;
     }
     case Kind::DeviceNowhere: {
         const Property &p = pick(m_random, deviceProperties);
-        propertySignal(nowherePath(), deviceInterface, p, lieAbout(QLatin1String(p.second)));
+        propertySignal(nowherePath(), Object::Device, p, lieAbout(QLatin1String(p.second)));
         return true;
     }
     case Kind::FoundBadAddress:
-        bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceFound"),
-                    { junkAddress(), lyingFoundValues() });
+        found(QStringLiteral("DE:AD:BE:EF:01:0%1").arg(m_random.bounded(8)), junkAddress());
         return true;
     case Kind::FoundBadValues: {
         const QString phantom = QStringLiteral("DE:AD:BE:EF:00:0%1").arg(m_random.bounded(8));
-        bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceFound"),
-                    { phantom, lyingFoundValues() });
+        found(phantom, phantom);
         return true;
     }
     case Kind::CreatedNowhere:
     case Kind::RemovedNowhere:
-        bluezSignal(adapterPath(), adapterInterface,
-                    kind == Kind::CreatedNowhere ? QStringLiteral("DeviceCreated") : QStringLiteral("DeviceRemoved"),
-                    { QVariant::fromValue(QDBusObjectPath(nowherePath())) });
+        announceNowhere(kind == Kind::CreatedNowhere);
         return true;
     case Kind::WrongArguments: {
         // Signals clients know, with argument lists they cannot match.
-        const QVariantList shapes[] = { {}, { 5 }, { QStringLiteral("Name"), QStringLiteral("x") },
+        const QVariantList shapes[] = { {},
+                                        { 5 },
+                                        { QStringLiteral("Name"), QStringLiteral("x") },
                                         { QStringLiteral("00:11:22:33:44:55") },
-                                        { 5, QVariantMap() }, { QStringLiteral("a"), QStringLiteral("b"), 3 } };
+                                        { 5, QVariantMap() },
+                                        { QStringLiteral("a"), QStringLiteral("b"), 3 } };
         const QVariantList &args = shapes[m_random.bounded(int(std::size(shapes)))];
-        switch (m_random.bounded(4)) {
-        case 0: bluezSignal(adapterPath(), adapterInterface, propertyChanged, args); break;
-        case 1: bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceFound"), args); break;
-        case 2: bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceCreated"), args); break;
-        default: {
-            const QString path = knownDevicePath();
-            bluezSignal(path.isEmpty() ? nowherePath() : path, deviceInterface, propertyChanged, args);
+        const QString device = knownDevicePath();
+        const QString devicePath = device.isEmpty() ? nowherePath() : device;
+        const int which = m_random.bounded(4);
+        if (onBluez5()) {
+            switch (which) {
+            case 0:
+                bluezSignal(adapterPath(), propertiesInterface, QStringLiteral("PropertiesChanged"),
+                            args);
+                break;
+            case 1:
+                bluezSignal(QStringLiteral("/"), objectManagerInterface,
+                            QStringLiteral("InterfacesAdded"), args);
+                break;
+            case 2:
+                bluezSignal(QStringLiteral("/"), objectManagerInterface,
+                            QStringLiteral("InterfacesRemoved"), args);
+                break;
+            default:
+                bluezSignal(devicePath, propertiesInterface, QStringLiteral("PropertiesChanged"),
+                            args);
+            }
+            return true;
         }
+        switch (which) {
+        case 0:
+            bluezSignal(adapterPath(), adapterInterface, propertyChanged, args);
+            break;
+        case 1:
+            bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceFound"), args);
+            break;
+        case 2:
+            bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceCreated"), args);
+            break;
+        default:
+            bluezSignal(devicePath, deviceInterface, propertyChanged, args);
         }
         return true;
     }
     case Kind::TransferNowhere: {
-        const QVariant nowhere = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/transfer%1").arg(90000 + m_random.bounded(100))));
+        const QVariant nowhere = QVariant::fromValue(
+            QDBusObjectPath(QStringLiteral("/transfer%1").arg(90000 + m_random.bounded(100))));
         if (m_random.bounded(2))
-            obexSignal(QStringLiteral("/"), managerInterface, QStringLiteral("TransferStarted"), { nowhere });
+            obexSignal(QStringLiteral("/"), managerInterface, QStringLiteral("TransferStarted"),
+                       { nowhere });
         else
             obexSignal(QStringLiteral("/"), managerInterface, QStringLiteral("TransferCompleted"),
                        { nowhere, bool(m_random.bounded(2)) });
         return true;
     }
     case Kind::ProgressExtreme: {
-        const std::vector<std::pair<int, int>> extremes { { -1, -1 }, { INT_MAX, INT_MIN }, { INT_MIN, 0 },
-                                                          { 10, INT_MAX }, { 0, -5 } };
+        const std::vector<std::pair<int, int>> extremes {
+            { -1, -1 }, { INT_MAX, INT_MIN }, { INT_MIN, 0 }, { 10, INT_MAX }, { 0, -5 }
+        };
         const auto &[total, transferred] = pick(m_random, extremes);
         const QString live = liveTransferPath();
         obexSignal(live.isEmpty() ? QStringLiteral("/transfer90000") : live, transferInterface,
@@ -230,9 +299,12 @@ QVariant Liar::extreme(const QString &signature)
     }
     if (signature == QLatin1String("as")) {
         switch (m_random.bounded(3)) {
-        case 0: return QStringList();
-        case 1: return QStringList { QString(), hostileString(), QStringLiteral("not-a-uuid") };
-        default: return QStringList(1000, QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb"));
+        case 0:
+            return QStringList();
+        case 1:
+            return QStringList { QString(), hostileString(), QStringLiteral("not-a-uuid") };
+        default:
+            return QStringList(1000, QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb"));
         }
     }
     if (signature == QLatin1String("ao"))
@@ -254,9 +326,14 @@ QString Liar::hostileString()
     if (m_random.bounded(40) == 0)
         return hugeString();
     const QString values[] = {
-        QString(), QStringLiteral("\x01\x07\x1b[2J\x1b[31m\r\n\t"), QStringLiteral("\u202etxt.exe"),
-        QStringLiteral("../../../etc/passwd"), QStringLiteral("%s%n%x%p"), QString(4096, QLatin1Char('x')),
-        QStringLiteral("\U0001F4A9\u0301\u200b"), QStringLiteral("  "),
+        QString(),
+        QStringLiteral("\x01\x07\x1b[2J\x1b[31m\r\n\t"),
+        QStringLiteral("\u202etxt.exe"),
+        QStringLiteral("../../../etc/passwd"),
+        QStringLiteral("%s%n%x%p"),
+        QString(4096, QLatin1Char('x')),
+        QStringLiteral("\U0001F4A9\u0301\u200b"),
+        QStringLiteral("  "),
     };
     return values[m_random.bounded(int(std::size(values)))];
 }
@@ -266,10 +343,16 @@ QString Liar::junkAddress()
     if (m_random.bounded(40) == 0)
         return hugeString();
     const QString values[] = {
-        QString(), QStringLiteral("00:11:22:33:44"), QStringLiteral("GG:HH:II:JJ:KK:LL"),
-        QStringLiteral("../../etc/passwd"), QStringLiteral("00:11:22:33:44:55:66"),
-        QStringLiteral("00-11-22-33-44-55"), QStringLiteral("\n\x01"), QStringLiteral("/org/bluez"),
-        QStringLiteral(" 00:11:22:33:44:55"), QStringLiteral("001122334455"),
+        QString(),
+        QStringLiteral("00:11:22:33:44"),
+        QStringLiteral("GG:HH:II:JJ:KK:LL"),
+        QStringLiteral("../../etc/passwd"),
+        QStringLiteral("00:11:22:33:44:55:66"),
+        QStringLiteral("00-11-22-33-44-55"),
+        QStringLiteral("\n\x01"),
+        QStringLiteral("/org/bluez"),
+        QStringLiteral(" 00:11:22:33:44:55"),
+        QStringLiteral("001122334455"),
     };
     return values[m_random.bounded(int(std::size(values)))];
 }
@@ -279,8 +362,12 @@ QString Liar::nowherePath()
     const QString adapter = adapterPath();
     const QString values[] = {
         adapter + QStringLiteral("/dev_DE_AD_00_00_00_0") + QString::number(m_random.bounded(8)),
-        QStringLiteral("/nowhere"), QStringLiteral("/"), QStringLiteral("/org/bluez"), adapter,
-        adapter + QStringLiteral("/dev_00_11"), adapter + QStringLiteral("/dev_00_11_22_33_44_55/extra"),
+        QStringLiteral("/nowhere"),
+        QStringLiteral("/"),
+        QStringLiteral("/org/bluez"),
+        adapter,
+        adapter + QStringLiteral("/dev_00_11"),
+        adapter + QStringLiteral("/dev_00_11_22_33_44_55/extra"),
         QStringLiteral("/org/bluez/0/hci9/dev_00_11_22_33_44_55"),
     };
     return values[m_random.bounded(int(std::size(values)))];
@@ -307,9 +394,8 @@ QVariantMap Liar::lyingFoundValues()
 
 QString Liar::knownDevicePath()
 {
-    const QList<SimDevice *> devices = m_simulator->bluez4()->adapter()->devices();
-    return devices.isEmpty() ? QString()
-                             : devices.at(m_random.bounded(int(devices.size())))->path();
+    const QStringList paths = m_simulator->bluez()->deviceObjectPaths();
+    return paths.isEmpty() ? QString() : paths.at(m_random.bounded(int(paths.size())));
 }
 
 QString Liar::liveTransferPath() const
@@ -324,37 +410,26 @@ void Liar::lieInReplies(bool lying, quint32 seed)
 {
     if (!bluezReady())
         return;
+    BluetoothService *bluez = m_simulator->bluez();
+    if (!lying) {
+        bluez->tellTruth();
+        return;
+    }
     m_random.seed(seed);
-    SimAdapter *adapter = m_simulator->bluez4()->adapter();
-    QVariantMap &adapterRaw = m_simulator->bluez4()->world().adapter.rawProperties;
     auto lies = [this](const std::vector<Property> &properties) {
         QVariantMap raw;
         for (const Property &p : properties) {
             // Left out, a wrong type, or a right type with an extreme value.
             const int how = m_random.bounded(3);
-            raw.insert(QLatin1String(p.first), how == 0 ? QVariant()
-                                                : how == 1 ? wrongType(QLatin1String(p.second))
-                                                           : extreme(QLatin1String(p.second)));
+            raw.insert(QLatin1String(p.first),
+                       how == 0       ? QVariant()
+                           : how == 1 ? wrongType(QLatin1String(p.second))
+                                      : extreme(QLatin1String(p.second)));
         }
         return raw;
     };
-    const QList<SimDevice *> devices = adapter->devices();
-    if (lying) {
-        adapterRaw = lies(adapterProperties);
-        for (SimDevice *device : devices)
-            device->spec().rawProperties = lies(deviceProperties);
-        return;
-    }
-    adapterRaw.clear();
-    const QVariantMap truth = adapter->properties();
-    for (auto it = truth.begin(); it != truth.end(); ++it)
-        adapter->emitAdapterProperty(it.key(), it.value());
-    for (SimDevice *device : devices) {
-        device->spec().rawProperties.clear();
-        const QVariantMap properties = device->properties();
-        for (auto it = properties.begin(); it != properties.end(); ++it)
-            device->emitPropertyChanged(deviceInterface, it.key(), it.value());
-    }
+    bluez->lieInReplies([&] { return lies(onBluez5() ? adapter1Properties : adapterProperties); },
+                        [&] { return lies(deviceProperties); });
 }
 
 // --- sending -----------------------------------------------------------------
@@ -362,14 +437,66 @@ void Liar::lieInReplies(bool lying, quint32 seed)
 void Liar::bluezSignal(const QString &path, const QString &interface, const QString &member,
                        const QVariantList &args)
 {
-    m_simulator->bluez4()->tree()->emitSignal(path, interface, member, args);
+    m_simulator->bluez()->tree()->emitSignal(path, interface, member, args);
 }
 
-void Liar::propertySignal(const QString &path, const QString &interface,
-                          const std::pair<const char *, const char *> &property, const QVariant &value)
+void Liar::propertySignal(const QString &path, Object object, const Property &property,
+                          const QVariant &value)
 {
-    bluezSignal(path, interface, propertyChanged,
-                { QLatin1String(property.first), QVariant::fromValue(QDBusVariant(value)) });
+    const QString name = QLatin1String(property.first);
+    if (onBluez5()) {
+        bluezSignal(path, propertiesInterface, QStringLiteral("PropertiesChanged"),
+                    { object == Object::Adapter ? adapter1Interface : device1Interface,
+                      QVariantMap { { name, value } }, QStringList() });
+        return;
+    }
+    bluezSignal(path, object == Object::Adapter ? adapterInterface : deviceInterface,
+                propertyChanged, { name, QVariant::fromValue(QDBusVariant(value)) });
+}
+
+void Liar::found(const QString &address, const QString &claimedAddress)
+{
+    QVariantMap values = lyingFoundValues();
+    if (!onBluez5()) {
+        bluezSignal(adapterPath(), adapterInterface, QStringLiteral("DeviceFound"),
+                    { claimedAddress, values });
+        return;
+    }
+    // BlueZ 5 finds a device by announcing its object.
+    if (!values.contains(QStringLiteral("Address")) || claimedAddress != address)
+        values.insert(QStringLiteral("Address"), claimedAddress);
+    QString node = address;
+    node.replace(QLatin1Char(':'), QLatin1Char('_'));
+    announceObject(adapterPath() + QStringLiteral("/dev_") + node, values);
+}
+
+void Liar::announceNowhere(bool created)
+{
+    const QString path = nowherePath();
+    if (!onBluez5()) {
+        bluezSignal(adapterPath(), adapterInterface,
+                    created ? QStringLiteral("DeviceCreated") : QStringLiteral("DeviceRemoved"),
+                    { QVariant::fromValue(QDBusObjectPath(path)) });
+        return;
+    }
+    if (!created) {
+        bluezSignal(
+            QStringLiteral("/"), objectManagerInterface, QStringLiteral("InterfacesRemoved"),
+            { QVariant::fromValue(QDBusObjectPath(path)), QStringList { device1Interface } });
+        return;
+    }
+    // A paired device whose address is missing or not the one of its path.
+    QVariantMap values { { QStringLiteral("Paired"), true }, { QStringLiteral("Trusted"), true } };
+    if (m_random.bounded(2))
+        values.insert(QStringLiteral("Address"), junkAddress());
+    announceObject(path, values);
+}
+
+void Liar::announceObject(const QString &path, const QVariantMap &deviceValues)
+{
+    bluezSignal(QStringLiteral("/"), objectManagerInterface, QStringLiteral("InterfacesAdded"),
+                { QVariant::fromValue(QDBusObjectPath(path)),
+                  QVariant::fromValue(InterfaceMap { { device1Interface, deviceValues } }) });
 }
 
 void Liar::obexSignal(const QString &path, const QString &interface, const QString &member,
@@ -380,9 +507,12 @@ void Liar::obexSignal(const QString &path, const QString &interface, const QStri
 
 bool Liar::bluezReady() const
 {
-    // Lies are told in BlueZ 4's words only.
-    return m_simulator->bluez4() && m_simulator->bluez4()->isRunning()
-        && m_simulator->bluez4()->adapter();
+    return m_simulator->bluez()->isRunning() && !adapterPath().isEmpty();
+}
+
+bool Liar::onBluez5() const
+{
+    return m_simulator->bluez()->dialect() == 5;
 }
 
 bool Liar::obexReady() const
@@ -392,5 +522,5 @@ bool Liar::obexReady() const
 
 QString Liar::adapterPath() const
 {
-    return m_simulator->bluez4()->adapter()->path();
+    return m_simulator->bluez()->adapterObjectPath();
 }

@@ -8,7 +8,7 @@
 
 class Simulator;
 
-// The daemons gone wrong. Sends the signals their clients listen to with
+// The daemons gone wrong, BlueZ in either dialect. Sends the signals their clients listen to with
 // values of the wrong type, keys left out, empty, hostile and 1 MB strings,
 // extreme numbers, paths of objects that do not exist and argument lists of
 // the wrong shape; and makes the property replies lie the same way. Every lie
@@ -56,11 +56,21 @@ private:
     QString liveTransferPath() const;
     QVariantMap lyingFoundValues();
 
+    enum class Object { Adapter, Device };
+    using Property = std::pair<const char *, const char *>;
+
+    // Each lie in the words of the dialect being played.
     void bluezSignal(const QString &path, const QString &interface, const QString &member,
                      const QVariantList &args);
-    // PropertyChanged(name, value) of property, a (name, D-Bus type) pair.
-    void propertySignal(const QString &path, const QString &interface,
-                        const std::pair<const char *, const char *> &property, const QVariant &value);
+    // property, a (name, D-Bus type) pair, changed to value.
+    void propertySignal(const QString &path, Object object, const Property &property,
+                        const QVariant &value);
+    // The device at address found, claiming claimedAddress, with lying values.
+    void found(const QString &address, const QString &claimedAddress);
+    // A device that does not exist, created or removed.
+    void announceNowhere(bool created);
+    void announceObject(const QString &path, const QVariantMap &deviceValues);
+    bool onBluez5() const;
     void obexSignal(const QString &path, const QString &interface, const QString &member,
                     const QVariantList &args);
     bool bluezReady() const;

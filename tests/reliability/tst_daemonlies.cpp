@@ -205,15 +205,20 @@ private Q_SLOTS:
         const QStringList said = warnings();
         QCOMPARE(QSet<QString>(said.begin(), said.end()).size(), said.size());
         QVERIFY2(said.size() < 60, qPrintable(said.join(u'\n')));
-        for (const char *expected : { "Ignoring adapter property", "Ignoring device property",
-                                      "Cutting device property", "Ignoring DeviceFound for",
-                                      "Ignoring DeviceCreated for", "Ignoring DeviceRemoved for",
-                                      "Ignoring TransferCompleted of", "Ignoring Progress of" }) {
+        // BlueZ 5 announces found, created and removed devices as objects.
+        const QStringList announcements = onBluez5()
+            ? QStringList { "Ignoring InterfacesAdded for" }
+            : QStringList { "Ignoring DeviceFound for", "Ignoring DeviceCreated for",
+                            "Ignoring DeviceRemoved for" };
+        for (const QString &expected : announcements
+                 + QStringList { "Ignoring adapter property", "Ignoring device property",
+                                 "Cutting device property", "Ignoring TransferCompleted of",
+                                 "Ignoring Progress of" }) {
             const bool found
                 = std::any_of(said.begin(), said.end(), [expected](const QString &line) {
-                      return line.startsWith(QLatin1String(expected));
+                      return line.startsWith(expected);
                   });
-            QVERIFY2(found, expected);
+            QVERIFY2(found, qPrintable(expected));
         }
 
         // The truth puts everything right; the push goes on to its end.
@@ -240,6 +245,11 @@ private Q_SLOTS:
     {
         QFETCH(quint32, seed);
         QVERIFY(sim()->lieInReplies(true, seed));
+        // BlueZ 5 is read once, when it appears: it lies from its start.
+        if (onBluez5()) {
+            QVERIFY(dropBluez(sim()));
+            QVERIFY(restoreBluez(sim()));
+        }
         BluetoothAdapter adapter;
         QTRY_VERIFY(adapter.isValid());
         QVERIFY(adapter.name().size() <= 248);
