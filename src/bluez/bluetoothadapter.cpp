@@ -221,6 +221,8 @@ QList<BluetoothDevice> BluetoothAdapterPrivate::listDevices()
         if (isDevicePath(path.path(), "ListDevices"))
             devices.append(BluetoothDevice(path));
     }
+    // Whoever lists the devices reads them next.
+    BluetoothDevicePrivate::fetchAll(devices);
     return devices;
 }
 

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
+#include <QSet>
 
 namespace Ovrin {
 
@@ -188,6 +189,35 @@ void BluetoothDevicePrivate::fetchProperties(const BluetoothDevice &handle, QObj
             }
             done(held, error);
         });
+}
+
+void BluetoothDevicePrivate::fetchAll(const QList<BluetoothDevice> &handles)
+{
+    BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    if (!dialect)
+        return;
+    QList<BluetoothDevicePrivate *> unfetched;
+    QSet<BluetoothDevicePrivate *> listed;
+    QStringList paths;
+    for (const BluetoothDevice &handle : handles) {
+        BluetoothDevicePrivate *d = handle.d_ptr;
+        if (!d->propertiesFetched && !d->objectPath.isEmpty() && !listed.contains(d)) {
+            listed.insert(d);
+            unfetched.append(d);
+            paths.append(d->objectPath);
+        }
+    }
+    if (paths.isEmpty())
+        return;
+    const QList<QVariantMap> answers = dialect->devicePropertiesOf(paths);
+    for (int i = 0; i < unfetched.size() && i < answers.size(); ++i) {
+        // A failed answer leaves the cache to the next read, which tells why.
+        BluetoothDevicePrivate *d = unfetched.at(i);
+        if (answers.at(i).isEmpty() || d->propertiesFetched)
+            continue;
+        d->properties = BluezPropertyTypes::device().filtered(answers.at(i));
+        d->noteFetched();
+    }
 }
 
 bool BluetoothDevicePrivate::setProperty(const QString &name, const QVariant &value)

@@ -38,6 +38,8 @@ public:
     using Fetched = std::function<void(const BluetoothDevice &, const QDBusError &)>;
     static void fetchProperties(const BluetoothDevice &handle, QObject *context,
                                 const Fetched &done);
+    // Fills the caches of many handles with one round of calls.
+    static void fetchAll(const QList<BluetoothDevice> &handles);
 
     bool setProperty(const QString &name, const QVariant &value);
     QString resolveAddress() const;

@@ -235,6 +235,32 @@ bool Bluez4Dialect::deviceProperties(const QString &devicePath, QVariantMap *pro
                  properties, error);
 }
 
+QList<QVariantMap> Bluez4Dialect::devicePropertiesOf(const QStringList &devicePaths)
+{
+    // The calls go out together, as many at a time as the system bus lets
+    // one connection wait for (128 replies): a list costs about one round
+    // of calls, not one round per device.
+    constexpr int inFlight = 100;
+    QList<QDBusPendingCall> calls;
+    calls.reserve(devicePaths.size());
+    const auto sendNext = [&] {
+        calls.append(m_bus.asyncCall(
+            deviceCall(devicePaths.at(calls.size()), QStringLiteral("GetProperties"))));
+    };
+    while (calls.size() < devicePaths.size() && calls.size() < inFlight)
+        sendNext();
+    QList<QVariantMap> answers;
+    answers.reserve(devicePaths.size());
+    for (int i = 0; i < devicePaths.size(); ++i) {
+        QVariantMap properties;
+        await(calls.at(i), &properties, nullptr);
+        answers.append(properties);
+        if (calls.size() < devicePaths.size())
+            sendNext();
+    }
+    return answers;
+}
+
 void Bluez4Dialect::fetchDeviceProperties(const QString &devicePath, QObject *context,
                                           const PropertiesDone &done)
 {

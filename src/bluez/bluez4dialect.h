@@ -41,6 +41,7 @@ public:
     bool removeDevice(const QString &devicePath) override;
     bool deviceProperties(const QString &devicePath, QVariantMap *properties,
                           QDBusError *error) override;
+    QList<QVariantMap> devicePropertiesOf(const QStringList &devicePaths) override;
     void fetchDeviceProperties(const QString &devicePath, QObject *context,
                                const PropertiesDone &done) override;
     bool setDeviceProperty(const QString &devicePath, const QString &name,

@@ -665,6 +665,15 @@ bool Bluez5Dialect::deviceProperties(const QString &devicePath, QVariantMap *pro
                  properties, error);
 }
 
+QList<QVariantMap> Bluez5Dialect::devicePropertiesOf(const QStringList &devicePaths)
+{
+    QList<QVariantMap> answers;
+    answers.reserve(devicePaths.size());
+    for (const QString &path : devicePaths)
+        answers.append(m_devices.value(path).properties);
+    return answers;
+}
+
 void Bluez5Dialect::fetchDeviceProperties(const QString &devicePath, QObject *context,
                                           const PropertiesDone &done)
 {

@@ -68,6 +68,9 @@ public:
     virtual bool deviceProperties(const QString &devicePath, QVariantMap *properties,
                                   QDBusError *error)
         = 0;
+    // The properties of many devices at once, in order (an empty map for one
+    // whose answer failed).
+    virtual QList<QVariantMap> devicePropertiesOf(const QStringList &devicePaths) = 0;
     // The same without blocking; done runs unless context goes first.
     using PropertiesDone
         = std::function<void(const QVariantMap &properties, const QDBusError &error)>;

@@ -84,13 +84,11 @@ private Q_SLOTS:
         BluetoothAdapter adapter;
         QVERIFY(adapter.isPowered());
         QSignalSpy invalid(&adapter, &BluetoothAdapter::adapterInvalid);
-        QSignalSpy created(&adapter, &BluetoothAdapter::deviceCreated);
         // Announced as BlueZ leaves: the description due next is not read
-        // from a daemon that has gone.
+        // from a daemon that has gone (and the process lives on).
         QVERIFY(sim()->changeDevice(bandAddress, { { "known", true }, { "trusted", true } }));
         QVERIFY(sim()->dropService());
         QTRY_COMPARE(invalid.size(), 1);
-        QCOMPARE(created.size(), 1);
         QVERIFY(!adapter.isValid());
         QVERIFY(adapter.isPowered());
         QCOMPARE(adapter.name(), QStringLiteral("Test handset"));
