@@ -191,10 +191,18 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
         Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
                                       it.value());
     }
+    const auto powered = changed.constFind(QStringLiteral("Powered"));
+    // Switched off, BlueZ drops every discovery session: whoever searches
+    // next starts a new one, and nothing is found for the look-ups now.
+    if (powered != changed.constEnd() && !powered->toBool()) {
+        m_discoveryUsers = 0;
+        while (!m_lookups.isEmpty())
+            endLookup(m_lookups.constFirst().address,
+                      bluezError("NotReady", QStringLiteral("Resource Not Ready")));
+    }
     // BlueZ 4 told the visibility after every power-on, and the library
     // checks that report against the user's choice; BlueZ 5 tells it only
     // when it changed.
-    const auto powered = changed.constFind(QStringLiteral("Powered"));
     const QString discoverable = QStringLiteral("Discoverable");
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
