@@ -176,10 +176,22 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
             Q_EMIT deviceRemoved(QDBusObjectPath(path));
     }
     if (interfaces.contains(adapterInterface) && path == m_adapterPath) {
+        discoveryDropped();
         m_adapterPath.clear();
         m_adapter.clear();
         Q_EMIT adapterRemoved();
     }
+}
+
+void Bluez5Dialect::discoveryDropped()
+{
+    // Switched off or gone, the adapter takes every discovery session with
+    // it: whoever searches next starts a new one, and nothing is found for
+    // the look-ups now.
+    m_discoveryUsers = 0;
+    while (!m_lookups.isEmpty())
+        endLookup(m_lookups.constFirst().address,
+                  bluezError("NotReady", QStringLiteral("Resource Not Ready")));
 }
 
 void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
@@ -192,14 +204,8 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
                                       it.value());
     }
     const auto powered = changed.constFind(QStringLiteral("Powered"));
-    // Switched off, BlueZ drops every discovery session: whoever searches
-    // next starts a new one, and nothing is found for the look-ups now.
-    if (powered != changed.constEnd() && !powered->toBool()) {
-        m_discoveryUsers = 0;
-        while (!m_lookups.isEmpty())
-            endLookup(m_lookups.constFirst().address,
-                      bluezError("NotReady", QStringLiteral("Resource Not Ready")));
-    }
+    if (powered != changed.constEnd() && !powered->toBool())
+        discoveryDropped();
     // BlueZ 4 told the visibility after every power-on, and the library
     // checks that report against the user's choice; BlueZ 5 tells it only
     // when it changed.

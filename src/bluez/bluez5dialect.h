@@ -85,6 +85,7 @@ private:
     void addDevice(const QString &path, const QVariantMap &properties);
     void removeObject(const QString &path, const QStringList &interfaces);
     void adapterChanged(const QVariantMap &changed);
+    void discoveryDropped();
     void deviceChanged(const QString &path, const QVariantMap &changed,
                        const QStringList &invalidated);
     bool isKnown(const Device &device) const;
