@@ -167,10 +167,15 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
 {
     if (interfaces.contains(deviceInterface)) {
         const auto device = m_devices.constFind(path);
-        if (device == m_devices.constEnd())
+        bool wasKnown = false;
+        if (device != m_devices.constEnd()) {
+            wasKnown = isKnown(*device);
+            m_devices.erase(device);
+        } else if (m_removedHere.contains(path)) {
+            wasKnown = m_removedHere.take(path);
+        } else {
             return;
-        const bool wasKnown = isKnown(*device);
-        m_devices.erase(device);
+        }
         Q_EMIT deviceObjectRemoved(path);
         if (wasKnown)
             Q_EMIT deviceRemoved(QDBusObjectPath(path));
@@ -609,9 +614,19 @@ void Bluez5Dialect::cancelDeviceCreation(const QString &address)
 
 bool Bluez5Dialect::removeDevice(const QString &devicePath)
 {
-    return blockingCall("RemoveDevice",
-                        call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
-                             { QVariant::fromValue(QDBusObjectPath(devicePath)) }));
+    if (!blockingCall("RemoveDevice",
+                      call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
+                           { QVariant::fromValue(QDBusObjectPath(devicePath)) })))
+        return false;
+    // The object is gone, though its signal may still be on its way: a
+    // pairing asked for right after looks for the device anew. The signal
+    // tells the others, as for any removal.
+    const auto device = m_devices.constFind(devicePath);
+    if (device != m_devices.constEnd()) {
+        m_removedHere.insert(devicePath, isKnown(*device));
+        m_devices.erase(device);
+    }
+    return true;
 }
 
 bool Bluez5Dialect::deviceProperties(const QString &devicePath, QVariantMap *properties,

@@ -115,6 +115,8 @@ private:
     QString m_adapterPath;
     QVariantMap m_adapter;
     QMap<QString, Device> m_devices;
+    // Removed here, BlueZ's signal still to come: whether each was known.
+    QHash<QString, bool> m_removedHere;
     int m_discoveryUsers = 0;
     int m_sessions = 0;
     bool m_poweredForSessions = false;

@@ -277,6 +277,24 @@ private Q_SLOTS:
         QCOMPARE(cell(model, 3, Model::PairedColumn), QVariant(true));
     }
 
+    // Forgotten and paired again at once, as a forced new pairing does: on
+    // BlueZ 5 the object went with the pairing, and the device is looked for first.
+    void aForgottenDeviceIsPairedAgain()
+    {
+        Model *model = makeModel();
+        const BluetoothDevice forgotten = *model->deviceFromList(1);
+        BluetoothAgent agent;
+        QVERIFY(w.adapter->removeDevice(forgotten));
+        w.adapter->startCreatingPairedDevice(forgotten, &agent);
+        if (onBluez5()) {
+            QTRY_VERIFY(w.adapter->isDiscovering());
+            QVERIFY(found(bravo));
+        }
+        QTRY_VERIFY(simFlag(bravo, "paired"));
+        QTRY_COMPARE(cell(model, 1, Model::PairedColumn), QVariant(true));
+        QCOMPARE(names(model), knownRows);
+    }
+
     void thePairingMarkMoves()
     {
         Model *model = makeModel();
