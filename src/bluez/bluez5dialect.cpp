@@ -567,10 +567,16 @@ void Bluez5Dialect::createPairedDevice(const QString &address, const QString &ag
 void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QObject *context,
                          const CreationDone &done)
 {
-    // A link that comes up now is the pairing's, until it goes.
+    // As with BlueZ 4's CreatePairedDevice, a device not known yet is known
+    // from the start of its pairing, and forgotten again if that fails.
     auto device = m_devices.find(devicePath);
-    if (device != m_devices.end())
+    bool madeForPairing = false;
+    if (device != m_devices.end()) {
+        // A link that comes up now is the pairing's, until it goes.
         device->pairingLink = !device->properties.value(QStringLiteral("Connected")).toBool();
+        madeForPairing = !isKnown(*device);
+        device->createdHere = device->createdHere || madeForPairing;
+    }
     // BlueZ asks the agent its caller had registered when Pair came.
     if (!agentPath.isEmpty() && registerRouter())
         BluezAgentRoutes::startAttempt(devicePath, agentPath);
@@ -578,11 +584,20 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
         call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
     // The route ends with the answer, even when nobody waits for it any more.
     auto *routeEnd = new QDBusPendingCallWatcher(pairing, this);
-    connect(routeEnd, &QDBusPendingCallWatcher::finished, this, [this, devicePath, routeEnd] {
-        routeEnd->deleteLater();
-        BluezAgentRoutes::endAttempt(devicePath);
-        unregisterUnusedRouter();
-    });
+    connect(routeEnd, &QDBusPendingCallWatcher::finished, this,
+            [this, devicePath, routeEnd, madeForPairing] {
+                routeEnd->deleteLater();
+                BluezAgentRoutes::endAttempt(devicePath);
+                unregisterUnusedRouter();
+                auto device = m_devices.find(devicePath);
+                if (!madeForPairing || !routeEnd->isError() || device == m_devices.end())
+                    return;
+                device->createdHere = false;
+                if (!isKnown(*device))
+                    Q_EMIT deviceRemoved(QDBusObjectPath(devicePath));
+            });
+    if (madeForPairing)
+        Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
     whenAnswered(pairing, context, [this, devicePath, done](const QDBusMessage &answer) {
         if (answer.type() == QDBusMessage::ErrorMessage) {
             done(QDBusObjectPath(), QDBusError(answer));
