@@ -170,13 +170,14 @@ private Q_SLOTS:
         Model *model = makeModel();
         QCOMPARE(rowOf(model, knownOne), -1);
         ModelLog log(model);
-        // Known to BlueZ but neither paired nor found: its first change
-        // brings it in among the found devices (pairing it moves it among the
-        // paired ones, see aSuccessfulPairingClearsTheMarkOfItsDeviceOnly).
-        QVERIFY(sim()->changeDevice(knownOne, { { "trusted", true } }));
+        // Known to BlueZ (trusted) but neither paired nor found: its first
+        // change brings it in among the found devices (pairing it moves it
+        // among the paired ones, see aSuccessfulPairingClearsTheMarkOfItsDeviceOnly).
+        QVERIFY(sim()->changeDevice(knownOne, { { "connected", true } }));
         QTRY_COMPARE(log.text(), QStringLiteral("+2"));
         QCOMPARE(cell(model, 2, Model::PairedColumn), QVariant(false));
         QCOMPARE(cell(model, 2, Model::TrustedColumn), QVariant(true));
+        QCOMPARE(cell(model, 2, Model::ConnectionStatusColumn), QVariant(true));
     }
 
     void switchingOffDropsFoundDevices()
@@ -319,7 +320,7 @@ private Q_SLOTS:
         // A device followed out of sight changes: the rows stay as they were.
         BluetoothDevice known = w.adapter->deviceForAddress(knownOne);
         QSignalSpy changed(&known, &BluetoothDevice::propertyChanged);
-        QVERIFY(sim()->changeDevice(knownOne, { { "trusted", true } }));
+        QVERIFY(sim()->changeDevice(knownOne, { { "connected", true } }));
         QVERIFY(changed.wait());
         QCOMPARE(names(m_model.get()), knownRows);
     }
