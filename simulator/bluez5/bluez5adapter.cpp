@@ -82,8 +82,19 @@ Bluez5Adapter::Bluez5Adapter(Bluez5Service *service, const QString &path)
 
 Bluez5Adapter::~Bluez5Adapter()
 {
+    for (const SimCall &call : std::as_const(m_waiting)) {
+        if (!call.isAnswered())
+            call.replyError(BluezError::failed(), QStringLiteral("Simulator reset"));
+    }
     delete m_discovery;
     m_devices.clear();
+}
+
+void Bluez5Adapter::answerLater(int ms, const SimCall &call, const std::function<void()> &answer)
+{
+    m_waiting.removeIf([](const SimCall &waiting) { return waiting.isAnswered(); });
+    m_waiting.append(call);
+    QTimer::singleShot(ms, this, answer);
 }
 
 PropertiesBatcher *Bluez5Adapter::batcher() const
@@ -194,7 +205,7 @@ void Bluez5Adapter::setPowered(const SimCall &call, const QVariant &value)
     changed(QStringLiteral("PowerState"));
     if (!on)
         prepareForPowerOff();
-    QTimer::singleShot(m_world.timing.powerMs, this, [this, call, on]() {
+    answerLater(m_world.timing.powerMs, call, [this, call, on]() {
         m_pendingSettings.remove(QStringLiteral("Powered"));
         m_powerTransition.clear();
         // The reply first; the kernel's news follows it.
@@ -262,7 +273,7 @@ void Bluez5Adapter::setMode(const SimCall &call, const QString &name, bool value
     }
     m_pendingSettings.insert(name);
     // The kernel acknowledges in a moment; the reply goes before the change.
-    QTimer::singleShot(0, this, [this, call, name, value]() {
+    answerLater(0, call, [this, call, name, value]() {
         m_pendingSettings.remove(name);
         call.reply();
         AdapterSpec &spec = m_world.adapter;
@@ -316,7 +327,7 @@ void Bluez5Adapter::startDiscovery(const SimCall &call)
     }
     m_pendingDiscovery.insert(owner);
     // The reply waits for the kernel; Discovering=true follows it.
-    QTimer::singleShot(0, this, [this, call, owner]() {
+    answerLater(0, call, [this, call, owner]() {
         if (!m_pendingDiscovery.remove(owner)) {
             replyError(call, Bluez5Error::NotReady); // powered off meanwhile
             return;
@@ -358,7 +369,7 @@ void Bluez5Adapter::stopDiscovery(const SimCall &call)
         return;
     }
     m_pendingDiscovery.insert(owner);
-    QTimer::singleShot(m_world.timing.stopDiscoveryMs, this, [this, call, owner]() {
+    answerLater(m_world.timing.stopDiscoveryMs, call, [this, call, owner]() {
         m_pendingDiscovery.remove(owner);
         call.reply();
         // A session begun meanwhile keeps the scan.
@@ -529,7 +540,7 @@ void Bluez5Adapter::removeDevice(const SimCall &call)
         return;
     }
     // Connected: the reply when the link is down, then Connected=false, then the removal.
-    QTimer::singleShot(m_world.timing.disconnectMs, this, [this, call, address]() {
+    answerLater(m_world.timing.disconnectMs, call, [this, call, address]() {
         call.reply();
         if (Bluez5Device *object = device(address)) {
             object->setConnected(false);

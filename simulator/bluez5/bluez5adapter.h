@@ -102,6 +102,10 @@ private:
     // Powered was on when rfkill blocked it: unblocking switches it back on.
     bool m_poweredBeforeBlock = false;
     QSet<QString> m_pendingSettings;
+    // Calls answered once the kernel would have acted; whatever is still
+    // waiting when the adapter goes (a reloaded world) is answered then.
+    void answerLater(int ms, const SimCall &call, const std::function<void()> &answer);
+    QList<SimCall> m_waiting;
     DeviceObjects<Bluez5Device> m_devices;
     QSet<QString> m_sessions;
     QSet<QString> m_pendingDiscovery;

@@ -191,19 +191,36 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
 {
     if (interfaces.contains(deviceInterface)) {
         const auto device = m_devices.constFind(path);
-        if (device == m_devices.constEnd())
+        bool wasKnown = false;
+        if (device != m_devices.constEnd()) {
+            wasKnown = isKnown(*device);
+            m_devices.erase(device);
+        } else if (m_removedHere.contains(path)) {
+            wasKnown = m_removedHere.take(path);
+        } else {
             return;
-        const bool wasKnown = isKnown(*device);
-        m_devices.erase(device);
+        }
         Q_EMIT deviceObjectRemoved(path);
         if (wasKnown)
             Q_EMIT deviceRemoved(QDBusObjectPath(path));
     }
     if (interfaces.contains(adapterInterface) && path == m_adapterPath) {
+        discoveryDropped();
         m_adapterPath.clear();
         m_adapter.clear();
         Q_EMIT adapterRemoved();
     }
+}
+
+void Bluez5Dialect::discoveryDropped()
+{
+    // Switched off or gone, the adapter takes every discovery session with
+    // it: whoever searches next starts a new one, and nothing is found for
+    // the look-ups now.
+    m_discoveryUsers = 0;
+    while (!m_lookups.isEmpty())
+        endLookup(m_lookups.constFirst().address,
+                  bluezError("NotReady", QStringLiteral("Resource Not Ready")));
 }
 
 void Bluez5Dialect::forgetWrongValues(QVariantMap *cache, const QVariantMap &reported,
@@ -230,10 +247,12 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
         Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
                                       it.value());
     }
+    const auto powered = changed.constFind(QStringLiteral("Powered"));
+    if (powered != changed.constEnd() && !powered->toBool())
+        discoveryDropped();
     // BlueZ 4 told the visibility after every power-on, and the library
     // checks that report against the user's choice; BlueZ 5 tells it only
     // when it changed.
-    const auto powered = changed.constFind(QStringLiteral("Powered"));
     const QString discoverable = QStringLiteral("Discoverable");
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
@@ -593,10 +612,16 @@ void Bluez5Dialect::createPairedDevice(const QString &address, const QString &ag
 void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QObject *context,
                          const CreationDone &done)
 {
-    // A link that comes up now is the pairing's, until it goes.
+    // As with BlueZ 4's CreatePairedDevice, a device not known yet is known
+    // from the start of its pairing, and forgotten again if that fails.
     auto device = m_devices.find(devicePath);
-    if (device != m_devices.end())
+    bool madeForPairing = false;
+    if (device != m_devices.end()) {
+        // A link that comes up now is the pairing's, until it goes.
         device->pairingLink = !device->properties.value(QStringLiteral("Connected")).toBool();
+        madeForPairing = !isKnown(*device);
+        device->createdHere = device->createdHere || madeForPairing;
+    }
     // BlueZ asks the agent its caller had registered when Pair came.
     if (!agentPath.isEmpty() && registerRouter())
         BluezAgentRoutes::startAttempt(devicePath, agentPath);
@@ -604,11 +629,20 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
         call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
     // The route ends with the answer, even when nobody waits for it any more.
     auto *routeEnd = new QDBusPendingCallWatcher(pairing, this);
-    connect(routeEnd, &QDBusPendingCallWatcher::finished, this, [this, devicePath, routeEnd] {
-        routeEnd->deleteLater();
-        BluezAgentRoutes::endAttempt(devicePath);
-        unregisterUnusedRouter();
-    });
+    connect(routeEnd, &QDBusPendingCallWatcher::finished, this,
+            [this, devicePath, routeEnd, madeForPairing] {
+                routeEnd->deleteLater();
+                BluezAgentRoutes::endAttempt(devicePath);
+                unregisterUnusedRouter();
+                auto device = m_devices.find(devicePath);
+                if (!madeForPairing || !routeEnd->isError() || device == m_devices.end())
+                    return;
+                device->createdHere = false;
+                if (!isKnown(*device))
+                    Q_EMIT deviceRemoved(QDBusObjectPath(devicePath));
+            });
+    if (madeForPairing)
+        Q_EMIT deviceCreated(QDBusObjectPath(devicePath));
     // The answer may come after BlueZ left and took this dialect with it.
     QPointer<Bluez5Dialect> self(this);
     whenAnswered(pairing, context, [self, devicePath, done](const QDBusMessage &answer) {
@@ -647,9 +681,19 @@ void Bluez5Dialect::cancelDeviceCreation(const QString &address)
 
 bool Bluez5Dialect::removeDevice(const QString &devicePath)
 {
-    return blockingCall("RemoveDevice",
-                        call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
-                             { QVariant::fromValue(QDBusObjectPath(devicePath)) }));
+    if (!blockingCall("RemoveDevice",
+                      call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
+                           { QVariant::fromValue(QDBusObjectPath(devicePath)) })))
+        return false;
+    // The object is gone, though its signal may still be on its way: a
+    // pairing asked for right after looks for the device anew. The signal
+    // tells the others, as for any removal.
+    const auto device = m_devices.constFind(devicePath);
+    if (device != m_devices.constEnd()) {
+        m_removedHere.insert(devicePath, isKnown(*device));
+        m_devices.erase(device);
+    }
+    return true;
 }
 
 bool Bluez5Dialect::deviceProperties(const QString &devicePath, QVariantMap *properties,

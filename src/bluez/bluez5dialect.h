@@ -91,6 +91,7 @@ private:
     void addDevice(const QString &path, const QVariantMap &announced);
     void removeObject(const QString &path, const QStringList &interfaces);
     void adapterChanged(const QVariantMap &changed);
+    void discoveryDropped();
     void deviceChanged(const QString &path, const QVariantMap &changed,
                        const QStringList &invalidated);
     bool isKnown(const Device &device) const;
@@ -122,6 +123,8 @@ private:
     QString m_adapterPath;
     QVariantMap m_adapter;
     QMap<QString, Device> m_devices;
+    // Removed here, BlueZ's signal still to come: whether each was known.
+    QHash<QString, bool> m_removedHere;
     int m_discoveryUsers = 0;
     int m_sessions = 0;
     bool m_poweredForSessions = false;

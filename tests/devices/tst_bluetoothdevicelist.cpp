@@ -232,29 +232,51 @@ private Q_SLOTS:
 
     // A found device is made known to BlueZ first, then blocked; if BlueZ
     // refuses to make it, there is nothing to block and the block is forgotten.
+    // BlueZ 5 makes nothing: it drops a found device's object soon after the
+    // search, and the device is looked for again (a refused search fails it).
     void blockingAFoundDeviceCreatesItFirst()
     {
+        QVERIFY(sim()->setTiming({ { "temporaryTimeoutMs", 100 } }));
         showListWithNearbyPhone();
         QVERIFY(w.found(laptop));
-        QVERIFY(sim()->failNext(QStringLiteral("CreateDevice"),
-                                QStringLiteral("org.bluez.Error.Failed")));
+        QTRY_VERIFY(cell("Laptop"));
+        w.adapter->stopDiscovery();
+        const auto hasObject = [](const QString &address) {
+            return bluezCall(devicePath(defaultAdapterPath(), address),
+                             QStringLiteral("org.freedesktop.DBus.Properties"),
+                             QStringLiteral("GetAll"), { QStringLiteral("org.bluez.Device1") })
+                       .type()
+                == QDBusMessage::ReplyMessage;
+        };
+        if (onBluez5())
+            QTRY_VERIFY(!hasObject(nearbyPhone) && !hasObject(laptop));
+        const QString creation = dialect("CreateDevice", "StartDiscovery");
+        QVERIFY(sim()->failNext(creation, QStringLiteral("org.bluez.Error.Failed")));
         QSignalSpy failed(w.adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        if (onBluez5())
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^StartDiscovery returned")));
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("^Device creation failed: ")));
         chooseFromMenu("Nearby phone", "qtn_conn_bt_block");
         QVERIFY(failed.wait());
+        QVERIFY(cell("Nearby phone"));
         // Later BlueZ makes that device for another reason: it stays unblocked.
         QSignalSpy created(w.adapter.get(), &BluetoothAdapter::deviceCreated);
         w.adapter->startCreatingDevice(
             BluetoothDevice(QVariantMap { { QStringLiteral("Address"), nearbyPhone } }));
-        QVERIFY(created.wait());
+        if (onBluez5())
+            QVERIFY(w.found(nearbyPhone));
+        QTRY_VERIFY(!created.isEmpty());
         QVERIFY(!simFlag(nearbyPhone, "blocked"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("SetProperty")), 0);
+        QCOMPARE(sim()->countCalls(dialect("SetProperty", "Set")), 0);
 
         QVERIFY(sim()->clearCallLog());
         chooseFromMenu("Laptop", "qtn_conn_bt_block");
+        if (onBluez5())
+            QVERIFY(w.found(laptop));
         QTRY_VERIFY(simFlag(laptop, "blocked"));
-        QCOMPARE(sim()->countCalls(QStringLiteral("CreateDevice")), 1);
+        QCOMPARE(sim()->countCalls(creation), 1);
         // The row moves to the blocked group.
         QTRY_COMPARE(m_model->index(m_model->rowCount() - 1, BluetoothDeviceModel::AddressColumn)
                          .data()
@@ -273,7 +295,7 @@ private Q_SLOTS:
         for (const auto &call : sim()->callLog())
             members << call.member;
         QVERIFY(members.indexOf("Disconnect") >= 0);
-        QVERIFY(members.indexOf("SetProperty") > members.indexOf("Disconnect"));
+        QVERIFY(members.indexOf(dialect("SetProperty", "Set")) > members.indexOf("Disconnect"));
     }
 
     void tapChoosesAndMarksTheDevice()

@@ -60,6 +60,14 @@ class TestBluetoothDeviceUiModel : public QObject
     {
         for (const QString &address : addresses)
             QVERIFY2(sim()->removeDevice(address), qPrintable(sim()->lastError()));
+        // BlueZ's word of it reaches the adapter before the models are made.
+        const auto listed = [this, &addresses] {
+            const QList<BluetoothDevice> known = w.adapter->listDevices();
+            return std::any_of(known.cbegin(), known.cend(), [&addresses](const auto &device) {
+                return addresses.contains(device.address());
+            });
+        };
+        QTRY_VERIFY(!listed());
     }
 
     // m_why tells how not.

@@ -5,6 +5,8 @@
 
 #include "simtest5.h"
 
+#include <QDBusPendingCall>
+
 using namespace OvrinTest;
 
 namespace {
@@ -341,6 +343,19 @@ private Q_SLOTS:
         QCOMPARE(errorOf(deviceMessage(address, u"Connect"_s)), error);
         QCOMPARE(get(dev(address), device1, u"Connected"_s), QVariant(true));
         QCOMPARE(sim()->device(address).value(u"audioState"_s).toString(), audioState);
+    }
+
+    // A call still waiting for the radio when the world is reloaded is
+    // answered, not left hanging.
+    void aReloadAnswersTheCallsThatWait()
+    {
+        QVERIFY(sim()->setTiming({ { "powerMs", 60000 } }));
+        QDBusPendingCall pending = QDBusConnection::systemBus().asyncCall(
+            setMessage(hci0, adapter1, u"Powered"_s, false), 5000);
+        QTRY_COMPARE(get(hci0, adapter1, u"PowerState"_s), QVariant(u"on-disabling"_s));
+        QVERIFY(load(u"pairing-partners.json"_s));
+        pending.waitForFinished();
+        QCOMPARE(pending.error().name(), bluezError("Failed"));
     }
 
     void rfkillKeepsThePowerOff()
