@@ -23,6 +23,15 @@ const QString agentManagerPath = QStringLiteral("/org/bluez");
 // The name users give the adapter is BlueZ 5's "Alias"; its "Name" is the system's.
 const QString adapterName = QStringLiteral("Name");
 const QString adapterAlias = QStringLiteral("Alias");
+// The kernel's rfkill switch keeps the radio off: BlueZ 5 tells it in
+// "PowerState"; the library calls it "RadioBlocked" (BlueZ 4 never has it).
+const QString powerState = QStringLiteral("PowerState");
+const QString radioBlocked = QStringLiteral("RadioBlocked");
+
+bool isRadioBlocked(const QVariantMap &adapter)
+{
+    return adapter.value(powerState).toString() == QLatin1String("off-blocked");
+}
 // How long a creation looks for a device that discovery has not found.
 constexpr int lookupTimeLimitMs = 20000;
 
@@ -34,6 +43,8 @@ QVariantMap adapterAsBluez4(QVariantMap properties)
         properties.insert(adapterName, *alias);
         properties.remove(adapterAlias);
     }
+    properties.insert(radioBlocked, isRadioBlocked(properties));
+    properties.remove(powerState);
     return properties;
 }
 
@@ -184,9 +195,10 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
 
 void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
 {
+    const bool wasBlocked = isRadioBlocked(m_adapter);
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
         m_adapter.insert(it.key(), it.value());
-        if (it.key() == adapterName)
+        if (it.key() == adapterName || it.key() == powerState)
             continue;
         Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
                                       it.value());
@@ -199,6 +211,8 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
+    if (isRadioBlocked(m_adapter) != wasBlocked)
+        Q_EMIT adapterPropertyChanged(radioBlocked, !wasBlocked);
 }
 
 void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &changed,

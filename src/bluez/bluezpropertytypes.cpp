@@ -54,7 +54,8 @@ const BluezPropertyTypes &BluezPropertyTypes::adapter()
                                             { "DiscoverableTimeout", "u" },
                                             { "PairableTimeout", "u" },
                                             { "Devices", "ao" },
-                                            { "UUIDs", "as" } });
+                                            { "UUIDs", "as" },
+                                            { "RadioBlocked", "b" } });
     return types;
 }
 

@@ -52,6 +52,12 @@ class TestBluetoothSettingsView : public QObject
     OrvelButton *statusMenuSwitch() { return w.item<OrvelButton>("BluetoothStatusMenuSwitch"); }
     DrillDownItem *devicesItem() { return w.item<DrillDownItem>("BluetoothDevicesItem"); }
     DrillDownItem *nameItem() { return w.item<DrillDownItem>("BluetoothDeviceNameItem"); }
+    OrvelLabel *blockedNotice() { return w.item<OrvelLabel>("BluetoothRadioBlockedLabel"); }
+    bool blockedNoticeShown()
+    {
+        settle();
+        return blockedNotice() && blockedNotice()->isVisible();
+    }
 
     int setPropertyCalls() { return w.adapterWrites(); }
 
@@ -275,6 +281,51 @@ private Q_SLOTS:
         QTRY_VERIFY(known(stranger).isPaired());
         redisplay();
         QVERIFY(devicesItem()->isEnabled());
+    }
+
+    // The kernel's rfkill switch keeps the radio off (BlueZ 5 tells it): the
+    // page says so and has no switch to flip, until the radio is unblocked.
+    void blockedRadioIsToldInsteadOfASwitch_data()
+    {
+        QTest::addColumn<bool>("blockedBeforeThePage");
+        QTest::newRow("blocked while shown") << false;
+        QTest::newRow("page built while blocked") << true;
+    }
+    void blockedRadioIsToldInsteadOfASwitch()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        QFETCH(bool, blockedBeforeThePage);
+        QSignalSpy changed(w.adapter.get(), &BluetoothAdapter::radioBlockedChanged);
+        if (!blockedBeforeThePage) {
+            showPage();
+            QVERIFY(onOffSwitch()->isEnabled());
+            QVERIFY(!blockedNoticeShown());
+        }
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", true } }));
+        QTRY_VERIFY(w.adapter->isRadioBlocked());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().first().toBool(), true);
+        if (blockedBeforeThePage)
+            showPage();
+        QTRY_VERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(blockedNoticeShown());
+        QCOMPARE(blockedNotice()->text(), qtTrId("qtn_conn_bt_radio_blocked"));
+        QVERIFY(blockedNotice()->geometry().top() >= onOffSwitch()->geometry().bottom());
+        // A tap on the switch changes nothing and asks nothing of BlueZ.
+        QVERIFY(!onOffSwitch()->isEnabled());
+        tap(onOffSwitch());
+        QVERIFY(!onOffSwitch()->isChecked() && !spinnerShown());
+        QCOMPARE(setPropertyCalls(), 0);
+        // Unblocked: the radio comes back on as it was, and the switch with it.
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", false } }));
+        QTRY_VERIFY(!w.adapter->isRadioBlocked());
+        QCOMPARE(changed.size(), 2);
+        QVERIFY(!blockedNoticeShown());
+        QTRY_VERIFY(onOffSwitch()->isChecked());
+        QVERIFY(onOffSwitch()->isEnabled());
+        tapOnOff();
+        QTRY_VERIFY(!simAdapter("powered").toBool());
     }
 
     void pageWithoutAdapterShowsBluetoothOff()
