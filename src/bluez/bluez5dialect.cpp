@@ -32,6 +32,7 @@ bool isRadioBlocked(const QVariantMap &adapter)
 {
     return adapter.value(powerState).toString() == QLatin1String("off-blocked");
 }
+const QLatin1String blockedError("org.bluez.Error.Blocked");
 // How long a creation looks for a device that discovery has not found.
 constexpr int lookupTimeLimitMs = 20000;
 
@@ -43,7 +44,6 @@ QVariantMap adapterAsBluez4(QVariantMap properties)
         properties.insert(adapterName, *alias);
         properties.remove(adapterAlias);
     }
-    properties.insert(radioBlocked, isRadioBlocked(properties));
     properties.remove(powerState);
     return properties;
 }
@@ -189,13 +189,17 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
     if (interfaces.contains(adapterInterface) && path == m_adapterPath) {
         m_adapterPath.clear();
         m_adapter.clear();
+        m_powerRefusedAsBlocked = false;
         Q_EMIT adapterRemoved();
     }
 }
 
 void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
 {
-    const bool wasBlocked = isRadioBlocked(m_adapter);
+    const bool wasBlocked = isRadioBlockedNow();
+    // BlueZ's word on the power state ends a block learnt from a refusal.
+    if (changed.contains(powerState) || changed.value(QStringLiteral("Powered")).toBool())
+        m_powerRefusedAsBlocked = false;
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
         m_adapter.insert(it.key(), it.value());
         if (it.key() == adapterName || it.key() == powerState)
@@ -211,8 +215,22 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &changed)
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
-    if (isRadioBlocked(m_adapter) != wasBlocked)
+    if (isRadioBlockedNow() != wasBlocked)
         Q_EMIT adapterPropertyChanged(radioBlocked, !wasBlocked);
+}
+
+bool Bluez5Dialect::isRadioBlockedNow() const
+{
+    return m_powerRefusedAsBlocked || isRadioBlocked(m_adapter);
+}
+
+void Bluez5Dialect::powerRefused(const QDBusMessage &answer)
+{
+    // A BlueZ without "PowerState" tells the block only by refusing power.
+    if (answer.errorName() != blockedError || isRadioBlockedNow())
+        return;
+    m_powerRefusedAsBlocked = true;
+    Q_EMIT adapterPropertyChanged(radioBlocked, true);
 }
 
 void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &changed,
@@ -315,6 +333,7 @@ bool Bluez5Dialect::adapterProperties(QVariantMap *properties, QDBusError *error
         return false;
     }
     *properties = adapterAsBluez4(m_adapter);
+    properties->insert(radioBlocked, isRadioBlockedNow());
     return true;
 }
 
@@ -412,6 +431,7 @@ void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
             if (answer.type() == QDBusMessage::ErrorMessage) {
                 m_sessions = 0;
                 m_poweredForSessions = false;
+                powerRefused(answer);
             }
         });
     }
