@@ -191,6 +191,10 @@
         <source>Profiles</source>
         <translation>Profiles</translation>
     </message>
+    <message id="qtn_conn_bt_radio_blocked">
+        <source>Bluetooth is blocked by the radio switch. Unblock it to switch Bluetooth on.</source>
+        <translation>Bluetooth is blocked by the radio switch. Unblock it to switch Bluetooth on.</translation>
+    </message>
     <message id="qtn_conn_bt_receive_file">
         <source>Receive file?</source>
         <translation>Receive file?</translation>

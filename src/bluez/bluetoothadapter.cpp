@@ -199,7 +199,15 @@ void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QVa
         restorePending = false;
         return;
     }
+    const bool blockedChanged = property == QLatin1String("RadioBlocked")
+        && properties.value(property).toBool() != newValue.toBool();
     properties.insert(property, newValue);
+    if (blockedChanged) {
+        const bool blocked = newValue.toBool();
+        emitOnHandles([blocked](BluetoothAdapter *h) { Q_EMIT h->radioBlockedChanged(blocked); });
+        emitOnHandles(
+            [](BluetoothAdapter *h) { Q_EMIT h->propertyChanged(QStringLiteral("radioBlocked")); });
+    }
     const QString lower = property.toLower();
     if (BluetoothAdapter::staticMetaObject.indexOfProperty(lower.toLatin1().constData()) >= 0)
         emitOnHandles([&lower](BluetoothAdapter *h) { Q_EMIT h->propertyChanged(lower); });
@@ -322,6 +330,12 @@ bool BluetoothAdapter::isPowered() const
 {
     d_ptr->getProperties();
     return d_ptr->properties.value(QStringLiteral("Powered")).toBool();
+}
+
+bool BluetoothAdapter::isRadioBlocked() const
+{
+    d_ptr->getProperties();
+    return d_ptr->properties.value(QStringLiteral("RadioBlocked")).toBool();
 }
 
 bool BluetoothAdapter::isDiscovering() const

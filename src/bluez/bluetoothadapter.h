@@ -24,6 +24,7 @@ class OVRIN_EXPORT BluetoothAdapter : public QObject
     Q_PROPERTY(QString address READ address)
     Q_PROPERTY(QString name READ name WRITE setName)
     Q_PROPERTY(bool discoverableSync READ isDiscoverableSync WRITE setDiscoverableSync)
+    Q_PROPERTY(bool radioBlocked READ isRadioBlocked NOTIFY radioBlockedChanged)
 
 public:
     /// A new handle on the shared adapter object.
@@ -40,6 +41,10 @@ public:
     /// The cached "Powered" property (as all getters: read from BlueZ on
     /// first use, then kept up to date by its signals).
     bool isPowered() const;
+    /// Whether the kernel's rfkill switch (a laptop's airplane key, say)
+    /// keeps the radio off: switching it on fails until it is unblocked.
+    /// BlueZ 5 tells it ("PowerState" "off-blocked"); on BlueZ 4 always false.
+    bool isRadioBlocked() const;
     /// The cached "Discovering" property: an inquiry runs.
     bool isDiscovering() const;
     /// The cached "Discoverable" property; while the adapter is off, the
@@ -108,6 +113,8 @@ Q_SIGNALS:
     void propertyChanged(const QString &property);
     /// A device answered the inquiry, with what it announced.
     void deviceDiscovered(Ovrin::BluetoothDevice device);
+    /// isRadioBlocked() changed (propertyChanged("radioBlocked") comes too).
+    void radioBlockedChanged(bool blocked);
     /// BlueZ made a device object (after creation or pairing).
     void deviceCreated(const Ovrin::BluetoothDevice &device);
     /// BlueZ forgot a device.

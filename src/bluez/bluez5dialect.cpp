@@ -27,6 +27,16 @@ const QString agentManagerPath = QStringLiteral("/org/bluez");
 // The name users give the adapter is BlueZ 5's "Alias"; its "Name" is the system's.
 const QString adapterName = QStringLiteral("Name");
 const QString adapterAlias = QStringLiteral("Alias");
+// The kernel's rfkill switch keeps the radio off: BlueZ 5 tells it in
+// "PowerState"; the library calls it "RadioBlocked" (BlueZ 4 never has it).
+const QString powerState = QStringLiteral("PowerState");
+const QString radioBlocked = QStringLiteral("RadioBlocked");
+
+bool isRadioBlocked(const QVariantMap &adapter)
+{
+    return adapter.value(powerState).toString() == QLatin1String("off-blocked");
+}
+const QLatin1String blockedError("org.bluez.Error.Blocked");
 // How long a creation looks for a device that discovery has not found.
 constexpr int lookupTimeLimitMs = 20000;
 
@@ -38,6 +48,7 @@ QVariantMap adapterAsBluez4(QVariantMap properties)
         properties.insert(adapterName, *alias);
         properties.remove(adapterAlias);
     }
+    properties.remove(powerState);
     return properties;
 }
 
@@ -208,6 +219,7 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
         discoveryDropped();
         m_adapterPath.clear();
         m_adapter.clear();
+        m_powerRefusedAsBlocked = false;
         Q_EMIT adapterRemoved();
     }
 }
@@ -238,11 +250,15 @@ void Bluez5Dialect::forgetWrongValues(QVariantMap *cache, const QVariantMap &rep
 
 void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
 {
+    const bool wasBlocked = isRadioBlockedNow();
     const QVariantMap changed = BluezPropertyTypes::adapter().filtered(reported);
     forgetWrongValues(&m_adapter, reported, changed);
+    // BlueZ's word on the power state ends a block learnt from a refusal.
+    if (changed.contains(powerState) || changed.value(QStringLiteral("Powered")).toBool())
+        m_powerRefusedAsBlocked = false;
     for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
         m_adapter.insert(it.key(), it.value());
-        if (it.key() == adapterName)
+        if (it.key() == adapterName || it.key() == powerState)
             continue;
         Q_EMIT adapterPropertyChanged(it.key() == adapterAlias ? adapterName : it.key(),
                                       it.value());
@@ -257,6 +273,22 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
+    if (isRadioBlockedNow() != wasBlocked)
+        Q_EMIT adapterPropertyChanged(radioBlocked, !wasBlocked);
+}
+
+bool Bluez5Dialect::isRadioBlockedNow() const
+{
+    return m_powerRefusedAsBlocked || isRadioBlocked(m_adapter);
+}
+
+void Bluez5Dialect::powerRefused(const QDBusMessage &answer)
+{
+    // A BlueZ without "PowerState" tells the block only by refusing power.
+    if (answer.errorName() != blockedError || isRadioBlockedNow())
+        return;
+    m_powerRefusedAsBlocked = true;
+    Q_EMIT adapterPropertyChanged(radioBlocked, true);
 }
 
 void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &reported,
@@ -365,6 +397,7 @@ bool Bluez5Dialect::adapterProperties(QVariantMap *properties, QDBusError *error
         return false;
     }
     *properties = adapterAsBluez4(m_adapter);
+    properties->insert(radioBlocked, isRadioBlockedNow());
     return true;
 }
 
@@ -462,6 +495,7 @@ void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
             if (answer.type() == QDBusMessage::ErrorMessage) {
                 m_sessions = 0;
                 m_poweredForSessions = false;
+                powerRefused(answer);
             }
         });
     }

@@ -92,6 +92,9 @@ private:
     void removeObject(const QString &path, const QStringList &interfaces);
     void adapterChanged(const QVariantMap &changed);
     void discoveryDropped();
+    // rfkill keeps the radio off: "PowerState" says so, or a power-on was refused as blocked.
+    bool isRadioBlockedNow() const;
+    void powerRefused(const QDBusMessage &answer);
     void deviceChanged(const QString &path, const QVariantMap &changed,
                        const QStringList &invalidated);
     bool isKnown(const Device &device) const;
@@ -128,6 +131,7 @@ private:
     int m_discoveryUsers = 0;
     int m_sessions = 0;
     bool m_poweredForSessions = false;
+    bool m_powerRefusedAsBlocked = false;
     QDBusPendingCall m_sessionPowerOn = QDBusPendingCall::fromCompletedCall(QDBusMessage());
     bool m_agentRegistered = false;
     QList<Lookup> m_lookups;

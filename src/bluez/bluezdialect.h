@@ -41,6 +41,8 @@ public:
     virtual QString findAdapter() = 0;
     virtual QString adapterPath() const = 0;
     // Reads go to the daemon or, where it tells every change, to what it told.
+    // BlueZ 4's properties, plus "RadioBlocked" (bool) from a daemon that
+    // tells when the kernel's rfkill switch keeps the radio off.
     virtual bool adapterProperties(QVariantMap *properties, QDBusError *error) = 0;
     virtual bool setAdapterProperty(const QString &name, const QVariant &value) = 0;
     // The devices the daemon knows.

@@ -56,7 +56,8 @@ const BluezPropertyTypes &BluezPropertyTypes::adapter()
                                             { "PairableTimeout", "u" },
                                             { "Devices", "ao" },
                                             { "UUIDs", "as" },
-                                            { "PowerState", "s" } });
+                                            { "PowerState", "s" },
+                                            { "RadioBlocked", "b" } });
     return types;
 }
 

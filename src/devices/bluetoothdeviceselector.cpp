@@ -215,6 +215,18 @@ void BluetoothDeviceSelectorPrivate::askToUnblock(const BluetoothDevice &blocked
     showWindow(box);
 }
 
+void BluetoothDeviceSelectorPrivate::tellRadioBlocked()
+{
+    auto *box = new OrvelMessageBox(qtTrId("qtn_conn_bt_radio_blocked"));
+    box->setObjectName(QStringLiteral("BluetoothRadioBlockedNote"));
+    // Nothing to choose from until the radio is unblocked.
+    connect(box, &OrvelDialog::finished, this, [this, box] {
+        dropWindow(box);
+        Q_EMIT q->dialogCanceled();
+    });
+    showWindow(box);
+}
+
 void BluetoothDeviceSelectorPrivate::unblockAnswered(OrvelMessageBox *box,
                                                      const BluetoothDevice &blocked, bool unblock)
 {
@@ -314,6 +326,10 @@ bool BluetoothDeviceSelector::startSelection(const QVariantList &request)
     }
     if (d->adapter->isPowered()) {
         d->processRequest();
+        return true;
+    }
+    if (d->adapter->isRadioBlocked()) {
+        d->tellRadioBlocked();
         return true;
     }
     if (OfflineMode().currentStatus() != OfflineMode::Offline) {

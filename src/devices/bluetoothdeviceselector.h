@@ -13,7 +13,8 @@ class BluetoothDeviceSelectorPrivate;
 class ConnectivityDialogServerInterface;
 
 /// Lets the user pick the device to send something to: switches Bluetooth on
-/// (asking first in offline mode), shows the selection sheet narrowed to the
+/// (asking first in offline mode; with the radio blocked by rfkill it says so
+/// and ends with dialogCanceled()), shows the selection sheet narrowed to the
 /// devices the request asks for, pairs the chosen device when the request
 /// demands it, and ends with deviceSelected() or dialogCanceled().
 ///

@@ -43,6 +43,8 @@ public:
     QMap<QString, QVariant> filterFromRequest() const;
     void startPairing();
     void askToUnblock(const BluetoothDevice &blocked);
+    // rfkill keeps the radio off: the user is told so, and the flow ends.
+    void tellRadioBlocked();
     void unblockAnswered(OrvelMessageBox *box, const BluetoothDevice &blocked, bool unblock);
     void showWindow(OrvelSceneWindow *window);
     // Takes the window off screen and lets it go.

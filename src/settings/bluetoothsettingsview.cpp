@@ -84,13 +84,20 @@ void BluetoothSettingsViewPrivate::initWidget()
 
     auto layout = new OrvelLayout(view);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto policy = new OrvelLinearLayoutPolicy(layout, Qt::Vertical);
-    policy->addItem(header);
-    policy->addItem(myDevicePanel);
-    policy->addItem(divider());
-    policy->addItem(devicesItem);
-    policy->addItem(divider());
-    policy->addItem(statusMenuRow);
+    pagePolicy = new OrvelLinearLayoutPolicy(layout, Qt::Vertical);
+    pagePolicy->addItem(header);
+    pagePolicy->addItem(myDevicePanel);
+    pagePolicy->addItem(divider());
+    pagePolicy->addItem(devicesItem);
+    pagePolicy->addItem(divider());
+    pagePolicy->addItem(statusMenuRow);
+
+    blockedNotice = new OrvelLabel(qtTrId("qtn_conn_bt_radio_blocked"), view);
+    blockedNotice->setObjectName(QStringLiteral("BluetoothRadioBlockedLabel"));
+    blockedNotice->setStyleName(QStringLiteral("CommonBodyText"));
+    blockedNotice->setWordWrap(true);
+    pagePolicy->insertItem(1, blockedNotice);
+    updateRadioBlocked();
     updateBluetoothDevicesItem();
 }
 
@@ -141,6 +148,10 @@ bool BluetoothSettingsViewPrivate::adapterPowered() const
 
 void BluetoothSettingsViewPrivate::adapterPropertyChanged(const QString &property)
 {
+    if (property == QLatin1String("radioBlocked")) {
+        updateRadioBlocked();
+        return;
+    }
     if (property != QLatin1String("powered"))
         return;
     updatePoweredStatus();
@@ -155,6 +166,24 @@ void BluetoothSettingsViewPrivate::updatePoweredStatus()
     onOffSwitch->setChecked(state);
     powered = state;
     placeSwitch();
+}
+
+void BluetoothSettingsViewPrivate::updateRadioBlocked()
+{
+    const bool blocked = adapter && adapter->isRadioBlocked();
+    // Blocked, the radio cannot come on: no switch to flip, and the reason in words.
+    onOffSwitch->setEnabled(!blocked);
+    if (blocked == (pagePolicy->indexOf(blockedNotice) >= 0))
+        return;
+    if (!blocked) {
+        pagePolicy->removeItem(blockedNotice);
+        return;
+    }
+    pagePolicy->insertItem(1, blockedNotice);
+    // A switch request under way has been refused.
+    powerSettingTimer.stop();
+    statusTimer.stop();
+    statusTimeout();
 }
 
 void BluetoothSettingsViewPrivate::onOffToggled(bool checked)

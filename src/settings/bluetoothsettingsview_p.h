@@ -9,6 +9,7 @@
 #include <QTimer>
 
 class OrvelButton;
+class OrvelLabel;
 class OrvelLinearLayoutPolicy;
 class OrvelProgressIndicator;
 
@@ -29,6 +30,7 @@ public:
     QGraphicsWidget *createHeader();
     QGraphicsWidget *createStatusMenuRow();
     void updatePoweredStatus();
+    void updateRadioBlocked();
     void placeSpinner();
     void placeSwitch();
     bool adapterPowered() const;
@@ -46,6 +48,9 @@ public:
     bool spinnerPlaced = false;
     OrvelLinearLayoutPolicy *headerPolicy = nullptr;
     DrillDownItem *devicesItem = nullptr;
+    // Under the header while rfkill blocks the radio.
+    OrvelLabel *blockedNotice = nullptr;
+    OrvelLinearLayoutPolicy *pagePolicy = nullptr;
 
 public Q_SLOTS:
     void adapterPropertyChanged(const QString &property);

@@ -220,6 +220,34 @@ private Q_SLOTS:
         QTRY_VERIFY(!bluezPowered());
     }
 
+    // A BlueZ 5 without "PowerState" tells that rfkill blocks the radio only
+    // by refusing to power it on; the block ends once the radio is on.
+    void bluez5PowerRefusedAsBlockedIsABlockedRadio()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        BluetoothAdapter adapter;
+        adapter.setPowered(false);
+        QTRY_VERIFY(!bluezPowered());
+        QSignalSpy blocked(&adapter, &BluetoothAdapter::radioBlockedChanged);
+        QSignalSpy rejected(&adapter, &BluetoothAdapter::sessionRejected);
+        QVERIFY(sim()->failNext(QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                                QStringLiteral("org.bluez.Error.Blocked"),
+                                QStringLiteral("Blocked through rfkill")));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            "Session request failed: org.bluez.Error.Blocked, Blocked through rfkill");
+        adapter.requestSession();
+        QVERIFY(rejected.wait());
+        QVERIFY(adapter.isRadioBlocked());
+        QVERIFY(BluetoothAdapter().isRadioBlocked());
+        QCOMPARE(blocked.size(), 1);
+        QVERIFY(sim()->changeAdapter({ { "powered", true } }));
+        QTRY_VERIFY(!adapter.isRadioBlocked());
+        QCOMPARE(blocked.size(), 2);
+        QCOMPARE(blocked.last().first().toBool(), false);
+    }
+
     void sessionsNeedTheAgentsConsent()
     {
         if (onBluez5())

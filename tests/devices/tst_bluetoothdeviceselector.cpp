@@ -447,6 +447,34 @@ private Q_SLOTS:
         QCOMPARE(flow.canceled.size() + flow.selected.size(), 0);
     }
 
+    // rfkill keeps the radio off (BlueZ 5 tells it): the user is told so
+    // instead of being asked, nothing is switched on, and the flow ends;
+    // unblocked, the next request goes on as usual.
+    void blockedRadioIsToldInsteadOfSwitchingOn()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", true } }));
+        QTRY_VERIFY(w.adapter->isRadioBlocked());
+        Flow flow(m_server.get());
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
+        auto *note = qobject_cast<OrvelMessageBox *>(m_server->shown.value(0).data());
+        QVERIFY(note && m_server->shown.size() == 1);
+        QCOMPARE(note->text(), qtTrId("qtn_conn_bt_radio_blocked"));
+        QTRY_COMPARE(note->sceneWindowState(), OrvelSceneWindow::Appeared);
+        tap(note->button(QMessageBox::Ok));
+        QCOMPARE(flow.canceled.size(), 1);
+        QVERIFY(m_server->hidden.contains(QPointer<OrvelSceneWindow>(note)));
+        QCOMPARE(w.adapterWrites(), 0);
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", false } }));
+        QTRY_VERIFY(!w.adapter->isRadioBlocked());
+        QTRY_VERIFY(w.adapter->isPowered());
+        QVERIFY(flow.start({ "phone", "", QStringList(), "" }));
+        waitForSheetAndFind({ nearbyPhone });
+        choose("Nearby phone");
+        QCOMPARE(flow.selectedAddress(), nearbyPhone);
+    }
+
     // A state set before the sheet reaches it: no search while busy.
     void pendingBeforeTheSheet()
     {

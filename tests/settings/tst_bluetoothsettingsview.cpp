@@ -52,8 +52,25 @@ class TestBluetoothSettingsView : public QObject
     OrvelButton *statusMenuSwitch() { return w.item<OrvelButton>("BluetoothStatusMenuSwitch"); }
     DrillDownItem *devicesItem() { return w.item<DrillDownItem>("BluetoothDevicesItem"); }
     DrillDownItem *nameItem() { return w.item<DrillDownItem>("BluetoothDeviceNameItem"); }
+    OrvelLabel *blockedNotice() { return w.item<OrvelLabel>("BluetoothRadioBlockedLabel"); }
+    bool blockedNoticeShown()
+    {
+        settle();
+        return blockedNotice() && blockedNotice()->isVisible();
+    }
 
-    int setPropertyCalls() { return w.calls("SetProperty", "org.bluez.Adapter"); }
+    int setPropertyCalls() { return w.adapterWrites(); }
+
+    // The adapter's known device at address (BlueZ 5 knows a stranger only
+    // while it is paired, trusted or blocked); invalid when it has none.
+    BluetoothDevice known(const QString &address)
+    {
+        for (const BluetoothDevice &device : w.adapter->listDevices()) {
+            if (device.address() == address)
+                return device;
+        }
+        return BluetoothDevice();
+    }
 
     // The page goes off screen and comes back.
     void redisplay()
@@ -109,7 +126,7 @@ private Q_SLOTS:
         QVERIFY(w.powerOff());
         showPage();
         QVERIFY(!onOffSwitch()->isChecked());
-        QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Radio blocked", true));
+        QVERIFY(w.refuseNext(adapterWrite(), "Radio blocked", true));
         QElapsedTimer clock;
         clock.start();
         tapOnOff();
@@ -197,7 +214,7 @@ private Q_SLOTS:
         QVERIFY(!discoverableSwitch()->isChecked());
         QCOMPARE(OrvelGConfItem(visibleKey).value(), QVariant(false));
         // Refused by BlueZ: the switch shows the visibility BlueZ kept.
-        QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Not now"));
+        QVERIFY(w.refuseNext(adapterWrite(), "Not now"));
         tap(discoverableSwitch());
         QVERIFY(!discoverableSwitch()->isChecked());
         QVERIFY(!simAdapter("discoverable").toBool());
@@ -242,13 +259,13 @@ private Q_SLOTS:
         QCOMPARE(listSelected.size(), 0);
         // One blocked device is enough, seen when the page comes on screen.
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", true } }));
-        QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isBlocked());
+        QTRY_VERIFY(known(stranger).isBlocked());
         redisplay();
         QVERIFY(devicesItem()->isEnabled());
         tap(devicesItem());
         QCOMPARE(listSelected.size(), 1);
         QVERIFY(sim()->changeDevice(stranger, { { "blocked", false } }));
-        QTRY_VERIFY(!w.adapter->deviceForAddress(stranger).isBlocked());
+        QTRY_VERIFY(!known(stranger).isBlocked());
         // Power enables it as soon as the adapter reports it.
         tapOnOff();
         QTRY_VERIFY(w.adapter->isPowered());
@@ -261,9 +278,54 @@ private Q_SLOTS:
         QVERIFY(w.powerOff());
         QVERIFY(!devicesItem()->isEnabled());
         QVERIFY(sim()->changeDevice(stranger, { { "paired", true } }));
-        QTRY_VERIFY(w.adapter->deviceForAddress(stranger).isPaired());
+        QTRY_VERIFY(known(stranger).isPaired());
         redisplay();
         QVERIFY(devicesItem()->isEnabled());
+    }
+
+    // The kernel's rfkill switch keeps the radio off (BlueZ 5 tells it): the
+    // page says so and has no switch to flip, until the radio is unblocked.
+    void blockedRadioIsToldInsteadOfASwitch_data()
+    {
+        QTest::addColumn<bool>("blockedBeforeThePage");
+        QTest::newRow("blocked while shown") << false;
+        QTest::newRow("page built while blocked") << true;
+    }
+    void blockedRadioIsToldInsteadOfASwitch()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        QFETCH(bool, blockedBeforeThePage);
+        QSignalSpy changed(w.adapter.get(), &BluetoothAdapter::radioBlockedChanged);
+        if (!blockedBeforeThePage) {
+            showPage();
+            QVERIFY(onOffSwitch()->isEnabled());
+            QVERIFY(!blockedNoticeShown());
+        }
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", true } }));
+        QTRY_VERIFY(w.adapter->isRadioBlocked());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().first().toBool(), true);
+        if (blockedBeforeThePage)
+            showPage();
+        QTRY_VERIFY(!onOffSwitch()->isChecked());
+        QVERIFY(blockedNoticeShown());
+        QCOMPARE(blockedNotice()->text(), qtTrId("qtn_conn_bt_radio_blocked"));
+        QVERIFY(blockedNotice()->geometry().top() >= onOffSwitch()->geometry().bottom());
+        // A tap on the switch changes nothing and asks nothing of BlueZ.
+        QVERIFY(!onOffSwitch()->isEnabled());
+        tap(onOffSwitch());
+        QVERIFY(!onOffSwitch()->isChecked() && !spinnerShown());
+        QCOMPARE(setPropertyCalls(), 0);
+        // Unblocked: the radio comes back on as it was, and the switch with it.
+        QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", false } }));
+        QTRY_VERIFY(!w.adapter->isRadioBlocked());
+        QCOMPARE(changed.size(), 2);
+        QVERIFY(!blockedNoticeShown());
+        QTRY_VERIFY(onOffSwitch()->isChecked());
+        QVERIFY(onOffSwitch()->isEnabled());
+        tapOnOff();
+        QTRY_VERIFY(!simAdapter("powered").toBool());
     }
 
     void pageWithoutAdapterShowsBluetoothOff()

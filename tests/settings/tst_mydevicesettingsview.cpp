@@ -20,7 +20,7 @@ class TestMyDeviceSettingsView : public QObject
 
     QString simName() { return simAdapter("name").toString(); }
     OrvelTextEdit *nameEdit() { return w.item<OrvelTextEdit>("MyDeviceNameEdit"); }
-    int nameWrites() { return w.calls("SetProperty", "org.bluez.Adapter"); }
+    int nameWrites() { return w.adapterWrites(); }
 
 private Q_SLOTS:
     void initTestCase() { w.showWindow(); }
@@ -90,7 +90,7 @@ private Q_SLOTS:
     void nameNotTakenKeepsThePage()
     {
         QVERIFY(w.retype(nameEdit(), QStringLiteral("Lab phone")));
-        QVERIFY(w.refuseNext("org.bluez.Adapter.SetProperty", "Name refused"));
+        QVERIFY(w.refuseNext(adapterWrite(), "Name refused"));
         QVERIFY(!m_view->save());
         QCOMPARE(nameEdit()->text(), QStringLiteral("Lab phone"));
         QCOMPARE(simName(), QStringLiteral("Ovrin handset"));

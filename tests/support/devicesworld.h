@@ -47,6 +47,16 @@ inline const QString laptop = QStringLiteral("AA:00:00:00:00:03"); // found, pai
 inline const QString printer = QStringLiteral("AA:00:00:00:00:04"); // found
 } // namespace Selection
 
+// The methods that write a property of the adapter, and of a device.
+inline QString adapterWrite()
+{
+    return dialect("org.bluez.Adapter.SetProperty", "org.freedesktop.DBus.Properties.Set");
+}
+inline QString deviceWrite()
+{
+    return dialect("org.bluez.Device.SetProperty", "org.freedesktop.DBus.Properties.Set");
+}
+
 const QString showAlwaysKey = QStringLiteral("/system/varn/connectivity/BT/show_always");
 const QString visibleKey = QStringLiteral("/system/varn/connectivity/BT/visible");
 
@@ -138,26 +148,41 @@ public:
         return edit->text() == text;
     }
 
-    // BlueZ refuses the next call of member ("org.bluez.Adapter.SetProperty"),
-    // which the library logs with its standard warning (or, from the radio
-    // switch, with its own).
-    bool refuseNext(const char *member, const char *reason, bool powerSwitch = false)
+    // BlueZ refuses the next call of method ("org.bluez.Adapter.SetProperty",
+    // "org.freedesktop.DBus.Properties.Set"), which the library logs with its
+    // standard warning (or, from the radio switch, with its own).
+    bool refuseNext(const QString &method, const char *reason, bool powerSwitch = false)
     {
+        const QString member = method.section('.', -1);
         const QString warning = powerSwitch
-            ? QStringLiteral("Switching Bluetooth failed (SetProperty): org.bluez.Error.Failed %1")
-                  .arg(reason)
-            : QStringLiteral("%1 returned error 'org.bluez.Error.Failed': %2")
-                  .arg(QString(member).section('.', -1), reason);
+            ? QStringLiteral("Switching Bluetooth failed (%1): org.bluez.Error.Failed %2")
+                  .arg(member, reason)
+            : QStringLiteral("%1 returned error 'org.bluez.Error.Failed': %2").arg(member, reason);
         QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
-        return sim()->failNext(member, QStringLiteral("org.bluez.Error.Failed"), reason);
+        return sim()->failNext(method, QStringLiteral("org.bluez.Error.Failed"), reason);
     }
 
-    int calls(const char *member, const char *interface)
+    int calls(const QString &member, const QString &interface)
     {
-        return sim()->countCalls(QLatin1String(member), QLatin1String(interface));
+        return sim()->countCalls(member, interface);
     }
+
+    // Property writes (SetProperty on BlueZ 4, Properties.Set on BlueZ 5)
+    // to the adapter, or to devices.
+    int adapterWrites() { return writes(false); }
+    int deviceWrites() { return writes(true); }
 
 private:
+    int writes(bool toDevices)
+    {
+        int count = 0;
+        for (const SimulatorClient::Call &call : sim()->callLog()) {
+            count += call.member == dialect("SetProperty", "Set")
+                && call.path.contains(QLatin1String("/dev_")) == toDevices;
+        }
+        return count;
+    }
+
     QString m_scenario;
     bool m_defaultAdapter;
 };
