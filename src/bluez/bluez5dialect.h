@@ -51,6 +51,7 @@ public:
     bool deviceProperties(const QString &devicePath, QVariantMap *properties,
                           QDBusError *error) override;
     QList<QVariantMap> devicePropertiesOf(const QStringList &devicePaths) override;
+    bool describedAdapter() const override { return !m_adapterPath.isEmpty(); }
     void fetchDeviceProperties(const QString &devicePath, QObject *context,
                                const PropertiesDone &done) override;
     bool setDeviceProperty(const QString &devicePath, const QString &name,

@@ -47,6 +47,9 @@ void BluezDaemon::ownerChanged(const QString &, const QString &oldOwner, const Q
         // At once: the devices the process follows hear the new daemon from the start.
         m_dialect = detect();
         Q_EMIT appeared();
+        // Handles need not wait for an adapter the daemon has described already.
+        if (m_dialect && m_dialect->describedAdapter())
+            Q_EMIT adapterAdded();
     }
 }
 

@@ -70,6 +70,9 @@ public:
     virtual bool deviceProperties(const QString &devicePath, QVariantMap *properties,
                                   QDBusError *error)
         = 0;
+    // Whether the daemon described its adapter as it appeared (BlueZ 5 does;
+    // BlueZ 4 is asked, once its adapter is ready).
+    virtual bool describedAdapter() const { return false; }
     // The properties of many devices at once, in order (an empty map for one
     // whose answer failed).
     virtual QList<QVariantMap> devicePropertiesOf(const QStringList &devicePaths) = 0;
