@@ -89,11 +89,16 @@ public:
 
 private:
     void sendNext();
+    void powerBluez4(bool enabled);
+    // mayBeBluez4: BlueZ 4 may have come back since BlueZ 5 last answered.
+    void powerBluez5(bool enabled, bool mayBeBluez4);
     void setPowered(const QDBusMessage &set);
     void call(const QDBusMessage &message, const std::function<void(const QDBusMessage &)> &done);
 
     QList<bool> m_pending;
     bool m_busy = false;
+    // Which BlueZ answered last: its way is tried first.
+    bool m_bluez5 = false;
 };
 
 void PowerRequests::sendNext()
@@ -103,33 +108,47 @@ void PowerRequests::sendNext()
         return;
     const bool enabled = m_pending.takeFirst();
     // Both steps asynchronous: the caller's thread never waits for the radio.
+    if (m_bluez5)
+        powerBluez5(enabled, true);
+    else
+        powerBluez4(enabled);
+}
+
+void PowerRequests::powerBluez4(bool enabled)
+{
     call(QDBusMessage::createMethodCall(bluez, QStringLiteral("/"),
                                         QStringLiteral("org.bluez.Manager"),
                                         QStringLiteral("DefaultAdapter")),
          [this, enabled](const QDBusMessage &reply) {
              if (reply.type() == QDBusMessage::ReplyMessage) {
                  setPowered(bluez4Powered(firstPath(reply), enabled));
-                 return;
-             }
-             if (!isUnknownMethod(reply)) {
+             } else if (isUnknownMethod(reply)) {
+                 powerBluez5(enabled, false);
+             } else {
                  logFailure(QStringLiteral("DefaultAdapter"), QDBusError(reply));
                  sendNext();
-                 return;
              }
-             // BlueZ 5 has no manager: its adapters are objects with Adapter1.
-             call(QDBusMessage::createMethodCall(
-                      bluez, QStringLiteral("/"),
-                      QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                      QStringLiteral("GetManagedObjects")),
-                  [this, enabled](const QDBusMessage &objects) {
-                      const QString adapter = bluez5Adapter(objects);
-                      if (adapter.isEmpty()) {
-                          logFailure(QStringLiteral("GetManagedObjects"), QDBusError(objects));
-                          sendNext();
-                          return;
-                      }
-                      setPowered(bluez5Powered(adapter, enabled));
-                  });
+         });
+}
+
+void PowerRequests::powerBluez5(bool enabled, bool mayBeBluez4)
+{
+    // BlueZ 5 has no manager: its adapters are objects with Adapter1.
+    call(QDBusMessage::createMethodCall(bluez, QStringLiteral("/"),
+                                        QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                        QStringLiteral("GetManagedObjects")),
+         [this, enabled, mayBeBluez4](const QDBusMessage &objects) {
+             const QString adapter = bluez5Adapter(objects);
+             // The daemon that answered is asked first next time.
+             m_bluez5 = !mayBeBluez4 || !isUnknownMethod(objects);
+             if (!adapter.isEmpty()) {
+                 setPowered(bluez5Powered(adapter, enabled));
+             } else if (mayBeBluez4 && !m_bluez5) {
+                 powerBluez4(enabled);
+             } else {
+                 logFailure(QStringLiteral("GetManagedObjects"), QDBusError(objects));
+                 sendNext();
+             }
          });
 }
 
