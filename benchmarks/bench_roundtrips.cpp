@@ -6,8 +6,12 @@
 //  - calls to the bus daemon of the same steps, seen by a bus monitor.
 // BlueZ 4's floor: one ListDevices plus one GetProperties per device to load
 // devices, never an Introspect, nothing at all for a read the cache holds.
+// BlueZ 5's (OVRIN_BLUEZ=5): one GetManagedObjects for the adapter and every
+// device, nothing more for reads.
+//  - the wall time to load 1000 known devices into a device model, against
+//    the least the same calls can take on the same bus.
 //
-// Arguments choose parts: adapter, sheet, pairing, poweroff (all by default).
+// Arguments choose parts: adapter, sheet, pairing, poweroff, load (all by default).
 
 #include "benchsupport.h"
 #include "busmonitor.h"
@@ -17,11 +21,15 @@
 #include "bluetoothdevicemodel.h"
 #include "bluetoothdeviceselectionsheet.h"
 #include "bluetoothpairingprocess.h"
+#include "bluezcall.h"
+#include "bluezhygiene.h"
 #include "orvelapplicationwindow.h"
 #include "testdialogserver.h"
 #include "testenvironment.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <cstdio>
@@ -29,6 +37,8 @@
 
 using namespace Ovrin;
 using namespace Bench;
+using OvrinTest::dialect;
+using OvrinTest::onBluez5;
 
 namespace {
 
@@ -172,16 +182,20 @@ void benchAdapter()
         if (!adapter.isValid())
             fail(QStringLiteral("no adapter"));
         counter()->end(&bluez, &bus);
-        report(QStringLiteral("first adapter handle"), bluez, 1, QStringLiteral("DefaultAdapter"),
-               bus, 5,
-               QStringLiteral("AddMatch: owner of \"org.bluez\" and 3 adapter signals; "
-                              "GetNameOwner once"));
+        report(QStringLiteral("first adapter handle"), bluez, 1,
+               dialect("DefaultAdapter", "GetManagedObjects"), bus, onBluez5() ? 7 : 5,
+               onBluez5() ? QStringLiteral("AddMatch: owner of \"org.bluez\", the 3 object "
+                                           "manager and properties signals and the radio's "
+                                           "state; NameHasOwner and GetNameOwner once")
+                          : QStringLiteral("AddMatch: owner of \"org.bluez\" and 3 adapter "
+                                           "signals; GetNameOwner once"));
 
         counter()->begin();
         readEveryGetter(adapter);
         counter()->end(&bluez, &bus);
-        report(QStringLiteral("first read of every getter"), bluez, 1,
-               QStringLiteral("GetProperties"), bus, 0, QStringLiteral("none"));
+        report(QStringLiteral("first read of every getter"), bluez, onBluez5() ? 0 : 1,
+               dialect("GetProperties", "none: described as BlueZ appeared"), bus, 0,
+               QStringLiteral("none"));
 
         counter()->begin();
         BluetoothAdapter second;
@@ -210,8 +224,9 @@ void benchSheet(int devices)
         fail(QStringLiteral("the sheet shows nothing"));
     counter()->end(&bluez, &bus);
     report(QStringLiteral("open the device selection sheet, %1 known devices").arg(devices), bluez,
-           devices + 2, QStringLiteral("ListDevices, GetProperties per device, StartDiscovery"),
-           bus, 3,
+           onBluez5() ? 1 : devices + 2,
+           dialect("ListDevices, GetProperties per device, StartDiscovery", "StartDiscovery"), bus,
+           3,
            QStringLiteral("AddMatch: DeviceFound; device changes and removals once per process"));
     delete sheet;
     settle();
@@ -253,9 +268,11 @@ void benchPairing()
             fail(QStringLiteral("the headset's audio never connected"));
     }
     counter()->end(&bluez, &bus);
-    report(QStringLiteral("full pairing (fixed PIN, trust, audio)"), bluez, 5,
-           QStringLiteral("CreatePairedDevice, GetProperties, SetProperty Trusted, ListDevices "
-                          "for other audio devices, Connect"),
+    report(QStringLiteral("full pairing (fixed PIN, trust, audio)"), bluez, onBluez5() ? 7 : 5,
+           dialect("CreatePairedDevice, GetProperties, SetProperty Trusted, ListDevices "
+                   "for other audio devices, Connect",
+                   "StartDiscovery and StopDiscovery to find the device, RegisterAgent and "
+                   "UnregisterAgent of the process's agent, Pair, Set Trusted, Connect"),
            bus, 1, QStringLiteral("GetNameOwner of \"org.bluez\" once per process"));
 }
 
@@ -281,10 +298,101 @@ void benchPowerOff(int devices)
         fail(QStringLiteral("the adapter stayed on"));
     counter()->end(&bluez, &bus);
     report(QStringLiteral("setPowered(false), %1 connected devices").arg(devices), bluez,
-           2 * devices + 3,
-           QStringLiteral("ListDevices, GetProperties and Disconnect per device, DefaultAdapter, "
-                          "SetProperty"),
+           onBluez5() ? devices + 2 : 2 * devices + 3,
+           dialect("ListDevices, GetProperties and Disconnect per device, DefaultAdapter, "
+                   "SetProperty",
+                   "Disconnect per device; GetManagedObjects and Set from the radio switch"),
            bus, 0, QStringLiteral("none: the process follows devices already"));
+}
+
+// The least the calls of a list load can take: BlueZ 4's ListDevices and
+// the GetProperties of every device sent together (as many at a time as a
+// connection may wait for), BlueZ 5's one GetManagedObjects.
+double bareLoadMs(int devices, bool oneAfterAnother = false)
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    const auto bluezCall = [](const QString &path, const QString &interface, const char *member) {
+        return QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path, interface,
+                                              QLatin1String(member));
+    };
+    QElapsedTimer wall;
+    wall.start();
+    if (onBluez5()) {
+        bus.call(bluezCall(QStringLiteral("/"),
+                           QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                           "GetManagedObjects"));
+        return wall.nsecsElapsed() / 1e6;
+    }
+    const QString adapter = OvrinTest::defaultAdapterPath();
+    bus.call(bluezCall(adapter, QStringLiteral("org.bluez.Adapter"), "ListDevices"));
+    QList<QDBusPendingCall> calls;
+    for (int i = 0; i < devices; ++i) {
+        if (calls.size() >= (oneAfterAnother ? 1 : 100))
+            calls.takeFirst().waitForFinished();
+        QString node = address(0xC0, i);
+        node.replace(QLatin1Char(':'), QLatin1Char('_'));
+        calls.append(bus.asyncCall(bluezCall(adapter + QStringLiteral("/dev_") + node,
+                                             QStringLiteral("org.bluez.Device"), "GetProperties")));
+    }
+    for (QDBusPendingCall &call : calls)
+        call.waitForFinished();
+    return wall.nsecsElapsed() / 1e6;
+}
+
+// A device model made with no device handle alive, until it has every row.
+// BlueZ 5 is read as it appears: it leaves and comes back first, and the
+// time runs from its return to the full model.
+double libraryLoadMs(int devices)
+{
+    if (onBluez5() && !OvrinTest::dropBluez(sim()))
+        fail(QStringLiteral("BlueZ did not leave"));
+    QElapsedTimer wall;
+    if (onBluez5()) {
+        if (!sim()->restoreService())
+            fail(QStringLiteral("BlueZ did not come back"));
+    }
+    wall.start();
+    BluetoothAdapter adapter;
+    if (!drain([&adapter] { return adapter.isValid(); }))
+        fail(QStringLiteral("no adapter"));
+    BluetoothDeviceModel model(&adapter);
+    if (!drain([&model, devices] { return model.rowCount() >= devices; }))
+        fail(QStringLiteral("%1 rows, not %2").arg(model.rowCount()).arg(devices));
+    volatile int names = 0;
+    for (int row = 0; row < model.rowCount(); ++row)
+        names += model.deviceFromList(row)->name().size();
+    return wall.nsecsElapsed() / 1e6;
+}
+
+void benchLoad(int devices)
+{
+    load(knownDevices(devices, false));
+    QList<double> bare;
+    QList<double> library;
+    QList<double> sequential;
+    for (int round = 0; round < 5; ++round) {
+        settle();
+        bare.append(bareLoadMs(devices));
+        if (!onBluez5())
+            sequential.append(bareLoadMs(devices, true));
+        settle();
+        library.append(libraryLoadMs(devices));
+    }
+    const double floor = *std::min_element(bare.cbegin(), bare.cend());
+    const double value = *std::min_element(library.cbegin(), library.cend());
+    figure(QStringLiteral("load %1 known devices into a device model").arg(devices), value, "ms",
+           QStringLiteral("%1 ms (%2)")
+               .arg(floor, 0, 'f', 1)
+               .arg(dialect("ListDevices and the GetProperties sent together",
+                            "one GetManagedObjects")),
+           QStringLiteral("%1x the floor%2; %3 (<= 2x)")
+               .arg(value / floor, 0, 'f', 2)
+               .arg(sequential.isEmpty()
+                        ? QString()
+                        : QStringLiteral(", one call after another %1 ms")
+                              .arg(*std::min_element(sequential.cbegin(), sequential.cend()), 0,
+                                   'f', 1))
+               .arg(verdict(value <= 2 * floor)));
 }
 
 } // namespace
@@ -311,6 +419,18 @@ int main(int argc, char **argv)
             if (wanted(parts, QStringLiteral("poweroff")))
                 benchPowerOff(devices);
         }
+        if (wanted(parts, QStringLiteral("load")))
+            benchLoad(1000);
+        about(QStringLiteral("Loading known devices"),
+              QStringLiteral(
+                  "The wall time from nothing to a device model with every one of 1000 known "
+                  "devices and their names, best of five, against the least the same calls "
+                  "take on the same bus in the same run. BlueZ 4: ListDevices, then the "
+                  "GetProperties of every device sent together, as many at a time as a "
+                  "connection may wait for on the system bus (the library sends 100 at a time); "
+                  "one call after another is shown beside it. BlueZ 5: the time runs from "
+                  "BlueZ's return to the full model, and its floor is the one GetManagedObjects "
+                  "that describes the adapter and every device. Goal: at most 2x the floor."));
         about(QStringLiteral("BlueZ calls"),
               QStringLiteral(
                   "Counted from the simulator's call log: only the calls the benchmark's own "

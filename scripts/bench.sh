@@ -15,19 +15,25 @@ figures="$(mktemp)"
 explanations="$(mktemp)"
 trap 'rm -f "$figures" "$explanations"' EXIT
 status=0
-for bench in "$build_dir"/benchmarks/bench_*; do
-    [ -f "$bench" ] && [ -x "$bench" ] || continue
-    name="$(basename "$bench")"
-    echo "running $name ..." >&2
-    output="$(mktemp)"
-    if ! "$bench" >"$output"; then
-        echo "$name failed" >&2
-        status=1
-    fi
-    # Lines: "figure<TAB>value<TAB>unit<TAB>floor<TAB>note" or "about<TAB>title<TAB>text".
-    grep -v $'^about\t' "$output" | sed "s/^/$name\t/" >>"$figures" || true
-    grep $'^about\t' "$output" | cut -f2- >>"$explanations" || true
-    rm -f "$output"
+# Every benchmark against BlueZ 4 and then BlueZ 5 (the simulator plays either);
+# each figure is named with the dialect it was measured on.
+for bluez in 4 5; do
+    for bench in "$build_dir"/benchmarks/bench_*; do
+        [ -f "$bench" ] && [ -x "$bench" ] || continue
+        name="$(basename "$bench")"
+        echo "running $name on BlueZ $bluez ..." >&2
+        output="$(mktemp)"
+        if ! OVRIN_BLUEZ="$bluez" "$bench" >"$output"; then
+            echo "$name failed on BlueZ $bluez" >&2
+            status=1
+        fi
+        # Lines: "figure<TAB>value<TAB>unit<TAB>floor<TAB>note" or "about<TAB>title<TAB>text".
+        grep -v $'^about\t' "$output" | sed "s/^/$name\tBlueZ $bluez: /" >>"$figures" || true
+        if [ "$bluez" = 4 ]; then
+            grep $'^about\t' "$output" | cut -f2- >>"$explanations" || true
+        fi
+        rm -f "$output"
+    done
 done
 
 echo
