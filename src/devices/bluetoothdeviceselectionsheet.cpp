@@ -25,6 +25,13 @@ BluetoothDeviceSelectionSheetPrivate::BluetoothDeviceSelectionSheetPrivate(
         return;
     connect(adapter, &BluetoothAdapter::adapterValid, this,
             &BluetoothDeviceSelectionSheetPrivate::updateDiscovery);
+    // BlueZ took our discovery with it; the sheet starts a new one when it is back.
+    connect(adapter, &BluetoothAdapter::adapterInvalid, this, [this] {
+        discoveryStarted = false;
+        if (list)
+            list->setScanFinished(true);
+        updateProgressIndicator();
+    });
     connect(adapter, &BluetoothAdapter::propertyChanged, this,
             &BluetoothDeviceSelectionSheetPrivate::adapterPropertyChanged);
 }

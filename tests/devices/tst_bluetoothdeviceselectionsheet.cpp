@@ -104,10 +104,15 @@ private Q_SLOTS:
         QTRY_COMPARE(starts(), 4);
         QTRY_VERIFY(w.adapter->isDiscovering());
         QCOMPARE(stops(), 2);
+        // BlueZ leaving and coming back while it is shown: searching again.
+        QVERIFY(dropBluez(sim()));
+        QVERIFY(restoreBluez(sim()));
+        QTRY_COMPARE(starts(), 5);
+        QTRY_VERIFY(w.adapter->isDiscovering());
         // Off screen: stopped.
         sheet->disappear();
         QTRY_COMPARE(stops(), 3);
-        QCOMPARE(starts(), 4);
+        QCOMPARE(starts(), 5);
     }
 
     void placeholderFollowsDiscovering()
