@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 
 #include "bluetoothtransfertracker.h"
+#include "bluezworld.h"
 #include "ovrintranslations.h"
 #include "testenvironment.h"
 
@@ -80,6 +81,9 @@ void load(const QJsonObject &world)
 {
     if (!sim()->loadScenario(world))
         fail(QStringLiteral("cannot load the scenario: %1").arg(sim()->lastError()));
+    // BlueZ 5 tells the new world as objects going and coming: measuring
+    // starts once this process has seen them.
+    OvrinTest::settleBluez();
 }
 
 bool drain(const std::function<bool()> &done, int timeoutMs)

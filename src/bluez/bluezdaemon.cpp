@@ -75,8 +75,10 @@ BluezDialect *BluezDaemon::detect()
     if (!error.isValid()) {
         found = bluez5.release();
     } else if (BluezDialect::isNoSuchObject(error)) {
-        bluez5.reset();
+        // Made before BlueZ 5's view goes, so that the bus's watch on the
+        // daemon's name, which both share, is kept rather than made anew.
         found = new Bluez4Dialect(bus, this);
+        bluez5.reset();
     } else {
         warnCallFailed("GetManagedObjects", error);
         return nullptr;
