@@ -235,8 +235,15 @@ void BluetoothDeviceModelPrivate::update(const BluetoothDevice &device, int row,
 {
     Q_Q(BluetoothDeviceModel);
     if (row >= 0) {
-        if (onlyUpdate) {
-            readValues(devices.at(row));
+        const bool inPlace = !onlyUpdate && staysInPlace(row, device, foundInScan);
+        if (onlyUpdate || inPlace) {
+            Row *held = devices.at(row);
+            if (inPlace) {
+                held->key = sortKey(device);
+                if (!held->lookup.isEmpty())
+                    sortKeys.insert(held->lookup, held->key);
+            }
+            readValues(held);
             Q_EMIT q->dataChanged(q->index(row, 0),
                                   q->index(row, BluetoothDeviceModel::ColumnCount - 1));
             return;
@@ -254,6 +261,27 @@ void BluetoothDeviceModelPrivate::update(const BluetoothDevice &device, int row,
         }
     }
     insertRow(device);
+}
+
+bool BluetoothDeviceModelPrivate::staysInPlace(int row, const BluetoothDevice &device,
+                                               bool foundInScan) const
+{
+    // A BlueZ object (its row's copy shares its values) that still belongs
+    // in its group and sorts where it is: changed in place, so that a finger
+    // on the row stays on it while discovery updates its signal strength.
+    const Row &held = *devices.at(row);
+    if (device.path().isEmpty() || held.device->path() != device.path()
+        || !admits(device, foundInScan))
+        return false;
+    // The list draws a trusted row as a cell of its own kind, made anew.
+    const SortKey key = sortKey(device);
+    if (key.paired != held.key.paired || key.blocked != held.key.blocked
+        || held.trusted != device.isTrusted())
+        return false;
+    const bool afterPrevious = row == 0 || deviceSortCmp(devices.at(row - 1)->key, key) <= 0;
+    const bool beforeNext
+        = row + 1 >= devices.size() || deviceSortCmp(key, devices.at(row + 1)->key) <= 0;
+    return afterPrevious && beforeNext;
 }
 
 bool BluetoothDeviceModelPrivate::hasDeviceChanged(const Row &row,

@@ -55,6 +55,8 @@ public:
     static QString lookupAddress(const BluetoothDevice &device);
 
     bool filterDevice(const BluetoothDevice &device) const;
+    // Whether a change to the device at row leaves its row where it is.
+    bool staysInPlace(int row, const BluetoothDevice &device, bool foundInScan) const;
     bool hasDeviceChanged(const Row &row, const BluetoothDevice &device) const;
     void loadPairedDevices();
     // Gives hidden devices that now pass the filter their rows again.

@@ -138,7 +138,8 @@ private Q_SLOTS:
         QCOMPARE(cell(model, 5, Model::NameColumn).toString(), QStringLiteral("Found uno"));
     }
 
-    void connectedAndUuidsChangeInPlaceOtherChangesMove()
+    // In place, a finger on a row stays on it while discovery updates it.
+    void changesThatKeepTheOrderAreInPlaceOthersMove()
     {
         Model *model = makeModel();
         ModelLog log(model);
@@ -151,6 +152,12 @@ private Q_SLOTS:
         QTRY_COMPARE(log.text(), QStringLiteral("~1 ~1"));
         QCOMPARE(cell(model, 1, Model::ConnectableColumn), QVariant(true));
         log.entries.clear();
+        // A new name that sorts where the row is leaves it there.
+        QVERIFY(sim()->changeDevice(bravo, { { "alias", "Bravo two" } }));
+        QTRY_COMPARE(log.text(), QStringLiteral("~1"));
+        QCOMPARE(cell(model, 1, Model::NameColumn).toString(), QStringLiteral("Bravo two"));
+        log.entries.clear();
+        // The list draws a trusted row as a cell of its own kind: made anew.
         QVERIFY(sim()->changeDevice(bravo, { { "trusted", true } }));
         QTRY_COMPARE(log.text(), QStringLiteral("-1 +1"));
         QCOMPARE(cell(model, 1, Model::TrustedColumn), QVariant(true));
@@ -158,11 +165,13 @@ private Q_SLOTS:
         log.entries.clear();
         QVERIFY(sim()->changeDevice(alpha, { { "alias", "Zulu" } }));
         QTRY_COMPARE(log.text(), QStringLiteral("-0 +1"));
-        QCOMPARE(names(model), (QStringList { "Bravo", "Zulu", "Blocked paired", "Blocked one" }));
+        QCOMPARE(names(model),
+                 (QStringList { "Bravo two", "Zulu", "Blocked paired", "Blocked one" }));
         log.entries.clear();
         QVERIFY(sim()->changeDevice(alpha, { { "blocked", true } }));
         QTRY_COMPARE(log.text(), QStringLiteral("-1 +2"));
-        QCOMPARE(names(model), (QStringList { "Bravo", "Blocked paired", "Zulu", "Blocked one" }));
+        QCOMPARE(names(model),
+                 (QStringList { "Bravo two", "Blocked paired", "Zulu", "Blocked one" }));
     }
 
     void knownDevicesAreFollowedOutOfSight()
