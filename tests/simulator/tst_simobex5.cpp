@@ -132,6 +132,12 @@ private Q_SLOTS:
         QTRY_VERIFY(sim()->obexServerState().value("agent"_L1).isNull());
         QCOMPARE(obexAgentError(u"RegisterAgent"_s), QString());
         QCOMPARE(m_agent->members(), QStringList());
+
+        // Faults and the call log reach obexd 5 as any daemon.
+        QVERIFY(sim()->clearCallLog());
+        QVERIFY(sim()->failNext(u"UnregisterAgent"_s, obex5Error("Failed")));
+        QCOMPARE(obexAgentError(u"UnregisterAgent"_s), obex5Error("Failed"));
+        QCOMPARE(sim()->countCalls(u"UnregisterAgent"_s, u"org.bluez.obex.AgentManager1"_s), 1);
     }
 
     void pushIsAnnouncedAskedAndStoredInTheRoot()
