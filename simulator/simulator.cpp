@@ -2,6 +2,7 @@
 
 #include "bluez5service.h"
 #include "bluezservice.h"
+#include "obex5client.h"
 #include "obex5serverservice.h"
 #include "obexclientservice.h"
 #include "obexserverservice.h"
@@ -18,14 +19,6 @@ BluetoothService *makeBluez(int dialect, const QString &busAddress, CallLog *log
     return new BluezService(busAddress, log, faults, parent);
 }
 
-ObexServerService *makeObexServer(int obexd, const QString &busAddress, BluetoothService *bluez,
-                                  CallLog *log, FaultPlan *faults, QObject *parent)
-{
-    if (obexd == 5)
-        return new Obex5ServerService(busAddress, bluez, log, faults, parent);
-    return new ObexServerService(busAddress, log, faults, parent);
-}
-
 } // namespace
 
 Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusAddress, int dialect,
@@ -33,14 +26,19 @@ Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusA
     : QObject(parent)
     , m_sessionBusAddress(sessionBusAddress)
     , m_bluez(makeBluez(dialect, systemBusAddress, &m_log, &m_faults, this))
-    , m_obexServer(makeObexServer(obexd, sessionBusAddress, m_bluez, &m_log, &m_faults, this))
-    , m_obexClient(new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
-                                         &m_faults, this))
 {
-    m_services = { m_bluez, m_obexServer };
-    // obexd 5 is one daemon; its sending side is not played yet.
-    if (obexd != 5)
-        m_services.append(m_obexClient);
+    // obexd 5 is one daemon with both halves; 0.45 is two.
+    if (obexd == 5) {
+        auto *obexd5 = new Obex5ServerService(sessionBusAddress, m_bluez, &m_log, &m_faults, this);
+        m_obexServer = obexd5;
+        m_obexClient = obexd5->client();
+        m_services = { m_bluez, m_obexServer };
+    } else {
+        m_obexServer = new ObexServerService(sessionBusAddress, &m_log, &m_faults, this);
+        m_obexClient = new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
+                                             &m_faults, this);
+        m_services = { m_bluez, m_obexServer, m_obexClient };
+    }
 }
 
 Simulator::~Simulator()

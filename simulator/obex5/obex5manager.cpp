@@ -2,18 +2,22 @@
 
 namespace {
 const QString agentManager = QStringLiteral("org.bluez.obex.AgentManager1");
+const QString client = QStringLiteral("org.bluez.obex.Client1");
 } // namespace
 
-Obex5Manager::Obex5Manager(Handler registerAgent, Handler unregisterAgent)
+Obex5Manager::Obex5Manager(const Handlers &handlers)
     : SimObject(QStringLiteral("/org/bluez/obex"))
 {
     addMethod(agentManager, QStringLiteral("RegisterAgent"), QStringLiteral("o"),
-              std::move(registerAgent));
+              handlers.registerAgent);
     addMethod(agentManager, QStringLiteral("UnregisterAgent"), QStringLiteral("o"),
-              std::move(unregisterAgent));
+              handlers.unregisterAgent);
+    addMethod(client, QStringLiteral("CreateSession"), QStringLiteral("sa{sv}"),
+              handlers.createSession);
+    addMethod(client, QStringLiteral("RemoveSession"), QStringLiteral("o"), handlers.removeSession);
 }
 
 QStringList Obex5Manager::interfaces() const
 {
-    return { agentManager };
+    return { agentManager, client };
 }

@@ -4,11 +4,15 @@
 #include "simobject.h"
 
 // "/org/bluez/obex" of obexd 5: "org.bluez.obex.AgentManager1", whose calls
-// the receiving side answers.
+// the receiving side answers, and "org.bluez.obex.Client1" for the sending side.
 class Obex5Manager : public SimObject
 {
 public:
-    Obex5Manager(Handler registerAgent, Handler unregisterAgent);
+    struct Handlers
+    {
+        Handler registerAgent, unregisterAgent, createSession, removeSession;
+    };
+    explicit Obex5Manager(const Handlers &handlers);
     QStringList interfaces() const override;
 };
 

@@ -1,6 +1,7 @@
 #include "obex5serverservice.h"
 
 #include "bluetoothservice.h"
+#include "obex5client.h"
 #include "obex5manager.h"
 #include "obex5session.h"
 #include "obex5transfer.h"
@@ -23,6 +24,7 @@ Obex5ServerService::Obex5ServerService(const QString &busAddress, BluetoothServi
         parent)
     , m_bluez(bluez)
     , m_batcher(new PropertiesBatcher(this))
+    , m_client(new Obex5Client(bluez, log, faults, this))
 {
 }
 
@@ -41,15 +43,21 @@ void Obex5ServerService::started(const QDBusConnection &connection)
     QDir().mkpath(rootFolder());
     m_objectManager = std::make_unique<ObjectManager>(tree(), m_batcher);
     tree()->add(m_objectManager.get());
-    m_manager
-        = std::make_unique<Obex5Manager>([this](const SimCall &call) { registerAgent(call); },
-                                         [this](const SimCall &call) { unregisterAgent(call); });
+    m_manager = std::make_unique<Obex5Manager>(
+        Obex5Manager::Handlers { [this](const SimCall &call) { registerAgent(call); },
+                                 [this](const SimCall &call) { unregisterAgent(call); },
+                                 [this](const SimCall &call) { m_client->createSession(call); },
+                                 [this](const SimCall &call) {
+                                     m_client->removeSession(call);
+                                 } });
     m_objectManager->add(m_manager.get());
+    m_client->attach(m_objectManager.get(), m_batcher);
 }
 
 void Obex5ServerService::stopped()
 {
     SendHook::clear(m_connectionName);
+    m_client->detach();
     ObexServerService::stopped();
     m_objectManager->forgetAll();
     m_objects.clear();

@@ -8,13 +8,15 @@
 #include <memory>
 
 class BluetoothService;
+class Obex5Client;
 class Obex5Manager;
 class Obex5Session;
 class Obex5Transfer;
 class ObjectManager;
 class PropertiesBatcher;
 
-// obexd of BlueZ 5: "org.bluez.obex" on the session bus. Pushes run on the
+// obexd of BlueZ 5: "org.bluez.obex" on the session bus, both halves of it
+// (the sending half is its Obex5Client). Pushes run on the
 // machinery of obexd 0.45; each connection shows as a Session1 and a
 // Transfer1 object under "/org/bluez/obex/server", announced through the
 // ObjectManager at "/", with property changes batched as gdbus does.
@@ -27,6 +29,8 @@ public:
     ~Obex5ServerService() override;
 
     QJsonObject state() const override;
+    // The sending half, on this daemon's connection.
+    Obex5Client *client() const { return m_client; }
 
     QString rootFolder() const override;
     bool createsFileBeforeRootCheck() const override { return true; }
@@ -55,6 +59,7 @@ private:
 
     BluetoothService *m_bluez;
     PropertiesBatcher *m_batcher;
+    Obex5Client *m_client;
     std::unique_ptr<ObjectManager> m_objectManager;
     std::unique_ptr<Obex5Manager> m_manager;
     std::map<ObexPush *, Objects> m_objects;

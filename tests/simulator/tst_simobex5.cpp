@@ -15,6 +15,8 @@ const QString session1 = u"org.bluez.obex.Session1"_s;
 const QString agentPath = u"/test/obexagent"_s;
 const QString phone = u"F4:0E:22:13:33:03"_s;
 const QString handset = u"00:1A:7D:DA:71:13"_s;
+const QString farAway = u"5C:51:88:0F:77:0B"_s;
+const QString client1 = u"org.bluez.obex.Client1"_s;
 
 QDBusMessage obex5Message(const QString &path, const QString &interface, const QString &member,
                           const QVariantList &args = {})
@@ -38,6 +40,16 @@ QVariant obex5Get(const QString &path, const QString &interface, const QString &
     return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
 
+QDBusMessage createSessionMessage(const QString &destination, const QVariantMap &dict)
+{
+    return obex5Message(u"/org/bluez/obex"_s, client1, u"CreateSession"_s, { destination, dict });
+}
+
+QDBusMessage sendFileMessage(const QString &session, const QString &file)
+{
+    return obex5Message(session, u"org.bluez.obex.ObjectPush1"_s, u"SendFile"_s, { file });
+}
+
 QString obex5Error(const char *name)
 {
     return u"org.bluez.obex.Error."_s + QLatin1String(name);
@@ -50,6 +62,7 @@ class TestSimObex5 : public SimTest5
 
     QString m_inbox;
     QString m_outside;
+    QString m_outbox;
     std::unique_ptr<SignalRecorder> m_recorder;
     std::unique_ptr<Bluez5Signals> m_signals;
     std::unique_ptr<ScriptedAgent> m_agent;
@@ -94,7 +107,8 @@ private Q_SLOTS:
         const QString root = TestEnvironment::instance()->directory();
         m_inbox = root + u"/inbox"_s;
         m_outside = root + u"/outside"_s;
-        for (const QString &dir : { m_inbox, m_outside }) {
+        m_outbox = root + u"/outbox"_s;
+        for (const QString &dir : { m_inbox, m_outside, m_outbox }) {
             QDir(dir).removeRecursively();
             QVERIFY(QDir().mkpath(dir));
         }
@@ -280,6 +294,111 @@ private Q_SLOTS:
         // A new obexd knows no agent.
         QCOMPARE(obexAgentError(u"RegisterAgent"_s), QString());
         m_agent->answerHeld(u"late.txt"_s);
+    }
+
+    void sessionSendsFilesOneByOne()
+    {
+        QVERIFY(sim()->setObexSpeed(20000));
+        const QString file = m_outbox + u"/holiday.jpg"_s;
+        QVERIFY(writeFile(file, QByteArray(30000, 'h')));
+        // The reply comes once the link is up, after the session's announcement.
+        m_recorder->callAsync(createSessionMessage(phone, { { "Target", u"OPP"_s } }));
+        QVERIFY(m_recorder->waitFor(u"reply:CreateSession"_s));
+        const QString session = m_recorder->replyOf(u"CreateSession"_s)
+                                    .arguments()
+                                    .value(0)
+                                    .value<QDBusObjectPath>()
+                                    .path();
+        QVERIFY(QRegularExpression(u"^/org/bluez/obex/client/session\\d+$"_s)
+                    .match(session)
+                    .hasMatch());
+        QCOMPARE(
+            m_recorder->labels().mid(m_recorder->indexOf(u"InterfacesAdded:"_s + leaf(session))),
+            QStringList({ u"InterfacesAdded:"_s + leaf(session), u"reply:CreateSession"_s }));
+        const InterfaceMap objects = managedObjects5().value(QDBusObjectPath(session));
+        QCOMPARE(objects.value(session1).value(u"Destination"_s), QVariant(phone));
+        QVERIFY(objects.contains(u"org.bluez.obex.ObjectPush1"_s));
+
+        const QDBusMessage sent
+            = QDBusConnection::sessionBus().call(sendFileMessage(session, file));
+        QVERIFY(ok(sent));
+        const QString transfer = sent.arguments().value(0).value<QDBusObjectPath>().path();
+        QCOMPARE(transfer.section(u'/', 0, -2), session);
+        QCOMPARE(qdbus_cast<QVariantMap>(sent.arguments().value(1)),
+                 QVariantMap({ { "Status", u"queued"_s },
+                               { "Name", u"holiday.jpg"_s },
+                               { "Size", quint64(30000) },
+                               { "Filename", file },
+                               { "Session", QVariant::fromValue(QDBusObjectPath(session)) } }));
+
+        const QString t = leaf(transfer);
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + t, 10000));
+        QStringList labels = timeline(transfer).filter(t);
+        labels.removeDuplicates();
+        QCOMPARE(labels,
+                 QStringList({ u"InterfacesAdded:"_s + t, t + u":Status,Transferred"_s,
+                               t + u":Status"_s, u"InterfacesRemoved:"_s + t }));
+        // Once a second at most, and never the final value.
+        const QList<SignalRecorder::Entry> signalled = changes(transfer);
+        QCOMPARE(signalled.size(), 2);
+        for (const SignalRecorder::Entry &e : signalled) {
+            const QVariantMap values = qdbus_cast<QVariantMap>(e.arguments.value(1));
+            if (values.contains(u"Transferred"_s))
+                QVERIFY(values.value(u"Transferred"_s).toULongLong() < 30000);
+        }
+        QCOMPARE(qdbus_cast<QVariantMap>(signalled.last().arguments.value(1)),
+                 QVariantMap({ { "Status", u"complete"_s } }));
+
+        // A refusal of the remote shows only as Status "error"; the session stays.
+        QVERIFY(sim()->setSendOutcome(file, u"forbidden"_s));
+        const QDBusMessage refused
+            = QDBusConnection::sessionBus().call(sendFileMessage(session, file));
+        const QString second = refused.arguments().value(0).value<QDBusObjectPath>().path();
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(second)));
+        QCOMPARE(qdbus_cast<QVariantMap>(changes(second).last().arguments.value(1)),
+                 QVariantMap({ { "Status", u"error"_s } }));
+
+        OtherClient other(QDBusConnection::SessionBus);
+        const QDBusMessage remove = obex5Message(u"/org/bluez/obex"_s, client1, u"RemoveSession"_s,
+                                                 { objectPath(session) });
+        QCOMPARE(other.bus.call(remove).errorName(), obex5Error("NotAuthorized"));
+        QVERIFY(ok(QDBusConnection::sessionBus().call(remove)));
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(session)));
+        QCOMPARE(QDBusConnection::sessionBus().call(remove).errorName(),
+                 obex5Error("InvalidArguments"));
+    }
+
+    void sessionErrorsAndCancel()
+    {
+        QCOMPARE(errorOf(createSessionMessage(phone, {}), QDBusConnection::sessionBus()),
+                 obex5Error("InvalidArguments"));
+        const QDBusMessage unreachable = QDBusConnection::sessionBus().call(
+            createSessionMessage(farAway, { { "Target", u"opp"_s } }));
+        QCOMPARE(unreachable.errorName(), obex5Error("Failed"));
+        QCOMPARE(unreachable.errorMessage(), u"Unable to find service record"_s);
+
+        const QString file = m_outbox + u"/notes.txt"_s;
+        QVERIFY(writeFile(file, QByteArray(5000, 'n')));
+        const QDBusMessage created = QDBusConnection::sessionBus().call(
+            createSessionMessage(phone, { { "Target", u"opp"_s } }));
+        const QString session = created.arguments().value(0).value<QDBusObjectPath>().path();
+        QCOMPARE(
+            errorOf(sendFileMessage(session, m_outbox + u"/none"_s), QDBusConnection::sessionBus()),
+            obex5Error("Failed"));
+        QVERIFY(sim()->setSendOutcome(file, u"stall"_s));
+        const QDBusMessage sent
+            = QDBusConnection::sessionBus().call(sendFileMessage(session, file));
+        const QString transfer = sent.arguments().value(0).value<QDBusObjectPath>().path();
+        const QDBusMessage cancel = obex5Message(transfer, transfer1, u"Cancel"_s);
+        OtherClient other(QDBusConnection::SessionBus);
+        QCOMPARE(other.bus.call(cancel).errorName(), obex5Error("NotAuthorized"));
+        QVERIFY(ok(QDBusConnection::sessionBus().call(cancel)));
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(transfer)));
+        // A cancel never sets "error".
+        for (const SignalRecorder::Entry &e : changes(transfer))
+            QVERIFY(!qdbus_cast<QVariantMap>(e.arguments.value(1)).contains(u"Status"_s));
+        QVERIFY(ok(QDBusConnection::sessionBus().call(obex5Message(
+            u"/org/bluez/obex"_s, client1, u"RemoveSession"_s, { objectPath(session) }))));
     }
 
 private:
