@@ -158,9 +158,14 @@ public:
         const QLatin1String obexd5("org.bluez.obex");
         return all.value(all.contains(obexd5) ? obexd5 : QLatin1String("org.openobex")).toObject();
     }
+    // The sending obexd of either dialect (obexd 5 keeps it under "client").
     QJsonObject obexClientState()
     {
-        return state().value(QLatin1String("org.openobex.client")).toObject();
+        const QJsonObject all = state();
+        const QLatin1String obexd5("org.bluez.obex");
+        if (all.contains(obexd5))
+            return all.value(obexd5).toObject().value(QLatin1String("client")).toObject();
+        return all.value(QLatin1String("org.openobex.client")).toObject();
     }
 
     bool quit();

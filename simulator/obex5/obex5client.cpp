@@ -5,6 +5,7 @@
 #include "obex5clientsession.h"
 #include "obex5clienttransfer.h"
 #include "objectmanager.h"
+#include "peerwatcher.h"
 #include "sendsession.h"
 
 #include <QDBusArgument>
@@ -37,10 +38,12 @@ Obex5Client::~Obex5Client()
     detach();
 }
 
-void Obex5Client::attach(ObjectManager *objectManager, PropertiesBatcher *batcher)
+void Obex5Client::attach(ObjectManager *objectManager, PropertiesBatcher *batcher,
+                         PeerWatcher *peers)
 {
     m_objectManager = objectManager;
     m_batcher = batcher;
+    m_peers = peers;
     m_nextSession = 0;
     m_nextTransfer = 0;
 }
@@ -75,6 +78,7 @@ void Obex5Client::createSession(const SimCall &call)
     auto *session = new SendSession(this, call.sender(), destination,
                                     dict.value(QStringLiteral("Source")).toString());
     adopt(session);
+    m_peers->watch(call.sender());
     m_paths[session] = QStringLiteral("/org/bluez/obex/client/session%1").arg(m_nextSession++);
     // Answered once the link is up and OBEX CONNECT answered.
     session->add(call, {}, {});
@@ -103,6 +107,17 @@ void Obex5Client::removeSession(const SimCall &call)
     // Transfers go without an error status, then the session; then the reply.
     found->shutdown(false);
     call.reply();
+}
+
+void Obex5Client::ownerLeft(const QString &owner)
+{
+    QList<SendSession *> gone;
+    for (const auto &[session, path] : m_paths) {
+        if (session->owner() == owner)
+            gone.append(session);
+    }
+    for (SendSession *session : gone)
+        session->shutdown(false);
 }
 
 void Obex5Client::sendFile(const SimCall &call, SendSession *session)

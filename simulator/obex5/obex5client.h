@@ -9,6 +9,7 @@
 class Obex5ClientSession;
 class Obex5ClientTransfer;
 class ObjectManager;
+class PeerWatcher;
 class PropertiesBatcher;
 
 // The sending half of obexd 5, on the daemon's own connection (it claims no
@@ -23,10 +24,12 @@ public:
     ~Obex5Client() override;
 
     // The daemon came up (its object manager) or went.
-    void attach(ObjectManager *objectManager, PropertiesBatcher *batcher);
+    void attach(ObjectManager *objectManager, PropertiesBatcher *batcher, PeerWatcher *peers);
     void detach();
     void createSession(const SimCall &call);
     void removeSession(const SimCall &call);
+    // As RemoveSession for each of its sessions; one still connecting is abandoned.
+    void ownerLeft(const QString &owner);
 
     ClientTransfer *transfer(const QString &path) const override;
     QString nextTransferPath(const SendSession *session) override;
@@ -45,6 +48,7 @@ private:
 
     ObjectManager *m_objectManager = nullptr;
     PropertiesBatcher *m_batcher = nullptr;
+    PeerWatcher *m_peers = nullptr;
     std::map<SendSession *, QString> m_paths; // sessions, connecting or connected
     std::map<SendSession *, std::unique_ptr<Obex5ClientSession>> m_sessions;
     std::map<ClientTransfer *, std::unique_ptr<Obex5ClientTransfer>> m_transfers;

@@ -8,6 +8,7 @@
 #include "obexpush.h"
 #include "objectmanager.h"
 #include "objecttree.h"
+#include "peerwatcher.h"
 #include "propertiesbatcher.h"
 #include "sendhook.h"
 
@@ -26,6 +27,7 @@ Obex5ServerService::Obex5ServerService(const QString &busAddress, BluetoothServi
     , m_batcher(new PropertiesBatcher(this))
     , m_client(new Obex5Client(bluez, log, faults, this))
 {
+    connect(peers(), &PeerWatcher::peerLeft, m_client, &Obex5Client::ownerLeft);
 }
 
 Obex5ServerService::~Obex5ServerService()
@@ -51,7 +53,7 @@ void Obex5ServerService::started(const QDBusConnection &connection)
                                      m_client->removeSession(call);
                                  } });
     m_objectManager->add(m_manager.get());
-    m_client->attach(m_objectManager.get(), m_batcher);
+    m_client->attach(m_objectManager.get(), m_batcher, peers());
 }
 
 void Obex5ServerService::stopped()
@@ -74,6 +76,7 @@ QJsonObject Obex5ServerService::state() const
     for (const auto &[push, objects] : m_objects)
         sessions.append(objects.session->path());
     json.insert(QStringLiteral("sessions"), sessions);
+    json.insert(QStringLiteral("client"), m_client->state());
     return json;
 }
 

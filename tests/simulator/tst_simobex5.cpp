@@ -357,6 +357,11 @@ private Q_SLOTS:
         QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(second)));
         QCOMPARE(qdbus_cast<QVariantMap>(changes(second).last().arguments.value(1)),
                  QVariantMap({ { "Status", u"error"_s } }));
+        // The control side reads it as for obex-client 0.45.
+        const QJsonArray sentFiles = sim()->obexClientState().value("sent"_L1).toArray();
+        QCOMPARE(sentFiles.size(), 2);
+        QCOMPARE(sentFiles.at(0)["delivered"_L1].toInt(), 30000);
+        QCOMPARE(sentFiles.at(1)["outcome"_L1].toString(), u"error"_s);
 
         OtherClient other(QDBusConnection::SessionBus);
         const QDBusMessage remove = obex5Message(u"/org/bluez/obex"_s, client1, u"RemoveSession"_s,
@@ -370,6 +375,18 @@ private Q_SLOTS:
 
     void sessionErrorsAndCancel()
     {
+        // An owner leaving the bus takes its sessions along.
+        OtherClient leaving(QDBusConnection::SessionBus, u"leaving"_s);
+        const QString theirs
+            = leaving.bus.call(createSessionMessage(phone, { { "Target", u"opp"_s } }))
+                  .arguments()
+                  .value(0)
+                  .value<QDBusObjectPath>()
+                  .path();
+        QVERIFY(!theirs.isEmpty());
+        leaving.leave();
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(theirs)));
+
         QCOMPARE(errorOf(createSessionMessage(phone, {}), QDBusConnection::sessionBus()),
                  obex5Error("InvalidArguments"));
         const QDBusMessage unreachable = QDBusConnection::sessionBus().call(
