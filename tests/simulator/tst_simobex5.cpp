@@ -281,21 +281,6 @@ private Q_SLOTS:
             QVariant(u"error"_s));
     }
 
-    void obexdLeavingTakesItsAgentAndObjects()
-    {
-        m_agent->hold(u"AuthorizePush"_s);
-        uint ticket = 0;
-        push({ { "name", "late.txt" }, { "contents", "late" } }, &ticket);
-        QVERIFY(m_agent->waitForCall(u"AuthorizePush"_s));
-        QVERIFY(sim()->dropService(obexd5));
-        QCOMPARE(outcome(ticket), u"Disconnected"_s);
-        QVERIFY(sim()->restoreService(obexd5));
-        QCOMPARE(managedObjects5().keys(), QList({ QDBusObjectPath(u"/org/bluez/obex"_s) }));
-        // A new obexd knows no agent.
-        QCOMPARE(obexAgentError(u"RegisterAgent"_s), QString());
-        m_agent->answerHeld(u"late.txt"_s);
-    }
-
     void sessionSendsFilesOneByOne()
     {
         QVERIFY(sim()->setObexSpeed(20000));
@@ -416,6 +401,23 @@ private Q_SLOTS:
             QVERIFY(!qdbus_cast<QVariantMap>(e.arguments.value(1)).contains(u"Status"_s));
         QVERIFY(ok(QDBusConnection::sessionBus().call(obex5Message(
             u"/org/bluez/obex"_s, client1, u"RemoveSession"_s, { objectPath(session) }))));
+    }
+
+    void obexdLeavingTakesItsAgentAndObjects()
+    {
+        m_agent->hold(u"AuthorizePush"_s);
+        uint ticket = 0;
+        push({ { "name", "late.txt" }, { "contents", "late" } }, &ticket);
+        QVERIFY(m_agent->waitForCall(u"AuthorizePush"_s));
+        QVERIFY(ok(QDBusConnection::sessionBus().call(
+            createSessionMessage(phone, { { "Target", u"opp"_s } }))));
+        QVERIFY(sim()->dropService(obexd5));
+        QCOMPARE(outcome(ticket), u"Disconnected"_s);
+        QVERIFY(sim()->restoreService(obexd5));
+        QCOMPARE(managedObjects5().keys(), QList({ QDBusObjectPath(u"/org/bluez/obex"_s) }));
+        // A new obexd knows no agent.
+        QCOMPARE(obexAgentError(u"RegisterAgent"_s), QString());
+        m_agent->answerHeld(u"late.txt"_s);
     }
 
 private:
