@@ -1,6 +1,7 @@
 #include "obex5clienttransfer.h"
 
 #include "clienttransfer.h"
+#include "sendsession.h"
 
 #include <QDBusObjectPath>
 
@@ -16,6 +17,10 @@ Obex5ClientTransfer::Obex5ClientTransfer(ClientTransfer *transfer, const QString
         else
             call.reply();
     });
+    addMethod(mainInterface(), QStringLiteral("Suspend"), QString(),
+              [this](const SimCall &call) { suspend(call, true); });
+    addMethod(mainInterface(), QStringLiteral("Resume"), QString(),
+              [this](const SimCall &call) { suspend(call, false); });
     connect(&m_timer, &QTimer::timeout, this, &Obex5ClientTransfer::tick);
     m_timer.start(1000);
 }
@@ -47,11 +52,40 @@ void Obex5ClientTransfer::tick()
         m_timer.stop();
         return;
     }
-    if (m_status != QLatin1String("active")) {
+    if (m_status != QLatin1String("active") && m_resumeTo != QLatin1String("active")) {
         m_status = QStringLiteral("active");
+        m_resumeTo.clear();
         changed(QStringLiteral("Status"));
     }
     changed(QStringLiteral("Transferred"));
+}
+
+void Obex5ClientTransfer::suspend(const SimCall &call, bool suspending)
+{
+    if (!m_transfer || m_transfer->session()->owner() != call.sender()) {
+        call.replyError(QStringLiteral("org.bluez.obex.Error.NotAuthorized"),
+                        QStringLiteral("Not Authorized"));
+        return;
+    }
+    const bool suspended = m_status == QLatin1String("suspended");
+    if (suspending == suspended || m_status == QLatin1String("complete")
+        || m_status == QLatin1String("error")) {
+        call.replyError(QStringLiteral("org.bluez.obex.Error.NotInProgress"),
+                        QStringLiteral("Not in progress"));
+        return;
+    }
+    // A queued transfer is suspended by its label only: if it is in fact
+    // running, the next tick calls it active again.
+    const bool active = (suspending ? m_status : m_resumeTo) == QLatin1String("active");
+    if (active && suspending)
+        m_transfer->stall();
+    else if (active)
+        m_transfer->resume();
+    m_resumeTo = suspending ? m_status : QString();
+    m_status = suspending ? QStringLiteral("suspended")
+                          : (active ? QStringLiteral("active") : QStringLiteral("queued"));
+    changed(QStringLiteral("Status"));
+    call.reply();
 }
 
 void Obex5ClientTransfer::ended()

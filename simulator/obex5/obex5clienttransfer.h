@@ -25,11 +25,14 @@ public:
 
 private:
     void tick();
+    // Suspend and Resume: only for the session's owner and in the right state.
+    void suspend(const SimCall &call, bool suspending);
 
     QPointer<ClientTransfer> m_transfer;
     QString m_session;
     QString m_status = QStringLiteral("queued");
     qint64 m_transferred = -1; // -1: absent until the transfer starts
+    QString m_resumeTo; // the Status a suspended transfer had
     QTimer m_timer;
 };
 
