@@ -414,6 +414,15 @@ private Q_SLOTS:
             u"/org/bluez/obex"_s, client1, u"RemoveSession"_s, { objectPath(session) }))));
     }
 
+    void liesComeInObexd5Words()
+    {
+        const QJsonObject told = sim()->tellLies(40, 7);
+        QVERIFY(told.value("transfer-nowhere"_L1).toInt() > 0);
+        QTRY_VERIFY(!m_recorder->labels()
+                         .filter(QRegularExpression(u"^transfer9\\d{4}:Status$"_s))
+                         .isEmpty());
+    }
+
     void obexdLeavingTakesItsAgentAndObjects()
     {
         m_agent->hold(u"AuthorizePush"_s);
