@@ -3,7 +3,7 @@
 #include "bluez5service.h"
 #include "bluezservice.h"
 #include "obex5client.h"
-#include "obex5serverservice.h"
+#include "obex5service.h"
 #include "obexclientservice.h"
 #include "obexserverservice.h"
 #include "scenario.h"
@@ -29,7 +29,7 @@ Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusA
 {
     // obexd 5 is one daemon with both halves; 0.45 is two.
     if (obexd == 5) {
-        auto *obexd5 = new Obex5ServerService(sessionBusAddress, m_bluez, &m_log, &m_faults, this);
+        auto *obexd5 = new Obex5Service(sessionBusAddress, m_bluez, &m_log, &m_faults, this);
         m_obexServer = obexd5;
         m_obexClient = obexd5->client();
         m_services = { m_bluez, m_obexServer };

@@ -1,5 +1,5 @@
-#ifndef OBEX5SERVERSERVICE_H
-#define OBEX5SERVERSERVICE_H
+#ifndef OBEX5SERVICE_H
+#define OBEX5SERVICE_H
 
 #include "obexserverservice.h"
 
@@ -20,13 +20,13 @@ class PropertiesBatcher;
 // machinery of obexd 0.45; each connection shows as a Session1 and a
 // Transfer1 object under "/org/bluez/obex/server", announced through the
 // ObjectManager at "/", with property changes batched as gdbus does.
-class Obex5ServerService : public ObexServerService
+class Obex5Service : public ObexServerService
 {
     Q_OBJECT
 public:
-    Obex5ServerService(const QString &busAddress, BluetoothService *bluez, CallLog *log,
-                       FaultPlan *faults, QObject *parent = nullptr);
-    ~Obex5ServerService() override;
+    Obex5Service(const QString &busAddress, BluetoothService *bluez, CallLog *log,
+                 FaultPlan *faults, QObject *parent = nullptr);
+    ~Obex5Service() override;
 
     QJsonObject state() const override;
     // The sending half, on this daemon's connection.
@@ -68,4 +68,4 @@ private:
     int m_nextTransfer = 0;
 };
 
-#endif // OBEX5SERVERSERVICE_H
+#endif // OBEX5SERVICE_H

@@ -1,4 +1,4 @@
-#include "obex5serverservice.h"
+#include "obex5service.h"
 
 #include "bluetoothservice.h"
 #include "obex5client.h"
@@ -16,8 +16,8 @@
 #include <QDir>
 #include <QJsonArray>
 
-Obex5ServerService::Obex5ServerService(const QString &busAddress, BluetoothService *bluez,
-                                       CallLog *log, FaultPlan *faults, QObject *parent)
+Obex5Service::Obex5Service(const QString &busAddress, BluetoothService *bluez, CallLog *log,
+                           FaultPlan *faults, QObject *parent)
     : ObexServerService(
         { QStringLiteral("org.bluez.obex"), QStringLiteral("session"), busAddress,
           QStringLiteral("org.bluez.obex.Agent1"), QStringLiteral("obexd5") },
@@ -30,12 +30,12 @@ Obex5ServerService::Obex5ServerService(const QString &busAddress, BluetoothServi
     connect(peers(), &PeerWatcher::peerLeft, m_client, &Obex5Client::ownerLeft);
 }
 
-Obex5ServerService::~Obex5ServerService()
+Obex5Service::~Obex5Service()
 {
     stop();
 }
 
-void Obex5ServerService::started(const QDBusConnection &connection)
+void Obex5Service::started(const QDBusConnection &connection)
 {
     // Nothing leaves obexd before the property changes queued ahead of it.
     m_connectionName = connection.name();
@@ -56,7 +56,7 @@ void Obex5ServerService::started(const QDBusConnection &connection)
     m_client->attach(m_objectManager.get(), m_batcher, peers());
 }
 
-void Obex5ServerService::stopped()
+void Obex5Service::stopped()
 {
     SendHook::clear(m_connectionName);
     m_client->detach();
@@ -68,7 +68,7 @@ void Obex5ServerService::stopped()
     m_batcher->clear();
 }
 
-QJsonObject Obex5ServerService::state() const
+QJsonObject Obex5Service::state() const
 {
     QJsonObject json = ObexServerService::state();
     json.insert(QStringLiteral("dialect"), 5);
@@ -80,7 +80,7 @@ QJsonObject Obex5ServerService::state() const
     return json;
 }
 
-QString Obex5ServerService::rootFolder() const
+QString Obex5Service::rootFolder() const
 {
     // The stock unit passes no -r: $XDG_CACHE_HOME/obexd.
     if (!options().rootFolder.isEmpty())
@@ -91,42 +91,42 @@ QString Obex5ServerService::rootFolder() const
     return cache + QStringLiteral("/obexd");
 }
 
-QString Obex5ServerService::authorizeMethod() const
+QString Obex5Service::authorizeMethod() const
 {
     return QStringLiteral("AuthorizePush");
 }
 
-QVariantList Obex5ServerService::authorizeArguments(const ObexPush *push) const
+QVariantList Obex5Service::authorizeArguments(const ObexPush *push) const
 {
     return { QVariant::fromValue(QDBusObjectPath(push->path())) };
 }
 
-bool Obex5ServerService::isSinglePacket(const ObexPush *push) const
+bool Obex5Service::isSinglePacket(const ObexPush *push) const
 {
     return push->currentObject()->contents.size() <= options().packetSize;
 }
 
-void Obex5ServerService::objectHeaders(ObexPush *push)
+void Obex5Service::objectHeaders(ObexPush *push)
 {
     m_objects.at(push).transfer->headersRead();
 }
 
-void Obex5ServerService::objectStarted(ObexPush *push)
+void Obex5Service::objectStarted(ObexPush *push)
 {
     m_objects.at(push).transfer->started(isSinglePacket(push));
 }
 
-void Obex5ServerService::objectProgress(ObexPush *push, qint64)
+void Obex5Service::objectProgress(ObexPush *push, qint64)
 {
     m_objects.at(push).transfer->progressed();
 }
 
-void Obex5ServerService::objectEnded(ObexPush *push, bool success)
+void Obex5Service::objectEnded(ObexPush *push, bool success)
 {
     m_objects.at(push).transfer->ended(success, isSinglePacket(push));
 }
 
-bool Obex5ServerService::mayCancel(const SimCall &call) const
+bool Obex5Service::mayCancel(const SimCall &call) const
 {
     if (agent().isValid())
         return ObexServerService::mayCancel(call);
@@ -135,7 +135,7 @@ bool Obex5ServerService::mayCancel(const SimCall &call) const
     return false;
 }
 
-QString Obex5ServerService::nextPushPath()
+QString Obex5Service::nextPushPath()
 {
     // The transfer counter runs across the whole process.
     return QStringLiteral("/org/bluez/obex/server/session%1/transfer%2")
@@ -143,7 +143,7 @@ QString Obex5ServerService::nextPushPath()
         .arg(m_nextTransfer++);
 }
 
-void Obex5ServerService::pushAdded(ObexPush *push)
+void Obex5Service::pushAdded(ObexPush *push)
 {
     const QString session = push->path().section(QLatin1Char('/'), 0, -2);
     const QVariantMap sessionProperties {
@@ -158,7 +158,7 @@ void Obex5ServerService::pushAdded(ObexPush *push)
     m_objects.emplace(push, std::move(objects));
 }
 
-void Obex5ServerService::pushRemoved(ObexPush *push)
+void Obex5Service::pushRemoved(ObexPush *push)
 {
     auto it = m_objects.find(push);
     if (it == m_objects.end())
