@@ -49,14 +49,15 @@ int activate(const QString &name)
     QString address = qEnvironmentVariable("DBUS_STARTER_ADDRESS");
     if (address.isEmpty())
         address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("btsim-activation"));
+    QDBusConnection bus
+        = QDBusConnection::connectToBus(address, QStringLiteral("btsim-activation"));
     if (!bus.isConnected()) {
         err << "btsim: cannot reach the bus to activate " << name << Qt::endl;
         return 1;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("com.brivo.BtSim"), QStringLiteral("/com/brivo/BtSim"),
-            QStringLiteral("com.brivo.BtSim"), QStringLiteral("ActivateService"));
+        QStringLiteral("com.brivo.BtSim"), QStringLiteral("/com/brivo/BtSim"),
+        QStringLiteral("com.brivo.BtSim"), QStringLiteral("ActivateService"));
     call.setArguments({ name });
     // Never start a simulator by activation: only a running one can answer.
     call.setAutoStartService(false);
@@ -67,6 +68,15 @@ int activate(const QString &name)
     }
     // The name was taken before the reply was sent; exit only once the bus agrees.
     return bus.interface()->isServiceRegistered(name).value() ? 0 : 1;
+}
+
+// The dialect an option names (4 or 5), else the scenario's; 0 when invalid.
+int version(const QCommandLineParser &parser, const QCommandLineOption &option, int scenario)
+{
+    if (!parser.isSet(option))
+        return scenario;
+    const QString value = parser.value(option);
+    return value == QLatin1String("4") || value == QLatin1String("5") ? value.toInt() : 0;
 }
 
 } // namespace
@@ -109,7 +119,12 @@ int main(int argc, char **argv)
                                                   "scenario's \"bluez\", else 4."),
                                    QStringLiteral("version"));
     parser.addOption(scenarioOption);
+    QCommandLineOption obexdOption(QStringLiteral("obexd"),
+                                   QStringLiteral("The obexd to play: 4 (0.45) or 5 (BlueZ 5); "
+                                                  "default: the scenario's \"obexd\", else 4."),
+                                   QStringLiteral("version"));
     parser.addOption(bluezOption);
+    parser.addOption(obexdOption);
     parser.addOption(privateOption);
     parser.addOption(activateOption);
     parser.process(own);
@@ -119,22 +134,20 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     QString error;
-    const QString scenarioFile = parser.isSet(scenarioOption) ? parser.value(scenarioOption)
-                                                              : QStringLiteral(":/scenarios/default.json");
+    const QString scenarioFile = parser.isSet(scenarioOption)
+        ? parser.value(scenarioOption)
+        : QStringLiteral(":/scenarios/default.json");
     auto scenario = Scenario::fromFile(scenarioFile, &error);
     if (!scenario) {
         err << "btsim: " << error << Qt::endl;
         return 2;
     }
 
-    int dialect = scenario->bluez;
-    if (parser.isSet(bluezOption)) {
-        const QString version = parser.value(bluezOption);
-        if (version != QLatin1String("4") && version != QLatin1String("5")) {
-            err << "btsim: --bluez takes 4 or 5" << Qt::endl;
-            return 2;
-        }
-        dialect = version.toInt();
+    const int dialect = version(parser, bluezOption, scenario->bluez);
+    const int obexd = version(parser, obexdOption, scenario->obexd);
+    if (!dialect || !obexd) {
+        err << "btsim: --bluez and --obexd take 4 or 5" << Qt::endl;
+        return 2;
     }
 
     std::unique_ptr<QTemporaryDir> busDir;
@@ -158,7 +171,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Simulator simulator(systemAddress, sessionAddress, dialect);
+    Simulator simulator(systemAddress, sessionAddress, dialect, obexd);
     if (!simulator.start(*scenario, &error)) {
         err << "btsim: " << error << Qt::endl;
         return 1;
@@ -174,10 +187,11 @@ int main(int argc, char **argv)
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.setInputChannelMode(QProcess::ForwardedInputChannel);
         PrivateBuses::dieWithParent(child);
-        QObject::connect(&child, &QProcess::finished, &app, [&](int code, QProcess::ExitStatus status) {
-            commandStatus = status == QProcess::NormalExit ? code : 128;
-            app.quit();
-        });
+        QObject::connect(&child, &QProcess::finished, &app,
+                         [&](int code, QProcess::ExitStatus status) {
+                             commandStatus = status == QProcess::NormalExit ? code : 128;
+                             app.quit();
+                         });
         QObject::connect(&child, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError e) {
             if (e == QProcess::FailedToStart) {
                 err << "btsim: cannot run " << command.first() << Qt::endl;

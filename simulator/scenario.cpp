@@ -22,32 +22,27 @@ QJsonArray jsonArray(const QStringList &list)
 }
 
 // Reads key into target when present and of the right JSON type.
-template<typename T>
-void read(const QJsonObject &json, const char *key, T &target);
+template<typename T> void read(const QJsonObject &json, const char *key, T &target);
 
-template<>
-void read(const QJsonObject &json, const char *key, int &target)
+template<> void read(const QJsonObject &json, const char *key, int &target)
 {
     if (json.value(QLatin1String(key)).isDouble())
         target = json.value(QLatin1String(key)).toInt();
 }
 
-template<>
-void read(const QJsonObject &json, const char *key, uint &target)
+template<> void read(const QJsonObject &json, const char *key, uint &target)
 {
     if (json.value(QLatin1String(key)).isDouble())
         target = uint(json.value(QLatin1String(key)).toDouble());
 }
 
-template<>
-void read(const QJsonObject &json, const char *key, bool &target)
+template<> void read(const QJsonObject &json, const char *key, bool &target)
 {
     if (json.value(QLatin1String(key)).isBool())
         target = json.value(QLatin1String(key)).toBool();
 }
 
-template<>
-void read(const QJsonObject &json, const char *key, QString &target)
+template<> void read(const QJsonObject &json, const char *key, QString &target)
 {
     if (json.value(QLatin1String(key)).isString())
         target = json.value(QLatin1String(key)).toString();
@@ -74,8 +69,7 @@ void DeviceSpec::forgetStored()
 
 QString normalizedAddress(const QString &text)
 {
-    static const QRegularExpression pattern(
-            QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
+    static const QRegularExpression pattern(QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
     return pattern.match(text).hasMatch() ? text.toUpper() : QString();
 }
 
@@ -175,8 +169,9 @@ PairingSpec PairingSpec::fromJson(const QJsonObject &json, const PairingSpec &ba
 
 QJsonObject PairingSpec::toJson() const
 {
-    return { { "method", method }, { "pin", pin },     { "passkey", qint64(passkey) },
-             { "checkPasskey", checkPasskey }, { "keypresses", keypresses }, { "error", error },
+    return { { "method", method },           { "pin", pin },
+             { "passkey", qint64(passkey) }, { "checkPasskey", checkPasskey },
+             { "keypresses", keypresses },   { "error", error },
              { "delayMs", delayMs } };
 }
 
@@ -328,6 +323,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     const QJsonObject root = document.object();
     Scenario scenario;
     scenario.bluez = root.value(QLatin1String("bluez")).toInt(4) == 5 ? 5 : 4;
+    scenario.obexd = root.value(QLatin1String("obexd")).toInt(4) == 5 ? 5 : 4;
     const QJsonValue adapter = root.value(QLatin1String("adapter"));
     if (adapter.isNull() && root.contains(QLatin1String("adapter")))
         scenario.adapter.present = false;
@@ -369,6 +365,7 @@ QJsonObject Scenario::toJson() const
     for (const DeviceSpec &device : devices)
         list.append(device.toJson());
     return { { "bluez", bluez },
+             { "obexd", obexd },
              { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
              { "devices", list },
              { "timing", timing.toJson() },

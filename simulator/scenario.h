@@ -14,17 +14,17 @@
 
 struct Timing
 {
-    int powerMs = 150;            // controller switching on or off
-    int inquiryMs = 5120;         // one inquiry phase of a discovery cycle
-    int nameResolveMs = 400;      // per device whose name comes after inquiry
-    int stopDiscoveryMs = 50;     // controller stopping after the last StopDiscovery
-    int linkMs = 200;             // ACL link set up
-    int pageTimeoutMs = 5000;     // device out of range
-    int sdpMs = 300;              // service discovery
-    int disconnectMs = 2000;      // DisconnectRequested to link down
-    int idleDisconnectMs = 4000;  // idle ACL link dropped after pairing or creation
+    int powerMs = 150; // controller switching on or off
+    int inquiryMs = 5120; // one inquiry phase of a discovery cycle
+    int nameResolveMs = 400; // per device whose name comes after inquiry
+    int stopDiscoveryMs = 50; // controller stopping after the last StopDiscovery
+    int linkMs = 200; // ACL link set up
+    int pageTimeoutMs = 5000; // device out of range
+    int sdpMs = 300; // service discovery
+    int disconnectMs = 2000; // DisconnectRequested to link down
+    int idleDisconnectMs = 4000; // idle ACL link dropped after pairing or creation
     int audioConnectMs = 600;
-    int agentTimeoutMs = 60000;   // the daemon's wait for an agent's answer
+    int agentTimeoutMs = 60000; // the daemon's wait for an agent's answer
     int temporaryTimeoutMs = 30000; // BlueZ 5: a found device not seen again goes; 0: never
 
     static Timing fromJson(const QJsonObject &json, const Timing &base);
@@ -36,12 +36,12 @@ struct PairingSpec
     // "none" (no agent call), "pin" (legacy RequestPinCode), "confirm"
     // (RequestConfirmation), "passkey" (RequestPasskey), "display" (DisplayPasskey).
     QString method = QStringLiteral("none");
-    QString pin;            // the PIN the remote expects; empty accepts any
-    uint passkey = 123456;  // shown for confirm/display, expected for passkey (if set)
+    QString pin; // the PIN the remote expects; empty accepts any
+    uint passkey = 123456; // shown for confirm/display, expected for passkey (if set)
     bool checkPasskey = false;
     bool keypresses = false; // "display": DisplayPasskey again for each digit typed
-    QString error;          // remote refuses at the end with this error name
-    int delayMs = 0;        // before the agent is asked (or the remote types)
+    QString error; // remote refuses at the end with this error name
+    int delayMs = 0; // before the agent is asked (or the remote types)
 
     static PairingSpec fromJson(const QJsonObject &json, const PairingSpec &base);
     QJsonObject toJson() const;
@@ -49,8 +49,8 @@ struct PairingSpec
 
 struct AudioSpec
 {
-    QString connectError;   // Audio.Connect fails with this error name
-    int delayMs = -1;       // overrides Timing::audioConnectMs when >= 0
+    QString connectError; // Audio.Connect fails with this error name
+    int delayMs = -1; // overrides Timing::audioConnectMs when >= 0
 
     static AudioSpec fromJson(const QJsonObject &json, const AudioSpec &base);
     QJsonObject toJson() const;
@@ -58,8 +58,8 @@ struct AudioSpec
 
 struct DeviceSpec
 {
-    QString address;        // upper-case, colon separated
-    QString name;           // empty: the device has no name
+    QString address; // upper-case, colon separated
+    QString name; // empty: the device has no name
     QString alias;
     std::optional<uint> deviceClass;
     qint16 rssi = -60;
@@ -67,17 +67,17 @@ struct DeviceSpec
     bool trusted = false;
     bool blocked = false;
     bool connected = false;
-    bool known = false;     // has a device object although not paired
+    bool known = false; // has a device object although not paired
     bool inRange = true;
     bool legacyPairing = false;
-    bool le = false;        // a low-energy device: "Broadcaster" instead of "Trusted"
-    bool nameInInquiry = true;  // name arrives with the first DeviceFound, not after
-    QStringList uuids;      // what service discovery finds
-    QStringList eirUuids;   // what inquiry already announces
+    bool le = false; // a low-energy device: "Broadcaster" instead of "Trusted"
+    bool nameInInquiry = true; // name arrives with the first DeviceFound, not after
+    QStringList uuids; // what service discovery finds
+    QStringList eirUuids; // what inquiry already announces
     QString audioState = QStringLiteral("disconnected");
     PairingSpec pairing;
     AudioSpec audio;
-    QVariantMap rawProperties;  // sent as they are, whatever their type; see applyRaw
+    QVariantMap rawProperties; // sent as they are, whatever their type; see applyRaw
 
     static std::optional<DeviceSpec> fromJson(const QJsonObject &json, QString *error);
     // Applies the keys present in json on top of this spec.
@@ -117,17 +117,17 @@ struct AdapterSpec
 // fast data moves and how long the daemons wait for agents and remotes.
 struct ObexSpec
 {
-    QString rootFolder;             // obexd -r; empty: btsim's home folder
-    bool autoAccept = false;        // obexd -a: no Authorize, remote name in the root folder
-    bool symlinks = false;          // obexd -l: agent paths outside the root folder allowed
-    int speed = 200000;             // bytes per second of every transfer; <= 0: no limit
-    int packetSize = 32767;         // most body bytes per OBEX packet
-    int connectMs = 100;            // RFCOMM + OBEX CONNECT, either direction
+    QString rootFolder; // obexd -r; empty: btsim's home folder
+    bool autoAccept = false; // obexd -a: no Authorize, remote name in the root folder
+    bool symlinks = false; // obexd -l: agent paths outside the root folder allowed
+    int speed = 200000; // bytes per second of every transfer; <= 0: no limit
+    int packetSize = 32767; // most body bytes per OBEX packet
+    int connectMs = 100; // RFCOMM + OBEX CONNECT, either direction
     int authorizeTimeoutMs = 60000; // obexd's wait for Agent.Authorize
     int requestTimeoutMs = 25000; // obex-client's wait for Agent.Request
     int requestDelayMs = 0; // obex-client's pause before each Agent.Request
     int firstResponseTimeoutMs = 60000; // obex-client's wait for the remote's first answer
-    int responseTimeoutMs = 10000;  // ... and for each later one; 0: wait for ever
+    int responseTimeoutMs = 10000; // ... and for each later one; 0: wait for ever
     // Texts of obex-client's Agent.Error for a refusal: "gobex" (0.43-0.45,
     // "Transfer failed (0x43)") or "openobex" (0.3x, "Forbidden").
     QString errorTexts = QStringLiteral("gobex");
@@ -140,6 +140,7 @@ struct ObexSpec
 struct Scenario
 {
     int bluez = 4; // the bluetoothd played when btsim is not told one: 4 or 5
+    int obexd = 4; // the obexd played likewise: 4 (0.45) or 5 (BlueZ 5.66)
     AdapterSpec adapter;
     QList<DeviceSpec> devices;
     Timing timing;

@@ -2,6 +2,8 @@
 
 #include "bluez5service.h"
 #include "bluezservice.h"
+#include "obex5client.h"
+#include "obex5service.h"
 #include "obexclientservice.h"
 #include "obexserverservice.h"
 #include "scenario.h"
@@ -20,15 +22,23 @@ BluetoothService *makeBluez(int dialect, const QString &busAddress, CallLog *log
 } // namespace
 
 Simulator::Simulator(const QString &systemBusAddress, const QString &sessionBusAddress, int dialect,
-                     QObject *parent)
+                     int obexd, QObject *parent)
     : QObject(parent)
     , m_sessionBusAddress(sessionBusAddress)
     , m_bluez(makeBluez(dialect, systemBusAddress, &m_log, &m_faults, this))
-    , m_obexServer(new ObexServerService(sessionBusAddress, &m_log, &m_faults, this))
-    , m_obexClient(new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
-                                         &m_faults, this))
 {
-    m_services = { m_bluez, m_obexServer, m_obexClient };
+    // obexd 5 is one daemon with both halves; 0.45 is two.
+    if (obexd == 5) {
+        auto *obexd5 = new Obex5Service(sessionBusAddress, m_bluez, &m_log, &m_faults, this);
+        m_obexServer = obexd5;
+        m_obexClient = obexd5->client();
+        m_services = { m_bluez, m_obexServer };
+    } else {
+        m_obexServer = new ObexServerService(sessionBusAddress, &m_log, &m_faults, this);
+        m_obexClient = new ObexClientService(sessionBusAddress, systemBusAddress, m_bluez, &m_log,
+                                             &m_faults, this);
+        m_services = { m_bluez, m_obexServer, m_obexClient };
+    }
 }
 
 Simulator::~Simulator()

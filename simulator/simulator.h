@@ -22,9 +22,10 @@ class Simulator : public QObject
 {
     Q_OBJECT
 public:
-    // dialect: 4 or 5, the bluetoothd played on the system bus.
+    // dialect: 4 or 5, the bluetoothd played on the system bus; obexd: 4 plays
+    // "org.openobex" and "org.openobex.client", 5 plays "org.bluez.obex".
     Simulator(const QString &systemBusAddress, const QString &sessionBusAddress, int dialect,
-              QObject *parent = nullptr);
+              int obexd = 4, QObject *parent = nullptr);
     ~Simulator() override;
 
     bool start(const Scenario &scenario, QString *error);

@@ -9,7 +9,8 @@
 
 namespace {
 
-const char systemConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+const char systemConfig[]
+    = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
@@ -31,7 +32,8 @@ const char systemConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D
 </busconfig>
 )";
 
-const char sessionConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+const char sessionConfig[]
+    = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
@@ -60,7 +62,10 @@ bool writeFile(const QString &fileName, const QString &contents, QString *error)
 
 } // namespace
 
-PrivateBuses::PrivateBuses(const QString &directory) : m_directory(directory) { }
+PrivateBuses::PrivateBuses(const QString &directory)
+    : m_directory(directory)
+{
+}
 
 PrivateBuses::~PrivateBuses()
 {
@@ -86,9 +91,10 @@ bool PrivateBuses::start(QString *error)
     }
     return startBus(m_system, QStringLiteral("system"), QString::fromLatin1(systemConfig),
                     &m_systemAddress, error)
-            && startBus(m_session, QStringLiteral("session"),
-                        QString::fromLatin1(sessionConfig).replace(QLatin1String("%2"), serviceDirectory()),
-                        &m_sessionAddress, error);
+        && startBus(
+               m_session, QStringLiteral("session"),
+               QString::fromLatin1(sessionConfig).replace(QLatin1String("%2"), serviceDirectory()),
+               &m_sessionAddress, error);
 }
 
 QString PrivateBuses::serviceDirectory() const
@@ -108,8 +114,11 @@ bool PrivateBuses::addActivatableService(const QString &name, const QString &exe
 
 bool PrivateBuses::makeSimulatorActivatable(const QString &btsimPath, QString *error)
 {
-    for (const QString &name : { QStringLiteral("org.openobex"), QStringLiteral("org.openobex.client") }) {
-        if (!addActivatableService(name, QStringLiteral("%1 --activate %2").arg(btsimPath, name), error))
+    for (const QString &name :
+         { QStringLiteral("org.openobex"), QStringLiteral("org.openobex.client"),
+           QStringLiteral("org.bluez.obex") }) {
+        if (!addActivatableService(name, QStringLiteral("%1 --activate %2").arg(btsimPath, name),
+                                   error))
             return false;
     }
     return true;
@@ -136,7 +145,7 @@ bool PrivateBuses::startBus(QProcess &daemon, const QString &name, const QString
     while (!daemon.canReadLine()) {
         if (!daemon.waitForReadyRead(10000)) {
             *error = QStringLiteral("dbus-daemon (%1 bus) printed no address: %2")
-                             .arg(name, QString::fromLocal8Bit(daemon.readAllStandardError()));
+                         .arg(name, QString::fromLocal8Bit(daemon.readAllStandardError()));
             return false;
         }
     }

@@ -70,6 +70,8 @@ bool SimulatedWorld::startSimulator(QString *error, const QString &scenarioFile)
     // The fixture switch: every suite runs against either dialect of bluetoothd.
     if (qEnvironmentVariable("OVRIN_BLUEZ") == QLatin1String("5"))
         args << QStringLiteral("--bluez") << QStringLiteral("5");
+    if (qEnvironmentVariable("OVRIN_OBEXD") == QLatin1String("5"))
+        args << QStringLiteral("--obexd") << QStringLiteral("5");
     m_simulator.setArguments(args);
     m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
     m_simulator.setReadChannel(QProcess::StandardOutput);

@@ -101,7 +101,10 @@ public:
     // ("gobex": "Transfer failed (0x43)", as 0.43-0.45; "openobex": "Forbidden",
     // as 0.3x).
     bool setObexOptions(const QJsonObject &options);
-    bool setObexSpeed(int bytesPerSecond) { return setObexOptions({ { "speed", bytesPerSecond } }); }
+    bool setObexSpeed(int bytesPerSecond)
+    {
+        return setObexOptions({ { "speed", bytesPerSecond } });
+    }
 
     // Receiving: a remote device pushes a file to obexd. Returns a ticket (0
     // when it could not start) whose outcome arrives through requestFinished /
@@ -148,8 +151,22 @@ public:
     // state() parts: "org.openobex" (agent, transfers, received files, options,
     // activations) and "org.openobex.client" (sessions with their transfers,
     // sent files with the SHA-1 of the bytes the remote got, planned outcomes).
-    QJsonObject obexServerState() { return state().value(QLatin1String("org.openobex")).toObject(); }
-    QJsonObject obexClientState() { return state().value(QLatin1String("org.openobex.client")).toObject(); }
+    // The receiving obexd of either dialect ("org.openobex" or "org.bluez.obex").
+    QJsonObject obexServerState()
+    {
+        const QJsonObject all = state();
+        const QLatin1String obexd5("org.bluez.obex");
+        return all.value(all.contains(obexd5) ? obexd5 : QLatin1String("org.openobex")).toObject();
+    }
+    // The sending obexd of either dialect (obexd 5 keeps it under "client").
+    QJsonObject obexClientState()
+    {
+        const QJsonObject all = state();
+        const QLatin1String obexd5("org.bluez.obex");
+        if (all.contains(obexd5))
+            return all.value(obexd5).toObject().value(QLatin1String("client")).toObject();
+        return all.value(QLatin1String("org.openobex.client")).toObject();
+    }
 
     bool quit();
 

@@ -246,6 +246,22 @@ bool Liar::tellOne(Kind kind)
         }
         return true;
     }
+    case Kind::TransferNowhere:
+    case Kind::ProgressExtreme:
+        if (onObexd5()) {
+            obexd5Lie(kind);
+            return true;
+        }
+        return obexLie(kind);
+    case Kind::Count:
+        break;
+    }
+    return false;
+}
+
+bool Liar::obexLie(Kind kind)
+{
+    switch (kind) {
     case Kind::TransferNowhere: {
         const QVariant nowhere = QVariant::fromValue(
             QDBusObjectPath(QStringLiteral("/transfer%1").arg(90000 + m_random.bounded(100))));
@@ -267,10 +283,33 @@ bool Liar::tellOne(Kind kind)
                    QStringLiteral("Progress"), { total, transferred });
         return true;
     }
-    case Kind::Count:
+    default:
         break;
     }
     return false;
+}
+
+void Liar::obexd5Lie(Kind kind)
+{
+    // obexd 5 says the same through Transfer1's PropertiesChanged: a status
+    // for an object that never was, or an absurd count for a live one.
+    const QString live = liveTransferPath();
+    const bool nowhere = kind == Kind::TransferNowhere || live.isEmpty();
+    const QString path = nowhere ? QStringLiteral("/org/bluez/obex/server/session90000/transfer%1")
+                                       .arg(90000 + m_random.bounded(100))
+                                 : live;
+    const QVariantMap values = kind == Kind::TransferNowhere
+        ? QVariantMap { { "Status", m_random.bounded(2) ? "complete" : "error" } }
+        : QVariantMap { { "Transferred", m_random.bounded(2) ? ~quint64(0) : quint64(1) << 62 },
+                        { "Size", quint64(m_random.bounded(2)) } };
+    obexSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+               QStringLiteral("PropertiesChanged"),
+               { QStringLiteral("org.bluez.obex.Transfer1"), values, QStringList() });
+}
+
+bool Liar::onObexd5() const
+{
+    return m_simulator->obexServer()->serviceName() == QLatin1String("org.bluez.obex");
 }
 
 // --- values ------------------------------------------------------------------

@@ -75,6 +75,10 @@ private:
                     const QVariantList &args);
     bool bluezReady() const;
     bool obexReady() const;
+    bool onObexd5() const;
+    // The OBEX lies in the words of obexd 0.45 and of obexd 5.
+    bool obexLie(Kind kind);
+    void obexd5Lie(Kind kind);
     QString adapterPath() const;
 
     Simulator *m_simulator;

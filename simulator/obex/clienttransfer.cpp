@@ -73,6 +73,11 @@ void ClientTransfer::getProperties(const SimCall &call)
                                { QStringLiteral("Filename"), m_fileName } } });
 }
 
+qint64 ClientTransfer::sent() const
+{
+    return m_pump ? m_pump->done() : 0;
+}
+
 void ClientTransfer::notifyAgent(const QString &member, const QVariantList &args)
 {
     const AgentClient::Target agent = m_session->agent();
@@ -207,11 +212,8 @@ void ClientTransfer::stallChanged(bool stalled)
 
 void ClientTransfer::cancel(const SimCall &call)
 {
-    const AgentClient::Target agent = m_session->agent();
-    if (!agent.isValid() || agent.owner != call.sender()) {
-        ObexError::clientNotAuthorized(call);
+    if (!m_session->service()->mayCancel(call, m_session))
         return;
-    }
     // The abort is reported to the agent before Cancel returns.
     notifyAgent(QStringLiteral("Error"),
                 { QVariant::fromValue(QDBusObjectPath(path())), operationCanceled });
@@ -224,6 +226,7 @@ void ClientTransfer::end(const QString &outcome, const QString &message)
     if (m_state == State::Ended)
         return;
     m_state = State::Ended;
+    m_outcome = outcome;
     if (m_pump)
         m_pump->stop();
     m_responseTimer.stop();

@@ -32,6 +32,15 @@ public:
     QStringList interfaces() const override { return { QStringLiteral("org.openobex.Transfer") }; }
     State state() const { return m_state; }
     QString fileName() const { return m_fileName; }
+    QString name() const { return m_name; }
+    qint64 size() const { return m_size; }
+    SendSession *session() const { return m_session; }
+    // Bytes handed to OBEX so far.
+    qint64 sent() const;
+    // "complete", "error", "canceled", "refused"; "" until it ends.
+    QString outcome() const { return m_outcome; }
+    // The owner cancels (Transfer.Cancel); the caller is checked first.
+    void cancel(const SimCall &call);
 
     void begin();
     // Ends the transfer without a word to anyone (the session is going).
@@ -47,7 +56,6 @@ public:
 
 private:
     void getProperties(const SimCall &call);
-    void cancel(const SimCall &call);
     void request();
     void send();
     bool packetArrived(qint64 offset, qint64 length);
@@ -72,6 +80,7 @@ private:
     QTimer m_responseTimer;
     QCryptographicHash m_hash { QCryptographicHash::Sha1 };
     qint64 m_delivered = 0;
+    QString m_outcome;
 };
 
 #endif // CLIENTTRANSFER_H

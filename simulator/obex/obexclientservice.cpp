@@ -264,9 +264,44 @@ ClientTransfer *ObexClientService::transfer(const QString &path) const
     return dynamic_cast<ClientTransfer *>(tree()->object(path));
 }
 
-QString ObexClientService::nextTransferPath()
+QString ObexClientService::nextTransferPath(const SendSession *)
 {
     return QStringLiteral("/org/openobex/transfer%1").arg(m_nextTransfer++);
+}
+
+void ObexClientService::transferAdded(ClientTransfer *transfer)
+{
+    tree()->add(transfer);
+}
+
+void ObexClientService::transferRemoved(ClientTransfer *transfer)
+{
+    tree()->remove(transfer);
+}
+
+void ObexClientService::sessionConnected(SendSession *, const SimCall &call)
+{
+    // SendFiles returns as soon as the OBEX connection is up.
+    call.reply();
+}
+
+void ObexClientService::failCall(const SimCall &call, const QString &text)
+{
+    ObexError::clientFailed(call, text);
+}
+
+bool ObexClientService::needsAdapterSession() const
+{
+    return !m_bluez || m_bluez->dialect() != 5;
+}
+
+bool ObexClientService::mayCancel(const SimCall &call, const SendSession *session) const
+{
+    const AgentClient::Target agent = session->agent();
+    if (agent.isValid() && agent.owner == call.sender())
+        return true;
+    ObexError::clientNotAuthorized(call);
+    return false;
 }
 
 bool ObexClientService::setSendOutcome(const QString &file, const QString &outcome, QString *error)

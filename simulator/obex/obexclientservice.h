@@ -54,8 +54,7 @@ public:
     // The daemon's own connection to the system bus, for BlueZ.
     QDBusConnection systemBus() const;
 
-    ClientTransfer *transfer(const QString &path) const;
-    QString nextTransferPath();
+    virtual ClientTransfer *transfer(const QString &path) const;
     // Plans what the remote does with a file: file is a local path, a bare
     // file name, or "" for whichever file is sent next.
     bool setSendOutcome(const QString &file, const QString &outcome, QString *error);
@@ -63,17 +62,34 @@ public:
     // The remote's answer in the words of this obex-client version.
     QString refusalText(int response) const;
 
-    void sessionEnded(SendSession *session);
     void recordSent(const QJsonObject &entry);
+
+    // Called by sessions and transfers. The machinery is shared by both obexd
+    // dialects; what each tells its clients on the bus is in these hooks.
+    virtual QString nextTransferPath(const SendSession *session);
+    virtual void transferAdded(ClientTransfer *transfer);
+    virtual void transferRemoved(ClientTransfer *transfer);
+    // The link is up: the call that asked for the session is answered.
+    virtual void sessionConnected(SendSession *session, const SimCall &call);
+    virtual void sessionEnded(SendSession *session);
+    virtual void failCall(const SimCall &call, const QString &text);
+    // obex-client 0.45 ends a session after its last file; obexd 5 keeps it.
+    virtual bool endsWhenIdle() const { return true; }
+    // obex-client 0.45 beside BlueZ 4 holds an adapter session for each link.
+    virtual bool needsAdapterSession() const;
+    // Whether call may cancel a transfer of session; answers the call with an error if not.
+    virtual bool mayCancel(const SimCall &call, const SendSession *session) const;
 
 protected:
     void started(const QDBusConnection &connection) override;
     void stopping() override;
     void stopped() override;
 
+    void adopt(SendSession *session) { m_sessions.append(session); }
+    void endAllSessions();
+
 private:
     void sendFiles(const SimCall &call);
-    void endAllSessions();
 
     QString m_systemBusAddress;
     BluetoothService *m_bluez;

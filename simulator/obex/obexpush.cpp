@@ -1,7 +1,6 @@
 #include "obexpush.h"
 
 #include "datapump.h"
-#include "obexerrors.h"
 #include "obexserverservice.h"
 
 #include <QDBusObjectPath>
@@ -53,6 +52,16 @@ ObexPush::ObexPush(ObexServerService *service, const QString &path, const QStrin
 {
     addMethod(transferInterface, QStringLiteral("Cancel"), QString(),
               [this](const SimCall &call) { cancel(call); });
+}
+
+const ObexPush::Object *ObexPush::currentObject() const
+{
+    return m_index >= 0 && m_index < m_objects.size() ? &m_objects.at(m_index) : nullptr;
+}
+
+qint64 ObexPush::transferred() const
+{
+    return m_pump ? m_pump->done() : 0;
 }
 
 ObexPush::~ObexPush()
@@ -163,6 +172,7 @@ void ObexPush::nextObject()
         return;
     }
     const Object &object = current();
+    m_service->objectHeaders(this);
     // 0.43+ refuses such names before the agent is asked.
     if (object.name.contains(QLatin1Char('/')) || object.name == QLatin1String(".")
         || object.name == QLatin1String("..")) {
@@ -174,7 +184,7 @@ void ObexPush::nextObject()
         if (object.name.isEmpty())
             finish(badRequest);
         else
-            receive(options.effectiveRootFolder(), object.name);
+            receive(m_service->rootFolder(), object.name);
         return;
     }
     authorize();
@@ -190,25 +200,23 @@ void ObexPush::authorize()
         return;
     }
     m_state = State::Authorizing;
-    const Object &object = current();
     AgentClient *agents = m_service->agents();
     agents->setTimeout(m_service->options().authorizeTimeoutMs);
     QPointer<ObexPush> self(this);
-    m_authorizeCall = agents->request(agent, QStringLiteral("Authorize"),
-                                      { QVariant::fromValue(QDBusObjectPath(path())), m_address,
-                                        object.name, object.type, int(object.announced), 0 },
-                                      [self, agent, agents](const QDBusMessage &reply) {
-                                          if (!self)
-                                              return;
-                                          self->m_authorizeCall = 0;
-                                          if (reply.type() == QDBusMessage::ErrorMessage) {
-                                              if (reply.errorName() == noReply)
-                                                  agents->notify(agent, QStringLiteral("Cancel"));
-                                              self->finish(forbidden);
-                                              return;
-                                          }
-                                          self->authorized(reply.arguments().value(0).toString());
-                                      });
+    m_authorizeCall
+        = agents->request(agent, m_service->authorizeMethod(), m_service->authorizeArguments(this),
+                          [self, agent, agents](const QDBusMessage &reply) {
+                              if (!self)
+                                  return;
+                              self->m_authorizeCall = 0;
+                              if (reply.type() == QDBusMessage::ErrorMessage) {
+                                  if (reply.errorName() == noReply)
+                                      agents->notify(agent, QStringLiteral("Cancel"));
+                                  self->finish(forbidden);
+                                  return;
+                              }
+                              self->authorized(reply.arguments().value(0).toString());
+                          });
 }
 
 void ObexPush::authorized(const QString &reply)
@@ -218,7 +226,7 @@ void ObexPush::authorized(const QString &reply)
     const ObexSpec &options = m_service->options();
     // obexd splits the answer at the last "/": a bare name goes into the root
     // folder, anything else is used as it is (relative to obexd's folder).
-    QString folder = options.effectiveRootFolder();
+    QString folder = m_service->rootFolder();
     QString name = reply;
     const int slash = reply.lastIndexOf(QLatin1Char('/'));
     if (slash >= 0) {
@@ -229,12 +237,16 @@ void ObexPush::authorized(const QString &reply)
         finish(badRequest);
         return;
     }
+    if (m_service->createsFileBeforeRootCheck() && !openFile(folder, name))
+        return;
     if (!options.symlinks) {
         // 0.43+: the folder's real path must lie inside the root folder.
         const QString real
             = QFileInfo(QDir::current().absoluteFilePath(folder)).canonicalFilePath();
-        const QString root = QFileInfo(options.effectiveRootFolder()).canonicalFilePath();
+        const QString root = QFileInfo(m_service->rootFolder()).canonicalFilePath();
         if (real.isEmpty() || root.isEmpty() || !real.startsWith(root)) {
+            m_file.close();
+            m_filePath.clear();
             finish(forbidden);
             return;
         }
@@ -242,31 +254,31 @@ void ObexPush::authorized(const QString &reply)
     receive(folder, name);
 }
 
+bool ObexPush::openFile(const QString &folder, const QString &name)
+{
+    m_filePath
+        = QDir::cleanPath(QDir::current().absoluteFilePath(folder) + QLatin1Char('/') + name);
+    m_file.setFileName(m_filePath);
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    const QFileInfo dir(QFileInfo(m_filePath).absolutePath());
+    const QString outcome = !dir.isDir() ? notFound : !dir.isWritable() ? forbidden : internalError;
+    objectFailed(0, outcome);
+    return false;
+}
+
 void ObexPush::receive(const QString &folder, const QString &name)
 {
     m_state = State::Receiving;
-    m_filePath
-        = QDir::cleanPath(QDir::current().absoluteFilePath(folder) + QLatin1Char('/') + name);
-    const QVariant transfer = QVariant::fromValue(QDBusObjectPath(path()));
-    m_service->emitManagerSignal(QStringLiteral("TransferStarted"), { transfer });
-
-    m_file.setFileName(m_filePath);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QFileInfo dir(QFileInfo(m_filePath).absolutePath());
-        const QString outcome = !dir.isDir() ? notFound
-            : !dir.isWritable()              ? forbidden
-                                             : internalError;
-        m_service->emitManagerSignal(QStringLiteral("TransferCompleted"), { transfer, false });
-        m_service->recordReceived({ { "transfer", path() },
-                                    { "address", m_address },
-                                    { "name", current().name },
-                                    { "type", current().type },
-                                    { "file", m_filePath },
-                                    { "size", 0 },
-                                    { "success", false },
-                                    { "outcome", outcome } });
-        finish(outcome);
-        return;
+    if (!m_file.isOpen()) {
+        // obexd 0.45 announces the transfer before it opens the file.
+        m_filePath
+            = QDir::cleanPath(QDir::current().absoluteFilePath(folder) + QLatin1Char('/') + name);
+        m_service->objectStarted(this);
+        if (!openFile(folder, name))
+            return;
+    } else {
+        m_service->objectStarted(this);
     }
     if (m_cancelRequested) {
         abortObject(canceled);
@@ -293,7 +305,7 @@ bool ObexPush::packetArrived(qint64 offset, qint64 length)
         return false;
     }
     const qint64 done = offset + length;
-    emitSignal(transferInterface, QStringLiteral("Progress"), { int(object.announced), int(done) });
+    m_service->objectProgress(this, done);
     if (object.abortAfter >= 0 && done >= object.abortAfter && done < object.contents.size()) {
         abortObject(aborted);
         return false;
@@ -304,17 +316,7 @@ bool ObexPush::packetArrived(qint64 offset, qint64 length)
 void ObexPush::objectStored()
 {
     m_file.close();
-    const Object &object = current();
-    m_service->emitManagerSignal(QStringLiteral("TransferCompleted"),
-                                 { QVariant::fromValue(QDBusObjectPath(path())), true });
-    m_service->recordReceived({ { "transfer", path() },
-                                { "address", m_address },
-                                { "name", object.name },
-                                { "type", object.type },
-                                { "file", m_filePath },
-                                { "size", qint64(object.contents.size()) },
-                                { "success", true },
-                                { "outcome", QString() } });
+    objectEnded(current().contents.size(), QString());
     m_pump->deleteLater();
     m_pump = nullptr;
     m_state = State::Between;
@@ -328,16 +330,25 @@ void ObexPush::abortObject(const QString &outcome)
     const qint64 written = m_file.size();
     m_file.close();
     m_file.remove();
-    m_service->emitManagerSignal(QStringLiteral("TransferCompleted"),
-                                 { QVariant::fromValue(QDBusObjectPath(path())), false });
+    objectFailed(written, outcome);
+}
+
+void ObexPush::objectEnded(qint64 size, const QString &outcome)
+{
+    m_service->objectEnded(this, outcome.isEmpty());
     m_service->recordReceived({ { "transfer", path() },
                                 { "address", m_address },
                                 { "name", current().name },
                                 { "type", current().type },
                                 { "file", m_filePath },
-                                { "size", written },
-                                { "success", false },
+                                { "size", size },
+                                { "success", outcome.isEmpty() },
                                 { "outcome", outcome } });
+}
+
+void ObexPush::objectFailed(qint64 size, const QString &outcome)
+{
+    objectEnded(size, outcome);
     finish(outcome);
 }
 
@@ -377,11 +388,8 @@ void ObexPush::endQuietly(const QString &outcome)
 
 void ObexPush::cancel(const SimCall &call)
 {
-    const AgentClient::Target agent = m_service->agent();
-    if (!agent.isValid() || agent.owner != call.sender()) {
-        ObexError::notAuthorized(call);
+    if (!m_service->mayCancel(call))
         return;
-    }
     // obexd marks the object aborted; the remote learns it at its next packet.
     call.reply();
     if (m_state == State::Receiving)

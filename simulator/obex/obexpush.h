@@ -54,18 +54,31 @@ public:
 
     QJsonObject toJson() const;
     bool isAuthorizing() const { return m_state == State::Authorizing; }
+    bool isReceiving() const { return m_state == State::Receiving; }
+    const QString &address() const { return m_address; }
+    // The object being authorized or received, if any.
+    const Object *currentObject() const;
+    const QString &filePath() const { return m_filePath; }
+    qint64 transferred() const;
+    // The local side cancels (Transfer.Cancel); the caller is checked first.
+    void cancel(const SimCall &call);
 
 private:
-    void cancel(const SimCall &call);
     void nextObject();
     void authorize();
     void authorized(const QString &reply);
     void receive(const QString &folder, const QString &name);
+    // Creates or truncates the file; on failure the push ends.
+    bool openFile(const QString &folder, const QString &name);
     bool packetArrived(qint64 offset, qint64 length);
     void objectStored();
     // Ends the object that is being received: partial file deleted,
     // TransferCompleted(false); then the remote disconnects.
     void abortObject(const QString &outcome);
+    // The object ends ("" outcome: stored); told to the service and recorded.
+    void objectEnded(qint64 size, const QString &outcome);
+    // ... unsuccessfully, and so does the connection.
+    void objectFailed(qint64 size, const QString &outcome);
     void finish(const QString &outcome);
     const Object &current() const { return m_objects.at(m_index); }
     QString stateName() const;

@@ -1,6 +1,5 @@
 #include "obexserverservice.h"
 
-#include "obexerrors.h"
 #include "obexpush.h"
 #include "simobject.h"
 
@@ -27,9 +26,17 @@ public:
 
 ObexServerService::ObexServerService(const QString &busAddress, CallLog *log, FaultPlan *faults,
                                      QObject *parent)
-    : SimService({ QStringLiteral("org.openobex"), QStringLiteral("session"), busAddress,
-                   QStringLiteral("org.openobex.Agent"), QStringLiteral("obexd") },
-                 log, faults, parent)
+    : ObexServerService({ QStringLiteral("org.openobex"), QStringLiteral("session"), busAddress,
+                          QStringLiteral("org.openobex.Agent"), QStringLiteral("obexd") },
+                        { QStringLiteral("org.openobex.Error."), QStringLiteral("Not authorized") },
+                        log, faults, parent)
+{
+}
+
+ObexServerService::ObexServerService(const Identity &identity, const Errors &errors, CallLog *log,
+                                     FaultPlan *faults, QObject *parent)
+    : SimService(identity, log, faults, parent)
+    , m_errors(errors)
 {
     setActivatable(true);
     connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
@@ -76,7 +83,7 @@ void ObexServerService::endAllPushes(const QString &outcome, bool quietly)
     for (ObexPush *push : pushes) {
         if (quietly)
             push->endQuietly(outcome);
-        tree()->remove(push);
+        pushRemoved(push);
         push->deleteLater();
     }
 }
@@ -108,7 +115,7 @@ QJsonObject ObexServerService::state() const
 void ObexServerService::registerAgent(const SimCall &call)
 {
     if (m_agent.isValid()) {
-        ObexError::agentAlreadyExists(call);
+        replyError(call, "AlreadyExists", QStringLiteral("Agent already exists"));
         return;
     }
     m_agent = { call.sender(), call.argument(0).value<QDBusObjectPath>().path() };
@@ -120,11 +127,11 @@ void ObexServerService::unregisterAgent(const SimCall &call)
 {
     const QString path = call.argument(0).value<QDBusObjectPath>().path();
     if (!m_agent.isValid() || m_agent.path != path) {
-        ObexError::agentDoesNotExist(call);
+        replyError(call, "DoesNotExist", QStringLiteral("Agent does not exist"));
         return;
     }
     if (m_agent.owner != call.sender()) {
-        ObexError::notAuthorized(call);
+        replyError(call, "NotAuthorized", m_errors.notAuthorized);
         return;
     }
     // obexd has no Release for its agent.
@@ -148,12 +155,11 @@ bool ObexServerService::push(const QJsonObject &json, Done done, QString *transf
     if (!objects)
         return false;
     const QJsonValue speed = json.value(QLatin1String("speed"));
-    // 0.43+: /transferN counts the connections since the daemon started.
-    const QString path = QStringLiteral("/transfer%1").arg(m_nextConnectionId++);
+    const QString path = nextPushPath();
     auto *push = new ObexPush(this, path, address, *objects, speed.isDouble() ? speed.toInt() : -1,
                               std::move(done));
     m_pushes.append(push);
-    tree()->add(push);
+    pushAdded(push);
     *transferPath = path;
     push->start();
     return true;
@@ -185,8 +191,71 @@ void ObexServerService::pushEnded(ObexPush *push)
 {
     // The remote disconnected: "/transferN" goes away.
     m_pushes.removeAll(push);
-    tree()->remove(push);
+    pushRemoved(push);
     push->deleteLater();
+}
+
+QString ObexServerService::nextPushPath()
+{
+    // 0.43+: /transferN counts the connections since the daemon started.
+    return QStringLiteral("/transfer%1").arg(m_nextConnectionId++);
+}
+
+void ObexServerService::pushAdded(ObexPush *push)
+{
+    tree()->add(push);
+}
+
+void ObexServerService::pushRemoved(ObexPush *push)
+{
+    tree()->remove(push);
+}
+
+QString ObexServerService::authorizeMethod() const
+{
+    return QStringLiteral("Authorize");
+}
+
+QVariantList ObexServerService::authorizeArguments(const ObexPush *push) const
+{
+    const ObexPush::Object &object = *push->currentObject();
+    return { QVariant::fromValue(QDBusObjectPath(push->path())),
+             push->address(),
+             object.name,
+             object.type,
+             int(object.announced),
+             0 };
+}
+
+void ObexServerService::objectStarted(ObexPush *push)
+{
+    emitManagerSignal(QStringLiteral("TransferStarted"),
+                      { QVariant::fromValue(QDBusObjectPath(push->path())) });
+}
+
+void ObexServerService::objectProgress(ObexPush *push, qint64 done)
+{
+    push->emitSignal(QStringLiteral("org.openobex.Transfer"), QStringLiteral("Progress"),
+                     { int(push->currentObject()->announced), int(done) });
+}
+
+void ObexServerService::objectEnded(ObexPush *push, bool success)
+{
+    emitManagerSignal(QStringLiteral("TransferCompleted"),
+                      { QVariant::fromValue(QDBusObjectPath(push->path())), success });
+}
+
+bool ObexServerService::mayCancel(const SimCall &call) const
+{
+    if (m_agent.isValid() && m_agent.owner == call.sender())
+        return true;
+    replyError(call, "NotAuthorized", m_errors.notAuthorized);
+    return false;
+}
+
+void ObexServerService::replyError(const SimCall &call, const char *name, const QString &text) const
+{
+    call.replyError(m_errors.prefix + QLatin1String(name), text);
 }
 
 void ObexServerService::recordReceived(const QJsonObject &entry)

@@ -37,6 +37,7 @@ public:
 
     void load(const ObexSpec &options);
     ObexSpec &options() { return m_options; }
+    const ObexSpec &options() const { return m_options; }
     AgentClient::Target agent() const { return m_agent; }
     // obexd asks one agent at a time; a push arriving meanwhile is refused.
     bool isAuthorizing() const;
@@ -48,19 +49,47 @@ public:
     ObexPush *transfer(const QString &path) const;
     QStringList transferPaths() const;
 
-    // Called by pushes.
-    void emitManagerSignal(const QString &name, const QVariantList &args);
+    // Called by pushes. The push machinery is shared by both obexd dialects;
+    // what each tells its clients on the bus is in these hooks.
     void pushEnded(ObexPush *push);
     void recordReceived(const QJsonObject &entry);
+    virtual QString rootFolder() const { return m_options.effectiveRootFolder(); }
+    // obexd 5 creates (truncates) the file before it checks the folder.
+    virtual bool createsFileBeforeRootCheck() const { return false; }
+    virtual QString authorizeMethod() const;
+    virtual QVariantList authorizeArguments(const ObexPush *push) const;
+    // The PUT headers of the next object have been read.
+    virtual void objectHeaders(ObexPush *) { }
+    virtual void objectStarted(ObexPush *push);
+    virtual void objectProgress(ObexPush *push, qint64 done);
+    virtual void objectEnded(ObexPush *push, bool success);
+    // Whether call may cancel a push; answers the call with an error if not.
+    virtual bool mayCancel(const SimCall &call) const;
 
 protected:
+    struct Errors
+    {
+        QString prefix; // "org.openobex.Error."
+        QString notAuthorized; // its text
+    };
+    ObexServerService(const Identity &identity, const Errors &errors, CallLog *log,
+                      FaultPlan *faults, QObject *parent);
     void started(const QDBusConnection &connection) override;
     void stopped() override;
-
-private:
     void registerAgent(const SimCall &call);
     void unregisterAgent(const SimCall &call);
+    // Each connection's object path, and its objects on and off the bus.
+    virtual QString nextPushPath();
+    virtual void pushAdded(ObexPush *push);
+    virtual void pushRemoved(ObexPush *push);
+    const QList<ObexPush *> &pushes() const { return m_pushes; }
+
+private:
+    void emitManagerSignal(const QString &name, const QVariantList &args);
     void endAllPushes(const QString &outcome, bool quietly);
+    void replyError(const SimCall &call, const char *name, const QString &text) const;
+
+    Errors m_errors;
 
     ObexSpec m_options;
     std::unique_ptr<ObexServerManager> m_manager;

@@ -3,7 +3,6 @@
 #include "bluetoothservice.h"
 #include "clienttransfer.h"
 #include "obexclientservice.h"
-#include "obexerrors.h"
 #include "simadapter.h"
 
 #include <QDBusObjectPath>
@@ -59,7 +58,7 @@ void SendSession::openBluezSession()
 {
     // Beside BlueZ 5 there is no adapter object to ask nor session to hold:
     // the link goes to the kernel directly.
-    if (m_service->bluez() && m_service->bluez()->dialect() == 5) {
+    if (!m_service->needsAdapterSession()) {
         connectLink();
         return;
     }
@@ -128,8 +127,7 @@ void SendSession::connected()
     const QList<Request> requests = m_requests;
     m_requests.clear();
     for (const Request &request : requests) {
-        // SendFiles returns as soon as the OBEX connection is up.
-        request.call.reply();
+        m_service->sessionConnected(this, request.call);
         // A session keeps its first agent; later ones are ignored silently.
         if (!m_agent.isValid() && !request.agent.path.isEmpty())
             m_agent = request.agent;
@@ -141,7 +139,7 @@ void SendSession::connected()
 void SendSession::failRequests(const QString &text)
 {
     for (const Request &request : std::as_const(m_requests))
-        ObexError::clientFailed(request.call, text);
+        m_service->failCall(request.call, text);
     m_requests.clear();
     // No agent was bound: nobody hears of this session again.
     m_ended = true;
@@ -154,14 +152,23 @@ void SendSession::queue(const Request &request)
     // 0.43+: each file is opened when queued; the first that cannot be opened
     // stops the loop and the rest are dropped without a word.
     for (const QString &fileName : request.files) {
-        auto file = std::make_unique<QFile>(fileName);
-        if (!QFileInfo(fileName).isFile() || !file->open(QIODevice::ReadOnly))
+        if (!enqueue(fileName))
             break;
-        auto *transfer
-            = new ClientTransfer(this, m_service->nextTransferPath(), fileName, std::move(file));
-        m_service->tree()->add(transfer);
-        m_transfers.append(transfer);
     }
+}
+
+ClientTransfer *SendSession::enqueue(const QString &fileName)
+{
+    auto file = std::make_unique<QFile>(fileName);
+    if (!QFileInfo(fileName).isFile() || !file->open(QIODevice::ReadOnly))
+        return nullptr;
+    auto *transfer
+        = new ClientTransfer(this, m_service->nextTransferPath(this), fileName, std::move(file));
+    m_transfers.append(transfer);
+    m_service->transferAdded(transfer);
+    // The queue moves on once the caller has its answer.
+    QTimer::singleShot(0, this, [this]() { processNext(); });
+    return transfer;
 }
 
 void SendSession::processNext()
@@ -179,13 +186,14 @@ void SendSession::processNext()
             return;
         }
     }
-    finish();
+    if (m_service->endsWhenIdle())
+        finish();
 }
 
 void SendSession::transferEnded(ClientTransfer *transfer)
 {
     m_transfers.removeAll(transfer);
-    m_service->tree()->remove(transfer);
+    m_service->transferRemoved(transfer);
     transfer->deleteLater();
     QTimer::singleShot(0, this, [this]() { processNext(); });
 }
@@ -221,7 +229,7 @@ void SendSession::shutdown(bool releaseBluez)
     m_transfers.clear();
     for (ClientTransfer *transfer : transfers) {
         transfer->dropQuietly();
-        m_service->tree()->remove(transfer);
+        m_service->transferRemoved(transfer);
         transfer->deleteLater();
     }
     if (releaseBluez)

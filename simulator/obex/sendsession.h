@@ -34,6 +34,10 @@ public:
     // files are queued.
     void add(const SimCall &call, const QStringList &files, const AgentClient::Target &agent);
 
+    // One file queued; nullptr when it cannot be opened.
+    ClientTransfer *enqueue(const QString &fileName);
+    bool isConnected() const { return m_connected; }
+    QString source() const { return m_source; }
     void transferEnded(ClientTransfer *transfer);
     // The owner left the bus or the daemon stops: everything ends silently.
     void shutdown(bool releaseBluez);

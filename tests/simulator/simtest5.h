@@ -32,12 +32,14 @@ class Bluez5Signals : public QObject
 {
     Q_OBJECT
 public:
-    explicit Bluez5Signals(SignalRecorder *recorder)
+    // obexd 5 announces its objects the same way, on the session bus.
+    explicit Bluez5Signals(SignalRecorder *recorder,
+                           QDBusConnection bus = QDBusConnection::systemBus(),
+                           const QString &service = u"org.bluez"_s)
         : m_recorder(recorder)
     {
         for (const char *member : { "PropertiesChanged", "InterfacesAdded", "InterfacesRemoved" })
-            QDBusConnection::systemBus().connect(u"org.bluez"_s, {}, {}, QLatin1String(member),
-                                                 this, SLOT(onSignal(QDBusMessage)));
+            bus.connect(service, {}, {}, QLatin1String(member), this, SLOT(onSignal(QDBusMessage)));
     }
 
 public Q_SLOTS:

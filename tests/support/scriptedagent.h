@@ -14,7 +14,8 @@ class SignalRecorder;
 // on the bus for a daemon to call: answers each request as told (a value, an
 // error, or not yet) and notes every call in a SignalRecorder's timeline as
 // "agent:Member". Untold, it answers as a willing user would: PIN "0000",
-// passkey 0, obexd's Authorize with the proposed name, Request with "".
+// passkey 0, obexd's Authorize with the proposed name, Request and obexd 5's
+// AuthorizePush with "".
 class ScriptedAgent : public QDBusVirtualObject
 {
 public:
