@@ -127,25 +127,6 @@ class BareReceiver : public QObject
 public:
     int count = 0;
 
-    bool follow(bool follow)
-    {
-        QDBusConnection bus = QDBusConnection::systemBus();
-        const QString bluez = QStringLiteral("org.bluez");
-        const auto link = [&](const QString &path, const QString &interface, const char *member,
-                              const char *slot) {
-            return follow
-                ? bus.connect(bluez, path, interface, QLatin1String(member), this, slot)
-                : bus.disconnect(bluez, path, interface, QLatin1String(member), this, slot);
-        };
-        if (!OvrinTest::onBluez5())
-            return link(OvrinTest::defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-                        "DeviceFound", SLOT(deviceFound(QString, QVariantMap)));
-        return link(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                    "InterfacesAdded", SLOT(interfacesAdded(QDBusMessage)))
-            && link(QString(), QStringLiteral("org.freedesktop.DBus.Properties"),
-                    "PropertiesChanged", SLOT(propertiesChanged(QDBusMessage)));
-    }
-
 public Q_SLOTS:
     void deviceFound(const QString &, const QVariantMap &) { ++count; }
     // Nested maps come as a QDBusArgument: taken apart as a client must.
@@ -183,11 +164,11 @@ void benchDeviceFound()
             Sample sample;
             if (variant == Bare) {
                 BareReceiver bare;
-                if (!bare.follow(true))
+                if (!followFoundSignals(&bare, true))
                     fail(QStringLiteral("cannot connect the bare receiver"));
                 settle();
                 sample = deliver(addresses, [&bare] { return bare.count >= foundSignals; });
-                bare.follow(false);
+                followFoundSignals(&bare, false);
             } else {
                 int discovered = 0;
                 const auto counter = QObject::connect(&adapter, &BluetoothAdapter::deviceDiscovered,

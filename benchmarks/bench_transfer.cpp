@@ -179,10 +179,7 @@ void benchSend()
     // obex-client asks BlueZ for a session, which needs an agent.
     ScriptedAgent bluezAgent(QDBusConnection::systemBus(), QStringLiteral("/bench/bluez_agent"));
     BluetoothAdapter adapter;
-    const QDBusMessage registered = OvrinTest::bluezCall(
-        OvrinTest::defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
-        QStringLiteral("RegisterAgent"), { OvrinTest::objectPath(bluezAgent.path()), QString() });
-    if (registered.type() != QDBusMessage::ReplyMessage)
+    if (!OvrinTest::registerAgent(bluezAgent.path()))
         fail(QStringLiteral("cannot register the BlueZ agent"));
     const BluetoothDevice destination = adapter.deviceForAddress(sender);
     QTemporaryDir folder;

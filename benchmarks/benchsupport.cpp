@@ -108,6 +108,25 @@ void settle()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+bool followFoundSignals(QObject *receiver, bool follow)
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    const QString bluez = QStringLiteral("org.bluez");
+    const auto link
+        = [&](const QString &path, const QString &interface, const char *member, const char *slot) {
+              return follow
+                  ? bus.connect(bluez, path, interface, QLatin1String(member), receiver, slot)
+                  : bus.disconnect(bluez, path, interface, QLatin1String(member), receiver, slot);
+          };
+    if (!OvrinTest::onBluez5())
+        return link(OvrinTest::defaultAdapterPath(), QStringLiteral("org.bluez.Adapter"),
+                    "DeviceFound", SLOT(deviceFound(QString, QVariantMap)));
+    return link(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                "InterfacesAdded", SLOT(interfacesAdded(QDBusMessage)))
+        && link(QString(), QStringLiteral("org.freedesktop.DBus.Properties"), "PropertiesChanged",
+                SLOT(propertiesChanged(QDBusMessage)));
+}
+
 qint64 threadCpuNs()
 {
     return clockNs(CLOCK_THREAD_CPUTIME_ID);

@@ -36,6 +36,12 @@ bool drain(const std::function<bool()> &done, int timeoutMs = 120000);
 // Handles what is queued for a moment, deletions included.
 void settle();
 
+// Connects receiver (or disconnects it) to what BlueZ says as it finds
+// devices: BlueZ 4's DeviceFound to deviceFound(QString, QVariantMap);
+// BlueZ 5's InterfacesAdded and PropertiesChanged to interfacesAdded and
+// propertiesChanged, each taking the QDBusMessage.
+bool followFoundSignals(QObject *receiver, bool follow);
+
 qint64 threadCpuNs();
 qint64 processCpuNs();
 
