@@ -75,7 +75,7 @@ void ObexDaemon::ownerChanged(const QString &service, const QString &oldOwner,
     }
 }
 
-bool ObexDaemon::start()
+ObexDaemon::Generation ObexDaemon::start()
 {
     const Generation other = lastSeen == Obexd4 ? Obexd5 : Obexd4;
     QStringList failures;
@@ -83,12 +83,12 @@ bool ObexDaemon::start()
         const QString service = serviceOf(m_side, generation);
         const QDBusReply<void> started = bus().interface()->startService(service);
         if (started.isValid())
-            return true;
+            return generation;
         failures << service + QStringLiteral(": ") + started.error().message();
     }
     qCWarning(lcObex, "Unable to start an OBEX daemon (%s)",
               qPrintable(failures.join(QStringLiteral("; "))));
-    return false;
+    return None;
 }
 
 } // namespace Ovrin

@@ -29,8 +29,9 @@ public:
     static QString serviceOf(Side side, Generation generation);
 
     // Asks the bus to start a daemon for this side: the generation that ran
-    // last in this process first, then the other. True once one starts.
-    bool start();
+    // last in this process first, then the other. The one that started (its
+    // appeared() follows), or None.
+    Generation start();
 
     static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
 
