@@ -6,12 +6,11 @@
 #include "daemoncallercheck.h"
 #include "firstreport.h"
 #include "mimetyperesolver.h"
+#include "obex5agentadaptor.h"
+#include "obex5transfersignals.h"
 #include "obexclienttransferproxy.h"
 #include "obexlogging.h"
-#include "obexmanagerproxy.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusServiceWatcher>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -27,8 +26,10 @@ const QString serverService = QStringLiteral("org.openobex");
 const QString clientService = QStringLiteral("org.openobex.client");
 const QString managerInterface = QStringLiteral("org.openobex.Manager");
 const QString transferInterface = QStringLiteral("org.openobex.Transfer");
-const QString rejectedError = QStringLiteral("org.openobex.Error.Rejected");
-const QString canceledError = QStringLiteral("org.openobex.Error.Canceled");
+const QString obex5Service = QStringLiteral("org.bluez.obex");
+const QString obex5ManagerPath = QStringLiteral("/org/bluez/obex");
+const QString obex5AgentManager = QStringLiteral("org.bluez.obex.AgentManager1");
+const QString obex5Transfer = QStringLiteral("org.bluez.obex.Transfer1");
 
 // What a received file is called when the sender's name cannot be used.
 const QString defaultFileName = QStringLiteral("received_file");
@@ -43,7 +44,7 @@ QDBusConnection bus()
 bool isUnsafeChar(QChar c)
 {
     return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
-            || c == QLatin1Char('/') || c == QLatin1Char('\\');
+        || c == QLatin1Char('/') || c == QLatin1Char('\\');
 }
 
 // The part of name after its last "/" or "\".
@@ -79,36 +80,59 @@ qulonglong remoteLength(int length)
 
 } // namespace
 
-BluetoothObexAgentPrivate::BluetoothObexAgentPrivate(BluetoothObexAgent::Type type, BluetoothObexAgent *q)
+BluetoothObexAgentPrivate::BluetoothObexAgentPrivate(BluetoothObexAgent::Type type,
+                                                     BluetoothObexAgent *q)
     : QDBusAbstractAdaptor(q)
     , type(type)
     , q(q)
     , path(QStringLiteral("/com/brivo/obex_agent/")
            + QUuid::createUuid().toString(QUuid::WithoutBraces).remove(QLatin1Char('-')))
     , transferSignals(new TransferSignals(this))
+    , obex5Signals(new Obex5TransferSignals(this))
 {
     setAutoRelaySignals(false);
+    // BlueZ 5's obexd serves receiving only through an agent of its own kind.
+    if (type == BluetoothObexAgent::Server)
+        new Obex5AgentAdaptor(this, q);
 }
 
 BluetoothObexAgentPrivate::~BluetoothObexAgentPrivate()
 {
     // obexd is never left waiting for an agent that is gone.
     for (const QDBusMessage &message : std::as_const(pendingRequests))
-        bus().send(message.createErrorReply(canceledError, QString()));
+        bus().send(message.createErrorReply(errorFor(message, "Canceled"), QString()));
     pendingRequests.clear();
-    if (obexManager) {
-        // Not restarting a daemon that has gone just to say goodbye.
-        QDBusMessage call = QDBusMessage::createMethodCall(serverService, QStringLiteral("/"),
-                                                           managerInterface, QStringLiteral("UnregisterAgent"));
-        call << QVariant::fromValue(QDBusObjectPath(path));
-        call.setAutoStartService(false);
-        const QDBusMessage reply = bus().call(call);
-        if (reply.type() == QDBusMessage::ErrorMessage)
-            qCWarning(lcObex).nospace().noquote()
-                    << "BluetoothObexAgentPrivate: DBus error when unregistering obexd agent:"
-                    << QDBusError(reply);
-        delete obexManager;
-    }
+    // Nor with files it wrote for pushes that will never be moved.
+    for (const QString &transfer : pushes.keys())
+        removePartialFile(transfer);
+    unregisterAgent();
+}
+
+QString BluetoothObexAgentPrivate::errorFor(const QDBusMessage &message, const char *name)
+{
+    const bool obexd5 = message.interface().startsWith(obex5Service);
+    return (obexd5 ? QStringLiteral("org.bluez.obex.Error.")
+                   : QStringLiteral("org.openobex.Error."))
+        + QLatin1String(name);
+}
+
+void BluetoothObexAgentPrivate::unregisterAgent()
+{
+    if (registeredWith == ObexDaemon::None)
+        return;
+    const bool obexd5 = registeredWith == ObexDaemon::Obexd5;
+    registeredWith = ObexDaemon::None;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        obexd5 ? obex5Service : serverService, obexd5 ? obex5ManagerPath : QStringLiteral("/"),
+        obexd5 ? obex5AgentManager : managerInterface, QStringLiteral("UnregisterAgent"));
+    call << QVariant::fromValue(QDBusObjectPath(path));
+    // Not restarting a daemon that has gone just to say goodbye.
+    call.setAutoStartService(false);
+    const QDBusMessage reply = bus().call(call);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCWarning(lcObex).nospace().noquote()
+            << "BluetoothObexAgentPrivate: DBus error when unregistering obexd agent:"
+            << QDBusError(reply);
 }
 
 QString BluetoothObexAgentPrivate::safeFileName(const QString &remoteName)
@@ -126,36 +150,34 @@ QString BluetoothObexAgentPrivate::safeFileName(const QString &remoteName)
     // Keep the extension, when it is a plain one, so the type still shows.
     static const QRegularExpression plainSuffix(QStringLiteral("\\.([A-Za-z0-9]{1,10})$"));
     const QRegularExpressionMatch match = plainSuffix.match(name);
-    return match.hasMatch() && !onlyDots ? defaultFileName + u'.' + match.captured(1) : defaultFileName;
+    return match.hasMatch() && !onlyDots ? defaultFileName + u'.' + match.captured(1)
+                                         : defaultFileName;
 }
 
 QString BluetoothObexAgentPrivate::uniqueFileName(const QString &name, const QString &mime)
 {
-    QString candidate = name;
-    QString full = BluetoothTransferTracker::filePath(name, mime);
-    const QFileInfo info(full);
-    const QString folder = info.absolutePath();
-    const QString baseName = info.baseName();
-    const QString suffix = info.completeSuffix();
-    for (int n = 1; QFileInfo::exists(full); ++n) {
-        candidate = baseName + QStringLiteral("_%1.").arg(n) + suffix;
-        full = BluetoothTransferTracker::filePath(folder + u'/' + candidate, mime);
-    }
+    const QString full = BluetoothTransferTracker::filePath(name, mime);
+    return full.isEmpty() ? name : QFileInfo(freePath(full)).fileName();
+}
+
+QString BluetoothObexAgentPrivate::freePath(const QString &path)
+{
+    const QFileInfo info(path);
+    QString candidate = path;
+    for (int n = 1; QFileInfo::exists(candidate); ++n)
+        candidate = info.absolutePath() + u'/' + info.baseName() + QStringLiteral("_%1.").arg(n)
+            + info.completeSuffix();
     return candidate;
 }
 
 bool BluetoothObexAgentPrivate::fromDaemon(const QDBusMessage &message) const
 {
-    return isCallFromDaemon(bus(), type == BluetoothObexAgent::Server ? serverService : clientService,
-                            message, rejectedError);
-}
-
-bool BluetoothObexAgentPrivate::refuseBusCaller() const
-{
-    if (!q->calledFromDBus())
-        return false;
-    q->sendErrorReply(rejectedError, QString());
-    return true;
+    QString daemonService = clientService;
+    if (message.interface().startsWith(obex5Service))
+        daemonService = obex5Service;
+    else if (type == BluetoothObexAgent::Server)
+        daemonService = serverService;
+    return isCallFromDaemon(bus(), daemonService, message, errorFor(message, "Rejected"));
 }
 
 void BluetoothObexAgentPrivate::removeTransfer(const QDBusObjectPath &transfer)
@@ -164,15 +186,17 @@ void BluetoothObexAgentPrivate::removeTransfer(const QDBusObjectPath &transfer)
     transferProperties.remove(transfer.path());
     // Each push keeps its own record: the end of one leaves the others be.
     const IncomingPush push = pushes.take(transfer.path());
-    if (push.followed)
+    if (push.followed && push.obexdRoot.isEmpty())
         transferSignals->disconnectProgress(transfer.path());
+    else if (push.followed)
+        obex5Signals->unfollow(transfer.path());
     if (currentTransfer == transfer)
         currentTransfer = QDBusObjectPath();
 }
 
 void BluetoothObexAgentPrivate::removePartialFile(const QString &transfer)
 {
-    const QString file = pushes.value(transfer).acceptedFile;
+    const QString file = pushes.value(transfer).receivingFile;
     if (file.isEmpty() || !QFile::exists(file))
         return;
     if (!QFile::remove(file))
@@ -194,20 +218,22 @@ void BluetoothObexAgentPrivate::failEveryPush()
     }
 }
 
-QVariant BluetoothObexAgentPrivate::transferProperty(const QDBusObjectPath &transfer, const QString &propertyName)
+QVariant BluetoothObexAgentPrivate::transferProperty(const QDBusObjectPath &transfer,
+                                                     const QString &propertyName)
 {
     QVariantMap &properties = transferProperties[transfer.path()];
     if (properties.isEmpty()) {
         ObexClientTransferProxy proxy(clientService, transfer.path(), bus());
         if (!proxy.isValid()) {
-            qCWarning(lcObex, "Unable to find transfer with path '%s'", qPrintable(transfer.path()));
+            qCWarning(lcObex, "Unable to find transfer with path '%s'",
+                      qPrintable(transfer.path()));
             return QVariant();
         }
         QDBusPendingReply<QVariantMap> reply = proxy.GetProperties();
         reply.waitForFinished();
         if (reply.isError()) {
-            qCWarning(lcObex, "%s returned error '%s': %s", "GetProperties", qPrintable(reply.error().name()),
-                      qPrintable(reply.error().message()));
+            qCWarning(lcObex, "%s returned error '%s': %s", "GetProperties",
+                      qPrintable(reply.error().name()), qPrintable(reply.error().message()));
             return QVariant();
         }
         properties = reply.value();
@@ -227,19 +253,44 @@ bool BluetoothObexAgentPrivate::takePendingRequest(const QString &transfer, QDBu
 
 void BluetoothObexAgentPrivate::registerAgent()
 {
-    delete obexManager;
-    obexManager = new ObexManagerProxy(serverService, QStringLiteral("/"), bus());
-    if (!obexManager->isValid()) {
-        qCWarning(lcObex, "BluetoothObexAgentPrivate: obexManager is not valid!");
+    const ObexDaemon::Generation generation = daemon->generation();
+    if (generation == ObexDaemon::None || generation == registeredWith)
+        return;
+    const bool obexd5 = generation == ObexDaemon::Obexd5;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        daemon->service(), obexd5 ? obex5ManagerPath : QStringLiteral("/"),
+        obexd5 ? obex5AgentManager : managerInterface, QStringLiteral("RegisterAgent"));
+    call << QVariant::fromValue(QDBusObjectPath(path));
+    const QDBusMessage reply = bus().call(call);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        qCWarning(lcObex).noquote()
+            << "BluetoothObexAgentPrivate: dbus error: " << QDBusError(reply);
         return;
     }
-    QDBusPendingReply<> reply = obexManager->RegisterAgent(QDBusObjectPath(path));
-    reply.waitForFinished();
-    if (reply.isError()) {
-        qCWarning(lcObex).noquote() << "BluetoothObexAgentPrivate: dbus error: " << reply.error();
-        return;
-    }
+    registeredWith = generation;
     Q_EMIT q->serviceRegistered();
+}
+
+void BluetoothObexAgentPrivate::obexdAppeared()
+{
+    registerAgent();
+}
+
+void BluetoothObexAgentPrivate::obexdLeft()
+{
+    // Still registered with a daemon that runs (the other generation left).
+    if (registeredWith != ObexDaemon::None && registeredWith == daemon->generation())
+        return;
+    registeredWith = ObexDaemon::None;
+    const QPointer<BluetoothObexAgent> alive(q);
+    failEveryPush();
+    if (!alive)
+        return;
+    Q_EMIT q->serviceUnregistered();
+    if (daemon->generation() == ObexDaemon::None)
+        daemon->start();
+    else
+        registerAgent();
 }
 
 // --- org.openobex.Agent ------------------------------------------------------
@@ -249,7 +300,8 @@ void BluetoothObexAgentPrivate::Release(const QDBusMessage &message)
     fromDaemon(message);
 }
 
-QString BluetoothObexAgentPrivate::Request(const QDBusObjectPath &transfer, const QDBusMessage &message)
+QString BluetoothObexAgentPrivate::Request(const QDBusObjectPath &transfer,
+                                           const QDBusMessage &message)
 {
     if (!fromDaemon(message))
         return QString();
@@ -270,7 +322,8 @@ void BluetoothObexAgentPrivate::Progress(const QDBusObjectPath &transfer, qulong
     Q_EMIT q->progress(transfer.path(), transferred, total);
 }
 
-void BluetoothObexAgentPrivate::Complete(const QDBusObjectPath &transfer, const QDBusMessage &message)
+void BluetoothObexAgentPrivate::Complete(const QDBusObjectPath &transfer,
+                                         const QDBusMessage &message)
 {
     if (!fromDaemon(message))
         return;
@@ -287,68 +340,65 @@ void BluetoothObexAgentPrivate::Error(const QDBusObjectPath &transfer, const QSt
     Q_EMIT q->error(transfer.path(), message);
 }
 
-QString BluetoothObexAgentPrivate::Authorize(const QDBusObjectPath &transfer, const QString &btAddress,
-                                             const QString &name, const QString &type, int length, int time,
+QString BluetoothObexAgentPrivate::Authorize(const QDBusObjectPath &transfer,
+                                             const QString &btAddress, const QString &name,
+                                             const QString &type, int length, int time,
                                              const QDBusMessage &message)
 {
     if (!fromDaemon(message))
         return QString();
-    // The name comes from the remote device: nothing of it may choose a folder.
-    const QString safeName = safeFileName(name);
     IncomingPush push;
     push.remoteDeviceAddress = btAddress;
-    push.mimeType = type.isEmpty() ? MimeTypeResolver::mimeTypeForFilePath(safeName) : type;
-    push.fileName = uniqueFileName(safeName, push.mimeType);
+    push.size = remoteLength(length);
+    nameIncomingPush(&push, name, type);
+    askOwner(transfer, push, time, message);
+    return QString();
+}
+
+void BluetoothObexAgentPrivate::nameIncomingPush(IncomingPush *push, const QString &remoteName,
+                                                 const QString &mime)
+{
+    // The name comes from the remote device: nothing of it may choose a folder.
+    push->safeName = safeFileName(remoteName);
+    push->mimeType = mime.isEmpty() ? MimeTypeResolver::mimeTypeForFilePath(push->safeName) : mime;
+    push->fileName = uniqueFileName(push->safeName, push->mimeType);
+}
+
+void BluetoothObexAgentPrivate::askOwner(const QDBusObjectPath &transfer, const IncomingPush &push,
+                                         int time, const QDBusMessage &message)
+{
     message.setDelayedReply(true);
     // A repeated request for the same transfer supersedes the older one,
     // which still gets its answer.
     QDBusMessage older;
     if (takePendingRequest(transfer.path(), &older))
-        bus().send(older.createErrorReply(canceledError, QString()));
+        bus().send(older.createErrorReply(errorFor(older, "Canceled"), QString()));
     removeTransfer(transfer);
     pendingRequests.insert(transfer, message);
     pushes.insert(transfer.path(), push);
     currentTransfer = transfer;
-    Q_EMIT q->authorizationRequested(transfer.path(), push.fileName, push.mimeType,
-                                     remoteLength(length), time);
-    return QString();
+    Q_EMIT q->authorizationRequested(transfer.path(), push.fileName, push.mimeType, push.size,
+                                     time);
 }
 
 void BluetoothObexAgentPrivate::Cancel(const QDBusMessage &message)
 {
-    if (!fromDaemon(message))
-        return;
+    if (fromDaemon(message))
+        withdrawCurrentRequest();
+}
+
+void BluetoothObexAgentPrivate::withdrawCurrentRequest()
+{
     // obexd asks one question at a time: what it withdraws is the last one,
     // if that is still open.
     QString withdrawn;
     QDBusMessage asked;
     if (!currentTransfer.path().isEmpty() && takePendingRequest(currentTransfer.path(), &asked)) {
         withdrawn = currentTransfer.path();
-        bus().send(asked.createErrorReply(canceledError, QString()));
+        bus().send(asked.createErrorReply(errorFor(asked, "Canceled"), QString()));
         removeTransfer(currentTransfer);
     }
     Q_EMIT q->cancel(withdrawn);
-}
-
-void BluetoothObexAgentPrivate::obexServiceRegistered(const QString &service)
-{
-    if (refuseBusCaller() || service != serverService)
-        return;
-    registerAgent();
-}
-
-void BluetoothObexAgentPrivate::obexServiceUnregistered(const QString &service)
-{
-    if (refuseBusCaller() || service != serverService)
-        return;
-    const QPointer<BluetoothObexAgent> alive(q);
-    failEveryPush();
-    if (!alive)
-        return;
-    Q_EMIT q->serviceUnregistered();
-    const QDBusReply<void> started = bus().interface()->startService(serverService);
-    if (!started.isValid())
-        qCWarning(lcObex, "BluetoothObexAgentPrivate: Unable to start service %s", qPrintable(serverService));
 }
 
 // --- obexd's transfer signals -----------------------------------------------
@@ -361,16 +411,18 @@ void BluetoothObexAgentPrivate::transferStarted(const QDBusObjectPath &transfer)
         return;
     push->followed = transferSignals->connectProgress(transfer.path());
     if (!push->followed)
-        qCWarning(lcObex, "BluetoothObexAgent: unable to connect org.openobex.Transfer.Progress signal!");
+        qCWarning(lcObex,
+                  "BluetoothObexAgent: unable to connect org.openobex.Transfer.Progress signal!");
 }
 
-void BluetoothObexAgentPrivate::transferProgress(int total, int transfered, const QDBusMessage &message)
+void BluetoothObexAgentPrivate::transferProgress(int total, int transfered,
+                                                 const QDBusMessage &message)
 {
     // A size may be unknown (-1); a negative count of bytes moved is a lie.
     if (transfered < 0) {
         if (isFirstReport(QStringLiteral("obex/Progress/negative")))
-            qCWarning(lcObex, "Ignoring Progress of %s: %d bytes transferred", qPrintable(message.path()),
-                      transfered);
+            qCWarning(lcObex, "Ignoring Progress of %s: %d bytes transferred",
+                      qPrintable(message.path()), transfered);
         return;
     }
     Q_EMIT q->progress(message.path(), qulonglong(transfered), remoteLength(total));
@@ -386,13 +438,77 @@ void BluetoothObexAgentPrivate::transferCompleted(const QDBusObjectPath &transfe
                       qPrintable(loggable(transfer.path())));
         return;
     }
-    const bool canceled = push->canceled;
-    removeTransfer(transfer);
-    if (success)
-        Q_EMIT q->complete(transfer.path());
+    pushEnded(transfer.path(), success);
+}
+
+QString BluetoothObexAgentPrivate::acceptedAnswer(const QString &transfer, IncomingPush *push,
+                                                  const QString &fileName)
+{
+    // obexd stores a bare or relative name in a folder of its own, under
+    // the sender's name and past the choice of a free one.
+    if (!QFileInfo(fileName).isAbsolute()) {
+        qCWarning(lcObex, "Refusing transfer '%s': '%s' is no absolute path", qPrintable(transfer),
+                  qPrintable(fileName));
+        return QString();
+    }
+    if (push->obexdRoot.isEmpty()) {
+        // A file that is already there is not this transfer's to delete. Asked
+        // before answering: obexd makes the file as soon as it has the answer.
+        if (!QFile::exists(fileName))
+            push->receivingFile = fileName;
+        return fileName;
+    }
+    // BlueZ 5's obexd takes only paths inside its root, and it creates or
+    // truncates the file before it checks that: it is given a fresh name
+    // there, and the file is moved where the owner wants it once complete.
+    push->finalFile = fileName;
+    do {
+        push->receivingFile = push->obexdRoot + QStringLiteral("/incoming-")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    } while (QFileInfo::exists(push->receivingFile));
+    return push->receivingFile;
+}
+
+void BluetoothObexAgentPrivate::pushEnded(const QString &transfer, bool success)
+{
+    const IncomingPush push = pushes.value(transfer);
+    const bool stored = success && storeReceivedFile(push);
+    // A push that failed leaves nothing behind.
+    if (!stored)
+        removePartialFile(transfer);
+    removeTransfer(QDBusObjectPath(transfer));
+    if (stored)
+        Q_EMIT q->complete(transfer);
+    else if (success)
+        Q_EMIT q->error(transfer, QStringLiteral("Unable to store the received file"));
     else
-        Q_EMIT q->error(transfer.path(), canceled ? QStringLiteral("Transfer canceled")
-                                                  : QStringLiteral("Transfer completed unsuccessfully"));
+        Q_EMIT q->error(transfer,
+                        push.canceled ? QStringLiteral("Transfer canceled")
+                                      : QStringLiteral("Transfer completed unsuccessfully"));
+}
+
+bool BluetoothObexAgentPrivate::storeReceivedFile(const IncomingPush &push)
+{
+    if (push.finalFile.isEmpty())
+        return true;
+    // The free name is chosen now: the folder may have gained a file of that
+    // name while the push ran. A rename never replaces one, so a file that
+    // appears between the choice and the move is not lost either.
+    // Where the owner took the name offered, the choice starts again from
+    // the sender's, as it did then.
+    const QFileInfo wanted(push.finalFile);
+    const QString first = wanted.fileName() == push.fileName
+        ? wanted.absolutePath() + u'/' + push.safeName
+        : push.finalFile;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (QFile::rename(push.receivingFile, freePath(first)))
+            return true;
+        if (!QFile::exists(push.receivingFile) || !QFileInfo(push.finalFile).absoluteDir().exists())
+            break;
+    }
+    qCWarning(lcObex, "Unable to move the received file %s to %s", qPrintable(push.receivingFile),
+              qPrintable(push.finalFile));
+    return false;
 }
 
 // --- obexd's signals ---------------------------------------------------------
@@ -403,12 +519,16 @@ bool TransferSignals::connectManager()
                                        QStringLiteral("TransferStarted"), this,
                                        SLOT(transferStarted(QDBusMessage)));
     if (!started)
-        qCWarning(lcObex, "BluetoothObexAgent: unable to connect org.openobex.Manager.TransferStarted signal!");
+        qCWarning(
+            lcObex,
+            "BluetoothObexAgent: unable to connect org.openobex.Manager.TransferStarted signal!");
     const bool completed = bus().connect(QString(), QStringLiteral("/"), managerInterface,
                                          QStringLiteral("TransferCompleted"), this,
                                          SLOT(transferCompleted(QDBusMessage)));
     if (!completed)
-        qCWarning(lcObex, "BluetoothObexAgent: unable to connect org.openobex.Manager.TransferCompleted signal!");
+        qCWarning(
+            lcObex,
+            "BluetoothObexAgent: unable to connect org.openobex.Manager.TransferCompleted signal!");
     return started && completed;
 }
 
@@ -456,8 +576,10 @@ BluetoothObexAgent::BluetoothObexAgent(Type type, QObject *parent)
     : QObject(parent)
     , d_ptr(new BluetoothObexAgentPrivate(type, this))
 {
-    if (type == Server)
+    if (type == Server) {
         d_ptr->transferSignals->connectManager();
+        d_ptr->obex5Signals->connectManager();
+    }
     bus().registerObject(d_ptr->path, this, QDBusConnection::ExportAdaptors);
 }
 
@@ -470,18 +592,15 @@ BluetoothObexAgent::~BluetoothObexAgent()
 
 void BluetoothObexAgent::registerToObexService()
 {
-    auto *watcher = new QDBusServiceWatcher(serverService, bus(),
-                                            QDBusServiceWatcher::WatchForRegistration
-                                                    | QDBusServiceWatcher::WatchForUnregistration,
-                                            this);
-    connect(watcher, &QDBusServiceWatcher::serviceRegistered, d_ptr,
-            &BluetoothObexAgentPrivate::obexServiceRegistered);
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, d_ptr,
-            &BluetoothObexAgentPrivate::obexServiceUnregistered);
-    if (bus().interface()->isServiceRegistered(serverService))
-        d_ptr->obexServiceRegistered(serverService);
+    if (d_ptr->daemon)
+        return;
+    d_ptr->daemon = new ObexDaemon(ObexDaemon::Receiving, d_ptr);
+    connect(d_ptr->daemon, &ObexDaemon::appeared, d_ptr, &BluetoothObexAgentPrivate::obexdAppeared);
+    connect(d_ptr->daemon, &ObexDaemon::left, d_ptr, &BluetoothObexAgentPrivate::obexdLeft);
+    if (d_ptr->daemon->generation() != ObexDaemon::None)
+        d_ptr->registerAgent();
     else
-        d_ptr->obexServiceUnregistered(serverService);
+        d_ptr->obexdLeft();
 }
 
 QString BluetoothObexAgent::path() const
@@ -511,24 +630,22 @@ void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QStrin
         qCWarning(lcObex, "Invalid request for transfer '%s'", qPrintable(transfer));
         return;
     }
-    if (d_ptr->type == Server) {
-        // obexd stores a bare or relative name in a folder of its own, under
-        // the sender's name and past the choice of a free one.
-        if (!QFileInfo(fileName).isAbsolute()) {
-            qCWarning(lcObex, "Refusing transfer '%s': '%s' is no absolute path",
-                      qPrintable(transfer), qPrintable(fileName));
-            bus().send(message.createErrorReply(rejectedError, QString()));
+    const auto push = d_ptr->pushes.find(transfer);
+    if (d_ptr->type == Server && push != d_ptr->pushes.end()) {
+        const QString answer = d_ptr->acceptedAnswer(transfer, &*push, fileName);
+        if (answer.isEmpty()) {
+            bus().send(message.createErrorReply(
+                BluetoothObexAgentPrivate::errorFor(message, "Rejected"), QString()));
             d_ptr->removeTransfer(QDBusObjectPath(transfer));
             return;
         }
-        // A file that is already there is not this transfer's to delete. Asked
-        // before answering: obexd makes the file as soon as it has the answer.
-        const auto push = d_ptr->pushes.find(transfer);
-        if (push != d_ptr->pushes.end() && !QFile::exists(fileName))
-            push->acceptedFile = fileName;
+        push->accepted = true;
+        // Followed from now on: obexd may report the end before the answer is read.
+        if (!push->obexdRoot.isEmpty())
+            push->followed = d_ptr->obex5Signals->follow(transfer);
+        bus().send(message.createReply(answer));
+        return;
     }
-    // The properties stay cached until the transfer ends: every progress
-    // report needs the size, and the daemon may be done with the object by then.
     bus().send(message.createReply(fileName));
 }
 
@@ -539,7 +656,8 @@ void BluetoothObexAgent::rejectTransfer(const QString &transfer)
         qCWarning(lcObex, "Invalid request for transfer '%s'", qPrintable(transfer));
         return;
     }
-    bus().send(message.createErrorReply(rejectedError, QString()));
+    bus().send(message.createErrorReply(BluetoothObexAgentPrivate::errorFor(message, "Rejected"),
+                                        QString()));
     d_ptr->removeTransfer(QDBusObjectPath(transfer));
 }
 
@@ -547,7 +665,8 @@ void BluetoothObexAgent::cancelTransfer(const QString &transfer)
 {
     QDBusMessage message;
     if (d_ptr->takePendingRequest(transfer, &message)) {
-        bus().send(message.createErrorReply(canceledError, QString()));
+        bus().send(message.createErrorReply(
+            BluetoothObexAgentPrivate::errorFor(message, "Canceled"), QString()));
         d_ptr->removeTransfer(QDBusObjectPath(transfer));
         return;
     }
@@ -555,8 +674,12 @@ void BluetoothObexAgent::cancelTransfer(const QString &transfer)
     const auto push = d_ptr->pushes.find(transfer);
     if (push != d_ptr->pushes.end())
         push->canceled = true;
-    const QString service = d_ptr->type == Server ? serverService : clientService;
-    QDBusMessage call = QDBusMessage::createMethodCall(service, transfer, transferInterface, QStringLiteral("Cancel"));
+    const bool obexd5 = d_ptr->daemon && d_ptr->daemon->generation() == ObexDaemon::Obexd5;
+    const QString service = d_ptr->type == Client ? clientService
+        : obexd5                                  ? obex5Service
+                                                  : serverService;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, transfer, obexd5 ? obex5Transfer : transferInterface, QStringLiteral("Cancel"));
     const QDBusMessage reply = bus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)
         qCWarning(lcObex, "%s returned error '%s': %s", "Cancel", qPrintable(reply.errorName()),

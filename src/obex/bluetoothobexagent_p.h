@@ -2,6 +2,7 @@
 #define OVRIN_BLUETOOTHOBEXAGENT_P_H
 
 #include "bluetoothobexagent.h"
+#include "obexdaemon.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -11,22 +12,34 @@
 #include <QStringList>
 #include <QVariantMap>
 
-class ObexManagerProxy;
-
 namespace Ovrin {
 
 class TransferSignals;
+
+class Obex5TransferSignals;
 
 // One push obexd asked the server agent about, from "Authorize" to its end.
 struct IncomingPush
 {
     QString remoteDeviceAddress;
+    // The sender's name made safe, and the free name chosen from it.
+    QString safeName;
     QString fileName;
     QString mimeType;
-    // The absolute path the owner accepted it into, when no file was there.
-    QString acceptedFile;
-    // Its "Progress" signals are followed.
+    // Bytes the sender announced; 0 when it gave none.
+    qulonglong size = 0;
+    // The file obexd writes, when it is this push's own to delete: the
+    // accepted path where no file was (BlueZ 4's obexd), or a fresh name in
+    // obexd's root (BlueZ 5's).
+    QString receivingFile;
+    // Where the file goes once complete; empty when obexd writes it there.
+    QString finalFile;
+    // BlueZ 5's obexd: the folder it stores in, the session's "Root".
+    QString obexdRoot;
+    // Its progress signals are followed.
     bool followed = false;
+    // The owner accepted it.
+    bool accepted = false;
     // The owner cancelled it while it ran.
     bool canceled = false;
 };
@@ -44,6 +57,9 @@ public:
     // name, or name with _1, _2... before its first dot: the first that is
     // free in the folder where a received file of type mime lands.
     static QString uniqueFileName(const QString &name, const QString &mime);
+    // path, or path with _1, _2... before the first dot of its name: the
+    // first that is free.
+    static QString freePath(const QString &path);
 
     void removeTransfer(const QDBusObjectPath &transfer);
     // obexd gone in the middle of a push leaves what it wrote so far: the
@@ -54,36 +70,66 @@ public:
     QVariant transferProperty(const QDBusObjectPath &transfer, const QString &propertyName);
     bool takePendingRequest(const QString &transfer, QDBusMessage *message);
     void registerAgent();
+    void unregisterAgent();
+    // The error a request of message is refused with: name ("Rejected",
+    // "Canceled") in the words of the obexd that asked.
+    static QString errorFor(const QDBusMessage &message, const char *name);
     bool fromDaemon(const QDBusMessage &message) const;
-    // The watch handlers are for our own service watcher, not for callers on the bus.
-    bool refuseBusCaller() const;
+    void obexdAppeared();
+    void obexdLeft();
+    // The free name and the type of a push, from what the sender said.
+    static void nameIncomingPush(IncomingPush *push, const QString &remoteName,
+                                 const QString &mime);
+    // Keeps a request and tells the owner of it.
+    void askOwner(const QDBusObjectPath &transfer, const IncomingPush &push, int time,
+                  const QDBusMessage &message);
+    // Ends a push that obexd reports done: a file received into obexd's own
+    // folder is moved where the owner wanted it.
+    void pushEnded(const QString &transfer, bool success);
+    bool storeReceivedFile(const IncomingPush &push);
+    // What obexd is answered when the owner accepts push into fileName; empty
+    // to refuse it.
+    QString acceptedAnswer(const QString &transfer, IncomingPush *push, const QString &fileName);
     // The push the getters describe: the last one asked about, while it lasts.
     const IncomingPush currentPush() const { return pushes.value(currentTransfer.path()); }
 
     BluetoothObexAgent::Type type;
     BluetoothObexAgent *q;
     QString path;
+    // The OBEX server daemons, followed by a Server agent once registerToObexService() is called.
+    ObexDaemon *daemon = nullptr;
+    // The generation the agent is registered with; None while it is not.
+    ObexDaemon::Generation registeredWith = ObexDaemon::None;
     QMap<QDBusObjectPath, QDBusMessage> pendingRequests;
     QHash<QString, QVariantMap> transferProperties;
     // Transfer path -> what is known of each push obexd asked about (server side).
     QHash<QString, IncomingPush> pushes;
-    ObexManagerProxy *obexManager = nullptr;
     QDBusObjectPath currentTransfer;
 
 public Q_SLOTS:
     void Release(const QDBusMessage &message);
     QString Request(const QDBusObjectPath &transfer, const QDBusMessage &message);
-    void Progress(const QDBusObjectPath &transfer, qulonglong transferred, const QDBusMessage &message);
+    void Progress(const QDBusObjectPath &transfer, qulonglong transferred,
+                  const QDBusMessage &message);
     void Complete(const QDBusObjectPath &transfer, const QDBusMessage &message);
     void Error(const QDBusObjectPath &transfer, const QString &message, const QDBusMessage &call);
-    QString Authorize(const QDBusObjectPath &transfer, const QString &btAddress, const QString &name,
-                      const QString &type, int length, int time, const QDBusMessage &message);
+    QString Authorize(const QDBusObjectPath &transfer, const QString &btAddress,
+                      const QString &name, const QString &type, int length, int time,
+                      const QDBusMessage &message);
     void Cancel(const QDBusMessage &message);
-    void obexServiceRegistered(const QString &service);
-    void obexServiceUnregistered(const QString &service);
 
 public:
+    // BlueZ 5's obexd asks with the transfer alone: the rest is read from it.
+    void authorizePush(const QDBusObjectPath &transfer, const QDBusMessage &message);
+    void withdrawCurrentRequest();
+    // BlueZ 5's obexd reports a push's progress and end as property changes.
+    void transferStatusChanged(const QString &transfer, const QString &status);
+    void transferredChanged(const QString &transfer, qulonglong transferred);
+    void transferSizeChanged(const QString &transfer, qulonglong size);
+    void transferGone(const QString &transfer);
+
     TransferSignals *transferSignals;
+    Obex5TransferSignals *obex5Signals;
 
     void transferStarted(const QDBusObjectPath &transfer);
     void transferProgress(int total, int transfered, const QDBusMessage &message);

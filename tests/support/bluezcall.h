@@ -28,8 +28,17 @@ struct OtherClient
     QDBusConnection bus;
 };
 
-const QString obexd = QStringLiteral("org.openobex");
-const QString obexClient = QStringLiteral("org.openobex.client");
+// Whether the simulator plays BlueZ 5's obexd rather than BlueZ 4's.
+inline bool onObexd5()
+{
+    return qEnvironmentVariable("OVRIN_OBEXD") == QLatin1String("5");
+}
+
+// The OBEX daemons of the generation that runs: BlueZ 5's one daemon does both.
+const QString obexd
+    = onObexd5() ? QStringLiteral("org.bluez.obex") : QStringLiteral("org.openobex");
+const QString obexClient
+    = onObexd5() ? QStringLiteral("org.bluez.obex") : QStringLiteral("org.openobex.client");
 
 inline QDBusMessage busMessage(const QString &service, const QString &path,
                                const QString &interface, const QString &member,

@@ -1,0 +1,119 @@
+// The server agent's side of BlueZ 5's obexd: it asks with the transfer's
+// path alone and tells progress and the end as property changes.
+
+#include "bluetoothobexagent_p.h"
+#include "obex5transfersignals.h"
+#include "obexlogging.h"
+
+#include <QDBusMetaType>
+#include <QFileInfo>
+
+namespace Ovrin {
+
+namespace {
+
+const QString obex5Service = QStringLiteral("org.bluez.obex");
+
+QDBusConnection bus()
+{
+    return ObexDaemon::bus();
+}
+
+// A property of obexd's, when it has the type obexd gives it.
+template<typename T> T valueOf(const QVariantMap &properties, const char *name)
+{
+    const QVariant value = properties.value(QLatin1String(name));
+    return value.metaType() == QMetaType::fromType<T>() ? value.value<T>() : T();
+}
+
+// Every property of one of obexd's objects; empty when obexd cannot tell.
+QVariantMap propertiesOf(const QString &path, const QString &interface)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        obex5Service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("GetAll"));
+    call << interface;
+    // obexd waits for the agent's answer anyway; a daemon that does not
+    // answer this must not hold the application for long.
+    const QDBusMessage reply = bus().call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("a{sv}")) {
+        qCWarning(lcObex, "Unable to read %s of %s: %s", qPrintable(interface), qPrintable(path),
+                  qPrintable(reply.errorMessage()));
+        return QVariantMap();
+    }
+    return qdbus_cast<QVariantMap>(reply.arguments().at(0));
+}
+
+} // namespace
+
+void BluetoothObexAgentPrivate::authorizePush(const QDBusObjectPath &transfer,
+                                              const QDBusMessage &message)
+{
+    if (!fromDaemon(message))
+        return;
+    // Read now: obexd forgets the name, type and size at the end, and a small
+    // file may end with the first signal after the answer.
+    const QVariantMap properties
+        = propertiesOf(transfer.path(), QStringLiteral("org.bluez.obex.Transfer1"));
+    const QString session = valueOf<QDBusObjectPath>(properties, "Session").path();
+    const QVariantMap sessionProperties = session.isEmpty()
+        ? QVariantMap()
+        : propertiesOf(session, QStringLiteral("org.bluez.obex.Session1"));
+    IncomingPush push;
+    push.remoteDeviceAddress = valueOf<QString>(sessionProperties, "Destination");
+    push.size = valueOf<qulonglong>(properties, "Size");
+    push.obexdRoot = valueOf<QString>(sessionProperties, "Root");
+    nameIncomingPush(&push, valueOf<QString>(properties, "Name"),
+                     valueOf<QString>(properties, "Type"));
+    // Without its root there is no path obexd would take.
+    if (!QFileInfo(push.obexdRoot).isAbsolute()) {
+        qCWarning(lcObex, "Refusing transfer '%s': obexd tells no folder it stores in",
+                  qPrintable(transfer.path()));
+        message.setDelayedReply(true);
+        bus().send(message.createErrorReply(errorFor(message, "Rejected"), QString()));
+        return;
+    }
+    const qulonglong time = valueOf<qulonglong>(properties, "Time");
+    askOwner(transfer, push, int(qMin<qulonglong>(time, INT_MAX)), message);
+}
+
+void BluetoothObexAgentPrivate::transferStatusChanged(const QString &transfer,
+                                                      const QString &status)
+{
+    const auto push = pushes.constFind(transfer);
+    if (push != pushes.constEnd() && push->accepted)
+        pushEnded(transfer, status == QLatin1String("complete"));
+}
+
+void BluetoothObexAgentPrivate::transferredChanged(const QString &transfer, qulonglong transferred)
+{
+    const auto push = pushes.constFind(transfer);
+    if (push != pushes.constEnd() && push->accepted)
+        Q_EMIT q->progress(transfer, transferred, push->size);
+}
+
+void BluetoothObexAgentPrivate::transferSizeChanged(const QString &transfer, qulonglong size)
+{
+    const auto push = pushes.find(transfer);
+    if (push != pushes.end() && push->accepted && size > 0)
+        push->size = size;
+}
+
+void BluetoothObexAgentPrivate::transferGone(const QString &transfer)
+{
+    const auto push = pushes.constFind(transfer);
+    if (push == pushes.constEnd())
+        return;
+    // Gone without an end: the sender went away.
+    if (push->accepted) {
+        pushEnded(transfer, false);
+        return;
+    }
+    QDBusMessage asked;
+    if (takePendingRequest(transfer, &asked))
+        bus().send(asked.createErrorReply(errorFor(asked, "Canceled"), QString()));
+    removeTransfer(QDBusObjectPath(transfer));
+    Q_EMIT q->cancel(transfer);
+}
+
+} // namespace Ovrin
