@@ -2,6 +2,7 @@
 // path alone and tells progress and the end as property changes.
 
 #include "bluetoothobexagent_p.h"
+#include "firstreport.h"
 #include "obex5transfersignals.h"
 #include "obexlogging.h"
 
@@ -81,22 +82,29 @@ void BluetoothObexAgentPrivate::transferStatusChanged(const QString &transfer,
                                                       const QString &status)
 {
     const auto push = pushes.constFind(transfer);
-    if (push != pushes.constEnd() && push->accepted)
-        pushEnded(transfer, status == QLatin1String("complete"));
+    if (push == pushes.constEnd() || !push->accepted)
+        return;
+    // obexd itself fails a push whose file is not the size announced; a
+    // "complete" for one is not believed.
+    const bool whole
+        = push->size == 0 || QFileInfo(push->receivingFile).size() == qint64(push->size);
+    pushEnded(transfer, status == QLatin1String("complete") && whole);
 }
 
 void BluetoothObexAgentPrivate::transferredChanged(const QString &transfer, qulonglong transferred)
 {
     const auto push = pushes.constFind(transfer);
-    if (push != pushes.constEnd() && push->accepted)
-        Q_EMIT q->progress(transfer, transferred, push->size);
-}
-
-void BluetoothObexAgentPrivate::transferSizeChanged(const QString &transfer, qulonglong size)
-{
-    const auto push = pushes.find(transfer);
-    if (push != pushes.end() && push->accepted && size > 0)
-        push->size = size;
+    if (push == pushes.constEnd() || !push->accepted)
+        return;
+    // obexd counts what it has written: more than the file holds is a lie.
+    const qint64 written = qMax<qint64>(0, QFileInfo(push->receivingFile).size());
+    if (transferred > qulonglong(written)) {
+        if (isFirstReport(QStringLiteral("obex/Transferred/beyond")))
+            qCWarning(lcObex, "Ignoring Progress of %s: %llu bytes transferred, %lld written",
+                      qPrintable(transfer), transferred, written);
+        return;
+    }
+    Q_EMIT q->progress(transfer, transferred, push->size);
 }
 
 void BluetoothObexAgentPrivate::transferGone(const QString &transfer)

@@ -125,7 +125,6 @@ public:
     // BlueZ 5's obexd reports a push's progress and end as property changes.
     void transferStatusChanged(const QString &transfer, const QString &status);
     void transferredChanged(const QString &transfer, qulonglong transferred);
-    void transferSizeChanged(const QString &transfer, qulonglong size);
     void transferGone(const QString &transfer);
 
     TransferSignals *transferSignals;

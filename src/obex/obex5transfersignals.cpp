@@ -81,9 +81,8 @@ void Obex5TransferSignals::propertiesChanged(const QDBusMessage &message)
         m_agent->transferStatusChanged(transfer, status);
         return;
     }
+    // The size is known from the question already.
     qulonglong count = 0;
-    if (valueOf(changed, QStringLiteral("Size"), &count))
-        m_agent->transferSizeChanged(transfer, count);
     if (valueOf(changed, QStringLiteral("Transferred"), &count))
         m_agent->transferredChanged(transfer, count);
 }

@@ -189,7 +189,7 @@ private Q_SLOTS:
                 receiver.agent.path());
             QCOMPARE(filesUnder(m_base.path()), QStringList());
         }
-        report("org.openobex during a push", count, timer);
+        report(qPrintable(obexd + " during a push"), count, timer);
     }
 
     // obex-client leaves at each moment of a send in turn: in the middle of
