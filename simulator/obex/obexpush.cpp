@@ -215,6 +215,11 @@ void ObexPush::authorize()
                                   self->finish(forbidden);
                                   return;
                               }
+                              // Only a path is an answer.
+                              if (reply.signature() != QLatin1String("s")) {
+                                  self->finish(forbidden);
+                                  return;
+                              }
                               self->authorized(reply.arguments().value(0).toString());
                           });
 }
@@ -367,6 +372,11 @@ void ObexPush::finish(const QString &outcome)
         m_done(outcome);
     m_done = nullptr;
     m_service->pushEnded(this);
+}
+
+void ObexPush::refuse()
+{
+    finish(forbidden);
 }
 
 void ObexPush::endQuietly(const QString &outcome)

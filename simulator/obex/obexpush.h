@@ -51,6 +51,8 @@ public:
     void setSpeed(int bytesPerSecond);
     // The daemon died: nothing more is sent, the file stays as it is.
     void endQuietly(const QString &outcome);
+    // Refused as obexd refuses: OBEX Forbidden to the sender.
+    void refuse();
 
     QJsonObject toJson() const;
     bool isAuthorizing() const { return m_state == State::Authorizing; }

@@ -42,7 +42,7 @@ ObexServerService::ObexServerService(const Identity &identity, const Errors &err
     connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
         // The agent is bound to its owner's unique name.
         if (m_agent.owner == name)
-            m_agent = {};
+            dropAgent();
     });
 }
 
@@ -135,8 +135,19 @@ void ObexServerService::unregisterAgent(const SimCall &call)
         return;
     }
     // obexd has no Release for its agent.
-    m_agent = {};
+    dropAgent();
     call.reply();
+}
+
+void ObexServerService::dropAgent()
+{
+    m_agent = {};
+    // The question open with it can no longer be answered: the push is refused.
+    const QList<ObexPush *> pushes = m_pushes;
+    for (ObexPush *push : pushes) {
+        if (push->isAuthorizing())
+            push->refuse();
+    }
 }
 
 bool ObexServerService::push(const QJsonObject &json, Done done, QString *transferPath,

@@ -41,6 +41,8 @@ public:
     AgentClient::Target agent() const { return m_agent; }
     // obexd asks one agent at a time; a push arriving meanwhile is refused.
     bool isAuthorizing() const;
+    // The agent is gone: unregistered, or its owner left the bus.
+    void dropAgent();
 
     // A remote device pushes one or more objects over one connection. done
     // gets the outcome ("" when every object was stored) once the remote has

@@ -95,6 +95,25 @@ public:
     {
         return ok(adapterCall(u"FindDevice"_s, { address }));
     }
+    // The OBEX world, with folders made afresh: obexd's root, one outside
+    // it, and one with the files to send.
+    QString m_inbox;
+    QString m_outside;
+    QString m_outbox;
+    bool loadObexWorld()
+    {
+        if (!load(u"obex.json"_s))
+            return false;
+        const QString root = TestEnvironment::instance()->directory();
+        m_inbox = root + u"/inbox"_s;
+        m_outside = root + u"/outside"_s;
+        m_outbox = root + u"/outbox"_s;
+        for (const QString &dir : { m_inbox, m_outside, m_outbox }) {
+            if (!QDir(dir).removeRecursively() || !QDir().mkpath(dir))
+                return false;
+        }
+        return sim()->setObexOptions({ { "rootFolder", m_inbox } });
+    }
     // The error name a request of the remote side ended with, "" for success.
     static QString outcome(uint ticket)
     {

@@ -60,9 +60,6 @@ class TestSimObex : public SimTest
 {
     Q_OBJECT
 
-    QString m_inbox;
-    QString m_outside;
-    QString m_outbox;
     // Every test starts with this agent registered; it notes its calls in the recorder.
     std::unique_ptr<SignalRecorder> m_recorder;
     std::unique_ptr<ScriptedAgent> m_agent;
@@ -102,16 +99,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(load(u"obex.json"_s));
-        const QString root = TestEnvironment::instance()->directory();
-        m_inbox = root + u"/inbox"_s;
-        m_outside = root + u"/outside"_s;
-        m_outbox = root + u"/outbox"_s;
-        for (const QString &dir : { m_inbox, m_outside, m_outbox }) {
-            QDir(dir).removeRecursively();
-            QVERIFY(QDir().mkpath(dir));
-        }
-        QVERIFY(sim()->setObexOptions({ { "rootFolder", m_inbox } }));
+        QVERIFY(loadObexWorld());
         m_recorder = std::make_unique<SignalRecorder>(QDBusConnection::sessionBus(), obexd);
         m_agent = std::make_unique<ScriptedAgent>(QDBusConnection::sessionBus(), agentPath,
                                                   m_recorder.get());

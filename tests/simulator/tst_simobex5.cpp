@@ -60,9 +60,6 @@ class TestSimObex5 : public SimTest5
 {
     Q_OBJECT
 
-    QString m_inbox;
-    QString m_outside;
-    QString m_outbox;
     std::unique_ptr<SignalRecorder> m_recorder;
     std::unique_ptr<Bluez5Signals> m_signals;
     std::unique_ptr<ScriptedAgent> m_agent;
@@ -103,16 +100,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(load(u"obex.json"_s));
-        const QString root = TestEnvironment::instance()->directory();
-        m_inbox = root + u"/inbox"_s;
-        m_outside = root + u"/outside"_s;
-        m_outbox = root + u"/outbox"_s;
-        for (const QString &dir : { m_inbox, m_outside, m_outbox }) {
-            QDir(dir).removeRecursively();
-            QVERIFY(QDir().mkpath(dir));
-        }
-        QVERIFY(sim()->setObexOptions({ { "rootFolder", m_inbox } }));
+        QVERIFY(loadObexWorld());
         m_recorder = std::make_unique<SignalRecorder>(QDBusConnection::sessionBus(), obexd5);
         m_signals = std::make_unique<Bluez5Signals>(m_recorder.get(), QDBusConnection::sessionBus(),
                                                     obexd5);
@@ -227,10 +215,16 @@ private Q_SLOTS:
 
     void refusalsLeaveTheStatusQueued_data()
     {
-        QTest::addColumn<QString>("answer"); // "!": the agent refuses
+        // "!": the agent refuses; "#": it answers a number; "~": it goes
+        // while asked (unregisters).
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("result");
         QTest::newRow("rejected") << "!"
                                   << "Forbidden";
+        QTest::newRow("not a path") << "#"
+                                    << "Forbidden";
+        QTest::newRow("agent gone while asked") << "~"
+                                                << "Forbidden";
         QTest::newRow("outside the root") << "%OUTSIDE%/old.txt"
                                           << "Forbidden";
         QTest::newRow("missing folder") << "%INBOX%/none/x.txt"
@@ -245,12 +239,20 @@ private Q_SLOTS:
         QVERIFY(writeFile(old, "what was there before"));
         if (answer == "!"_L1)
             m_agent->refuse(u"AuthorizePush"_s);
+        else if (answer == "#"_L1 || answer == "~"_L1)
+            m_agent->hold(u"AuthorizePush"_s);
         else
             m_agent->answer(
                 u"AuthorizePush"_s,
                 answer.replace("%OUTSIDE%"_L1, m_outside).replace("%INBOX%"_L1, m_inbox));
         uint ticket = 0;
         const QString transfer = push({ { "name", "x.txt" }, { "size", 5000 } }, &ticket);
+        if (answer == "#"_L1 || answer == "~"_L1)
+            QVERIFY(m_agent->waitForCall(u"AuthorizePush"_s));
+        if (answer == "#"_L1)
+            m_agent->answerHeld(42);
+        if (answer == "~"_L1)
+            QCOMPARE(obexAgentError(u"UnregisterAgent"_s), QString());
         QCOMPARE(outcome(ticket), result);
         QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(transfer)));
         if (answer != "!"_L1)
