@@ -15,7 +15,8 @@ figures="$(mktemp)"
 explanations="$(mktemp)"
 trap 'rm -f "$figures" "$explanations"' EXIT
 status=0
-# Every benchmark against BlueZ 4 and then BlueZ 5 (the simulator plays either);
+# Every benchmark against BlueZ 4 and then BlueZ 5, each with its own obexd
+# (the simulator plays either);
 # each figure is named with the dialect it was measured on.
 for bluez in 4 5; do
     for bench in "$build_dir"/benchmarks/bench_*; do
@@ -23,7 +24,7 @@ for bluez in 4 5; do
         name="$(basename "$bench")"
         echo "running $name on BlueZ $bluez ..." >&2
         output="$(mktemp)"
-        if ! OVRIN_BLUEZ="$bluez" "$bench" >"$output"; then
+        if ! OVRIN_BLUEZ="$bluez" OVRIN_OBEXD="$bluez" "$bench" >"$output"; then
             echo "$name failed on BlueZ $bluez" >&2
             status=1
         fi

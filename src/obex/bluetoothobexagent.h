@@ -33,18 +33,23 @@ class OVRIN_EXPORT BluetoothObexAgent : public QObject, public QDBusContext
     Q_PROPERTY(QString fileName READ fileName)
     Q_PROPERTY(QString mimeType READ mimeType)
 public:
-    /// Which obexd daemon the agent serves.
+    /// Which side of obexd the agent serves.
     enum Type {
-        Server = 0, ///< "org.openobex": files pushed to the handset.
-        Client = 1 ///< "org.openobex.client": files the handset sends.
+        /// Files pushed to the handset: BlueZ 4's "org.openobex", or BlueZ 5's
+        /// "org.bluez.obex" (as "org.bluez.obex.Agent1"), whichever runs.
+        Server = 0,
+        /// Files the handset sends through BlueZ 4's "org.openobex.client"
+        /// (BlueZ 5's obexd asks no agent about sends).
+        Client = 1
     };
 
     /// Exports the agent on the session bus at a path of its own.
     explicit BluetoothObexAgent(Type type, QObject *parent = nullptr);
     ~BluetoothObexAgent() override;
 
-    /// Follows the OBEX server daemon and registers with it whenever it is on
-    /// the bus (receiving side).
+    /// Follows the OBEX server daemons and registers with the one on the bus
+    /// whenever one is (receiving side); when none is, asks the bus to start
+    /// one.
     void registerToObexService();
 
     /// The object path the agent is exported at.
@@ -59,9 +64,12 @@ public:
     QString mimeType() const;
 
 public Q_SLOTS:
-    /// Accepts a pending request; fileName is the answer obexd gets: where to
-    /// store a received file (an absolute path; anything else refuses the
-    /// push), or the name to send a file under.
+    /// Accepts a pending request. fileName is where a received file ends up
+    /// (an absolute path; anything else refuses the push), or the name to
+    /// send a file under. BlueZ 5's obexd writes only into a folder of its
+    /// own: there the file gets a fresh name, and it is moved to fileName
+    /// when complete (to the next free name if one has appeared there
+    /// meanwhile); a push that fails leaves nothing in either place.
     void authorizeTransfer(const QString &transfer, const QString &fileName);
     /// Refuses a pending request.
     void rejectTransfer(const QString &transfer);
