@@ -360,6 +360,39 @@ private Q_SLOTS:
         QVERIFY(sim()->restoreService(sendingObexd()));
     }
 
+    // Only obexd tells how a file went: the same words from anyone else
+    // change nothing, and the file is sent as if they had not been said.
+    void othersCannotEndTheSend()
+    {
+        QVERIFY(sim()->setObexSpeed(20000));
+        Send send;
+        send.process.addFile(makeFile("mine.bin", 40000));
+        QVERIFY(send.startTo(knownDevice(anna)));
+        QVERIFY(send.progressed.wait());
+        const QJsonValue session = sim()->obexClientState()["sessions"][0];
+        const QString transfer = session["transfers"][0]["path"].toString();
+        QVERIFY(!transfer.isEmpty());
+        OtherClient other(QDBusConnection::SessionBus);
+        if (onObexd5()) {
+            QDBusMessage failed = QDBusMessage::createSignal(
+                transfer, "org.freedesktop.DBus.Properties", "PropertiesChanged");
+            failed << "org.bluez.obex.Transfer1" << QVariantMap { { "Status", "error" } }
+                   << QStringList();
+            QDBusMessage removed = QDBusMessage::createSignal(
+                "/", "org.freedesktop.DBus.ObjectManager", "InterfacesRemoved");
+            removed << objectPath(transfer) << QStringList { "org.bluez.obex.Transfer1" };
+            QVERIFY(other.bus.send(failed) && other.bus.send(removed));
+        } else {
+            // Not waited for: this thread answers it.
+            other.bus.asyncCall(busMessage(
+                QDBusConnection::sessionBus().baseService(), session["agent"]["path"].toString(),
+                "org.openobex.Agent", "Error", { objectPath(transfer), "Forbidden" }));
+        }
+        QVERIFY(send.finished.wait());
+        QVERIFY(send.failed.isEmpty());
+        QVERIFY(received().contains("mine.bin"));
+    }
+
     // Nothing to measure progress against: 0 done until the end, then all.
     void emptyFilesAreSentToo()
     {
