@@ -1,17 +1,14 @@
 #include "bluetoothfilesendprocess.h"
 
 #include "bluetoothfilesendprocess_p.h"
-#include "bluetoothobexagent.h"
 #include "bluetoothtransfertracker.h"
 #include "connectivitydialogserverinterface.h"
 #include "contactexporter.h"
 #include "mimetyperesolver.h"
-#include "obexclientproxy.h"
+#include "obexd4sendsession.h"
+#include "obexd5sendsession.h"
 #include "obexlogging.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusPendingCallWatcher>
-#include <QDBusServiceWatcher>
 #include <QDebug>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -21,13 +18,6 @@ namespace Ovrin {
 
 namespace {
 
-const QString clientService = QStringLiteral("org.openobex.client");
-
-QDBusConnection bus()
-{
-    return QDBusConnection::sessionBus();
-}
-
 bool isRegularFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -36,8 +26,8 @@ bool isRegularFile(const QString &path)
 
 } // namespace
 
-BluetoothFileSendProcessPrivate::BluetoothFileSendProcessPrivate(ConnectivityDialogServerInterface *dialogServer,
-                                                                 BluetoothFileSendProcess *q)
+BluetoothFileSendProcessPrivate::BluetoothFileSendProcessPrivate(
+    ConnectivityDialogServerInterface *dialogServer, BluetoothFileSendProcess *q)
     : QObject(q)
     , dialogServer(dialogServer)
     , q(q)
@@ -48,12 +38,10 @@ BluetoothFileSendProcessPrivate::~BluetoothFileSendProcessPrivate()
 {
     // A send dropped half way is stopped, not left running for nobody, and
     // the dialog server does not keep a process that is gone.
-    if (agent && !currentTransfer.isEmpty())
-        agent->cancelTransfer(currentTransfer);
+    delete session;
     tellDialogServer(false);
     removeTemporaryFiles();
     delete tracker;
-    delete agent;
     delete destination;
 }
 
@@ -72,8 +60,9 @@ void BluetoothFileSendProcessPrivate::addContact(const QString &iri)
 
 void BluetoothFileSendProcessPrivate::addFileUrl(const QString &url)
 {
-    const QString candidates[] = { QUrl::fromEncoded(url.toUtf8()).toLocalFile(), QUrl(url).toLocalFile(),
-                                   QString(url).remove(QStringLiteral("file://")) };
+    const QString candidates[]
+        = { QUrl::fromEncoded(url.toUtf8()).toLocalFile(), QUrl(url).toLocalFile(),
+            QString(url).remove(QStringLiteral("file://")) };
     for (const QString &candidate : candidates) {
         if (!candidate.isEmpty() && isRegularFile(candidate)) {
             qCDebug(lcObex, "BluetoothFileSendProcess: Adding file %s", qPrintable(candidate));
@@ -86,8 +75,6 @@ void BluetoothFileSendProcessPrivate::addFileUrl(const QString &url)
 
 bool BluetoothFileSendProcessPrivate::failStart(const QString &error)
 {
-    if (agent)
-        stage = Stage::Ended;
     tellDialogServer(false);
     Q_EMIT q->error(error);
     return false;
@@ -98,7 +85,8 @@ void BluetoothFileSendProcessPrivate::tellDialogServer(bool sending)
     if (!dialogServer || sending == heldByDialogServer)
         return;
     heldByDialogServer = sending;
-    const QString name = nfcTransfer ? QStringLiteral("SendingNfcProcess") : QStringLiteral("SendingBluetoothProcess");
+    const QString name = nfcTransfer ? QStringLiteral("SendingNfcProcess")
+                                     : QStringLiteral("SendingBluetoothProcess");
     dialogServer->setProcessObject(name, sending ? QVariant::fromValue<QObject *>(q) : QVariant());
 }
 
@@ -107,7 +95,6 @@ bool BluetoothFileSendProcessPrivate::start()
     totalFiles = transferedFiles = transferSpeed = 0;
     totalBytes = completedBytes = lastTransferred = currentFileSize = 0;
     currentFile.clear();
-    currentTransfer.clear();
 
     QStringList missing;
     for (const QString &file : std::as_const(fileNames)) {
@@ -123,33 +110,37 @@ bool BluetoothFileSendProcessPrivate::start()
     for (const QString &file : std::as_const(missing))
         fileNames.removeAll(file);
 
-    agent = new BluetoothObexAgent(BluetoothObexAgent::Client);
-    connect(agent, &BluetoothObexAgent::authorizationRequested, this,
-            &BluetoothFileSendProcessPrivate::authorizationRequested);
-    connect(agent, &BluetoothObexAgent::progress, this, &BluetoothFileSendProcessPrivate::progress);
-    connect(agent, &BluetoothObexAgent::complete, this, &BluetoothFileSendProcessPrivate::complete);
-    connect(agent, &BluetoothObexAgent::error, this, &BluetoothFileSendProcessPrivate::error);
+    // From here on a process has been started, whatever comes of it.
+    stage = Stage::Ended;
     tellDialogServer(true);
-
-    auto *serviceWatcher = new QDBusServiceWatcher(clientService, bus(),
-                                                   QDBusServiceWatcher::WatchForRegistration
-                                                           | QDBusServiceWatcher::WatchForUnregistration,
-                                                   this);
-    connect(serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
-            &BluetoothFileSendProcessPrivate::obexClientServiceUnregistered);
-    if (!bus().interface()->isServiceRegistered(clientService)
-        && !bus().interface()->startService(clientService).isValid())
-        return failStart(QStringLiteral("Unable to start openobex client!"));
-
-    ObexClientProxy client(clientService, QStringLiteral("/"), bus());
-    if (!client.isValid())
-        return failStart(QStringLiteral("No openobex client found!"));
-    const QVariantMap device { { QStringLiteral("Destination"), destination->address() } };
-    watcher = new QDBusPendingCallWatcher(client.SendFiles(device, fileNames, QDBusObjectPath(agent->path())),
-                                          this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothFileSendProcessPrivate::callFinished);
+    if (!startSession())
+        return false;
     createTracker();
     stage = Stage::Sending;
+    return true;
+}
+
+bool BluetoothFileSendProcessPrivate::startSession()
+{
+    daemon = new ObexDaemon(ObexDaemon::Sending, this);
+    ObexDaemon::Generation generation = daemon->generation();
+    if (generation == ObexDaemon::None)
+        generation = daemon->start();
+    if (generation == ObexDaemon::None)
+        return failStart(QStringLiteral("Unable to start openobex client!"));
+    if (generation == ObexDaemon::Obexd5)
+        session = new Obexd5SendSession(daemon, this);
+    else
+        session = new Obexd4SendSession(daemon, this);
+    connect(session, &ObexSendSession::fileStarted, this,
+            &BluetoothFileSendProcessPrivate::fileStarted);
+    connect(session, &ObexSendSession::progress, this, &BluetoothFileSendProcessPrivate::progress);
+    connect(session, &ObexSendSession::fileCompleted, this,
+            &BluetoothFileSendProcessPrivate::complete);
+    connect(session, &ObexSendSession::failed, this, &BluetoothFileSendProcessPrivate::fail);
+    QString error;
+    if (!session->start(destination->address(), fileNames, &error))
+        return failStart(error);
     return true;
 }
 
@@ -171,49 +162,29 @@ void BluetoothFileSendProcessPrivate::cancel()
 {
     stage = Stage::Ended;
     tellDialogServer(false);
-    if (!currentTransfer.isEmpty() && agent)
-        agent->cancelTransfer(currentTransfer);
-    currentTransfer.clear();
+    if (session)
+        session->cancel();
     currentFile.clear();
     removeTemporaryFiles();
 }
 
-void BluetoothFileSendProcessPrivate::authorizationRequested(const QString &transfer, const QString &name,
-                                                             const QString &, qulonglong length, int)
+void BluetoothFileSendProcessPrivate::fileStarted(const QString &file, qulonglong size)
 {
-    if (stage != Stage::Sending) {
-        agent->cancelTransfer(transfer);
+    if (stage != Stage::Sending)
         return;
-    }
-    if (!fileNames.contains(name)) {
-        // Only what the user chose leaves the handset.
-        qCWarning(lcObex, "Transfer file not in file list: %s", qPrintable(name));
-        agent->rejectTransfer(transfer);
-        return;
-    }
-    currentTransfer = transfer;
-    currentFileSize = length;
+    currentFileSize = size;
     lastTransferred = 0;
-    currentFile = name;
+    currentFile = file;
     speedTimer.start();
-    agent->authorizeTransfer(transfer, QFileInfo(name).fileName());
     Q_EMIT q->progress();
 }
 
-void BluetoothFileSendProcessPrivate::progress(const QString &transfer, qulonglong transfered, qulonglong total)
+void BluetoothFileSendProcessPrivate::progress(qulonglong transfered, qulonglong total)
 {
-    // What obex-client says of a send that has ended (a cancelled transfer's
-    // last words, say) changes nothing.
     if (stage != Stage::Sending)
         return;
-    if (transfer != currentTransfer) {
-        qCWarning(lcObex, "Progress for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
-                  qPrintable(currentTransfer));
-        return;
-    }
-    const qint64 elapsed = speedTimer.elapsed();
-    if (elapsed < 1000)
-        return;
+    // The session reports about once a second: each report is a sample.
+    const qint64 elapsed = qMax<qint64>(speedTimer.elapsed(), 1);
     // A count that went backwards is no speed at all.
     const quint64 sent = transfered > lastTransferred ? transfered - lastTransferred : 0;
     transferSpeed = int(qMin<quint64>(sent * 1000 / quint64(elapsed), quint64(INT_MAX)));
@@ -232,25 +203,20 @@ void BluetoothFileSendProcessPrivate::progress(const QString &transfer, qulonglo
         tracker->setFileState(currentFile, BluetoothTransferTracker::Active);
     }
     // Nothing to measure against when every file is empty: 0 until the end.
-    const float fraction = totalBytes ? float(completedBytes + transfered) / float(totalBytes) : 0.0f;
+    const float fraction
+        = totalBytes ? float(completedBytes + transfered) / float(totalBytes) : 0.0f;
     tracker->updateStatus(qMin(fraction, 1.0f), seconds, transferSpeed);
     Q_EMIT q->progress();
 }
 
-void BluetoothFileSendProcessPrivate::complete(const QString &transfer)
+void BluetoothFileSendProcessPrivate::complete()
 {
     if (stage != Stage::Sending)
         return;
-    if (transfer != currentTransfer) {
-        qCWarning(lcObex, "Complete for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
-                  qPrintable(currentTransfer));
-        return;
-    }
     completedBytes += currentFileSize;
     lastTransferred = 0;
     currentFileSize = 0;
     ++transferedFiles;
-    currentTransfer.clear();
     tracker->setFileState(currentFile, BluetoothTransferTracker::Done);
     if (transferedFiles != totalFiles) {
         Q_EMIT q->progress();
@@ -265,37 +231,21 @@ void BluetoothFileSendProcessPrivate::complete(const QString &transfer)
     Q_EMIT q->finished();
 }
 
-QString BluetoothFileSendProcessPrivate::failureMessage(const QString &error) const
+QString BluetoothFileSendProcessPrivate::failureMessage(bool refused) const
 {
-    // The remote refused: older daemons name the response, newer ones give its code.
-    const bool forbidden = error.contains(QLatin1String("forbidden"), Qt::CaseInsensitive)
-            || error.contains(QLatin1String("(0x43)"));
-    const char *reason = forbidden ? "qtn_conn_bt_t_canceled"
-            : "qtn_conn_bt_t_connection_failed";
+    const char *reason = refused ? "qtn_conn_bt_t_canceled" : "qtn_conn_bt_t_connection_failed";
     const QString name = destination ? destination->name() : QString();
     return qtTrId("qtn_conn_bt_t_send_cant") + u' ' + qtTrId(reason).arg(name);
 }
 
-void BluetoothFileSendProcessPrivate::error(const QString &transfer, const QString &error)
+void BluetoothFileSendProcessPrivate::fail(const QString &error, bool refused)
 {
     if (stage != Stage::Sending)
         return;
-    if (transfer != currentTransfer) {
-        qCWarning(lcObex, "Error for wrong transfer %s received! (expected: %s)", qPrintable(transfer),
-                  qPrintable(currentTransfer));
-        return;
-    }
-    // That transfer has ended already: nothing of it is left to cancel.
-    currentTransfer.clear();
-    fail(error);
-}
-
-void BluetoothFileSendProcessPrivate::fail(const QString &error)
-{
     if (nfcTransfer)
         tracker->setError(qtTrId("qtn_nfc_tuidialog_nok_tit"), QString());
     else
-        tracker->setError(qtTrId("qtn_conn_bt_t_error"), failureMessage(error));
+        tracker->setError(qtTrId("qtn_conn_bt_t_error"), failureMessage(refused));
     cancel();
     // Last: the owner may delete the process when it hears of the failure.
     Q_EMIT q->error(error);
@@ -312,35 +262,16 @@ void BluetoothFileSendProcessPrivate::cancelSend()
     Q_EMIT q->finished();
 }
 
-void BluetoothFileSendProcessPrivate::callFinished(QDBusPendingCallWatcher *call)
-{
-    call->deleteLater();
-    watcher = nullptr;
-    if (call->isError() && stage == Stage::Sending) {
-        const QDBusError failure = call->error();
-        fail(QStringLiteral("SendFiles call failed: ") + failure.name() + QStringLiteral(", ")
-             + failure.message());
-    }
-}
-
 void BluetoothFileSendProcessPrivate::removeTemporaryFiles()
 {
     qDeleteAll(temporaryFiles);
     temporaryFiles.clear();
 }
 
-void BluetoothFileSendProcessPrivate::obexClientServiceUnregistered(const QString &service)
-{
-    // Between two files as much as during one: no Request would ever come.
-    if (service != clientService || stage != Stage::Sending)
-        return;
-    currentTransfer.clear();
-    fail(QString());
-}
-
 // --- public -----------------------------------------------------------------
 
-BluetoothFileSendProcess::BluetoothFileSendProcess(ConnectivityDialogServerInterface *dialogServer, QObject *parent)
+BluetoothFileSendProcess::BluetoothFileSendProcess(ConnectivityDialogServerInterface *dialogServer,
+                                                   QObject *parent)
     : QObject(parent)
     , d_ptr(new BluetoothFileSendProcessPrivate(dialogServer, this))
 {
@@ -424,7 +355,7 @@ bool BluetoothFileSendProcess::start()
         Q_EMIT error(QStringLiteral("No destination specified"));
         return false;
     }
-    if (d_ptr->agent) {
+    if (d_ptr->stage != BluetoothFileSendProcessPrivate::Stage::Idle) {
         Q_EMIT error(QStringLiteral("Process already started"));
         return false;
     }

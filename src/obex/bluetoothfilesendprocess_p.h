@@ -6,13 +6,13 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-class QDBusPendingCallWatcher;
 class QTemporaryFile;
 
 namespace Ovrin {
 
-class BluetoothObexAgent;
 class BluetoothTransferTracker;
+class ObexDaemon;
+class ObexSendSession;
 
 class BluetoothFileSendProcessPrivate : public QObject
 {
@@ -30,16 +30,18 @@ public:
     bool failStart(const QString &error);
     void tellDialogServer(bool sending);
     void createTracker();
-    QString failureMessage(const QString &error) const;
+    bool startSession();
+    QString failureMessage(bool refused) const;
     // Ends the send as failed: shown in the transfer UI, then error().
-    void fail(const QString &error);
+    void fail(const QString &error, bool refused);
 
     ConnectivityDialogServerInterface *dialogServer;
     BluetoothFileSendProcess *q;
     BluetoothDevice *destination = nullptr;
     QStringList fileNames;
-    QDBusPendingCallWatcher *watcher = nullptr;
-    BluetoothObexAgent *agent = nullptr;
+    // Which obexd runs, and the send in its words; from start() on.
+    ObexDaemon *daemon = nullptr;
+    ObexSendSession *session = nullptr;
     Stage stage = Stage::Idle;
     // The dialog server holds this process: it is told when the send ends.
     bool heldByDialogServer = false;
@@ -52,7 +54,6 @@ public:
     int transferedFiles = 0;
     int totalFiles = 0;
     QString currentFile;
-    QString currentTransfer;
     BluetoothTransferTracker *tracker = nullptr;
     QList<QTemporaryFile *> temporaryFiles;
     bool nfcTransfer = false;
@@ -60,16 +61,12 @@ public:
 public Q_SLOTS:
     bool start();
     void cancel();
-    void authorizationRequested(const QString &transfer, const QString &name, const QString &mimeType,
-                                qulonglong length, int time);
-    void progress(const QString &transfer, qulonglong transfered, qulonglong total);
-    void complete(const QString &transfer);
-    void error(const QString &transfer, const QString &error);
+    void fileStarted(const QString &file, qulonglong size);
+    void progress(qulonglong transfered, qulonglong total);
+    void complete();
     // The user (in the transfer UI) or the owner cancelled: finished() follows.
     void cancelSend();
-    void callFinished(QDBusPendingCallWatcher *call);
     void removeTemporaryFiles();
-    void obexClientServiceUnregistered(const QString &service);
 };
 
 } // namespace Ovrin
