@@ -15,8 +15,8 @@ build_dir="${OVRIN_BUILD_DIR:-build}"
 
 status=0
 for bluez in 4 5; do
-    export OVRIN_BLUEZ="$bluez"
-    echo "== BlueZ $bluez: daemon restarts" >&2
+    export OVRIN_BLUEZ="$bluez" OVRIN_OBEXD="$bluez"
+    echo "== BlueZ $bluez (with its obexd): daemon restarts" >&2
     if ! OVRIN_BLUEZ_RESTARTS="${OVRIN_BLUEZ_RESTARTS:-100}" OVRIN_OBEXD_RESTARTS="${OVRIN_OBEXD_RESTARTS:-50}" \
         "$build_dir/tests/reliability/tst_daemonrestarts"; then
         status=1

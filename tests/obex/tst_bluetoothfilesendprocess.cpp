@@ -289,7 +289,7 @@ private Q_SLOTS:
         QSignalSpy progressed(send.get(), &BluetoothFileSendProcess::progress);
         send->addFile(makeFile("held.bin", 20000));
         send->setDestination(knownDevice(anna));
-        const QString obexd = sendingObexd();
+        const QString obexd = obexClient;
         if (end == QLatin1String("unstartable")) {
             QVERIFY(sim()->setActivatable(obexd, false));
             QVERIFY(sim()->dropService(obexd));
@@ -346,7 +346,7 @@ private Q_SLOTS:
             QVERIFY(send.progressed.wait());
         else
             QTRY_VERIFY(sessionsLeft());
-        QVERIFY(sim()->dropService(sendingObexd()));
+        QVERIFY(sim()->dropService(obexClient));
         QVERIFY(send.failed.wait());
         QCOMPARE(send.failed.first().at(0).toString(), QString());
         QCOMPARE(onlyTransfer().state, TransferUI::TransferInfo::Failed);
@@ -356,8 +356,8 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(send.failed.size(), 1);
         QVERIFY(send.finished.isEmpty());
-        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(sendingObexd()));
-        QVERIFY(sim()->restoreService(sendingObexd()));
+        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(obexClient));
+        QVERIFY(sim()->restoreService(obexClient));
     }
 
     // Only obexd tells how a file went: the same words from anyone else

@@ -237,18 +237,18 @@ private Q_SLOTS:
                                    : sim()->setObexOptions({ { "requestDelayMs", 10000 } }));
                 QTRY_COMPARE(send.transferedFiles(), 1);
             }
-            QVERIFY(sim()->dropService(sendingObexd()));
+            QVERIFY(sim()->dropService(obexClient));
             QVERIFY(failed.wait());
             // The contact card made for the send is gone with it.
             QVERIFY(!QFile::exists(card));
-            QVERIFY(sim()->restoreService(sendingObexd()));
+            QVERIFY(sim()->restoreService(obexClient));
             // Failed once, and nothing else.
             QTest::qWait(50);
             QCOMPARE(failed.size(), 1);
             QVERIFY(finished.isEmpty());
         }
         QVERIFY(sim()->setObexOptions({ { "requestDelayMs", 0 } }));
-        report(qPrintable(sendingObexd() + QStringLiteral(" during a send")), count, timer);
+        report(qPrintable(obexClient + QStringLiteral(" during a send")), count, timer);
     }
 };
 

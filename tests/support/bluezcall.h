@@ -28,7 +28,8 @@ struct OtherClient
     QDBusConnection bus;
 };
 
-// Whether the simulator plays BlueZ 5's obexd rather than BlueZ 4's.
+// Whether the simulator plays BlueZ 5's obexd: one daemon, "org.bluez.obex",
+// that receives and sends (set with OVRIN_OBEXD=5 for the BlueZ 5 runs).
 inline bool onObexd5()
 {
     return qEnvironmentVariable("OVRIN_OBEXD") == QLatin1String("5");
@@ -74,19 +75,6 @@ inline QDBusMessage bluezCall(const QString &path, const QString &interface, con
 inline bool onBluez5()
 {
     return qEnvironmentVariable("OVRIN_BLUEZ") == QLatin1String("5");
-}
-
-// Whether the simulator plays BlueZ 5's obexd: one daemon, "org.bluez.obex",
-// that receives and sends (set with OVRIN_OBEXD=5 for the BlueZ 5 runs).
-inline bool onObexd5()
-{
-    return qEnvironmentVariable("OVRIN_OBEXD") == QLatin1String("5");
-}
-
-// The bus name of the obexd that sends files.
-inline QString sendingObexd()
-{
-    return onObexd5() ? QStringLiteral("org.bluez.obex") : obexClient;
 }
 
 // What the dialect that runs calls a thing: BlueZ 4's name, or BlueZ 5's.
