@@ -151,10 +151,15 @@ void ClientTransfer::send()
         m_pump->stallAt(0);
     m_stallRequested = false;
     m_pump->setStallHandler([this](bool stalled) { stallChanged(stalled); });
-    m_pump->setPacketHandler([this, refusal](qint64 offset, qint64 length) {
+    const bool disconnect = outcome.kind == SendOutcome::Kind::Disconnect;
+    m_pump->setPacketHandler([this, refusal, disconnect](qint64 offset, qint64 length) {
         // The remote answers the first packet with its refusal.
         if (refusal) {
             failWith(*refusal);
+            return false;
+        }
+        if (disconnect) {
+            m_session->remoteDisconnected(this);
             return false;
         }
         return packetArrived(offset, length);
@@ -299,8 +304,16 @@ bool ClientTransfer::fail(const QString &text, QString *error)
     case SendOutcome::Kind::Message:
         failWith(outcome->message);
         break;
+    case SendOutcome::Kind::Disconnect:
+        m_session->remoteDisconnected(this);
+        break;
     }
     return true;
+}
+
+void ClientTransfer::linkLost()
+{
+    failWith(QStringLiteral("Transport got disconnected"));
 }
 
 void ClientTransfer::setSpeed(int bytesPerSecond)

@@ -45,6 +45,8 @@ public:
     void begin();
     // Ends the transfer without a word to anyone (the session is going).
     void dropQuietly();
+    // The remote dropped the link: the file fails as obexd reports it.
+    void linkLost();
 
     // Control side.
     void stall();

@@ -76,6 +76,10 @@ std::optional<SendOutcome> SendOutcome::parse(const QString &text, QString *erro
         outcome.kind = Kind::Timeout;
         return outcome;
     }
+    if (lower == QLatin1String("disconnect")) {
+        outcome.kind = Kind::Disconnect;
+        return outcome;
+    }
     if (text.startsWith(QLatin1String("message:"))) {
         outcome.kind = Kind::Message;
         outcome.message = text.mid(int(qstrlen("message:")));

@@ -24,13 +24,14 @@ class SendSession;
 // What the remote does with one file that obex-client sends.
 struct SendOutcome
 {
-    enum class Kind { Ok, Stall, Timeout, Refuse, Message };
+    enum class Kind { Ok, Stall, Timeout, Refuse, Message, Disconnect };
     Kind kind = Kind::Ok;
     int response = 0; // Refuse: OBEX response code without the final bit (0x43)
     QString message; // Message: the agent's Error text as it is
 
-    // "ok", "stall", "timeout", an OBEX response name ("forbidden", ...) or
-    // code ("0x43"), or "message:<text>".
+    // "ok", "stall", "timeout", "disconnect" (the remote drops the link), an
+    // OBEX response name ("forbidden", ...) or code ("0x43"), or
+    // "message:<text>".
     static std::optional<SendOutcome> parse(const QString &text, QString *error);
 };
 

@@ -237,6 +237,12 @@ void SendSession::shutdown(bool releaseBluez)
     m_service->sessionEnded(this);
 }
 
+void SendSession::remoteDisconnected(ClientTransfer *running)
+{
+    running->linkLost();
+    shutdown(true);
+}
+
 void SendSession::ownerLeft()
 {
     // The owner was the agent too: no Release for a caller that is gone.

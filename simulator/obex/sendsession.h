@@ -42,6 +42,9 @@ public:
     // The owner left the bus or the daemon stops: everything ends silently.
     void shutdown(bool releaseBluez);
     void ownerLeft();
+    // The remote dropped the link while running sent: that file fails, the
+    // queued ones and the session go without a word.
+    void remoteDisconnected(ClientTransfer *running);
 
     QJsonObject toJson() const;
 

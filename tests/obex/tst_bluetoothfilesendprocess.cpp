@@ -202,6 +202,9 @@ private Q_SLOTS:
         QTest::newRow("notfound") << "notfound"
                                   << (onObexd5() ? "qtn_conn_bt_t_canceled"
                                                  : "qtn_conn_bt_t_connection_failed");
+        // The remote drops the link: obexd 5 takes the session with the file.
+        QTest::newRow("link lost") << "disconnect"
+                                   << "qtn_conn_bt_t_connection_failed";
     }
 
     void failuresAreShownWithTheirReason()
