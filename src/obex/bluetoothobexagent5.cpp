@@ -96,12 +96,17 @@ void BluetoothObexAgentPrivate::transferredChanged(const QString &transfer, qulo
     const auto push = pushes.constFind(transfer);
     if (push == pushes.constEnd() || !push->accepted)
         return;
-    // obexd counts what it has written: more than the file holds is a lie.
-    const qint64 written = qMax<qint64>(0, QFileInfo(push->receivingFile).size());
-    if (transferred > qulonglong(written)) {
+    // obexd counts what it has written, and fails a push that goes past the
+    // size announced: more than either is a lie. The size, when known, spares
+    // a look at the file.
+    const qulonglong bound = push->size > 0
+        ? push->size
+        : qulonglong(qMax<qint64>(0, QFileInfo(push->receivingFile).size()));
+    if (transferred > bound) {
         if (isFirstReport(QStringLiteral("obex/Transferred/beyond")))
-            qCWarning(lcObex, "Ignoring Progress of %s: %llu bytes transferred, %lld written",
-                      qPrintable(transfer), transferred, written);
+            qCWarning(lcObex,
+                      "Ignoring Progress of %s: %llu bytes transferred, at most %llu possible",
+                      qPrintable(transfer), transferred, bound);
         return;
     }
     Q_EMIT q->progress(transfer, transferred, push->size);
