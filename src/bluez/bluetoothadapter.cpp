@@ -138,7 +138,26 @@ void BluetoothAdapterPrivate::getBluezAdapter()
         return;
     adapterPath = path;
     retryTimer->stop();
+    refreshProperties();
     emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterValid(); });
+}
+
+void BluetoothAdapterPrivate::refreshProperties()
+{
+    // Nothing cached yet: the first getter reads them.
+    if (!propertiesFetched)
+        return;
+    // What the daemon that is back says replaces what was kept while it was
+    // away (the radio may have been blocked or switched meanwhile).
+    const QVariantMap kept = properties;
+    propertiesFetched = false;
+    getProperties();
+    if (!propertiesFetched)
+        return;
+    for (auto it = properties.constBegin(); it != properties.constEnd(); ++it) {
+        if (kept.value(it.key()) != it.value())
+            announceChange(it.key(), kept.value(it.key()));
+    }
 }
 
 BluezDialect *BluetoothAdapterPrivate::dialect() const
@@ -199,11 +218,18 @@ void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QVa
         restorePending = false;
         return;
     }
-    const bool blockedChanged = property == QLatin1String("RadioBlocked")
-        && properties.value(property).toBool() != newValue.toBool();
+    const QVariant old = properties.value(property);
     properties.insert(property, newValue);
-    if (blockedChanged) {
-        const bool blocked = newValue.toBool();
+    announceChange(property, old);
+    if (property == QLatin1String("Powered") && properties.value(property).toBool())
+        restorePending = true;
+}
+
+void BluetoothAdapterPrivate::announceChange(const QString &property, const QVariant &old)
+{
+    if (property == QLatin1String("RadioBlocked")
+        && old.toBool() != properties.value(property).toBool()) {
+        const bool blocked = properties.value(property).toBool();
         emitOnHandles([blocked](BluetoothAdapter *h) { Q_EMIT h->radioBlockedChanged(blocked); });
         emitOnHandles(
             [](BluetoothAdapter *h) { Q_EMIT h->propertyChanged(QStringLiteral("radioBlocked")); });
@@ -211,8 +237,6 @@ void BluetoothAdapterPrivate::propertyChanged(const QString &property, const QVa
     const QString lower = property.toLower();
     if (BluetoothAdapter::staticMetaObject.indexOfProperty(lower.toLatin1().constData()) >= 0)
         emitOnHandles([&lower](BluetoothAdapter *h) { Q_EMIT h->propertyChanged(lower); });
-    if (property == QLatin1String("Powered") && properties.value(property).toBool())
-        restorePending = true;
 }
 
 // --- devices ----------------------------------------------------------------

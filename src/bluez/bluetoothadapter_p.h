@@ -33,6 +33,10 @@ public:
 
     bool isValid() const;
     void getProperties();
+    // After BlueZ returned: the cache is read again, and what differs told.
+    void refreshProperties();
+    // Tells the handles that property changed from old to what the cache holds.
+    void announceChange(const QString &property, const QVariant &old);
     bool setProperty(const QString &name, const QVariant &value);
     QList<BluetoothDevice> listDevices();
     BluetoothDevice deviceForAddress(const QString &address);

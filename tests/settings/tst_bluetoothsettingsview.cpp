@@ -330,6 +330,21 @@ private Q_SLOTS:
         QTRY_VERIFY(!simAdapter("powered").toBool());
     }
 
+    // A block that came or went while BlueZ was away is shown as BlueZ returns.
+    void blockedRadioIsReadAgainWhenBluezReturns()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        showPage();
+        for (const bool blocked : { true, false }) {
+            QVERIFY(sim()->dropService(QStringLiteral("org.bluez")));
+            QVERIFY(sim()->changeAdapter({ { "rfkillBlocked", blocked } }));
+            QVERIFY(sim()->restoreService(QStringLiteral("org.bluez")));
+            QTRY_COMPARE(blockedNoticeShown(), blocked);
+            QCOMPARE(onOffSwitch()->isEnabled(), !blocked);
+        }
+    }
+
     void pageWithoutAdapterShowsBluetoothOff()
     {
         showPage(nullptr);
