@@ -223,6 +223,11 @@ void PairedDeviceSettingsViewPrivate::connectDisconnect()
         connectionManager->disconnect();
         return;
     }
+    // A radio blocked by rfkill cannot come on: said at once, nothing asked of BlueZ.
+    if (adapter && adapter->isRadioBlocked()) {
+        tellRadioBlocked();
+        return;
+    }
     if (adapter && !adapter->isPowered()) {
         if (OfflineMode().currentStatus() == OfflineMode::Offline && !switchOnWhenOffline())
             return;
@@ -249,6 +254,12 @@ void PairedDeviceSettingsViewPrivate::stopWaitingForPower()
 
 void PairedDeviceSettingsViewPrivate::adapterPropertyChanged(const QString &property)
 {
+    // The power-on was refused: the radio is blocked.
+    if (property == QLatin1String("radioBlocked") && adapter && adapter->isRadioBlocked()) {
+        stopWaitingForPower();
+        tellRadioBlocked();
+        return;
+    }
     if (property != QLatin1String("powered") || !adapter || !adapter->isPowered())
         return;
     stopWaitingForPower();
@@ -261,6 +272,11 @@ void PairedDeviceSettingsViewPrivate::powerWaitTimeout()
     // must not start a connection the user no longer expects.
     stopWaitingForPower();
     connectionFailed(QString());
+}
+
+void PairedDeviceSettingsViewPrivate::tellRadioBlocked()
+{
+    SimpleInformationBanner::show(qtTrId("qtn_conn_bt_radio_blocked"), bluetoothIcon);
 }
 
 void PairedDeviceSettingsViewPrivate::connectionFailed(const QString &reason)

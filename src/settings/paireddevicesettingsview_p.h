@@ -55,6 +55,7 @@ public Q_SLOTS:
     void devicePropertyChanged(const QString &property);
     void adapterPropertyChanged(const QString &property);
     void connectionFailed(const QString &reason);
+    void tellRadioBlocked();
     void nameFieldChanged();
     void powerWaitTimeout();
 };
