@@ -1,6 +1,8 @@
 #include "liar.h"
 
 #include "bluetoothservice.h"
+#include "obex5client.h"
+#include "obex5service.h"
 #include "obexserverservice.h"
 #include "objectmanager.h"
 #include "simulator.h"
@@ -437,10 +439,14 @@ QString Liar::knownDevicePath()
     return paths.isEmpty() ? QString() : paths.at(m_random.bounded(int(paths.size())));
 }
 
-QString Liar::liveTransferPath() const
+QString Liar::liveTransferPath()
 {
-    const QStringList live = m_simulator->obexServer()->transferPaths();
-    return live.isEmpty() ? QString() : live.first();
+    QStringList live = m_simulator->obexServer()->transferPaths();
+    if (!onObexd5())
+        return live.isEmpty() ? QString() : live.first();
+    // obexd 5 tells of the files it sends in the same words: either may be lied about.
+    live += static_cast<Obex5Service *>(m_simulator->obexServer())->client()->transferPaths();
+    return live.isEmpty() ? QString() : live.at(m_random.bounded(int(live.size())));
 }
 
 // --- replies -----------------------------------------------------------------

@@ -53,7 +53,7 @@ private:
     QString junkAddress();
     QString nowherePath();
     QString knownDevicePath();
-    QString liveTransferPath() const;
+    QString liveTransferPath();
     QVariantMap lyingFoundValues();
 
     enum class Object { Adapter, Device };

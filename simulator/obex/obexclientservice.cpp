@@ -223,7 +223,8 @@ QJsonObject ObexClientService::state() const
         sessions.append(session->toJson());
     QJsonArray planned;
     for (const auto &[file, outcome] : m_outcomes) {
-        static const char *kinds[] = { "ok", "stall", "timeout", "refuse", "message" };
+        static const char *kinds[]
+            = { "ok", "stall", "timeout", "refuse", "message", "disconnect" };
         planned.append(QJsonObject { { "file", file },
                                      { "kind", kinds[int(outcome.kind)] },
                                      { "response", outcome.response },

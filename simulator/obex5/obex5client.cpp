@@ -145,6 +145,14 @@ ClientTransfer *Obex5Client::transfer(const QString &path) const
     return nullptr;
 }
 
+QStringList Obex5Client::transferPaths() const
+{
+    QStringList paths;
+    for (const auto &[transfer, object] : m_transfers)
+        paths.append(transfer->path());
+    return paths;
+}
+
 QString Obex5Client::nextTransferPath(const SendSession *session)
 {
     // The counter runs across the whole process.

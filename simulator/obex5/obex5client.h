@@ -32,6 +32,8 @@ public:
     void ownerLeft(const QString &owner);
 
     ClientTransfer *transfer(const QString &path) const override;
+    // The object paths of the files being sent or queued.
+    QStringList transferPaths() const;
     QString nextTransferPath(const SendSession *session) override;
     void transferAdded(ClientTransfer *transfer) override;
     void transferRemoved(ClientTransfer *transfer) override;

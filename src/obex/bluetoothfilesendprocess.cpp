@@ -4,6 +4,7 @@
 #include "bluetoothtransfertracker.h"
 #include "connectivitydialogserverinterface.h"
 #include "contactexporter.h"
+#include "firstreport.h"
 #include "mimetyperesolver.h"
 #include "obexd4sendsession.h"
 #include "obexd5sendsession.h"
@@ -183,6 +184,14 @@ void BluetoothFileSendProcessPrivate::progress(qulonglong transfered, qulonglong
 {
     if (stage != Stage::Sending)
         return;
+    // No more can have been sent than the file holds: a larger count is a lie.
+    const qint64 fileBytes = QFileInfo(currentFile).size();
+    if (transfered > quint64(qMax<qint64>(0, fileBytes))) {
+        if (isFirstReport(QStringLiteral("obex/send/beyond")))
+            qCWarning(lcObex, "Ignoring progress of %s: %llu bytes sent of %lld",
+                      qPrintable(currentFile), transfered, fileBytes);
+        return;
+    }
     // The session reports about once a second: each report is a sample.
     const qint64 elapsed = qMax<qint64>(speedTimer.elapsed(), 1);
     // A count that went backwards is no speed at all.
