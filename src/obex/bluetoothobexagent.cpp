@@ -9,6 +9,7 @@
 #include "obex5agentadaptor.h"
 #include "obex5transfersignals.h"
 #include "obexclienttransferproxy.h"
+#include "obexd5names.h"
 #include "obexlogging.h"
 
 #include <QDebug>
@@ -26,10 +27,10 @@ const QString serverService = QStringLiteral("org.openobex");
 const QString clientService = QStringLiteral("org.openobex.client");
 const QString managerInterface = QStringLiteral("org.openobex.Manager");
 const QString transferInterface = QStringLiteral("org.openobex.Transfer");
-const QString obex5Service = QStringLiteral("org.bluez.obex");
-const QString obex5ManagerPath = QStringLiteral("/org/bluez/obex");
-const QString obex5AgentManager = QStringLiteral("org.bluez.obex.AgentManager1");
-const QString obex5Transfer = QStringLiteral("org.bluez.obex.Transfer1");
+const QString &obex5Service = Obexd5::service;
+const QString &obex5ManagerPath = Obexd5::managerPath;
+const QString &obex5AgentManager = Obexd5::agentManager;
+const QString &obex5Transfer = Obexd5::transfer;
 
 // What a received file is called when the sender's name cannot be used.
 const QString defaultFileName = QStringLiteral("received_file");

@@ -4,6 +4,7 @@
 #include "bluetoothobexagent_p.h"
 #include "firstreport.h"
 #include "obex5transfersignals.h"
+#include "obexd5names.h"
 #include "obexlogging.h"
 
 #include <QDBusMetaType>
@@ -13,25 +14,22 @@ namespace Ovrin {
 
 namespace {
 
-const QString obex5Service = QStringLiteral("org.bluez.obex");
-
 QDBusConnection bus()
 {
     return ObexDaemon::bus();
 }
 
-// A property of obexd's, when it has the type obexd gives it.
+// A property of obexd's; a default value when absent or of another type.
 template<typename T> T valueOf(const QVariantMap &properties, const char *name)
 {
-    const QVariant value = properties.value(QLatin1String(name));
-    return value.metaType() == QMetaType::fromType<T>() ? value.value<T>() : T();
+    return Obexd5::value<T>(properties, QLatin1String(name)).value_or(T());
 }
 
 // Every property of one of obexd's objects; empty when obexd cannot tell.
 QVariantMap propertiesOf(const QString &path, const QString &interface)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        obex5Service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+        Obexd5::service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("GetAll"));
     call << interface;
     // obexd waits for the agent's answer anyway; a daemon that does not
@@ -54,12 +52,10 @@ void BluetoothObexAgentPrivate::authorizePush(const QDBusObjectPath &transfer,
         return;
     // Read now: obexd forgets the name, type and size at the end, and a small
     // file may end with the first signal after the answer.
-    const QVariantMap properties
-        = propertiesOf(transfer.path(), QStringLiteral("org.bluez.obex.Transfer1"));
+    const QVariantMap properties = propertiesOf(transfer.path(), Obexd5::transfer);
     const QString session = valueOf<QDBusObjectPath>(properties, "Session").path();
-    const QVariantMap sessionProperties = session.isEmpty()
-        ? QVariantMap()
-        : propertiesOf(session, QStringLiteral("org.bluez.obex.Session1"));
+    const QVariantMap sessionProperties
+        = session.isEmpty() ? QVariantMap() : propertiesOf(session, Obexd5::session);
     IncomingPush push;
     push.remoteDeviceAddress = valueOf<QString>(sessionProperties, "Destination");
     push.size = valueOf<qulonglong>(properties, "Size");

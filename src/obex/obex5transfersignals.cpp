@@ -2,6 +2,7 @@
 
 #include "bluetoothobexagent_p.h"
 #include "busnameowner.h"
+#include "obexd5names.h"
 #include "obexdaemon.h"
 
 #include <QDBusArgument>
@@ -12,22 +13,11 @@ namespace Ovrin {
 
 namespace {
 
-const QString transferInterface = QStringLiteral("org.bluez.obex.Transfer1");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
 QDBusConnection bus()
 {
     return ObexDaemon::bus();
-}
-
-// The value of a property when it has the type obexd gives it; lies are left out.
-template<typename T> bool valueOf(const QVariantMap &properties, const QString &name, T *value)
-{
-    const QVariant v = properties.value(name);
-    if (v.metaType() != QMetaType::fromType<T>())
-        return false;
-    *value = v.value<T>();
-    return true;
 }
 
 } // namespace
@@ -69,22 +59,21 @@ void Obex5TransferSignals::propertiesChanged(const QDBusMessage &message)
 {
     const QVariantList args = message.arguments();
     if (message.signature() != QLatin1String("sa{sv}as")
-        || args.at(0).toString() != transferInterface || !fromObexd(message))
+        || args.at(0).toString() != Obexd5::transfer || !fromObexd(message))
         return;
     const QVariantMap changed = qdbus_cast<QVariantMap>(args.at(1));
     const QString transfer = message.path();
     // obexd reads the values when it sends the signal: with the end come
     // counts it has already reset, so the end is all that signal tells.
-    QString status;
-    if (valueOf(changed, QStringLiteral("Status"), &status)
-        && (status == QLatin1String("complete") || status == QLatin1String("error"))) {
+    const QString status
+        = Obexd5::value<QString>(changed, QStringLiteral("Status")).value_or(QString());
+    if (status == QLatin1String("complete") || status == QLatin1String("error")) {
         m_agent->transferStatusChanged(transfer, status);
         return;
     }
     // The size is known from the question already.
-    qulonglong count = 0;
-    if (valueOf(changed, QStringLiteral("Transferred"), &count))
-        m_agent->transferredChanged(transfer, count);
+    if (const auto count = Obexd5::value<qulonglong>(changed, QStringLiteral("Transferred")))
+        m_agent->transferredChanged(transfer, *count);
 }
 
 void Obex5TransferSignals::interfacesRemoved(const QDBusMessage &message)
@@ -92,7 +81,7 @@ void Obex5TransferSignals::interfacesRemoved(const QDBusMessage &message)
     const QVariantList args = message.arguments();
     if (message.signature() != QLatin1String("oas") || !fromObexd(message))
         return;
-    if (args.at(1).toStringList().contains(transferInterface))
+    if (args.at(1).toStringList().contains(Obexd5::transfer))
         m_agent->transferGone(qdbus_cast<QDBusObjectPath>(args.at(0)).path());
 }
 

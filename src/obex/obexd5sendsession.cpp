@@ -1,5 +1,7 @@
 #include "obexd5sendsession.h"
 
+#include "obexd5names.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -13,10 +15,10 @@ namespace Ovrin {
 
 namespace {
 
-const QString managerPath = QStringLiteral("/org/bluez/obex");
-const QString clientInterface = QStringLiteral("org.bluez.obex.Client1");
-const QString pushInterface = QStringLiteral("org.bluez.obex.ObjectPush1");
-const QString transferInterface = QStringLiteral("org.bluez.obex.Transfer1");
+using Obexd5::managerPath;
+const QString &clientInterface = Obexd5::client;
+const QString &pushInterface = Obexd5::objectPush;
+const QString &transferInterface = Obexd5::transfer;
 // CreateSession is answered only once the link is up and the remote has
 // answered OBEX CONNECT: paging, SDP and the OBEX time-out take many seconds.
 constexpr int createSessionTimeoutMs = 90000;
@@ -36,11 +38,6 @@ QDBusPendingCall removeSessionCall(const QString &daemon, const QString &session
 {
     return obexdCall(daemon, managerPath, clientInterface, QStringLiteral("RemoveSession"),
                      { QVariant::fromValue(QDBusObjectPath(session)) });
-}
-
-bool isOfType(const QVariant &value, QMetaType::Type type)
-{
-    return value.metaType().id() == type;
 }
 
 } // namespace
@@ -162,9 +159,8 @@ void Obexd5SendSession::fileAccepted(QDBusPendingCallWatcher *call)
     }
     const QString file = m_files.value(m_nextFile - 1);
     m_transfer = transfer.argumentAt<0>().path();
-    const QVariant size = transfer.argumentAt<1>().value(QStringLiteral("Size"));
-    m_size = isOfType(size, QMetaType::ULongLong) ? size.toULongLong()
-                                                  : quint64(QFileInfo(file).size());
+    m_size = Obexd5::value<qulonglong>(transfer.argumentAt<1>(), QStringLiteral("Size"))
+                 .value_or(quint64(QFileInfo(file).size()));
     Q_EMIT fileStarted(file, m_size);
 }
 
@@ -177,19 +173,18 @@ void Obexd5SendSession::propertiesChanged(const QDBusMessage &message)
     const QVariantMap changed = qdbus_cast<QVariantMap>(message.arguments().value(1));
     // obexd tells Transferred at most once a second and never its final
     // value: the end is told by Status alone.
-    const QVariant transferred = changed.value(QStringLiteral("Transferred"));
-    if (isOfType(transferred, QMetaType::ULongLong)) {
+    if (const auto transferred
+        = Obexd5::value<qulonglong>(changed, QStringLiteral("Transferred"))) {
         QPointer<Obexd5SendSession> alive(this);
-        Q_EMIT progress(transferred.toULongLong(), m_size);
+        Q_EMIT progress(*transferred, m_size);
         if (!alive || hasEnded())
             return;
     }
-    const QVariant status = changed.value(QStringLiteral("Status"));
-    if (!isOfType(status, QMetaType::QString))
-        return;
-    if (status.toString() == QLatin1String("complete"))
+    const QString status
+        = Obexd5::value<QString>(changed, QStringLiteral("Status")).value_or(QString());
+    if (status == QLatin1String("complete"))
         transferEnded(true);
-    else if (status.toString() == QLatin1String("error"))
+    else if (status == QLatin1String("error"))
         transferEnded(false);
 }
 

@@ -1,5 +1,6 @@
 #include "obexdaemon.h"
 
+#include "obexd5names.h"
 #include "obexlogging.h"
 
 #include <QDBusConnectionInterface>
@@ -39,7 +40,7 @@ QString ObexDaemon::serviceOf(Side side, Generation generation)
         return side == Receiving ? QStringLiteral("org.openobex")
                                  : QStringLiteral("org.openobex.client");
     case Obexd5:
-        return QStringLiteral("org.bluez.obex");
+        return Obexd5::service;
     case None:
         break;
     }
