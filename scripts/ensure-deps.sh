@@ -14,6 +14,9 @@ packages=(
     shared-mime-info                          # MIME types through QMimeDatabase
     doxygen                                   # the API reference (ovrin-apidocs)
     python3-dbusmock                          # an outside BlueZ 5 for one test
+    # The genuine daemons in a throw-away guest (scripts/real-daemons.sh)
+    qemu-system-x86 busybox-static cpio xz-utils kmod
+    bluez bluez-obexd bluez-test-tools        # bluetoothd, obexd 5, btvirt
 )
 
 missing=()
