@@ -39,7 +39,6 @@ const char sessionConfig[]
   <type>session</type>
   <listen>unix:dir=%1</listen>
   <auth>EXTERNAL</auth>
-  <standard_session_servicedirs/>
   <servicedir>%2</servicedir>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -89,6 +88,8 @@ bool PrivateBuses::start(QString *error)
         *error = QStringLiteral("cannot create %1").arg(serviceDirectory());
         return false;
     }
+    if (!addInstalledService(QStringLiteral("org.gnome.GConf"), error))
+        return false;
     return startBus(m_system, QStringLiteral("system"), QString::fromLatin1(systemConfig),
                     &m_systemAddress, error)
         && startBus(
@@ -110,6 +111,28 @@ bool PrivateBuses::addActivatableService(const QString &name, const QString &exe
     }
     return writeFile(serviceDirectory() + QLatin1Char('/') + name + QStringLiteral(".service"),
                      QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2\n").arg(name, exec), error);
+}
+
+bool PrivateBuses::addInstalledService(const QString &name, QString *error)
+{
+    const QString fileName = name + QStringLiteral(".service");
+    for (const QString &folder :
+         { QStringLiteral("/usr/local/share/dbus-1/services"),
+           QStringLiteral("/usr/share/dbus-1/services") }) {
+        QFile installed(folder + QLatin1Char('/') + fileName);
+        if (installed.exists()) {
+            const QString copy = serviceDirectory() + QLatin1Char('/') + fileName;
+            QFile::remove(copy);
+            if (!installed.copy(copy)) {
+                *error = QStringLiteral("cannot copy %1: %2")
+                             .arg(installed.fileName(), installed.errorString());
+                return false;
+            }
+            return true;
+        }
+    }
+    *error = QStringLiteral("no %1 installed").arg(fileName);
+    return false;
 }
 
 bool PrivateBuses::makeSimulatorActivatable(const QString &btsimPath, QString *error)

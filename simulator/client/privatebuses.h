@@ -6,10 +6,11 @@
 
 // Two private dbus-daemons standing in for the system bus and the session bus.
 // Each daemon dies with the process that started it, even when that process
-// is killed. The session bus activates services from the standard folders
-// (gconfd-2), with the environment this process has when start() runs, and
-// from a folder of its own (serviceDirectory()), where the obexd names of the
-// simulator are made activatable.
+// is killed. The session bus activates services only from a folder of its
+// own (serviceDirectory()): GConf's installed service (gconfd-2, with the
+// environment this process has when start() runs) and the obexd names of the
+// simulator. Nothing else installed on the machine (a real obexd's service,
+// say) is seen by it.
 class PrivateBuses
 {
 public:
@@ -40,6 +41,8 @@ public:
     // "btsim --activate NAME", which asks the running simulator to bring the
     // name back (see simulator/main.cpp).
     bool makeSimulatorActivatable(const QString &btsimPath, QString *error);
+    // Copies the service file of name as installed on this machine.
+    bool addInstalledService(const QString &name, QString *error);
 
 private:
     bool startBus(QProcess &daemon, const QString &name, const QString &config, QString *address,

@@ -4,6 +4,7 @@
 #include "processreaper.h"
 #include "testenvironment.h"
 
+#include <QDBusConnectionInterface>
 #include <QDir>
 
 class TestFixtureCleanup : public QObject
@@ -11,6 +12,19 @@ class TestFixtureCleanup : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The private session bus starts only what the project put there: an
+    // obexd, dconf or systemd installed on this machine is never activated
+    // in place of the simulator.
+    void onlyTheProjectsServicesAreActivatable()
+    {
+        QStringList names
+            = QDBusConnection::sessionBus().interface()->activatableServiceNames().value();
+        names.sort();
+        QCOMPARE(names,
+                 QStringList({ "org.bluez.obex", "org.freedesktop.DBus", "org.gnome.GConf",
+                               "org.openobex", "org.openobex.client" }));
+    }
+
     void nothingOutlivesTheTest_data()
     {
         QTest::addColumn<QByteArray>("ending");
