@@ -404,6 +404,15 @@ bool Bluez5Dialect::adapterProperties(QVariantMap *properties, QDBusError *error
 bool Bluez5Dialect::setAdapterProperty(const QString &name, const QVariant &value)
 {
     const QString bluez5Name = name == adapterName ? adapterAlias : name;
+    // bluetoothd hides the adapter again after DiscoverableTimeout (180 s
+    // unless configured): a handset made visible stays so until it is hidden.
+    const QString timeout = QStringLiteral("DiscoverableTimeout");
+    if (bluez5Name == QLatin1String("Discoverable") && value.toBool()
+        && m_adapter.value(timeout).toUInt() != 0) {
+        if (!setProperty(m_adapterPath, adapterInterface, timeout, 0u))
+            return false;
+        m_adapter.insert(timeout, 0u);
+    }
     if (!setProperty(m_adapterPath, adapterInterface, bluez5Name, value))
         return false;
     // BlueZ may confirm only later: a read right after the write sees what was written.

@@ -79,6 +79,26 @@ private Q_SLOTS:
         QCOMPARE(sim()->countCalls(dialect("GetProperties", "GetAll")), onBluez5() ? 0 : 2);
     }
 
+    // BlueZ 5 hides the adapter again after its DiscoverableTimeout: visible
+    // is written as visible until hidden. BlueZ 4's handset timeout is kept.
+    void visibilityLastsUntilHidden()
+    {
+        QVERIFY(sim()->changeAdapter({ { "discoverableTimeout", 1 } }));
+        settleBluez();
+        BluetoothAdapter adapter;
+        QSignalSpy changed(&adapter, &BluetoothAdapter::propertyChanged);
+        adapter.setDiscoverable(true);
+        QTRY_VERIFY(adapter.isDiscoverable());
+        QCOMPARE(simAdapter("discoverableTimeout").toInt(), onBluez5() ? 0 : 1);
+        if (onBluez5()) {
+            QTest::qWait(1500);
+            QVERIFY(adapter.isDiscoverable());
+            QVERIFY(simAdapter("discoverable").toBool());
+        }
+        adapter.setDiscoverable(false);
+        QTRY_VERIFY(!simAdapter("discoverable").toBool());
+    }
+
     void serviceLossKeepsTheCache()
     {
         BluetoothAdapter adapter;

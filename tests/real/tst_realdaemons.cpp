@@ -1,0 +1,634 @@
+// The library's flows against two controllers in one bluetoothd and one
+// obexd: ours (hci0) and the other one (hci1), which plays the remote phone.
+// The same checks run against the genuine daemons (scripts/real-daemons.sh)
+// and against btsim: where they differ, btsim is wrong.
+
+#include "bluetoothadapter.h"
+#include "bluetoothconfirmationsheet.h"
+#include "bluetoothconnectionmanager.h"
+#include "bluetoothfilesendprocess.h"
+#include "bluetoothobexagent.h"
+#include "bluetoothpairingprocess.h"
+#include "bluetoothspamchecker.h"
+#include "bluetoothtransfertracker.h"
+#include "notificationserver.h"
+#include "ovrintranslations.h"
+#include "pairingworld.h"
+#include "radiostate.h"
+#include "realdaemons.h"
+
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace Ovrin;
+using namespace OvrinTest;
+using namespace ToolkitTesting;
+using namespace RealDaemons;
+
+namespace {
+
+const QString remoteName = QStringLiteral("Fennel phone");
+
+// Bytes that differ from file to file, so a mix-up shows.
+QByteArray content(int size, char seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(seed + i * 7 + i / 251);
+    return bytes;
+}
+
+// The receiving component of the handset, as small as it can be: every push
+// is asked about, accepted into its type folder or refused; a device refused
+// three times in a row is refused without asking.
+struct Receiver
+{
+    BluetoothObexAgent agent { BluetoothObexAgent::Server };
+    BluetoothSpamChecker spamChecker;
+    bool accept = true;
+    QStringList asked;
+    QStringList refusedAsSpam;
+    QSignalSpy registered { &agent, &BluetoothObexAgent::serviceRegistered };
+    QSignalSpy completed { &agent, &BluetoothObexAgent::complete };
+    QSignalSpy failed { &agent, &BluetoothObexAgent::error };
+    QMap<QString, QString> paths; // transfer -> where it is stored
+
+    explicit Receiver(BluetoothAdapter *adapter)
+    {
+        QObject::connect(&agent, &BluetoothObexAgent::authorizationRequested, &agent,
+                         [this, adapter](const QString &transfer, const QString &name,
+                                         const QString &mimeType) {
+                             const BluetoothDevice from
+                                 = adapter->deviceForAddress(agent.remoteDeviceAddress());
+                             if (spamChecker.isDeviceSpamming(from)) {
+                                 refusedAsSpam << name;
+                                 agent.rejectTransfer(transfer);
+                                 return;
+                             }
+                             asked << name;
+                             if (!accept) {
+                                 agent.rejectTransfer(transfer);
+                                 spamChecker.rejectDevice(from);
+                                 return;
+                             }
+                             paths[transfer] = BluetoothTransferTracker::filePath(name, mimeType);
+                             agent.authorizeTransfer(transfer, paths[transfer]);
+                         });
+        agent.registerToObexService();
+    }
+};
+
+// An agent of bare QtDBus that confirms every pairing: the yardstick the
+// library's pairing is measured against.
+class BareAgent : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void RequestConfirmation(const QDBusObjectPath &, uint) { }
+    Q_SCRIPTABLE void Release() { }
+    Q_SCRIPTABLE void Cancel() { }
+};
+
+// Waits for the reply of an asynchronous call; false on an error reply.
+bool replied(const QDBusPendingCall &call, int timeout)
+{
+    QDBusPendingCallWatcher watcher(call);
+    QSignalSpy done(&watcher, &QDBusPendingCallWatcher::finished);
+    if (!watcher.isFinished() && !done.wait(timeout))
+        return false;
+    return !watcher.isError();
+}
+
+QDBusPendingCall asyncCall(const QDBusConnection &bus, const QString &service, const QString &path,
+                           const QString &interface, const QString &member,
+                           const QVariantList &arguments = {})
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(arguments);
+    return bus.asyncCall(message, 120000);
+}
+
+} // namespace
+
+class TestRealDaemons : public QObject
+{
+    Q_OBJECT
+
+    OrvelApplicationWindow m_window;
+    NotificationServer m_notifications;
+    std::unique_ptr<BluetoothAdapter> m_adapter;
+    QString m_ourAddress;
+    QString m_remoteAddress;
+    QTemporaryDir m_files;
+
+    template<typename Sheet> Sheet *waitForSheet()
+    {
+        (void)QTest::qWaitFor([this] { return sheetOnScreen<Sheet>(m_window) != nullptr; }, 30000);
+        return sheetOnScreen<Sheet>(m_window);
+    }
+
+    // hci1 as the user of the other phone leaves it: on, visible, named.
+    void remoteVisible(bool visible)
+    {
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), true));
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Alias"), remoteName));
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("DiscoverableTimeout"), 0u));
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Discoverable"), visible));
+    }
+
+    // The remote as discovery reports it to the library.
+    BluetoothDevice discoverRemote(qint64 *elapsed = nullptr)
+    {
+        QSignalSpy discovered(m_adapter.get(), &BluetoothAdapter::deviceDiscovered);
+        QElapsedTimer timer;
+        timer.start();
+        m_adapter->startDiscovery();
+        BluetoothDevice found;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (const QList<QVariant> &report : std::as_const(discovered)) {
+                    const auto device = qvariant_cast<BluetoothDevice>(report.at(0));
+                    if (device.address() == m_remoteAddress && !device.name().isEmpty()) {
+                        found = device;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            30000);
+        if (elapsed)
+            *elapsed = timer.elapsed();
+        m_adapter->stopDiscovery();
+        return found;
+    }
+
+    // Paired through the library with the confirmation accepted on the sheet.
+    bool pairRemote()
+    {
+        const BluetoothDevice found = discoverRemote();
+        if (!found.isValid() && found.address().isEmpty())
+            return false;
+        BluetoothPairingProcess attempt;
+        QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+        attempt.setAutoConnected(false);
+        attempt.start(found);
+        auto *sheet = waitForSheet<BluetoothConfirmationSheet>();
+        if (!sheet)
+            return false;
+        tap(sheet->acceptButton());
+        return (!finished.isEmpty() || finished.wait(30000)) && attempt.error().isEmpty();
+    }
+
+    QString pictures() const { return BluetoothTransferTracker::basePath() + "/Pictures"; }
+
+    QString makeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_files.filePath(name);
+        return writeFile(path, bytes) ? path : QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(Ovrin::installTranslations(QLocale(QLocale::English)));
+        QVERIFY(activate(&m_window));
+        QVERIFY(m_notifications.start());
+        QTRY_COMPARE_WITH_TIMEOUT(adapterPaths().size(), 2, 30000);
+        m_ourAddress = adapterProperty(ourAdapter, QStringLiteral("Address")).toString();
+        m_remoteAddress = adapterProperty(remoteAdapter, QStringLiteral("Address")).toString();
+        QVERIFY(!m_ourAddress.isEmpty() && !m_remoteAddress.isEmpty());
+        m_adapter.reset(BluetoothAdapter::defaultAdapter());
+        QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isValid(), 20000);
+        QVERIFY(startRemoteUser());
+        const QString base = QDir::homePath() + QStringLiteral("/MyDocs");
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/Pictures")));
+        BluetoothTransferTracker::setBasePath(base);
+        QVERIFY(m_files.isValid());
+    }
+
+    void init()
+    {
+        SimpleInformationBanner::clearHistory();
+        QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isValid() && m_adapter->isPowered(), 20000);
+    }
+
+    void cleanup()
+    {
+        QTRY_VERIFY(!sheetOnScreen<SimpleSheet>(m_window));
+    }
+
+    // Two controllers: the handle, the radio switch and the pages act on
+    // the first one (hci0); the other is left alone.
+    void theLibraryActsOnTheFirstOfTwoControllers()
+    {
+        QCOMPARE(adapterPaths(), QStringList({ ourAdapter, remoteAdapter }));
+        QCOMPARE(m_adapter->address(), m_ourAddress);
+
+        RadioState radio(RadioState::Bluetooth);
+        radio.setEnabled(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_adapter->isPowered(), 10000);
+        QVERIFY(!adapterProperty(ourAdapter, QStringLiteral("Powered")).toBool());
+        QVERIFY(adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool());
+        radio.setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isPowered(), 10000);
+        QVERIFY(adapterProperty(ourAdapter, QStringLiteral("Powered")).toBool());
+
+        m_adapter->setPowered(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!adapterProperty(ourAdapter, QStringLiteral("Powered")).toBool(),
+                                 10000);
+        m_adapter->setPowered(true);
+        QTRY_VERIFY_WITH_TIMEOUT(adapterProperty(ourAdapter, QStringLiteral("Powered")).toBool(),
+                                 10000);
+    }
+
+    // A new name reaches BlueZ; visible stays visible (bluetoothd would
+    // hide the adapter again after its DiscoverableTimeout).
+    void renameAndVisibilityThatLasts()
+    {
+        const QString remoteAlias = adapterProperty(remoteAdapter, QStringLiteral("Alias")).toString();
+        QVERIFY(m_adapter->setName(QStringLiteral("Kitchen handset")));
+        QTRY_COMPARE(adapterProperty(ourAdapter, QStringLiteral("Alias")).toString(),
+                     QStringLiteral("Kitchen handset"));
+        QCOMPARE(adapterProperty(remoteAdapter, QStringLiteral("Alias")).toString(), remoteAlias);
+
+        QVERIFY(m_adapter->setDiscoverable(true));
+        QTRY_VERIFY(adapterProperty(ourAdapter, QStringLiteral("Discoverable")).toBool());
+        QCOMPARE(adapterProperty(ourAdapter, QStringLiteral("DiscoverableTimeout")).toUInt(), 0u);
+        QVERIFY(m_adapter->isDiscoverable());
+        QVERIFY(m_adapter->setDiscoverable(false));
+        QTRY_VERIFY(!adapterProperty(ourAdapter, QStringLiteral("Discoverable")).toBool());
+    }
+
+    // Discovery finds the other controller with its name; a hidden one is
+    // not found.
+    void discoveryFindsTheOtherController()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        remoteVisible(true);
+        qint64 elapsed = 0;
+        const BluetoothDevice found = discoverRemote(&elapsed);
+        QCOMPARE(found.address(), m_remoteAddress);
+        QCOMPARE(found.name(), remoteName);
+        reportFigure(QStringLiteral("startDiscovery to the remote's deviceDiscovered"), elapsed);
+    }
+
+    // Numeric comparison, confirmed on the sheet: paired, then trusted.
+    void pairingConfirmedOnTheSheet()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        remoteVisible(true);
+        const BluetoothDevice found = discoverRemote();
+        QCOMPARE(found.address(), m_remoteAddress);
+
+        QSignalSpy created(m_adapter.get(), &BluetoothAdapter::deviceCreated);
+        BluetoothPairingProcess attempt;
+        attempt.setAutoConnected(false);
+        QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+        QElapsedTimer timer;
+        timer.start();
+        attempt.start(found);
+        auto *sheet = waitForSheet<BluetoothConfirmationSheet>();
+        QVERIFY(sheet);
+        const qint64 asked = timer.elapsed();
+        tap(sheet->acceptButton());
+        QTRY_VERIFY_WITH_TIMEOUT(!created.isEmpty(), 30000);
+        reportFigure(QStringLiteral("startCreatingPairedDevice to deviceCreated (less the user)"),
+                     timer.elapsed() - asked);
+        QVERIFY(finished.wait(30000) || !finished.isEmpty());
+        QCOMPARE(attempt.error(), QString());
+        const QString device = deviceObject(ourAdapter, m_remoteAddress);
+        QVERIFY(deviceProperty(device, QStringLiteral("Paired")).toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(deviceProperty(device, QStringLiteral("Trusted")).toBool(),
+                                 10000);
+        QVERIFY(bannerTexts().isEmpty());
+    }
+
+    // The other phone has no audio profile: the library offers no audio
+    // connection for it, and a connect asked all the same does nothing.
+    void noAudioConnectionToADeviceWithoutAudio()
+    {
+        BluetoothDevice remote = m_adapter->deviceForAddress(m_remoteAddress);
+        if (!remote.isValid()) {
+            QVERIFY(pairRemote());
+            remote = m_adapter->deviceForAddress(m_remoteAddress);
+        }
+        QVERIFY(remote.isValid());
+        QVERIFY(!remote.uuids().isEmpty());
+        QVERIFY(!BluetoothConnectionManager::isConnectable(remote));
+        BluetoothConnectionManager audio(remote);
+        QSignalSpy connected(&audio, &BluetoothConnectionManager::connected);
+        QSignalSpy failed(&audio, &BluetoothConnectionManager::connectionFailed);
+        audio.connect();
+        QTest::qWait(1000);
+        QCOMPARE(connected.size() + failed.size(), 0);
+    }
+
+    // The user says No on the confirmation sheet: the pairing ends, BlueZ
+    // knows no pairing, the remote is not paired.
+    void pairingRefusedOnTheSheet()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        forgetDevice(remoteAdapter, m_ourAddress);
+        remoteVisible(true);
+        const BluetoothDevice found = discoverRemote();
+        QCOMPARE(found.address(), m_remoteAddress);
+        BluetoothPairingProcess attempt;
+        QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+        attempt.start(found);
+        auto *sheet = waitForSheet<BluetoothConfirmationSheet>();
+        QVERIFY(sheet);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Device creation failed: "));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Pairing failed, reason="));
+        tap(sheet->rejectButton());
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!attempt.error().isEmpty());
+        // BlueZ's own end of the creation follows.
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+        const QString device = deviceObject(ourAdapter, m_remoteAddress);
+        QVERIFY(device.isEmpty() || !deviceProperty(device, QStringLiteral("Paired")).toBool());
+    }
+
+    // The other phone switched off: the pairing fails with its text and
+    // without a hang.
+    void pairingWithARemoteThatHasGone()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        remoteVisible(true);
+        const BluetoothDevice found = discoverRemote();
+        QCOMPARE(found.address(), m_remoteAddress);
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), false));
+        BluetoothPairingProcess attempt;
+        QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Device creation failed: "));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Pairing failed, reason="));
+        attempt.start(found);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
+        QVERIFY(!attempt.error().isEmpty());
+        QTRY_VERIFY(!bannerTexts().isEmpty());
+        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), true));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(), 10000);
+    }
+
+    // Pushes from the other phone: asked, accepted into the type folder
+    // byte for byte; refused; the fourth from one device refused as spam.
+    void receivingPushes()
+    {
+        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
+            QVERIFY(pairRemote());
+        Receiver receiver(m_adapter.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.registered.isEmpty(), 10000);
+
+        const QByteArray photo = content(120000, 'p');
+        QString error;
+        QDBusObjectPath session = pushFromRemote(makeFile("beach.jpg", photo), &error);
+        QVERIFY2(!session.path().isEmpty(), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.completed.size(), 1, 30000);
+        endRemoteSession(session);
+        QCOMPARE(receiver.asked, QStringList({ "beach.jpg" }));
+        QCOMPARE(readFile(pictures() + "/beach.jpg"), photo);
+
+        receiver.accept = false;
+        for (int refusal = 1; refusal <= 4; ++refusal) {
+            session = pushFromRemote(makeFile(QStringLiteral("unwanted%1.jpg").arg(refusal),
+                                              content(5000, char(refusal))),
+                                     &error);
+            // obexd refuses the push as it is sent or right after.
+            QTRY_COMPARE_WITH_TIMEOUT(int(receiver.asked.size() + receiver.refusedAsSpam.size()),
+                                      refusal + 1, 30000);
+            endRemoteSession(session);
+        }
+        QCOMPARE(receiver.asked,
+                 QStringList({ "beach.jpg", "unwanted1.jpg", "unwanted2.jpg", "unwanted3.jpg" }));
+        QCOMPARE(receiver.refusedAsSpam, QStringList({ "unwanted4.jpg" }));
+        QCOMPARE(QDir(pictures()).entryList(QDir::Files), QStringList({ "beach.jpg" }));
+        QCOMPARE(receiver.completed.size(), 1);
+    }
+
+    // A photo sent to the other phone with progress; a big one cancelled in
+    // the middle leaves nothing on the other side.
+    void sendingFiles()
+    {
+        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
+            QVERIFY(pairRemote());
+        // The other phone's receiving side: in one obexd, the same agent.
+        Receiver remote(m_adapter.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
+        const BluetoothDevice destination = m_adapter->deviceForAddress(m_remoteAddress);
+
+        const QByteArray photo = content(1024 * 1024, 's');
+        {
+            BluetoothFileSendProcess send;
+            QSignalSpy progressed(&send, &BluetoothFileSendProcess::progress);
+            QSignalSpy finished(&send, &BluetoothFileSendProcess::finished);
+            QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
+            send.addFile(makeFile("harbour.jpg", photo));
+            send.setDestination(destination);
+            QElapsedTimer timer;
+            timer.start();
+            QVERIFY(send.start());
+            QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() || !failed.isEmpty(), 120000);
+            QCOMPARE(failed.size(), 0);
+            reportFigure(QStringLiteral("1 MB sent"), timer.elapsed());
+            QVERIFY(!progressed.isEmpty());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(remote.completed.size(), 1, 10000);
+        QCOMPARE(readFile(remote.paths.first()), photo);
+
+        BluetoothFileSendProcess send;
+        QSignalSpy progressed(&send, &BluetoothFileSendProcess::progress);
+        QSignalSpy finished(&send, &BluetoothFileSendProcess::finished);
+        send.addFile(makeFile("film.jpg", content(3 * 1024 * 1024, 'f')));
+        send.setDestination(destination);
+        QVERIFY(send.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!progressed.isEmpty() && remote.paths.size() == 2, 60000);
+        send.cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!remote.failed.isEmpty(), 30000);
+        QCOMPARE(remote.completed.size(), 1);
+        QTRY_VERIFY(!QFile::exists(remote.paths.last()));
+    }
+
+    // The same work as the library's, with bare QtDBus calls: discovery to
+    // the remote's object with its name, a pairing confirmed by an agent,
+    // a 1 MB push through obexd's client.
+    void bareQtDBusFigures()
+    {
+        QDBusConnection system = QDBusConnection::systemBus();
+        const QString bluez = QStringLiteral("org.bluez");
+        forgetDevice(ourAdapter, m_remoteAddress);
+        forgetDevice(remoteAdapter, m_ourAddress);
+        remoteVisible(true);
+
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(replied(asyncCall(system, bluez, ourAdapter, "org.bluez.Adapter1", "StartDiscovery"),
+                        10000));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !deviceProperty(deviceObject(ourAdapter, m_remoteAddress), "Name").toString().isEmpty(),
+            30000);
+        reportFigure(QStringLiteral("bare QtDBus: StartDiscovery to the remote's object with its name"),
+                     timer.elapsed());
+        replied(asyncCall(system, bluez, ourAdapter, "org.bluez.Adapter1", "StopDiscovery"), 10000);
+
+        BareAgent agent;
+        const QString agentPath = QStringLiteral("/org/ovrin/bareagent");
+        QVERIFY(system.registerObject(agentPath, &agent, QDBusConnection::ExportScriptableSlots));
+        QVERIFY(replied(asyncCall(system, bluez, "/org/bluez", "org.bluez.AgentManager1",
+                                  "RegisterAgent",
+                                  { QVariant::fromValue(QDBusObjectPath(agentPath)),
+                                    QStringLiteral("KeyboardDisplay") }),
+                        10000));
+        timer.restart();
+        const bool paired = replied(asyncCall(system, bluez, deviceObject(ourAdapter, m_remoteAddress),
+                                              "org.bluez.Device1", "Pair"),
+                                    60000);
+        reportFigure(QStringLiteral("bare QtDBus: Pair to its reply"), timer.elapsed());
+        replied(asyncCall(system, bluez, "/org/bluez", "org.bluez.AgentManager1", "UnregisterAgent",
+                          { QVariant::fromValue(QDBusObjectPath(agentPath)) }),
+                10000);
+        system.unregisterObject(agentPath);
+        QVERIFY(paired);
+
+        Receiver remote(m_adapter.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
+        const QDBusConnection session = QDBusConnection::sessionBus();
+        const QString file = makeFile("bare.jpg", content(1024 * 1024, 'b'));
+        timer.restart();
+        QDBusPendingCall created = asyncCall(
+            session, "org.bluez.obex", "/org/bluez/obex", "org.bluez.obex.Client1", "CreateSession",
+            { m_remoteAddress, QVariantMap { { QStringLiteral("Target"), QStringLiteral("opp") } } });
+        QVERIFY(replied(created, 60000));
+        const auto sessionPath = QDBusReply<QDBusObjectPath>(created).value();
+        QVERIFY(replied(asyncCall(session, "org.bluez.obex", sessionPath.path(),
+                                  "org.bluez.obex.ObjectPush1", "SendFile", { file }),
+                        10000));
+        QTRY_COMPARE_WITH_TIMEOUT(remote.completed.size(), 1, 120000);
+        reportFigure(QStringLiteral("bare QtDBus: 1 MB sent"), timer.elapsed());
+        endRemoteSession(sessionPath);
+    }
+
+    // bluetoothd killed during a discovery and during a pairing, five times
+    // each: every flow ends once, and the handles work after the restart.
+    void bluetoothdKilledMidFlow()
+    {
+        for (int round = 0; round < 5; ++round) {
+            forgetDevice(ourAdapter, m_remoteAddress);
+            remoteVisible(true);
+            QSignalSpy invalid(m_adapter.get(), &BluetoothAdapter::adapterInvalid);
+            m_adapter->startDiscovery();
+            killBluetoothd();
+            QTRY_COMPARE_WITH_TIMEOUT(invalid.size(), 1, 10000);
+            m_adapter->stopDiscovery();
+            QVERIFY(startBluetoothd());
+            QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isValid(), 20000);
+            QCOMPARE(m_adapter->address(), m_ourAddress);
+            remoteVisible(true);
+            const BluetoothDevice found = discoverRemote();
+            QCOMPARE(found.address(), m_remoteAddress);
+
+            BluetoothPairingProcess attempt;
+            QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+            attempt.start(found);
+            QVERIFY(waitForSheet<BluetoothConfirmationSheet>());
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Pairing failed, reason="));
+            killBluetoothd();
+            QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 30000);
+            QVERIFY(!attempt.error().isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!sheetOnScreen<SimpleSheet>(m_window), 10000);
+            QVERIFY(startBluetoothd());
+            QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isValid(), 20000);
+            QTest::qWait(500);
+            QCOMPARE(finished.size(), 1);
+        }
+        QVERIFY(pairRemote());
+    }
+
+    // obexd killed during a push and during a send, five times each: each
+    // ends once as failed, and the next one works.
+    void obexdKilledMidTransfer()
+    {
+        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
+            QVERIFY(pairRemote());
+        for (int round = 0; round < 5; ++round) {
+            Receiver receiver(m_adapter.get());
+            QTRY_VERIFY_WITH_TIMEOUT(!receiver.registered.isEmpty(), 10000);
+            QString error;
+            const QDBusObjectPath session
+                = pushFromRemote(makeFile("long.jpg", content(2 * 1024 * 1024, 'l')), &error);
+            QVERIFY2(!session.path().isEmpty(), qPrintable(error));
+            QTRY_VERIFY_WITH_TIMEOUT(receiver.paths.size() == 1, 30000);
+            QTest::qWait(300);
+            killObexd();
+            QTRY_VERIFY_WITH_TIMEOUT(!receiver.failed.isEmpty(), 10000);
+            QVERIFY(startObexd());
+            QTRY_COMPARE_WITH_TIMEOUT(receiver.registered.size(), 2, 15000);
+            QCOMPARE(receiver.failed.size(), 1);
+            QCOMPARE(receiver.completed.size(), 0);
+            QVERIFY(!QFile::exists(receiver.paths.first()));
+
+            BluetoothFileSendProcess send;
+            QSignalSpy progressed(&send, &BluetoothFileSendProcess::progress);
+            QSignalSpy finished(&send, &BluetoothFileSendProcess::finished);
+            QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
+            send.addFile(makeFile("long-out.jpg", content(2 * 1024 * 1024, 'o')));
+            send.setDestination(m_adapter->deviceForAddress(m_remoteAddress));
+            QVERIFY(send.start());
+            QTRY_VERIFY_WITH_TIMEOUT(!progressed.isEmpty(), 60000);
+            killObexd();
+            QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty() || !finished.isEmpty(), 30000);
+            QCOMPARE(failed.size() + finished.size(), 1);
+            QVERIFY(startObexd());
+            QTRY_COMPARE_WITH_TIMEOUT(receiver.registered.size(), 3, 15000);
+            QTest::qWait(300);
+            QCOMPARE(failed.size() + finished.size(), 1);
+        }
+        // And the next push goes through.
+        Receiver receiver(m_adapter.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver.registered.isEmpty(), 10000);
+        QString error;
+        const QDBusObjectPath session = pushFromRemote(makeFile("after.jpg", "after"), &error);
+        QVERIFY2(!session.path().isEmpty(), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.completed.size(), 1, 30000);
+        endRemoteSession(session);
+    }
+};
+
+// On btsim the suite brings up its own buses and the two-adapter world; on
+// the genuine daemons it uses the buses it finds.
+int main(int argc, char **argv)
+{
+    if (RealDaemons::genuine()) {
+        QApplication app(argc, argv);
+        TestRealDaemons test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    OvrinTest::TestEnvironment environment;
+    QString error;
+    if (!environment.setUp(&error)) {
+        qCritical("test environment: %s", qPrintable(error));
+        return 1;
+    }
+    QApplication app(argc, argv);
+    if (!environment.startSimulator(
+            &error, OvrinTest::TestEnvironment::testData(QStringLiteral("real/scenarios/two-controllers.json")))) {
+        qCritical("test environment: %s", qPrintable(error));
+        return 1;
+    }
+    int status = 0;
+    {
+        TestRealDaemons test;
+        status = QTest::qExec(&test, argc, argv);
+    }
+    environment.tearDown();
+    return status;
+}
+
+#include "tst_realdaemons.moc"
