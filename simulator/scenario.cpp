@@ -223,6 +223,7 @@ bool DeviceSpec::merge(const QJsonObject &json, QString *error)
     read(json, "connected", connected);
     read(json, "known", known);
     read(json, "inRange", inRange);
+    read(json, "discoverable", discoverable);
     read(json, "legacyPairing", legacyPairing);
     read(json, "le", le);
     read(json, "nameInInquiry", nameInInquiry);
@@ -261,6 +262,7 @@ QJsonObject DeviceSpec::toJson() const
                        { "connected", connected },
                        { "known", known },
                        { "inRange", inRange },
+                       { "discoverable", discoverable },
                        { "legacyPairing", legacyPairing },
                        { "le", le },
                        { "nameInInquiry", nameInInquiry },
@@ -272,6 +274,17 @@ QJsonObject DeviceSpec::toJson() const
     if (deviceClass)
         json.insert(QStringLiteral("class"), qint64(*deviceClass));
     return json;
+}
+
+AdapterSpec AdapterSpec::plainController()
+{
+    // What bluetoothd shows of a controller nobody configured: its own name,
+    // the class obexd's profiles give it, visible only when asked.
+    AdapterSpec spec;
+    spec.name.clear();
+    spec.deviceClass = 0x100000;
+    spec.discoverableTimeout = 180;
+    return spec;
 }
 
 AdapterSpec AdapterSpec::fromJson(const QJsonObject &json, const AdapterSpec &base)
@@ -329,6 +342,18 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         scenario.adapter.present = false;
     else
         scenario.adapter = AdapterSpec::fromJson(adapter.toObject(), AdapterSpec());
+    if (root.contains(QLatin1String("remoteAdapter"))) {
+        const QJsonObject remote = root.value(QLatin1String("remoteAdapter")).toObject();
+        if (scenario.bluez != 5) {
+            *error = QStringLiteral("\"remoteAdapter\" needs \"bluez\": 5");
+            return std::nullopt;
+        }
+        if (normalizedAddress(remote.value(QLatin1String("address")).toString()).isEmpty()) {
+            *error = QStringLiteral("\"remoteAdapter\" without a valid \"address\"");
+            return std::nullopt;
+        }
+        scenario.remoteAdapter = AdapterSpec::fromJson(remote, AdapterSpec::plainController());
+    }
     scenario.timing = Timing::fromJson(root.value(QLatin1String("timing")).toObject(), Timing());
     scenario.obex = ObexSpec::fromJson(root.value(QLatin1String("obex")).toObject(), ObexSpec());
     for (const QJsonValue &item : root.value(QLatin1String("devices")).toArray()) {
@@ -364,10 +389,13 @@ QJsonObject Scenario::toJson() const
     QJsonArray list;
     for (const DeviceSpec &device : devices)
         list.append(device.toJson());
-    return { { "bluez", bluez },
-             { "obexd", obexd },
-             { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
-             { "devices", list },
-             { "timing", timing.toJson() },
-             { "obex", obex.toJson() } };
+    QJsonObject json { { "bluez", bluez },
+                       { "obexd", obexd },
+                       { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
+                       { "devices", list },
+                       { "timing", timing.toJson() },
+                       { "obex", obex.toJson() } };
+    if (remoteAdapter)
+        json.insert(QStringLiteral("remoteAdapter"), remoteAdapter->toJson());
+    return json;
 }

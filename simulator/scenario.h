@@ -69,6 +69,8 @@ struct DeviceSpec
     bool connected = false;
     bool known = false; // has a device object although not paired
     bool inRange = true;
+    // Answers inquiry: found by discovery. One that is not still answers pages.
+    bool discoverable = true;
     bool legacyPairing = false;
     bool le = false; // a low-energy device: "Broadcaster" instead of "Trusted"
     bool nameInInquiry = true; // name arrives with the first DeviceFound, not after
@@ -110,6 +112,8 @@ struct AdapterSpec
     QVariantMap rawProperties;
 
     static AdapterSpec fromJson(const QJsonObject &json, const AdapterSpec &base);
+    // The defaults of a second controller: bluetoothd's own name and class.
+    static AdapterSpec plainController();
     QJsonObject toJson() const;
 };
 
@@ -142,6 +146,9 @@ struct Scenario
     int bluez = 4; // the bluetoothd played when btsim is not told one: 4 or 5
     int obexd = 4; // the obexd played likewise: 4 (0.45) or 5 (BlueZ 5.66)
     AdapterSpec adapter;
+    // BlueZ 5: a second controller of the same bluetoothd ("/org/bluez/hci1"),
+    // within reach of the first: the phone at the other end, driven over D-Bus.
+    std::optional<AdapterSpec> remoteAdapter;
     QList<DeviceSpec> devices;
     Timing timing;
     ObexSpec obex;

@@ -22,11 +22,25 @@ bool BluetoothService::isPowered() const
     return adapter && adapter->isPowered();
 }
 
+World *BluetoothService::worldOf(const QString &address)
+{
+    return address.isEmpty() || address.compare(m_world.adapter.address, Qt::CaseInsensitive) == 0
+        ? &m_world
+        : nullptr;
+}
+
+bool BluetoothService::isPowered(const QString &address) const
+{
+    return (address.isEmpty() || address.compare(m_world.adapter.address, Qt::CaseInsensitive) == 0)
+        && isPowered();
+}
+
 void BluetoothService::load(const Scenario &scenario)
 {
     destroyObjects();
     agents()->forgetAll();
     m_world.load(scenario);
+    loaded(scenario);
     agents()->setTimeout(m_world.timing.agentTimeoutMs);
     if (tree()->isAttached())
         buildObjects();
@@ -174,6 +188,7 @@ void BluetoothService::setTiming(const QJsonObject &json)
 {
     m_world.timing = Timing::fromJson(json, m_world.timing);
     agents()->setTimeout(m_world.timing.agentTimeoutMs);
+    timingChanged();
 }
 
 bool BluetoothService::requestAuthorization(const QString &address, const QString &uuid, Done done,

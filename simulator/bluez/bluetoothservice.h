@@ -26,6 +26,25 @@ public:
     void load(const Scenario &scenario);
     World &world() { return m_world; }
     bool isPowered() const;
+    // The world of the local controller with this address ("" for the first),
+    // nullptr when bluetoothd has no such controller.
+    virtual World *worldOf(const QString &address);
+    // Whether that controller is up.
+    virtual bool isPowered(const QString &address) const;
+    // Another controller of this daemon has this address: a push there stays here.
+    virtual bool isOwnController(const QString &address) const
+    {
+        Q_UNUSED(address)
+        return false;
+    }
+    // The link from one local controller to another is secured before OBEX
+    // goes over it; done gets "" or the error name.
+    virtual void secureLink(const QString &from, const QString &to, Done done)
+    {
+        Q_UNUSED(from)
+        Q_UNUSED(to)
+        done(QString());
+    }
 
     // What a test changes in the world; each returns false with a reason.
     bool addDevice(const QJsonObject &json, QString *error);
@@ -64,6 +83,9 @@ protected:
     // Every property of the adapter and its device objects, told as changed.
     virtual void announceEverything() = 0;
     bool needsRunningAdapter(QString *error) const;
+    // The scenario was read into m_world; the dialect takes what else it plays.
+    virtual void loaded(const Scenario &scenario) { Q_UNUSED(scenario) }
+    virtual void timingChanged() { }
 
     World m_world;
 };

@@ -36,7 +36,7 @@ void DiscoveryCycle::beginCycle()
     // Stronger signals answer the inquiry first; hits spread over the phase.
     QList<const DeviceSpec *> inRange;
     for (const auto &[address, spec] : m_host->world().devices) {
-        if (spec.inRange)
+        if (answersInquiry(spec))
             inRange.append(&spec);
     }
     std::stable_sort(inRange.begin(), inRange.end(),
@@ -61,7 +61,7 @@ void DiscoveryCycle::beginCycle()
 void DiscoveryCycle::inquiryHit(const QString &address)
 {
     const DeviceSpec *spec = m_host->world().device(address);
-    if (!spec || !spec->inRange)
+    if (!spec || !answersInquiry(*spec))
         return;
     m_seenThisCycle.insert(address);
     m_host->deviceSeen(address);
@@ -69,6 +69,12 @@ void DiscoveryCycle::inquiryHit(const QString &address)
     auto it = m_found.constFind(address);
     if (it == m_found.constEnd() || it->rssi != spec->rssi || (withName && !it->withName))
         announce(*spec, withName);
+}
+
+bool DiscoveryCycle::answersInquiry(const DeviceSpec &spec)
+{
+    // Within reach and with inquiry scan on; paging needs only the first.
+    return spec.inRange && spec.discoverable;
 }
 
 bool DiscoveryCycle::nameKnown(const DeviceSpec &spec) const

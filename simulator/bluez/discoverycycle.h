@@ -31,6 +31,7 @@ private:
 
     void beginCycle();
     void inquiryHit(const QString &address);
+    static bool answersInquiry(const DeviceSpec &spec);
     bool nameKnown(const DeviceSpec &spec) const;
     void resolveNames(QStringList pending);
     void endCycle();

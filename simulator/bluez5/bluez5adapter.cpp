@@ -20,6 +20,11 @@ const QString adapter1 = QStringLiteral("org.bluez.Adapter1");
 // the scenario's name is the alias the controller reports.
 const QString systemName = QStringLiteral("BlueZ 5.66");
 
+QString aliasOf(const AdapterSpec &spec)
+{
+    return spec.name.isEmpty() ? systemName : spec.name;
+}
+
 QVariant objectPath(const QString &path)
 {
     return QVariant::fromValue(QDBusObjectPath(path));
@@ -27,10 +32,10 @@ QVariant objectPath(const QString &path)
 
 } // namespace
 
-Bluez5Adapter::Bluez5Adapter(Bluez5Service *service, const QString &path)
+Bluez5Adapter::Bluez5Adapter(Bluez5Service *service, const QString &path, World &world)
     : PropertyObject(path, adapter1, service->batcher())
     , m_service(service)
-    , m_world(service->world())
+    , m_world(world)
     , m_powered(m_world.adapter.powered && !m_world.adapter.rfkillBlocked)
 {
     m_poweredBeforeBlock = m_world.adapter.powered && m_world.adapter.rfkillBlocked;
@@ -39,6 +44,7 @@ Bluez5Adapter::Bluez5Adapter(Bluez5Service *service, const QString &path)
     connect(&m_discoverableTimer, &QTimer::timeout, this, [this]() {
         m_world.adapter.discoverable = false;
         changed(QStringLiteral("Discoverable"));
+        Q_EMIT radioChanged();
     });
     m_pairableTimer.setSingleShot(true);
     connect(&m_pairableTimer, &QTimer::timeout, this, [this]() {
@@ -129,7 +135,7 @@ QVariantMap Bluez5Adapter::propertiesOf(const AdapterSpec &spec) const
     QVariantMap map { { QStringLiteral("Address"), spec.address },
                       { QStringLiteral("AddressType"), QStringLiteral("public") },
                       { QStringLiteral("Name"), systemName },
-                      { QStringLiteral("Alias"), spec.name.isEmpty() ? systemName : spec.name },
+                      { QStringLiteral("Alias"), aliasOf(spec) },
                       // An adapter switched off reports no class.
                       { QStringLiteral("Class"), m_powered ? spec.deviceClass : 0u },
                       { QStringLiteral("Powered"), m_powered },
@@ -143,6 +149,11 @@ QVariantMap Bluez5Adapter::propertiesOf(const AdapterSpec &spec) const
                       { QStringLiteral("Modalias"), QStringLiteral("usb:v1D6Bp0246d0542") } };
     applyRaw(spec.rawProperties, &map);
     return map;
+}
+
+QString Bluez5Adapter::alias() const
+{
+    return aliasOf(m_world.adapter);
 }
 
 QVariantMap Bluez5Adapter::properties() const
@@ -165,6 +176,7 @@ void Bluez5Adapter::setAlias(const SimCall &call, const QVariant &value)
     }
     spec.name = alias;
     call.reply();
+    Q_EMIT radioChanged();
     // The kernel confirms the new local name after the reply.
     QTimer::singleShot(m_world.timing.linkMs, this, [this]() { changed(QStringLiteral("Alias")); });
 }
@@ -222,6 +234,7 @@ void Bluez5Adapter::powerOn()
     m_powered = m_world.adapter.powered = true;
     changed({ QStringLiteral("Powered"), QStringLiteral("PowerState"), QStringLiteral("Class") });
     restartTimers();
+    Q_EMIT radioChanged();
 }
 
 void Bluez5Adapter::prepareForPowerOff()
@@ -254,6 +267,7 @@ void Bluez5Adapter::powerOff()
     for (Bluez5Device *device : devices())
         device->dropLink();
     restartTimers();
+    Q_EMIT radioChanged();
 }
 
 void Bluez5Adapter::setMode(const SimCall &call, const QString &name, bool value)
@@ -280,6 +294,7 @@ void Bluez5Adapter::setMode(const SimCall &call, const QString &name, bool value
         (name == QLatin1String("Discoverable") ? spec.discoverable : spec.pairable) = value;
         changed(name);
         restartTimers();
+        Q_EMIT radioChanged();
     });
 }
 
@@ -600,6 +615,7 @@ void Bluez5Adapter::adapterChanged(const AdapterSpec &before)
     }
     changedBetween(told, properties());
     restartTimers();
+    Q_EMIT radioChanged();
 }
 
 void Bluez5Adapter::requestAuthorization(const QString &address, const QString &uuid, Done done)

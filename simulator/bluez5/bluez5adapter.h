@@ -28,11 +28,15 @@ class Bluez5Adapter : public PropertyObject, public DiscoveryHost, public Contro
 {
     Q_OBJECT
 public:
-    Bluez5Adapter(Bluez5Service *service, const QString &path);
+    // world: what this controller knows and has around it (each controller its own).
+    Bluez5Adapter(Bluez5Service *service, const QString &path, World &world);
     ~Bluez5Adapter() override;
 
     QVariantMap properties() const override;
     World &world() override { return m_world; }
+    QString address() const { return m_world.adapter.address; }
+    // The name other devices get when they ask for it.
+    QString alias() const;
     PropertiesBatcher *batcher() const;
     AgentClient *agents() const;
     AgentManager *agentManager() const;
@@ -69,6 +73,12 @@ public:
     void requestAuthorization(const QString &address, const QString &uuid, Done done) override;
     void startIncomingPairing(const QString &address, Done done) override;
     void peerLeft(const QString &name) override;
+
+Q_SIGNALS:
+    // Power, visibility, name or class changed: what others within reach see of it.
+    void radioChanged();
+    // The link or the bond with the device at address changed.
+    void linkChanged(const QString &address);
 
 private:
     QVariantMap propertiesOf(const AdapterSpec &spec) const;

@@ -222,6 +222,7 @@ void Bluez5Device::setConnected(bool connected)
     }
     changed(QStringLiteral("Connected"));
     restartExpiry();
+    Q_EMIT m_adapter->linkChanged(m_spec->address);
 }
 
 void Bluez5Device::setBonded(bool bonded)
@@ -234,6 +235,7 @@ void Bluez5Device::setPaired(bool paired)
 {
     m_spec->paired = paired;
     changed(QStringLiteral("Paired"));
+    Q_EMIT m_adapter->linkChanged(m_spec->address);
 }
 
 void Bluez5Device::resolveServices()

@@ -3,8 +3,10 @@
 #include "agentmanager.h"
 #include "bluez5adapter.h"
 #include "bluez5device.h"
+#include "controllerlink.h"
 #include "objectmanager.h"
 #include "objecttree.h"
+#include "peerwatcher.h"
 #include "propertiesbatcher.h"
 #include "sendhook.h"
 
@@ -21,6 +23,11 @@ Bluez5Service::Bluez5Service(const QString &busAddress, CallLog *log, FaultPlan 
            "org.freedesktop.DBus.ObjectManager", "org.freedesktop.DBus.Properties" })
         tree()->setInterfaceFile(QLatin1String(interface),
                                  QStringLiteral("bluez5/") + QLatin1String(interface));
+    // hci0 hears of it through the base class.
+    connect(peers(), &PeerWatcher::peerLeft, this, [this](const QString &name) {
+        if (m_remoteAdapter)
+            m_remoteAdapter->peerLeft(name);
+    });
 }
 
 Bluez5Service::~Bluez5Service()
@@ -50,10 +57,32 @@ void Bluez5Service::stopped()
     m_batcher->clear();
     // Links drop, temporary devices and sessions vanish.
     destroyObjects();
-    for (auto &[address, device] : m_world.devices) {
-        device.connected = false;
-        device.audioState = QStringLiteral("disconnected");
+    for (World *world : { &m_world, m_remoteWorld.get() }) {
+        if (!world)
+            continue;
+        for (auto &[address, device] : world->devices) {
+            device.connected = false;
+            device.audioState = QStringLiteral("disconnected");
+        }
     }
+}
+
+void Bluez5Service::loaded(const Scenario &scenario)
+{
+    m_remoteWorld.reset();
+    if (!scenario.remoteAdapter)
+        return;
+    Scenario remote;
+    remote.adapter = *scenario.remoteAdapter;
+    remote.timing = scenario.timing;
+    m_remoteWorld = std::make_unique<World>();
+    m_remoteWorld->load(remote);
+}
+
+void Bluez5Service::timingChanged()
+{
+    if (m_remoteWorld)
+        m_remoteWorld->timing = m_world.timing;
 }
 
 ControlledAdapter *Bluez5Service::controlled() const
@@ -67,25 +96,50 @@ void Bluez5Service::buildObjects()
     tree()->add(m_objectManager.get());
     m_agentManager = std::make_unique<AgentManager>(agents(), peers());
     m_agentManager->setOnAnyAgent([this](bool any) {
-        if (m_adapter)
-            m_adapter->setAnyAgent(any);
+        for (Bluez5Adapter *adapter : { m_adapter.get(), m_remoteAdapter.get() }) {
+            if (adapter)
+                adapter->setAnyAgent(any);
+        }
     });
     m_objectManager->add(m_agentManager.get());
     setAdapterPresent(m_world.adapter.present);
+    addRemoteAdapter();
+}
+
+void Bluez5Service::addRemoteAdapter()
+{
+    if (!m_remoteWorld)
+        return;
+    m_remoteAdapter
+        = std::make_unique<Bluez5Adapter>(this, QStringLiteral("/org/bluez/hci1"), *m_remoteWorld);
+    m_objectManager->add(m_remoteAdapter.get());
+    m_remoteAdapter->addStoredDevices();
+    linkControllers();
+}
+
+void Bluez5Service::linkControllers()
+{
+    m_link.reset();
+    if (m_adapter && m_remoteAdapter)
+        m_link = std::make_unique<ControllerLink>(m_adapter.get(), m_remoteAdapter.get());
 }
 
 void Bluez5Service::destroyObjects()
 {
     // A reloaded world is told as objects going; a stopped daemon says nothing.
     const bool announce = isRunning() && tree()->isAttached();
-    if (m_adapter) {
-        m_adapter->forgetDevices(announce);
+    m_link.reset();
+    for (Bluez5Adapter *adapter : { m_adapter.get(), m_remoteAdapter.get() }) {
+        if (!adapter)
+            continue;
+        adapter->forgetDevices(announce);
         if (announce)
-            m_objectManager->remove(m_adapter.get());
+            m_objectManager->remove(adapter);
     }
     if (m_objectManager)
         m_objectManager->forgetAll();
     m_adapter.reset();
+    m_remoteAdapter.reset();
     m_agentManager.reset();
     m_objectManager.reset();
     m_batcher->clear();
@@ -95,12 +149,15 @@ void Bluez5Service::setAdapterPresent(bool present)
 {
     if (present && !m_adapter) {
         m_world.adapter.present = true;
-        m_adapter = std::make_unique<Bluez5Adapter>(this, QStringLiteral("/org/bluez/hci0"));
+        m_adapter
+            = std::make_unique<Bluez5Adapter>(this, QStringLiteral("/org/bluez/hci0"), m_world);
         // The adapter first, its stored devices after it.
         m_objectManager->add(m_adapter.get());
         m_adapter->addStoredDevices();
+        linkControllers();
     } else if (!present && m_adapter) {
         m_world.adapter.present = false;
+        m_link.reset();
         // On index removal the devices go before the adapter.
         m_adapter->forgetDevices(true);
         m_objectManager->remove(m_adapter.get());
@@ -118,6 +175,48 @@ void Bluez5Service::addObjectState(QJsonObject *json) const
     for (Bluez5Device *device : m_adapter->devices())
         objects.append(device->path());
     json->insert(QStringLiteral("deviceObjects"), objects);
+    if (m_remoteAdapter)
+        json->insert(QStringLiteral("remoteAdapter"), m_remoteWorld->adapter.toJson());
+}
+
+Bluez5Adapter *Bluez5Service::controller(const QString &address) const
+{
+    for (Bluez5Adapter *adapter : { m_adapter.get(), m_remoteAdapter.get() }) {
+        if (adapter && adapter->address().compare(address, Qt::CaseInsensitive) == 0)
+            return adapter;
+    }
+    return nullptr;
+}
+
+World *Bluez5Service::worldOf(const QString &address)
+{
+    if (m_remoteWorld && address.compare(m_remoteWorld->adapter.address, Qt::CaseInsensitive) == 0)
+        return m_remoteWorld.get();
+    return BluetoothService::worldOf(address);
+}
+
+bool Bluez5Service::isPowered(const QString &address) const
+{
+    if (address.isEmpty())
+        return isPowered();
+    const Bluez5Adapter *adapter = controller(address);
+    return adapter && adapter->isPowered();
+}
+
+bool Bluez5Service::isOwnController(const QString &address) const
+{
+    return controller(address) != nullptr;
+}
+
+void Bluez5Service::secureLink(const QString &from, const QString &to, Done done)
+{
+    Bluez5Adapter *sender = from.isEmpty() ? m_adapter.get() : controller(from);
+    Bluez5Adapter *receiver = controller(to);
+    if (!m_link || !sender || !receiver || sender == receiver) {
+        done(QString());
+        return;
+    }
+    m_link->secure(sender, receiver, std::move(done));
 }
 
 void Bluez5Service::announceRaw(const QString &address, const QString &name, const QVariant &)

@@ -1,7 +1,10 @@
 #include "clienttransfer.h"
 
+#include "bluetoothservice.h"
 #include "datapump.h"
 #include "obexerrors.h"
+#include "obexpush.h"
+#include "obexserverservice.h"
 #include "sendsession.h"
 
 #include <QDBusObjectPath>
@@ -75,6 +78,8 @@ void ClientTransfer::getProperties(const SimCall &call)
 
 qint64 ClientTransfer::sent() const
 {
+    if (m_localPush)
+        return m_localPush->transferred();
     return m_pump ? m_pump->done() : 0;
 }
 
@@ -137,6 +142,10 @@ void ClientTransfer::send()
     // chunk just read.
     notifyAgent(QStringLiteral("Progress"),
                 { QVariant::fromValue(QDBusObjectPath(path())), quint64(0) });
+    if (ObexServerService *receiver = service->receiverFor(m_session->destination())) {
+        deliverLocally(receiver);
+        return;
+    }
     const SendOutcome outcome = m_planned ? *m_planned : service->takeOutcome(m_fileName);
     m_planned.reset();
 
@@ -166,6 +175,51 @@ void ClientTransfer::send()
     });
     m_pump->setFinishedHandler([this]() { completed(); });
     m_pump->start();
+}
+
+void ClientTransfer::deliverLocally(ObexServerService *receiver)
+{
+    ObexPush::Object object;
+    object.name = m_name;
+    object.contents = m_file->readAll();
+    object.announced = object.contents.size();
+    m_hash.addData(object.contents);
+    BluetoothService *bluez = m_session->service()->bluez();
+    const QString source
+        = m_session->source().isEmpty() ? bluez->world().adapter.address : m_session->source();
+    QPointer<ClientTransfer> self(this);
+    QString error;
+    m_localPush = receiver->push(
+        normalizedAddress(source), normalizedAddress(m_session->destination()), { object }, m_speed,
+        [self](const QString &outcome) {
+            if (self)
+                self->localPushEnded(outcome);
+        },
+        &error);
+    if (!m_localPush)
+        failWith(QStringLiteral("Transport got disconnected"));
+}
+
+void ClientTransfer::localPushEnded(const QString &outcome)
+{
+    if (m_state == State::Ended)
+        return;
+    if (!outcome.isEmpty()) {
+        // Refused or broken off at the other end; obexd logs why, D-Bus sees "error".
+        failWith(outcome);
+        return;
+    }
+    m_delivered = m_size;
+    completed();
+}
+
+void ClientTransfer::abortLocalPush()
+{
+    if (!m_localPush)
+        return;
+    QString ignored;
+    m_localPush->fail(QStringLiteral("abort"), &ignored);
+    m_localPush.clear();
 }
 
 bool ClientTransfer::packetArrived(qint64 offset, qint64 length)
@@ -232,6 +286,7 @@ void ClientTransfer::end(const QString &outcome, const QString &message)
         return;
     m_state = State::Ended;
     m_outcome = outcome;
+    abortLocalPush();
     if (m_pump)
         m_pump->stop();
     m_responseTimer.stop();
@@ -254,6 +309,7 @@ void ClientTransfer::end(const QString &outcome, const QString &message)
 void ClientTransfer::dropQuietly()
 {
     m_state = State::Ended;
+    abortLocalPush();
     if (m_pump)
         m_pump->stop();
     m_responseTimer.stop();

@@ -7,11 +7,13 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
 
 class DataPump;
+class ObexPush;
 class SendSession;
 
 // One file of a SendFiles call: "/org/openobex/transferN" with the client's
@@ -60,6 +62,12 @@ private:
     void getProperties(const SimCall &call);
     void request();
     void send();
+    // The destination is a controller of this machine: the file is pushed to
+    // obexd's own receiving half, and its outcome there is this one's.
+    void deliverLocally(ObexServerService *receiver);
+    void localPushEnded(const QString &outcome);
+    // The sender aborts the object the receiving half still takes.
+    void abortLocalPush();
     bool packetArrived(qint64 offset, qint64 length);
     void completed();
     void failWith(const QString &message);
@@ -79,6 +87,7 @@ private:
     bool m_stallRequested = false;
     int m_speed = -1;
     DataPump *m_pump = nullptr;
+    QPointer<ObexPush> m_localPush;
     QTimer m_responseTimer;
     QCryptographicHash m_hash { QCryptographicHash::Sha1 };
     qint64 m_delivered = 0;

@@ -19,6 +19,7 @@ class CallLog;
 class ClientTransfer;
 class FaultPlan;
 class ObexClientManager;
+class ObexServerService;
 class SendSession;
 
 // What the remote does with one file that obex-client sends.
@@ -78,6 +79,13 @@ public:
     virtual bool endsWhenIdle() const { return true; }
     // obex-client 0.45 beside BlueZ 4 holds an adapter session for each link.
     virtual bool needsAdapterSession() const;
+    // The server that receives what is sent to destination when that is a
+    // controller of this machine; nullptr for a remote device.
+    virtual ObexServerService *receiverFor(const QString &destination) const
+    {
+        Q_UNUSED(destination)
+        return nullptr;
+    }
     // Whether call may cancel a transfer of session; answers the call with an error if not.
     virtual bool mayCancel(const SimCall &call, const SendSession *session) const;
 

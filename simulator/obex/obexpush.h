@@ -58,6 +58,9 @@ public:
     bool isAuthorizing() const { return m_state == State::Authorizing; }
     bool isReceiving() const { return m_state == State::Receiving; }
     const QString &address() const { return m_address; }
+    // The local controller the push arrives at; "" for the first.
+    const QString &receiver() const { return m_receiver; }
+    void setReceiver(const QString &address) { m_receiver = address; }
     // The object being authorized or received, if any.
     const Object *currentObject() const;
     const QString &filePath() const { return m_filePath; }
@@ -87,6 +90,7 @@ private:
 
     ObexServerService *m_service;
     QString m_address;
+    QString m_receiver;
     QList<Object> m_objects;
     int m_index = -1;
     int m_speed;

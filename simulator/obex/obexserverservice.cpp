@@ -153,10 +153,8 @@ void ObexServerService::dropAgent()
 bool ObexServerService::push(const QJsonObject &json, Done done, QString *transferPath,
                              QString *error)
 {
-    if (!isRunning()) {
-        *error = QStringLiteral("%1 is not running").arg(serviceName());
+    if (!checkRunning(error))
         return false;
-    }
     const QString address = normalizedAddress(json.value(QLatin1String("address")).toString());
     if (address.isEmpty()) {
         *error = QStringLiteral("a push needs the sender's \"address\"");
@@ -166,14 +164,32 @@ bool ObexServerService::push(const QJsonObject &json, Done done, QString *transf
     if (!objects)
         return false;
     const QJsonValue speed = json.value(QLatin1String("speed"));
-    const QString path = nextPushPath();
-    auto *push = new ObexPush(this, path, address, *objects, speed.isDouble() ? speed.toInt() : -1,
-                              std::move(done));
+    ObexPush *started = push(address, QString(), *objects, speed.isDouble() ? speed.toInt() : -1,
+                             std::move(done), error);
+    if (started)
+        *transferPath = started->path();
+    return started;
+}
+
+bool ObexServerService::checkRunning(QString *error) const
+{
+    if (!isRunning())
+        *error = QStringLiteral("%1 is not running").arg(serviceName());
+    return isRunning();
+}
+
+ObexPush *ObexServerService::push(const QString &address, const QString &receiver,
+                                  const QList<ObexPush::Object> &objects, int speed, Done done,
+                                  QString *error)
+{
+    if (!checkRunning(error))
+        return nullptr;
+    auto *push = new ObexPush(this, nextPushPath(), address, objects, speed, std::move(done));
+    push->setReceiver(receiver);
     m_pushes.append(push);
     pushAdded(push);
-    *transferPath = path;
     push->start();
-    return true;
+    return push;
 }
 
 QStringList ObexServerService::transferPaths() const

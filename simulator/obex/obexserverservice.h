@@ -2,6 +2,7 @@
 #define OBEXSERVERSERVICE_H
 
 #include "agentclient.h"
+#include "obexpush.h"
 #include "objecttree.h"
 #include "peerwatcher.h"
 #include "scenario.h"
@@ -48,6 +49,10 @@ public:
     // gets the outcome ("" when every object was stored) once the remote has
     // disconnected. Returns false with a reason when the push cannot start.
     bool push(const QJsonObject &json, Done done, QString *transferPath, QString *error);
+    // The same for objects already read; receiver is the local controller it
+    // arrives at ("" for the first). nullptr with a reason when it cannot start.
+    ObexPush *push(const QString &address, const QString &receiver,
+                   const QList<ObexPush::Object> &objects, int speed, Done done, QString *error);
     ObexPush *transfer(const QString &path) const;
     QStringList transferPaths() const;
 
@@ -87,6 +92,7 @@ protected:
     const QList<ObexPush *> &pushes() const { return m_pushes; }
 
 private:
+    bool checkRunning(QString *error) const;
     void emitManagerSignal(const QString &name, const QVariantList &args);
     void endAllPushes(const QString &outcome, bool quietly);
     void replyError(const SimCall &call, const char *name, const QString &text) const;

@@ -102,12 +102,12 @@ void SendSession::openBluezSession()
 
 void SendSession::connectLink()
 {
-    // RFCOMM to the destination, then OBEX CONNECT. A device that is not
-    // around does not answer the page.
+    // RFCOMM to the destination from the chosen controller, then OBEX CONNECT.
+    // A device that is not around does not answer the page.
     BluetoothService *bluez = m_service->bluez();
-    const DeviceSpec *device
-        = bluez ? bluez->world().device(normalizedAddress(m_destination)) : nullptr;
-    const bool reachable = device && device->inRange && bluez->isPowered();
+    World *world = bluez ? bluez->worldOf(m_source) : nullptr;
+    const DeviceSpec *device = world ? world->device(normalizedAddress(m_destination)) : nullptr;
+    const bool reachable = device && device->inRange && bluez->isPowered(m_source);
     const int delay
         = reachable ? m_service->options().connectMs : bluez->world().timing.pageTimeoutMs;
     QTimer::singleShot(delay, this, [this, reachable]() {
@@ -117,9 +117,25 @@ void SendSession::connectLink()
             failRequests(QStringLiteral("Host is down"));
             return;
         }
-        m_connected = true;
-        connected();
+        secureLink();
     });
+}
+
+void SendSession::secureLink()
+{
+    // Only a link between two controllers of this machine asks anything here.
+    QPointer<SendSession> self(this);
+    m_service->bluez()->secureLink(m_source, normalizedAddress(m_destination),
+                                   [self](const QString &error) {
+                                       if (!self || self->m_ended)
+                                           return;
+                                       if (!error.isEmpty()) {
+                                           self->failRequests(QStringLiteral("Permission denied"));
+                                           return;
+                                       }
+                                       self->m_connected = true;
+                                       self->connected();
+                                   });
 }
 
 void SendSession::connected()

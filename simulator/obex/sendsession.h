@@ -58,6 +58,7 @@ private:
 
     void openBluezSession();
     void connectLink();
+    void secureLink();
     void connected();
     void failRequests(const QString &text);
     void queue(const Request &request);

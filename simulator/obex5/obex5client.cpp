@@ -28,8 +28,10 @@ bool isOpp(const QString &target)
 
 } // namespace
 
-Obex5Client::Obex5Client(BluetoothService *bluez, CallLog *log, FaultPlan *faults, QObject *parent)
+Obex5Client::Obex5Client(BluetoothService *bluez, ObexServerService *server, CallLog *log,
+                         FaultPlan *faults, QObject *parent)
     : ObexClientService(QString(), QString(), bluez, log, faults, parent)
+    , m_server(server)
 {
 }
 
@@ -64,8 +66,10 @@ void Obex5Client::createSession(const SimCall &call)
         call.replyError(error("InvalidArguments"), QString());
         return;
     }
-    // An unknown profile, or a socket that fails at once (no usable radio).
-    if (!isOpp(target.toString()) || !bluez() || !bluez()->isPowered()) {
+    // An unknown profile, or a socket that fails at once (no usable radio, a
+    // Source that is none of ours).
+    const QString source = dict.value(QStringLiteral("Source")).toString();
+    if (!isOpp(target.toString()) || !bluez() || !bluez()->isPowered(source)) {
         call.replyError(error("Failed"), QString());
         return;
     }
@@ -75,8 +79,7 @@ void Obex5Client::createSession(const SimCall &call)
             return;
         }
     }
-    auto *session = new SendSession(this, call.sender(), destination,
-                                    dict.value(QStringLiteral("Source")).toString());
+    auto *session = new SendSession(this, call.sender(), destination, source);
     adopt(session);
     m_peers->watch(call.sender());
     m_paths[session] = QStringLiteral("/org/bluez/obex/client/session%1").arg(m_nextSession++);
@@ -213,6 +216,12 @@ void Obex5Client::failCall(const SimCall &call, const QString &)
 {
     // Channel 0 means an SDP lookup first: a device out of reach fails there.
     call.replyError(error("Failed"), QStringLiteral("Unable to find service record"));
+}
+
+ObexServerService *Obex5Client::receiverFor(const QString &destination) const
+{
+    // Between two controllers of this machine the one obexd is at both ends.
+    return bluez() && bluez()->isOwnController(destination) ? m_server : nullptr;
 }
 
 bool Obex5Client::mayCancel(const SimCall &call, const SendSession *session) const

@@ -20,7 +20,9 @@ class Obex5Client : public ObexClientService
 {
     Q_OBJECT
 public:
-    Obex5Client(BluetoothService *bluez, CallLog *log, FaultPlan *faults, QObject *parent);
+    // server: the receiving half of the same daemon.
+    Obex5Client(BluetoothService *bluez, ObexServerService *server, CallLog *log, FaultPlan *faults,
+                QObject *parent);
     ~Obex5Client() override;
 
     // The daemon came up (its object manager) or went.
@@ -43,11 +45,13 @@ public:
     bool endsWhenIdle() const override { return false; }
     bool needsAdapterSession() const override { return false; }
     bool mayCancel(const SimCall &call, const SendSession *session) const override;
+    ObexServerService *receiverFor(const QString &destination) const override;
 
 private:
     void sendFile(const SimCall &call, SendSession *session);
     SendSession *session(const QString &path) const;
 
+    ObexServerService *m_server;
     ObjectManager *m_objectManager = nullptr;
     PropertiesBatcher *m_batcher = nullptr;
     PeerWatcher *m_peers = nullptr;

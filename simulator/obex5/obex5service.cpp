@@ -25,7 +25,7 @@ Obex5Service::Obex5Service(const QString &busAddress, BluetoothService *bluez, C
         parent)
     , m_bluez(bluez)
     , m_batcher(new PropertiesBatcher(this))
-    , m_client(new Obex5Client(bluez, log, faults, this))
+    , m_client(new Obex5Client(bluez, this, log, faults, this))
 {
     connect(peers(), &PeerWatcher::peerLeft, m_client, &Obex5Client::ownerLeft);
 }
@@ -147,7 +147,8 @@ void Obex5Service::pushAdded(ObexPush *push)
 {
     const QString session = push->path().section(QLatin1Char('/'), 0, -2);
     const QVariantMap sessionProperties {
-        { "Source", m_bluez->world().adapter.address },
+        { "Source",
+          push->receiver().isEmpty() ? m_bluez->world().adapter.address : push->receiver() },
         { "Destination", push->address() },
         { "Root", rootFolder() },
     };
