@@ -10,6 +10,7 @@ run="$ovrin_run"
 output="$ovrin_output"
 
 power_off() {
+    dmesg >"$run/dmesg.log" 2>&1
     sync
     busybox poweroff -f
 }
@@ -78,7 +79,13 @@ log "guest: controllers $(controller_address hci0) $(controller_address hci1)"
 
 mkdir -p /run/dbus
 dbus-daemon --system --fork || fail "cannot start the system bus"
-/usr/libexec/bluetooth/bluetoothd -n $debug >>"$run/bluetoothd.log" 2>&1 &
+# Started so that the log tells how the daemon ended, if it did.
+run_daemon() {
+    local log="$1"
+    shift
+    ("$@" >>"$log" 2>&1; echo "$(basename "$1") ended with status $?" >>"$log") &
+}
+run_daemon "$run/bluetoothd.log" /usr/libexec/bluetooth/bluetoothd -n $debug
 
 adapters_on_bus() {
     dbus-send --system --print-reply --dest=org.bluez / org.freedesktop.DBus.ObjectManager.GetManagedObjects \
@@ -115,12 +122,17 @@ export HOME=/run/home XDG_RUNTIME_DIR=/run/user/0 XDG_CACHE_HOME=/run/home/.cach
 export XDG_CONFIG_HOME=/run/home/.config XDG_DATA_HOME=/run/home/.local/share
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_CACHE_HOME/obexd" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
-/usr/libexec/bluetooth/obexd -n $debug -r "$XDG_CACHE_HOME/obexd" >>"$run/obexd.log" 2>&1 &
+run_daemon "$run/obexd.log" /usr/libexec/bluetooth/obexd -n $debug -r "$XDG_CACHE_HOME/obexd"
 for tick in $(seq 100); do
     dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
         string:org.bluez.obex 2>/dev/null | grep -q 'boolean true' && break
     sleep 0.1
 done
+# With -d, every message on both buses goes into the run folder too.
+if [ -n "$debug" ]; then
+    dbus-monitor --system >"$run/system-bus.log" 2>&1 &
+    dbus-monitor --session >"$run/session-bus.log" 2>&1 &
+fi
 cut -d' ' -f1 /proc/uptime >"$run/ready"
 log "guest: ready"
 

@@ -13,7 +13,8 @@
 # writes under $OVRIN_REAL_OUTPUT (default: the run's folder in the build
 # folder) come back to this machine; everything else goes with the guest.
 #
-# -d: bluetoothd and obexd log at debug level. The run's folder
+# -d: bluetoothd and obexd log at debug level and both buses are recorded
+# (system-bus.log, session-bus.log). The run's folder
 # (console.log, bluetoothd.log, obexd.log, btvirt.log) is kept when the
 # command fails or with -d, and removed otherwise.
 #

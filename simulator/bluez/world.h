@@ -3,6 +3,8 @@
 
 #include "scenario.h"
 
+#include <QDeadlineTimer>
+
 #include <map>
 
 // The simulated surroundings: the adapter's stored settings, every remote
@@ -13,11 +15,19 @@ struct World
     AdapterSpec adapter;
     std::map<QString, DeviceSpec> devices;
     Timing timing;
+    // The controller's own inquiry outlives a bluetoothd killed during a
+    // discovery: until it ends, the kernel refuses a new one.
+    QDeadlineTimer kernelScanUntil { QDeadlineTimer::Forever };
+    bool kernelScanning() const
+    {
+        return !kernelScanUntil.isForever() && !kernelScanUntil.hasExpired();
+    }
 
     void load(const Scenario &scenario)
     {
         adapter = scenario.adapter;
         timing = scenario.timing;
+        kernelScanUntil = QDeadlineTimer(QDeadlineTimer::Forever);
         devices.clear();
         for (const DeviceSpec &device : scenario.devices)
             devices.emplace(device.address, device);

@@ -329,7 +329,8 @@ void Bluez5Adapter::startDiscovery(const SimCall &call)
         return;
     }
     const QString owner = call.sender();
-    if (m_sessions.contains(owner) || m_pendingDiscovery.contains(owner)) {
+    if (m_sessions.contains(owner) || m_pendingDiscovery.contains(owner)
+        || (!m_discovery && m_world.kernelScanning())) {
         replyError(call, Bluez5Error::DiscoveryInProgress);
         return;
     }

@@ -43,6 +43,7 @@ public:
     void watch(const QString &name);
 
     bool isPowered() const override { return m_powered; }
+    bool isDiscovering() const { return m_discovery != nullptr; }
     Bluez5Device *device(const QString &address) const;
     QList<Bluez5Device *> devices() const;
     // The stored devices come on the bus after the adapter.

@@ -55,6 +55,10 @@ void Bluez5Service::stopped()
 {
     SendHook::clear(m_connectionName);
     m_batcher->clear();
+    for (Bluez5Adapter *adapter : { m_adapter.get(), m_remoteAdapter.get() }) {
+        if (adapter && adapter->isDiscovering())
+            adapter->world().kernelScanUntil.setRemainingTime(m_world.timing.inquiryMs);
+    }
     // Links drop, temporary devices and sessions vanish.
     destroyObjects();
     for (World *world : { &m_world, m_remoteWorld.get() }) {

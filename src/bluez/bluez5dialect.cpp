@@ -39,6 +39,10 @@ bool isRadioBlocked(const QVariantMap &adapter)
 const QLatin1String blockedError("org.bluez.Error.Blocked");
 // How long a creation looks for a device that discovery has not found.
 constexpr int lookupTimeLimitMs = 20000;
+// A controller's inquiry lasts about ten seconds: asked again every second
+// for a little longer than one.
+constexpr int discoveryRetryMs = 1000;
+constexpr int discoveryRetries = 15;
 
 QVariantMap adapterAsBluez4(QVariantMap properties)
 {
@@ -64,7 +68,10 @@ template<typename T> T demarshalled(const QVariant &value)
 Bluez5Dialect::Bluez5Dialect(const QDBusConnection &bus, QObject *parent)
     : BluezDialect(parent)
     , m_bus(bus)
+    , m_discoveryRetry(new QTimer(this))
 {
+    m_discoveryRetry->setInterval(discoveryRetryMs);
+    connect(m_discoveryRetry, &QTimer::timeout, this, &Bluez5Dialect::retryDiscovery);
     qRegisterMetaType<QDBusMessage>();
     // Every signal of the daemon's objects: three match rules, however many
     // objects there are. Only BlueZ's own (QtDBus checks the sender).
@@ -230,6 +237,7 @@ void Bluez5Dialect::discoveryDropped()
     // it: whoever searches next starts a new one, and nothing is found for
     // the look-ups now.
     m_discoveryUsers = 0;
+    m_discoveryRetry->stop();
     while (!m_lookups.isEmpty())
         endLookup(m_lookups.constFirst().address,
                   bluezError("NotReady", QStringLiteral("Resource Not Ready")));
@@ -451,18 +459,47 @@ bool Bluez5Dialect::joinDiscovery(QDBusError *error)
         if (device.properties.contains(QStringLiteral("RSSI")))
             reportFound(device);
     }
-    if (blockingCall("StartDiscovery",
-                     call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery")),
-                     error))
+    const QDBusMessage reply
+        = m_bus.call(call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery")));
+    if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
+    // A bluetoothd killed while it searched leaves the controller's inquiry
+    // running, and the kernel refuses another until it ends: the session is
+    // this process's meanwhile, and starts as soon as it can.
+    if (reply.errorName() == QLatin1String("org.bluez.Error.InProgress")) {
+        m_discoveryRetriesLeft = discoveryRetries;
+        m_discoveryRetry->start();
+        return true;
+    }
+    warnCallFailed("StartDiscovery", QDBusError(reply));
+    if (error)
+        *error = QDBusError(reply);
     m_discoveryUsers = 0;
     return false;
+}
+
+void Bluez5Dialect::retryDiscovery()
+{
+    const QDBusMessage reply
+        = m_bus.call(call(m_adapterPath, adapterInterface, QStringLiteral("StartDiscovery")));
+    const bool started = reply.type() == QDBusMessage::ReplyMessage;
+    if (!started && reply.errorName() == QLatin1String("org.bluez.Error.InProgress")
+        && --m_discoveryRetriesLeft > 0)
+        return;
+    m_discoveryRetry->stop();
+    if (!started)
+        warnCallFailed("StartDiscovery", QDBusError(reply));
 }
 
 void Bluez5Dialect::leaveDiscovery()
 {
     if (m_discoveryUsers == 0 || --m_discoveryUsers > 0)
         return;
+    // Never started: nothing to stop.
+    if (m_discoveryRetry->isActive()) {
+        m_discoveryRetry->stop();
+        return;
+    }
     blockingCall("StopDiscovery",
                  call(m_adapterPath, adapterInterface, QStringLiteral("StopDiscovery")));
 }

@@ -110,6 +110,8 @@ private:
                      const QVariant &value);
     bool joinDiscovery(QDBusError *error = nullptr);
     void leaveDiscovery();
+    // StartDiscovery asked again while the controller's earlier inquiry runs.
+    void retryDiscovery();
     // Runs found once the device at address has an object, starting
     // discovery for it when it has none.
     void lookFor(const QString &address, QObject *context,
@@ -130,6 +132,8 @@ private:
     // Removed here, BlueZ's signal still to come: whether each was known.
     QHash<QString, bool> m_removedHere;
     int m_discoveryUsers = 0;
+    QTimer *m_discoveryRetry;
+    int m_discoveryRetriesLeft = 0;
     int m_sessions = 0;
     bool m_poweredForSessions = false;
     bool m_powerRefusedAsBlocked = false;

@@ -99,6 +99,31 @@ private Q_SLOTS:
         QTRY_VERIFY(!simAdapter("discoverable").toBool());
     }
 
+    // bluetoothd killed while it searched leaves the controller's inquiry
+    // running: the next bluetoothd refuses a discovery until it ends, and
+    // the library's discovery starts then.
+    void discoveryStartsOnceTheKilledDaemonsInquiryEnds()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4's simulator plays no kernel under the daemon");
+        QVERIFY(sim()->setTiming({ { "inquiryMs", 2000 } }));
+        {
+            BluetoothAdapter adapter;
+            QSignalSpy discovered(&adapter, &BluetoothAdapter::deviceDiscovered);
+            adapter.startDiscovery();
+            QTest::qWait(300);
+            QVERIFY(discovered.isEmpty());
+            QVERIFY(sim()->dropService());
+            QVERIFY(restoreBluez(sim()));
+        }
+        BluetoothAdapter adapter;
+        QTRY_VERIFY(adapter.isValid());
+        QSignalSpy discovered(&adapter, &BluetoothAdapter::deviceDiscovered);
+        adapter.startDiscovery();
+        QTRY_VERIFY_WITH_TIMEOUT(!discovered.isEmpty(), 8000);
+        adapter.stopDiscovery();
+    }
+
     void serviceLossKeepsTheCache()
     {
         BluetoothAdapter adapter;

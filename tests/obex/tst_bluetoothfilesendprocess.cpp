@@ -4,6 +4,7 @@
 
 #include "bluetoothadapter.h"
 #include "bluetoothfilesendprocess.h"
+#include "bluetoothobexagent.h"
 #include "obexworld.h"
 #include "ovrintranslations.h"
 #include "scriptedagent.h"
@@ -37,6 +38,17 @@ struct Send
         return process.start();
     }
 };
+
+// The session bus reads its service files again.
+bool reloadSessionBus()
+{
+    return QDBusConnection::sessionBus()
+               .call(QDBusMessage::createMethodCall(
+                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig")))
+               .type()
+        == QDBusMessage::ReplyMessage;
+}
 
 } // namespace
 
@@ -361,6 +373,58 @@ private Q_SLOTS:
         QVERIFY(send.finished.isEmpty());
         QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(obexClient));
         QVERIFY(sim()->restoreService(obexClient));
+    }
+
+    // A machine with BlueZ 5's obexd installed that cannot start (its
+    // service leaves it to a systemd user session there is none of) and no
+    // other obexd: a send fails once and says so, a receiving agent waits
+    // quietly and registers once an obexd comes, and nothing asks again.
+    void anInstalledObexdThatCannotStart()
+    {
+        const QString serviceFile = TestEnvironment::instance()->buses().serviceDirectory()
+            + QStringLiteral("/org.bluez.obex.service");
+        const QByteArray simulated = readFile(serviceFile);
+        QVERIFY(writeFile(serviceFile,
+                          "[D-BUS Service]\nName=org.bluez.obex\nExec=/bin/false\n"
+                          "SystemdService=dbus-org.bluez.obex.service\n"));
+        QVERIFY(reloadSessionBus());
+        const QStringList running = onObexd5() ? QStringList { obexd } : QStringList { obexd, obexClient };
+        for (const QString &name : running) {
+            if (!onObexd5())
+                QVERIFY(sim()->setActivatable(name, false));
+            QVERIFY(sim()->dropService(name));
+        }
+        QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(obexClient));
+        const QRegularExpression cannotStart(QStringLiteral(
+            "^Unable to start an OBEX daemon \\(.*org\\.bluez\\.obex: Process "
+            "org\\.bluez\\.obex exited with status 1"));
+
+        Send send;
+        send.process.addFile(makeFile("stays.bin", 100));
+        QTest::ignoreMessage(QtWarningMsg, cannotStart);
+        QVERIFY(!send.startTo(knownDevice(anna)));
+        QCOMPARE(send.failed.size(), 1);
+        QCOMPARE(send.failed.first().at(0).toString(),
+                 QStringLiteral("Unable to start openobex client!"));
+
+        BluetoothObexAgent agent(BluetoothObexAgent::Server);
+        QSignalSpy registered(&agent, &BluetoothObexAgent::serviceRegistered);
+        QTest::ignoreMessage(QtWarningMsg, cannotStart);
+        agent.registerToObexService();
+        // Any further attempt would warn again, and fail the test.
+        QTest::qWait(2000);
+        QCOMPARE(send.failed.size(), 1);
+        QVERIFY(send.finished.isEmpty());
+        QVERIFY(registered.isEmpty());
+
+        QVERIFY(writeFile(serviceFile, simulated));
+        QVERIFY(reloadSessionBus());
+        for (const QString &name : running) {
+            if (!onObexd5())
+                QVERIFY(sim()->setActivatable(name, true));
+            QVERIFY(sim()->restoreService(name));
+        }
+        QTRY_COMPARE(registered.size(), 1);
     }
 
     // Only obexd tells how a file went: the same words from anyone else

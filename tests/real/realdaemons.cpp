@@ -44,16 +44,22 @@ QDBusMessage bluezCall(const QString &path, const QString &interface, const QStr
     return callOn(QDBusConnection::systemBus(), bluez, path, interface, member, arguments);
 }
 
-ManagedObjects managedObjects()
+ManagedObjects managedObjectsOf(const QDBusConnection &bus, const QString &service)
 {
     qDBusRegisterMetaType<Interfaces>();
     qDBusRegisterMetaType<ManagedObjects>();
-    const QDBusMessage reply = bluezCall(QStringLiteral("/"),
-                                         QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                                         QStringLiteral("GetManagedObjects"));
+    const QDBusMessage reply
+        = callOn(bus, service, QStringLiteral("/"),
+                 QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                 QStringLiteral("GetManagedObjects"));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return qdbus_cast<ManagedObjects>(reply.arguments().constFirst());
+}
+
+ManagedObjects managedObjects()
+{
+    return managedObjectsOf(QDBusConnection::systemBus(), bluez);
 }
 
 // The pid of the genuine daemon program, 0 when none runs.
@@ -283,6 +289,18 @@ void endRemoteSession(const QDBusObjectPath &session)
     callOn(QDBusConnection::sessionBus(), obexd, QStringLiteral("/org/bluez/obex"),
            QStringLiteral("org.bluez.obex.Client1"), QStringLiteral("RemoveSession"),
            { QVariant::fromValue(session) });
+}
+
+QStringList obexClientSessions()
+{
+    QStringList sessions;
+    const ManagedObjects objects = managedObjectsOf(QDBusConnection::sessionBus(), obexd);
+    for (auto it = objects.constBegin(); it != objects.constEnd(); ++it) {
+        if (it->contains(QStringLiteral("org.bluez.obex.Session1"))
+            && it.key().path().startsWith(QLatin1String("/org/bluez/obex/client/")))
+            sessions << it.key().path();
+    }
+    return sessions;
 }
 
 void reportFigure(const QString &name, double milliseconds)

@@ -50,6 +50,9 @@ QDBusObjectPath pushFromRemote(const QString &file, QString *error);
 // Ends the remote's push session (obexd keeps it otherwise).
 void endRemoteSession(const QDBusObjectPath &session);
 
+// The client sessions obexd holds, of any owner.
+QStringList obexClientSessions();
+
 // One line of measured figures, gathered for the note and the docs.
 void reportFigure(const QString &name, double milliseconds);
 
