@@ -83,7 +83,7 @@ dbus-daemon --system --fork || fail "cannot start the system bus"
 run_daemon() {
     local log="$1"
     shift
-    ("$@" >>"$log" 2>&1; echo "$(basename "$1") ended with status $?" >>"$log") &
+    ("$@" >>"$log" 2>&1; status=$?; echo "$(basename "$1") ended with status $status" >>"$log") &
 }
 run_daemon "$run/bluetoothd.log" /usr/libexec/bluetooth/bluetoothd -n $debug
 
