@@ -79,5 +79,11 @@ mkdir -p docs
         echo
         echo "**$title.** $text"
     done <"$explanations"
+    # The genuine daemons' figures come from the real stage, not from here.
+    echo
+    echo "## On the genuine bluetoothd and obexd"
+    echo
+    echo "Measured in the guest of scripts/real-daemons.sh by tests/real (docs/real-daemons.md):"
+    sed -n '/^## Figures/,/^## /{/^## /d;p}' docs/real-daemons.md
 } >"$page"
 echo "wrote $page" >&2

@@ -200,6 +200,10 @@ class TestRealDaemons : public QObject
         if (!genuine())
             return;
         killObexd();
+        // The link of the last one goes down first, as between two phones.
+        const QString device = deviceObject(ourAdapter, m_remoteAddress);
+        (void)QTest::qWaitFor(
+            [&] { return !deviceProperty(device, QStringLiteral("Connected")).toBool(); }, 10000);
         QVERIFY(startObexd());
     }
 
