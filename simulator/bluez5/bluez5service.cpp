@@ -55,9 +55,11 @@ void Bluez5Service::stopped()
 {
     SendHook::clear(m_connectionName);
     m_batcher->clear();
+    // An inquiry lasts at most 10.24 s, however long btsim's phases are.
+    const int inquiryLeftMs = qMin(m_world.timing.inquiryMs, 10240);
     for (Bluez5Adapter *adapter : { m_adapter.get(), m_remoteAdapter.get() }) {
         if (adapter && adapter->isDiscovering())
-            adapter->world().kernelScanUntil.setRemainingTime(m_world.timing.inquiryMs);
+            adapter->world().kernelScanUntil.setRemainingTime(inquiryLeftMs);
     }
     // Links drop, temporary devices and sessions vanish.
     destroyObjects();

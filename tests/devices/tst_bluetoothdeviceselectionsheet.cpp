@@ -104,15 +104,17 @@ private Q_SLOTS:
         QTRY_COMPARE(starts(), 4);
         QTRY_VERIFY(w.adapter->isDiscovering());
         QCOMPARE(stops(), 2);
-        // BlueZ leaving and coming back while it is shown: searching again.
+        // BlueZ leaving and coming back while it is shown: searching again,
+        // once the controller's inquiry of the BlueZ that left has ended.
         QVERIFY(dropBluez(sim()));
         QVERIFY(restoreBluez(sim()));
-        QTRY_COMPARE(starts(), 5);
-        QTRY_VERIFY(w.adapter->isDiscovering());
+        QTRY_VERIFY(starts() >= 5);
+        QTRY_VERIFY_WITH_TIMEOUT(w.adapter->isDiscovering(), 15000);
+        const int startsAsked = starts();
         // Off screen: stopped.
         sheet->disappear();
         QTRY_COMPARE(stops(), 3);
-        QCOMPARE(starts(), 5);
+        QCOMPARE(starts(), startsAsked);
     }
 
     void placeholderFollowsDiscovering()
