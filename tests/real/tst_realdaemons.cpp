@@ -6,6 +6,9 @@
 #include "bluetoothadapter.h"
 #include "bluetoothconfirmationsheet.h"
 #include "bluetoothconnectionmanager.h"
+#include "bluetoothdevicecontentitem.h"
+#include "bluetoothdevicelist.h"
+#include "bluetoothdeviceselectionsheet.h"
 #include "bluetoothfilesendprocess.h"
 #include "bluetoothobexagent.h"
 #include "bluetoothpairingprocess.h"
@@ -334,6 +337,35 @@ private Q_SLOTS:
         QCOMPARE(found.address(), m_remoteAddress);
         QCOMPARE(found.name(), remoteName);
         reportFigure(QStringLiteral("startDiscovery to the remote's deviceDiscovered"), elapsed);
+    }
+
+    // The selection sheet finds the other phone while it is shown, and the
+    // user chooses it with taps.
+    void selectionSheetFindsTheOtherPhone()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        remoteVisible(true);
+        auto *sheet = new BluetoothDeviceSelectionSheet(m_adapter.get(), {});
+        QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
+        sheet->appear(&m_window, OrvelSceneWindow::DestroyWhenDone);
+        settle();
+        const auto phoneCell = [sheet] {
+            ToolkitTesting::settle();
+            const auto cells = sheet->deviceList()->visibleCells();
+            for (OrvelWidget *cell : cells) {
+                auto *item = qobject_cast<BluetoothDeviceContentItem *>(cell);
+                if (item && item->isVisible() && item->label() == remoteName)
+                    return item;
+            }
+            return static_cast<BluetoothDeviceContentItem *>(nullptr);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(phoneCell(), 30000);
+        tap(phoneCell());
+        QVERIFY(sheet->isAcceptEnabled());
+        tap(sheet->acceptButton());
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(chosen.at(0).at(0).value<BluetoothDevice>().address(), m_remoteAddress);
+        QTRY_VERIFY(!adapterProperty(ourAdapter, QStringLiteral("Discovering")).toBool());
     }
 
     // Numeric comparison, confirmed on the sheet: paired, then trusted.
