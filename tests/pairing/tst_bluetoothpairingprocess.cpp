@@ -595,7 +595,9 @@ private Q_SLOTS:
                 tap(userTaps == QLatin1String("accept") ? sheet->acceptButton()
                                                         : sheet->rejectButton());
         }
-        QTRY_VERIFY(process.isNull());
+        // BlueZ 5 looks for a device it holds no object for first: a
+        // discovery, slow on a loaded machine.
+        QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 15000);
         QVERIFY(liveAgentPath().isEmpty());
         if (onStarted) {
             QCOMPARE(calls(pairCall), 0);
