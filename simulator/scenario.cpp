@@ -337,6 +337,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     Scenario scenario;
     scenario.bluez = root.value(QLatin1String("bluez")).toInt(4) == 5 ? 5 : 4;
     scenario.obexd = root.value(QLatin1String("obexd")).toInt(4) == 5 ? 5 : 4;
+    scenario.experimental = root.value(QLatin1String("experimental")).toBool();
     const QJsonValue adapter = root.value(QLatin1String("adapter"));
     if (adapter.isNull() && root.contains(QLatin1String("adapter")))
         scenario.adapter.present = false;
@@ -391,6 +392,7 @@ QJsonObject Scenario::toJson() const
         list.append(device.toJson());
     QJsonObject json { { "bluez", bluez },
                        { "obexd", obexd },
+                       { "experimental", experimental },
                        { "adapter", adapter.present ? QJsonValue(adapter.toJson()) : QJsonValue() },
                        { "devices", list },
                        { "timing", timing.toJson() },

@@ -145,6 +145,8 @@ struct Scenario
 {
     int bluez = 4; // the bluetoothd played when btsim is not told one: 4 or 5
     int obexd = 4; // the obexd played likewise: 4 (0.45) or 5 (BlueZ 5.66)
+    // bluetoothd 5 started with -E: experimental properties such as "PowerState".
+    bool experimental = false;
     AdapterSpec adapter;
     // BlueZ 5: a second controller of the same bluetoothd ("/org/bluez/hci1"),
     // within reach of the first: the phone at the other end, driven over D-Bus.

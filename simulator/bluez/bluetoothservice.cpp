@@ -3,6 +3,7 @@
 #include "agentclient.h"
 #include "objecttree.h"
 #include "peerwatcher.h"
+#include "rfkillswitches.h"
 
 BluetoothService::BluetoothService(const QString &busAddress, const QString &agentInterface,
                                    CallLog *log, FaultPlan *faults, QObject *parent)
@@ -14,6 +15,12 @@ BluetoothService::BluetoothService(const QString &busAddress, const QString &age
         if (ControlledAdapter *adapter = controlled())
             adapter->peerLeft(name);
     });
+    const QString rfkillPath = qEnvironmentVariable("OVRIN_RFKILL_DEVICE");
+    if (!rfkillPath.isEmpty()) {
+        m_rfkill = new RfkillSwitches(rfkillPath, [this]() { return rfkillStates(); }, this);
+        if (!m_rfkill->isListening())
+            qWarning("btsim: cannot serve rfkill events at %s", qPrintable(rfkillPath));
+    }
 }
 
 bool BluetoothService::isPowered() const
@@ -44,6 +51,29 @@ void BluetoothService::load(const Scenario &scenario)
     agents()->setTimeout(m_world.timing.agentTimeoutMs);
     if (tree()->isAttached())
         buildObjects();
+    syncRfkill();
+}
+
+bool BluetoothService::changeOtherController(const QString &controller, const QJsonObject &json,
+                                             QString *error)
+{
+    Q_UNUSED(json)
+    *error = QStringLiteral("no controller %1").arg(controller);
+    return false;
+}
+
+void BluetoothService::syncRfkill()
+{
+    if (m_rfkill)
+        m_rfkill->sync();
+}
+
+QMap<quint32, bool> BluetoothService::rfkillStates() const
+{
+    QMap<quint32, bool> states;
+    if (m_world.adapter.present)
+        states.insert(0, m_world.adapter.rfkillBlocked);
+    return states;
 }
 
 QJsonObject BluetoothService::state() const
@@ -118,7 +148,13 @@ bool BluetoothService::removeDevice(const QString &address, QString *error)
 
 bool BluetoothService::changeAdapter(const QJsonObject &json, QString *error)
 {
-    Q_UNUSED(error)
+    const QString controller = json.value(QLatin1String("controller")).toString();
+    if (!controller.isEmpty() && controller != QLatin1String("hci0")) {
+        if (!changeOtherController(controller, json, error))
+            return false;
+        syncRfkill();
+        return true;
+    }
     const AdapterSpec before = m_world.adapter;
     m_world.adapter = AdapterSpec::fromJson(json, before);
     if (m_world.adapter.present != before.present) {
@@ -130,6 +166,7 @@ bool BluetoothService::changeAdapter(const QJsonObject &json, QString *error)
         if (ControlledAdapter *adapter = controlled())
             adapter->adapterChanged(before);
     }
+    syncRfkill();
     return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class RfkillSwitches;
+
 // bluetoothd in either dialect: "org.bluez" on the system bus playing the
 // shared world. What the control interface changes in the world is done here
 // once; each dialect's adapter then tells its clients in its own way.
@@ -50,6 +52,7 @@ public:
     bool addDevice(const QJsonObject &json, QString *error);
     bool changeDevice(const QString &address, const QJsonObject &json, QString *error);
     bool removeDevice(const QString &address, QString *error);
+    // "controller": "hci1" in json changes another controller of the daemon.
     bool changeAdapter(const QJsonObject &json, QString *error);
     // A value sent as it is, whatever its type (target: "adapter" or an address).
     bool setRawProperty(const QString &target, const QString &name, const QVariant &value,
@@ -86,8 +89,17 @@ protected:
     // The scenario was read into m_world; the dialect takes what else it plays.
     virtual void loaded(const Scenario &scenario) { Q_UNUSED(scenario) }
     virtual void timingChanged() { }
+    virtual bool changeOtherController(const QString &controller, const QJsonObject &json,
+                                       QString *error);
+    // The kernel's rfkill switches: index N for controller hciN, soft-blocked or not.
+    virtual QMap<quint32, bool> rfkillStates() const;
 
     World m_world;
+
+private:
+    void syncRfkill();
+    // Served where $OVRIN_RFKILL_DEVICE says, for the library to read.
+    RfkillSwitches *m_rfkill = nullptr;
 };
 
 #endif // BLUETOOTHSERVICE_H

@@ -15,6 +15,7 @@ struct World
     AdapterSpec adapter;
     std::map<QString, DeviceSpec> devices;
     Timing timing;
+    bool experimental = false; // bluetoothd -E
     // The controller's own inquiry outlives a bluetoothd killed during a
     // discovery: until it ends, the kernel refuses a new one.
     QDeadlineTimer kernelScanUntil { QDeadlineTimer::Forever };
@@ -27,6 +28,7 @@ struct World
     {
         adapter = scenario.adapter;
         timing = scenario.timing;
+        experimental = scenario.experimental;
         kernelScanUntil = QDeadlineTimer(QDeadlineTimer::Forever);
         devices.clear();
         for (const DeviceSpec &device : scenario.devices)

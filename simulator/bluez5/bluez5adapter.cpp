@@ -147,6 +147,9 @@ QVariantMap Bluez5Adapter::propertiesOf(const AdapterSpec &spec) const
                       { QStringLiteral("Discovering"), m_discovering },
                       { QStringLiteral("UUIDs"), spec.uuids },
                       { QStringLiteral("Modalias"), QStringLiteral("usb:v1D6Bp0246d0542") } };
+    // An experimental property: a bluetoothd started without -E has none.
+    if (!m_world.experimental)
+        map.remove(QStringLiteral("PowerState"));
     applyRaw(spec.rawProperties, &map);
     return map;
 }
@@ -208,13 +211,13 @@ void Bluez5Adapter::setPowered(const SimCall &call, const QVariant &value)
     if (!checkNotPending(call, QStringLiteral("Powered")))
         return;
     if (on && m_world.adapter.rfkillBlocked) {
-        changed(QStringLiteral("PowerState"));
+        powerStateChanged();
         replyError(call, Bluez5Error::Blocked);
         return;
     }
     m_pendingSettings.insert(QStringLiteral("Powered"));
     m_powerTransition = on ? QStringLiteral("off-enabling") : QStringLiteral("on-disabling");
-    changed(QStringLiteral("PowerState"));
+    powerStateChanged();
     if (!on)
         prepareForPowerOff();
     answerLater(m_world.timing.powerMs, call, [this, call, on]() {
@@ -229,10 +232,17 @@ void Bluez5Adapter::setPowered(const SimCall &call, const QVariant &value)
     });
 }
 
+void Bluez5Adapter::powerStateChanged()
+{
+    if (m_world.experimental)
+        changed(QStringLiteral("PowerState"));
+}
+
 void Bluez5Adapter::powerOn()
 {
     m_powered = m_world.adapter.powered = true;
-    changed({ QStringLiteral("Powered"), QStringLiteral("PowerState"), QStringLiteral("Class") });
+    changed({ QStringLiteral("Powered"), QStringLiteral("Class") });
+    powerStateChanged();
     restartTimers();
     Q_EMIT radioChanged();
 }
@@ -263,7 +273,8 @@ void Bluez5Adapter::powerOff()
     // Told even when it was false already.
     changed(QStringLiteral("Discovering"));
     m_powered = m_world.adapter.powered = false;
-    changed({ QStringLiteral("Powered"), QStringLiteral("PowerState"), QStringLiteral("Class") });
+    changed({ QStringLiteral("Powered"), QStringLiteral("Class") });
+    powerStateChanged();
     for (Bluez5Device *device : devices())
         device->dropLink();
     restartTimers();

@@ -82,6 +82,8 @@ Q_SIGNALS:
     void linkChanged(const QString &address);
 
 private:
+    // "PowerState" is told only by a bluetoothd started with -E.
+    void powerStateChanged();
     QVariantMap propertiesOf(const AdapterSpec &spec) const;
     // A temporary object appears as found, its name known if the report had one.
     Bluez5Device *createDeviceObject(const QString &address, bool temporary, bool withName = true);

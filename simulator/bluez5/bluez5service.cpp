@@ -81,8 +81,31 @@ void Bluez5Service::loaded(const Scenario &scenario)
     Scenario remote;
     remote.adapter = *scenario.remoteAdapter;
     remote.timing = scenario.timing;
+    remote.experimental = scenario.experimental;
     m_remoteWorld = std::make_unique<World>();
     m_remoteWorld->load(remote);
+}
+
+QMap<quint32, bool> Bluez5Service::rfkillStates() const
+{
+    QMap<quint32, bool> states = BluetoothService::rfkillStates();
+    if (m_remoteWorld)
+        states.insert(1, m_remoteWorld->adapter.rfkillBlocked);
+    return states;
+}
+
+bool Bluez5Service::changeOtherController(const QString &controller, const QJsonObject &json,
+                                          QString *error)
+{
+    if (controller != QLatin1String("hci1") || !m_remoteWorld)
+        return BluetoothService::changeOtherController(controller, json, error);
+    const AdapterSpec before = m_remoteWorld->adapter;
+    m_remoteWorld->adapter = AdapterSpec::fromJson(json, before);
+    // The second controller stays: only its settings and rfkill switch change.
+    m_remoteWorld->adapter.present = before.present;
+    if (m_remoteAdapter)
+        m_remoteAdapter->adapterChanged(before);
+    return true;
 }
 
 void Bluez5Service::timingChanged()

@@ -52,6 +52,9 @@ protected:
     void announceEverything() override;
     void loaded(const Scenario &scenario) override;
     void timingChanged() override;
+    QMap<quint32, bool> rfkillStates() const override;
+    bool changeOtherController(const QString &controller, const QJsonObject &json,
+                               QString *error) override;
 
 private:
     Bluez5Adapter *controller(const QString &address) const;

@@ -51,6 +51,8 @@ bool SimulatedWorld::setUp(QString *error)
     qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/.local/share")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    // btsim plays the kernel's rfkill device: the host's is never read.
+    qputenv("OVRIN_RFKILL_DEVICE", QFile::encodeName(m_directory + QStringLiteral("/rfkill")));
 
     m_buses = std::make_unique<PrivateBuses>(m_directory);
     // Calls to a dropped obexd name make the bus ask the simulator for it.

@@ -94,6 +94,11 @@ BluetoothAdapterPrivate::BluetoothAdapterPrivate()
             &BluetoothAdapterPrivate::restoreVisibility);
     getBluezAdapter();
     radioState = new RadioState(RadioState::Bluetooth, this);
+    // A refused power-on may be all that tells a blocked radio.
+    connect(radioState, &RadioState::enableRefused, this, [this](const QString &errorName) {
+        if (BluezDialect *d = dialect())
+            d->powerOnRefused(errorName);
+    });
 }
 
 BluetoothAdapterPrivate::~BluetoothAdapterPrivate()

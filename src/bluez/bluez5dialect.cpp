@@ -4,6 +4,7 @@
 #include "bluezlogging.h"
 #include "bluezpropertytypes.h"
 #include "firstreport.h"
+#include "rfkillmonitor.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
@@ -100,6 +101,11 @@ Bluez5Dialect::~Bluez5Dialect()
 
 QDBusError Bluez5Dialect::load()
 {
+    // The kernel's word on rfkill, at hand before the adapter is.
+    if (!m_rfkill) {
+        m_rfkill = new RfkillMonitor(this);
+        connect(m_rfkill, &RfkillMonitor::changed, this, &Bluez5Dialect::rfkillChanged);
+    }
     const QDBusMessage answer = m_bus.call(QDBusMessage::createMethodCall(
         bluezService, QStringLiteral("/"), objectManager, QStringLiteral("GetManagedObjects")));
     if (answer.type() != QDBusMessage::ReplyMessage)
@@ -141,8 +147,11 @@ void Bluez5Dialect::addAdapter(const QString &path, const QVariantMap &propertie
     const bool isNew = m_adapterPath.isEmpty();
     m_adapterPath = path;
     m_adapter.insert(BluezPropertyTypes::adapter().filtered(properties));
-    if (isNew)
+    if (isNew) {
+        // Read with the adapter's properties, not announced.
+        m_toldRadioBlocked = isRadioBlockedNow();
         Q_EMIT adapterAdded();
+    }
 }
 
 QString Bluez5Dialect::devicePathFor(const QString &address) const
@@ -227,6 +236,7 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
         m_adapterPath.clear();
         m_adapter.clear();
         m_powerRefusedAsBlocked = false;
+        m_toldRadioBlocked = false;
         Q_EMIT adapterRemoved();
     }
 }
@@ -258,7 +268,6 @@ void Bluez5Dialect::forgetWrongValues(QVariantMap *cache, const QVariantMap &rep
 
 void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
 {
-    const bool wasBlocked = isRadioBlockedNow();
     const QVariantMap changed = BluezPropertyTypes::adapter().filtered(reported);
     forgetWrongValues(&m_adapter, reported, changed);
     // BlueZ's word on the power state ends a block learnt from a refusal.
@@ -281,22 +290,41 @@ void Bluez5Dialect::adapterChanged(const QVariantMap &reported)
     if (powered != changed.constEnd() && powered->metaType() == QMetaType::fromType<bool>()
         && powered->toBool() && !changed.contains(discoverable) && m_adapter.contains(discoverable))
         Q_EMIT adapterPropertyChanged(discoverable, m_adapter.value(discoverable));
-    if (isRadioBlockedNow() != wasBlocked)
-        Q_EMIT adapterPropertyChanged(radioBlocked, !wasBlocked);
+    tellRadioBlocked();
 }
 
 bool Bluez5Dialect::isRadioBlockedNow() const
 {
-    return m_powerRefusedAsBlocked || isRadioBlocked(m_adapter);
+    if (m_adapterPath.isEmpty())
+        return false;
+    const QString controller = m_adapterPath.section(QLatin1Char('/'), -1);
+    return m_powerRefusedAsBlocked || isRadioBlocked(m_adapter)
+        || (m_rfkill && m_rfkill->isBlocked(controller));
 }
 
-void Bluez5Dialect::powerRefused(const QDBusMessage &answer)
+void Bluez5Dialect::tellRadioBlocked()
 {
-    // A BlueZ without "PowerState" tells the block only by refusing power.
-    if (answer.errorName() != blockedError || isRadioBlockedNow())
+    const bool blocked = isRadioBlockedNow();
+    if (blocked == m_toldRadioBlocked || m_adapterPath.isEmpty())
+        return;
+    m_toldRadioBlocked = blocked;
+    Q_EMIT adapterPropertyChanged(radioBlocked, blocked);
+}
+
+void Bluez5Dialect::rfkillChanged()
+{
+    // The kernel's word on the switch ends a block learnt from a refusal.
+    m_powerRefusedAsBlocked = false;
+    tellRadioBlocked();
+}
+
+void Bluez5Dialect::powerOnRefused(const QString &errorName)
+{
+    // Where neither rfkill nor "PowerState" can be read, the refusal tells the block.
+    if (errorName != blockedError)
         return;
     m_powerRefusedAsBlocked = true;
-    Q_EMIT adapterPropertyChanged(radioBlocked, true);
+    tellRadioBlocked();
 }
 
 void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &reported,
@@ -541,7 +569,7 @@ void Bluez5Dialect::requestSession(QObject *context, const CallDone &done)
             if (answer.type() == QDBusMessage::ErrorMessage) {
                 m_sessions = 0;
                 m_poweredForSessions = false;
-                powerRefused(answer);
+                powerOnRefused(answer.errorName());
             }
         });
     }

@@ -11,6 +11,8 @@ class QTimer;
 
 namespace Ovrin {
 
+class RfkillMonitor;
+
 // bluetoothd 5: every object and property from one "GetManagedObjects",
 // kept current by the object manager's and the objects' signals, so reads
 // cost no call. What BlueZ 4 called known devices are the device objects
@@ -34,6 +36,7 @@ public:
     QString adapterPath() const override { return m_adapterPath; }
     bool adapterProperties(QVariantMap *properties, QDBusError *error) override;
     bool setAdapterProperty(const QString &name, const QVariant &value) override;
+    void powerOnRefused(const QString &errorName) override;
     bool listDevices(QList<QDBusObjectPath> *devices) override;
     QDBusObjectPath findDevice(const QString &address, QDBusError *error) override;
     bool startDiscovery() override;
@@ -93,9 +96,12 @@ private:
     void removeObject(const QString &path, const QStringList &interfaces);
     void adapterChanged(const QVariantMap &changed);
     void discoveryDropped();
-    // rfkill keeps the radio off: "PowerState" says so, or a power-on was refused as blocked.
+    // rfkill keeps the radio off: the kernel's switch says so, or "PowerState"
+    // does, or a power-on was refused as blocked.
     bool isRadioBlockedNow() const;
-    void powerRefused(const QDBusMessage &answer);
+    // Announces "RadioBlocked" when it differs from what was told last.
+    void tellRadioBlocked();
+    void rfkillChanged();
     void deviceChanged(const QString &path, const QVariantMap &changed,
                        const QStringList &invalidated);
     bool isKnown(const Device &device) const;
@@ -137,6 +143,8 @@ private:
     int m_sessions = 0;
     bool m_poweredForSessions = false;
     bool m_powerRefusedAsBlocked = false;
+    bool m_toldRadioBlocked = false;
+    RfkillMonitor *m_rfkill = nullptr;
     QDBusPendingCall m_sessionPowerOn = QDBusPendingCall::fromCompletedCall(QDBusMessage());
     bool m_agentRegistered = false;
     QList<Lookup> m_lookups;

@@ -45,6 +45,8 @@ public:
     // tells when the kernel's rfkill switch keeps the radio off.
     virtual bool adapterProperties(QVariantMap *properties, QDBusError *error) = 0;
     virtual bool setAdapterProperty(const QString &name, const QVariant &value) = 0;
+    // The radio switch could not power the adapter on: errorName is the daemon's.
+    virtual void powerOnRefused(const QString &errorName) { Q_UNUSED(errorName) }
     // The devices the daemon knows.
     virtual bool listDevices(QList<QDBusObjectPath> *devices) = 0;
     virtual QDBusObjectPath findDevice(const QString &address, QDBusError *error) = 0;

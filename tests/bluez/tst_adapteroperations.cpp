@@ -220,12 +220,20 @@ private Q_SLOTS:
         QTRY_VERIFY(!bluezPowered());
     }
 
-    // A BlueZ 5 without "PowerState" tells that rfkill blocks the radio only
-    // by refusing to power it on; the block ends once the radio is on.
+    // Where neither rfkill nor "PowerState" can be read, BlueZ 5 tells that
+    // rfkill blocks the radio only by refusing to power it on, on any way
+    // there: a session or the radio switch. The block ends once the radio is on.
+    void bluez5PowerRefusedAsBlockedIsABlockedRadio_data()
+    {
+        QTest::addColumn<bool>("bySession");
+        QTest::newRow("session") << true;
+        QTest::newRow("radio switch") << false;
+    }
     void bluez5PowerRefusedAsBlockedIsABlockedRadio()
     {
         if (!onBluez5())
             QSKIP("BlueZ 4 does not tell that rfkill blocks the radio");
+        QFETCH(bool, bySession);
         BluetoothAdapter adapter;
         adapter.setPowered(false);
         QTRY_VERIFY(!bluezPowered());
@@ -234,11 +242,19 @@ private Q_SLOTS:
         QVERIFY(sim()->failNext(QStringLiteral("org.freedesktop.DBus.Properties.Set"),
                                 QStringLiteral("org.bluez.Error.Blocked"),
                                 QStringLiteral("Blocked through rfkill")));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            "Session request failed: org.bluez.Error.Blocked, Blocked through rfkill");
-        adapter.requestSession();
-        QVERIFY(rejected.wait());
+        if (bySession) {
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                "Session request failed: org.bluez.Error.Blocked, Blocked through rfkill");
+            adapter.requestSession();
+            QVERIFY(rejected.wait());
+        } else {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 "Switching Bluetooth failed (Set): org.bluez.Error.Blocked "
+                                 "Blocked through rfkill");
+            adapter.setPowered(true);
+            QVERIFY(blocked.wait());
+        }
         QVERIFY(adapter.isRadioBlocked());
         QVERIFY(BluetoothAdapter().isRadioBlocked());
         QCOMPARE(blocked.size(), 1);

@@ -10,11 +10,17 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVariant>
+#include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 
+#include <linux/rfkill.h>
+
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace RealDaemons {
 
@@ -205,6 +211,36 @@ bool startRemoteUser()
                   QStringLiteral("RequestDefaultAgent"), { path })
                .type()
         == QDBusMessage::ReplyMessage;
+}
+
+// The kernel's rfkill switch of a controller, written as rfkill(8) does.
+bool writeRfkill(const QString &controller, bool blocked)
+{
+    const QDir switches(QStringLiteral("/sys/class/rfkill"));
+    for (const QString &entry : switches.entryList({ QStringLiteral("rfkill*") }, QDir::Dirs)) {
+        QFile name(switches.filePath(entry + QStringLiteral("/name")));
+        if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != controller.toLatin1())
+            continue;
+        rfkill_event event {};
+        event.idx = entry.mid(6).toUInt();
+        event.type = RFKILL_TYPE_BLUETOOTH;
+        event.op = RFKILL_OP_CHANGE;
+        event.soft = blocked ? 1 : 0;
+        const int fd = ::open("/dev/rfkill", O_WRONLY | O_CLOEXEC);
+        const bool written = fd >= 0 && ::write(fd, &event, RFKILL_EVENT_SIZE_V1) == RFKILL_EVENT_SIZE_V1;
+        if (fd >= 0)
+            ::close(fd);
+        return written;
+    }
+    return false;
+}
+
+bool setRadioBlocked(const QString &controller, bool blocked)
+{
+    if (genuine())
+        return writeRfkill(controller, blocked);
+    return simulator()->changeAdapter(
+        { { "controller", controller }, { "rfkillBlocked", blocked } });
 }
 
 void killBluetoothd()

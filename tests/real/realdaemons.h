@@ -36,6 +36,10 @@ void forgetDevice(const QString &adapter, const QString &address);
 // default and says yes to everything. Call again after bluetoothd restarted.
 bool startRemoteUser();
 
+// The kernel's rfkill switch of a controller ("hci0") blocked or unblocked:
+// /dev/rfkill written in the guest; btsim's switch otherwise.
+bool setRadioBlocked(const QString &controller, bool blocked);
+
 // bluetoothd killed at once (SIGKILL of the genuine one; btsim drops the
 // name) and started again; true once both adapters are back and powered.
 void killBluetoothd();

@@ -14,6 +14,7 @@
 #include "bluetoothpairingprocess.h"
 #include "bluetoothsettingsview.h"
 #include "orvelbutton.h"
+#include "orvellabel.h"
 #include "simplecheckboxlabel.h"
 #include "bluetoothspamchecker.h"
 #include "bluetoothtransfertracker.h"
@@ -27,6 +28,7 @@
 #include <QDBusReply>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -210,6 +212,24 @@ class TestRealDaemons : public QObject
         QVERIFY(startObexd());
     }
 
+    BluetoothSettingsView *showSettingsPage()
+    {
+        auto *view = new BluetoothSettingsView(m_adapter.get());
+        m_window.setCentralWidget(view);
+        view->enterDisplay();
+        settle();
+        return view;
+    }
+    static OrvelButton *onOffSwitch(BluetoothSettingsView *page)
+    {
+        return findItem<OrvelButton>(page, QStringLiteral("BluetoothOnOffSwitch"));
+    }
+    void closePage(BluetoothSettingsView *view)
+    {
+        view->exitDisplay();
+        m_window.setCentralWidget(nullptr);
+    }
+
     QString pictures() const { return BluetoothTransferTracker::basePath() + "/Pictures"; }
 
     QString makeFile(const QString &name, const QByteArray &bytes)
@@ -275,13 +295,8 @@ private Q_SLOTS:
     // The settings page switches the same controller on, off and visible.
     void settingsPageActsOnTheFirstController()
     {
-        auto *view = new BluetoothSettingsView(m_adapter.get());
-        m_window.setCentralWidget(view);
-        view->enterDisplay();
-        settle();
-        const auto onOff = [view] {
-            return findItem<OrvelButton>(view, QStringLiteral("BluetoothOnOffSwitch"));
-        };
+        auto *view = showSettingsPage();
+        const auto onOff = [view] { return onOffSwitch(view); };
         const auto visible = [view] {
             auto *row = findItem<SimpleCheckBoxLabel>(view, QStringLiteral("BluetoothDiscoverableSwitch"));
             return row ? row->button() : nullptr;
@@ -304,8 +319,52 @@ private Q_SLOTS:
                 || adapterProperty(remoteAdapter, QStringLiteral("DiscoverableTimeout")).toUInt() == 0);
         tap(visible());
         QTRY_VERIFY(!adapterProperty(ourAdapter, QStringLiteral("Discoverable")).toBool());
-        view->exitDisplay();
-        m_window.setCentralWidget(nullptr);
+        closePage(view);
+    }
+
+    // rfkill: a block of the other controller leaves ours alone; a block of
+    // ours powers it off and the settings page says so instead of offering
+    // its switch; unblocked, the radio comes back on and the switch with it.
+    void rfkillBlockShowsOnTheSettingsPage()
+    {
+        auto *view = showSettingsPage();
+        const auto onOff = [view] { return onOffSwitch(view); };
+        const auto noticeShown = [view] {
+            settle();
+            auto *notice = findItem<OrvelLabel>(view, QStringLiteral("BluetoothRadioBlockedLabel"));
+            return notice && notice->isVisible();
+        };
+        const auto unblockAll = qScopeGuard([] {
+            setRadioBlocked(QStringLiteral("hci0"), false);
+            setRadioBlocked(QStringLiteral("hci1"), false);
+        });
+        QVERIFY(onOff() && onOff()->isChecked() && onOff()->isEnabled());
+        QSignalSpy blockedChanged(m_adapter.get(), &BluetoothAdapter::radioBlockedChanged);
+
+        QVERIFY(setRadioBlocked(QStringLiteral("hci1"), true));
+        QTRY_VERIFY_WITH_TIMEOUT(!adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(),
+                                 10000);
+        QTest::qWait(500);
+        QVERIFY(blockedChanged.isEmpty());
+        QVERIFY(!m_adapter->isRadioBlocked() && onOff()->isEnabled() && !noticeShown());
+        QVERIFY(setRadioBlocked(QStringLiteral("hci1"), false));
+        QTRY_VERIFY_WITH_TIMEOUT(adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(),
+                                 10000);
+
+        QVERIFY(setRadioBlocked(QStringLiteral("hci0"), true));
+        QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isRadioBlocked(), 10000);
+        QCOMPARE(blockedChanged.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_adapter->isPowered() && !onOff()->isChecked(), 10000);
+        QVERIFY(!onOff()->isEnabled());
+        QVERIFY(noticeShown());
+        QVERIFY(!adapterProperty(ourAdapter, QStringLiteral("Powered")).toBool());
+
+        QVERIFY(setRadioBlocked(QStringLiteral("hci0"), false));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_adapter->isRadioBlocked(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isPowered() && onOff()->isChecked(), 10000);
+        QVERIFY(onOff()->isEnabled() && !noticeShown());
+        QCOMPARE(blockedChanged.size(), 2);
+        closePage(view);
     }
 
     // A new name reaches BlueZ; visible stays visible (bluetoothd would

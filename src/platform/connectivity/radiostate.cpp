@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QLoggingCategory>
+#include <QPointer>
 
 #include <functional>
 
@@ -80,9 +81,9 @@ public:
         return requests;
     }
 
-    void append(bool enabled)
+    void append(bool enabled, RadioState *requester)
     {
-        m_pending.append(enabled);
+        m_pending.append({ enabled, requester });
         if (!m_busy)
             sendNext();
     }
@@ -95,7 +96,15 @@ private:
     void setPowered(const QDBusMessage &set);
     void call(const QDBusMessage &message, const std::function<void(const QDBusMessage &)> &done);
 
-    QList<bool> m_pending;
+    struct Request
+    {
+        bool enabled;
+        QPointer<RadioState> requester;
+    };
+
+    QList<Request> m_pending;
+    // The request in flight.
+    Request m_current { false, nullptr };
     bool m_busy = false;
     // Which BlueZ answered last: its way is tried first.
     bool m_bluez5 = false;
@@ -106,7 +115,8 @@ void PowerRequests::sendNext()
     m_busy = !m_pending.isEmpty();
     if (!m_busy)
         return;
-    const bool enabled = m_pending.takeFirst();
+    m_current = m_pending.takeFirst();
+    const bool enabled = m_current.enabled;
     // Both steps asynchronous: the caller's thread never waits for the radio.
     if (m_bluez5)
         powerBluez5(enabled, true);
@@ -155,8 +165,11 @@ void PowerRequests::powerBluez5(bool enabled, bool mayBeBluez4)
 void PowerRequests::setPowered(const QDBusMessage &set)
 {
     call(set, [this, set](const QDBusMessage &reply) {
-        if (reply.type() != QDBusMessage::ReplyMessage)
+        if (reply.type() != QDBusMessage::ReplyMessage) {
             logFailure(set.member(), QDBusError(reply));
+            if (m_current.enabled && m_current.requester)
+                Q_EMIT m_current.requester->enableRefused(reply.errorName());
+        }
         sendNext();
     });
 }
@@ -183,7 +196,7 @@ RadioState::RadioState(int radios, QObject *parent)
 void RadioState::setEnabled(bool enabled)
 {
     if (m_radios & Bluetooth)
-        PowerRequests::instance()->append(enabled);
+        PowerRequests::instance()->append(enabled, this);
 }
 
 } // namespace Ovrin

@@ -22,6 +22,11 @@ public:
     // even when this object is deleted right after asking.
     void setEnabled(bool enabled);
 
+Q_SIGNALS:
+    // BlueZ refused to switch the radio on (e.g. "org.bluez.Error.Blocked"
+    // while rfkill blocks it); told only while this object lives.
+    void enableRefused(const QString &errorName);
+
 private:
     int m_radios;
 };
