@@ -271,7 +271,9 @@ BluetoothDevice BluetoothAdapterPrivate::deviceForAddress(const QString &address
     QDBusError error;
     const QDBusObjectPath path = dialect()->findDevice(address.toUpper(), &error);
     if (error.isValid()) {
-        warnCallFailed("FindDevice", error);
+        // An address BlueZ does not know is an everyday answer, not a fault.
+        if (error.name() != QLatin1String("org.bluez.Error.DoesNotExist"))
+            warnCallFailed("FindDevice", error);
         // Not a BlueZ object, but it still answers address().
         return BluetoothDevice(QVariantMap { { QStringLiteral("Address"), address } });
     }

@@ -182,6 +182,12 @@ void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &announced)
 {
     const QVariantMap properties = BluezPropertyTypes::device().filtered(announced);
     if (!m_devices.contains(path) && !isDeviceObject(path, properties)) {
+        // The devices of another controller are not ours to follow.
+        const bool otherController = !m_adapterPath.isEmpty()
+            && !path.startsWith(m_adapterPath + QLatin1Char('/'))
+            && path.startsWith(QStringLiteral("/org/bluez/hci"));
+        if (otherController)
+            return;
         if (isFirstReport(QStringLiteral("InterfacesAdded/device")))
             qCWarning(lcBluez, "Ignoring InterfacesAdded for '%s': not a device of adapter %s",
                       qPrintable(loggable(path)), qPrintable(m_adapterPath));

@@ -175,6 +175,9 @@ QString deviceObject(const QString &adapter, const QString &address)
 
 QVariant deviceProperty(const QString &device, const QString &name)
 {
+    // A device BlueZ does not describe (yet) has no properties.
+    if (device.isEmpty())
+        return QVariant();
     const QDBusMessage reply = bluezCall(device, propertiesInterface, QStringLiteral("Get"),
                                          { deviceInterface, name });
     return reply.type() == QDBusMessage::ReplyMessage
