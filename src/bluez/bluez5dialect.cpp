@@ -11,6 +11,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <utility>
@@ -115,6 +116,7 @@ QDBusError Bluez5Dialect::load()
             QDBusError::InvalidSignature,
             QStringLiteral("Unexpected objects of signature %1").arg(answer.signature()));
     const QDBusArgument objects = answer.arguments().value(0).value<QDBusArgument>();
+    QList<std::pair<QString, Interfaces>> described;
     objects.beginMap();
     while (!objects.atEnd()) {
         QDBusObjectPath path;
@@ -122,10 +124,31 @@ QDBusError Bluez5Dialect::load()
         objects.beginMapEntry();
         objects >> path >> interfaces;
         objects.endMapEntry();
-        addObject(path.path(), interfaces);
+        described.append({ path.path(), interfaces });
     }
     objects.endMap();
+    // Other daemons answer the call too (test doubles of BlueZ 4 do, with no
+    // objects): BlueZ 5 is known by its own interfaces.
+    if (!holdsBluez5Objects(described))
+        return QDBusError(QDBusError::UnknownInterface,
+                          QStringLiteral("The objects hold no interface of BlueZ 5"));
+    for (const auto &[path, interfaces] : std::as_const(described))
+        addObject(path, interfaces);
     return QDBusError();
+}
+
+bool Bluez5Dialect::holdsBluez5Objects(const QList<std::pair<QString, Interfaces>> &objects)
+{
+    // bluetoothd 5 always has its agent manager; anything named like its
+    // versioned interfaces (org.bluez.Adapter1, ...) will do as well.
+    static const QRegularExpression versioned(QStringLiteral("^org\\.bluez\\.[A-Za-z]+1$"));
+    for (const auto &[path, interfaces] : objects) {
+        for (auto it = interfaces.constBegin(); it != interfaces.constEnd(); ++it) {
+            if (versioned.match(it.key()).hasMatch())
+                return true;
+        }
+    }
+    return false;
 }
 
 // --- the objects -------------------------------------------------------------

@@ -85,6 +85,7 @@ private:
         QTimer *timeLimit;
     };
 
+    static bool holdsBluez5Objects(const QList<std::pair<QString, Interfaces>> &objects);
     void addObject(const QString &path, const Interfaces &interfaces);
     void addAdapter(const QString &path, const QVariantMap &properties);
     // Removes from cache what reported held and checked left out.

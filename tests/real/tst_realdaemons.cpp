@@ -37,6 +37,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Ovrin;
@@ -634,9 +635,28 @@ private Q_SLOTS:
         QCOMPARE(destination.address(), m_remoteAddress);
         QVERIFY(destination.isPaired());
 
-        TransferUI::Registry::instance()->clear();
+        TransferUI::Registry *transfers = TransferUI::Registry::instance();
+        transfers->clear();
+        // What the transfer list showed of the photo, each time it changed.
+        QList<TransferUI::TransferInfo> shown;
+        const auto recording = connect(transfers, &TransferUI::Registry::transferChanged, this,
+                                       [&shown, transfers] {
+                                           if (transfers->transfers().size() == 1)
+                                               shown << transfers->transfers().first();
+                                       });
+        const auto showedProgress = [&shown] {
+            return std::any_of(shown.cbegin(), shown.cend(), [](const TransferUI::TransferInfo &info) {
+                return info.state == TransferUI::TransferInfo::Active && info.progress > 0.0f
+                    && info.progress < 1.0f;
+            });
+        };
         const QByteArray photo = content(1024 * 1024, 's');
         BluetoothFileSendProcess send;
+        // Counts obexd told while the photo was on its way.
+        int partCounts = 0;
+        connect(&send, &BluetoothFileSendProcess::progress, this, [&send, &partCounts] {
+            partCounts += send.transferedBytes() > 0 && send.transferedBytes() < send.totalBytes();
+        });
         QSignalSpy finished(&send, &BluetoothFileSendProcess::finished);
         QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
         send.addFile(makeFile("harbour.jpg", photo));
@@ -644,20 +664,20 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         QVERIFY(send.start());
-        // The transfer list shows the photo moving, then done.
-        const auto entry = [] {
-            const auto transfers = TransferUI::Registry::instance()->transfers();
-            return transfers.size() == 1 ? transfers.first() : TransferUI::TransferInfo();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(entry().state == TransferUI::TransferInfo::Active
-                                     && entry().progress > 0.0f && entry().progress < 1.0f,
-                                 60000);
-        QCOMPARE(entry().name, QStringLiteral("harbour.jpg"));
-        QCOMPARE(entry().targetName, remoteName);
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() || !failed.isEmpty(), 120000);
         QCOMPARE(failed.size(), 0);
         reportFigure(QStringLiteral("1 MB sent"), timer.elapsed());
-        QTRY_COMPARE(entry().state, TransferUI::TransferInfo::Done);
+        QTRY_VERIFY(!shown.isEmpty() && shown.last().state == TransferUI::TransferInfo::Done);
+        disconnect(recording);
+        QCOMPARE(shown.last().name, QStringLiteral("harbour.jpg"));
+        QCOMPARE(shown.last().targetName, remoteName);
+        // Every count obexd told on the way shows on the list. (A guest short
+        // of processor time may hear none before the end: obexd tells no
+        // final count.)
+        if (partCounts == 0)
+            qInfo("obexd told no progress before the photo was through");
+        else
+            QVERIFY(showedProgress());
         QTRY_COMPARE_WITH_TIMEOUT(remote.completed.size(), 1, 10000);
         QCOMPARE(readFile(remote.paths.first()), photo);
     }
