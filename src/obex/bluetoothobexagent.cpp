@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUuid>
 
 namespace Ovrin {
@@ -34,6 +35,8 @@ const QString &obex5Transfer = Obexd5::transfer;
 
 // What a received file is called when the sender's name cannot be used.
 const QString defaultFileName = QStringLiteral("received_file");
+// How often an agent refused for another one asks obexd again.
+constexpr int registrationRetryMs = 5000;
 // Room for "_<n>" within the file system's 255 bytes per name.
 constexpr int maxNameBytes = 240;
 
@@ -264,12 +267,37 @@ void BluetoothObexAgentPrivate::registerAgent()
     call << QVariant::fromValue(QDBusObjectPath(path));
     const QDBusMessage reply = bus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage) {
+        if (reply.errorName().endsWith(QLatin1String(".Error.AlreadyExists"))) {
+            agentSlotTaken(reply);
+            return;
+        }
         qCWarning(lcObex).noquote()
             << "BluetoothObexAgentPrivate: dbus error: " << QDBusError(reply);
         return;
     }
+    const bool wasRefused = registrationRetry && registrationRetry->isActive();
+    if (registrationRetry)
+        registrationRetry->stop();
     registeredWith = generation;
+    if (wasRefused)
+        qCInfo(lcObex, "The OBEX agent is registered: pushes are received again");
     Q_EMIT q->serviceRegistered();
+}
+
+void BluetoothObexAgentPrivate::agentSlotTaken(const QDBusMessage &reply)
+{
+    // Told once per refusal, then asked again quietly until obexd takes ours.
+    if (registrationRetry && registrationRetry->isActive())
+        return;
+    if (!registrationRetry) {
+        registrationRetry = new QTimer(this);
+        registrationRetry->setInterval(registrationRetryMs);
+        connect(registrationRetry, &QTimer::timeout, this, &BluetoothObexAgentPrivate::registerAgent);
+    }
+    registrationRetry->start();
+    qCWarning(lcObex, "Another agent receives obexd's pushes; asking again every %d s",
+              registrationRetryMs / 1000);
+    Q_EMIT q->serviceRefused(QDBusError(reply).message());
 }
 
 void BluetoothObexAgentPrivate::obexdAppeared()
@@ -279,6 +307,9 @@ void BluetoothObexAgentPrivate::obexdAppeared()
 
 void BluetoothObexAgentPrivate::obexdLeft()
 {
+    // A new obexd is asked when it comes, not before.
+    if (registrationRetry)
+        registrationRetry->stop();
     // Still registered with a daemon that runs (the other generation left).
     if (registeredWith != ObexDaemon::None && registeredWith == daemon->generation())
         return;

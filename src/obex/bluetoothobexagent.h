@@ -96,6 +96,10 @@ Q_SIGNALS:
     void cancel(const QString &transfer);
     /// The agent is registered with the OBEX server daemon.
     void serviceRegistered();
+    /// The OBEX server daemon took another agent (it takes one): nothing is
+    /// received until it lets go. The agent asks again every few seconds and
+    /// tells serviceRegistered() once it is taken. error is obexd's message.
+    void serviceRefused(const QString &error);
     /// The OBEX server daemon left the bus; its transfers failed.
     void serviceUnregistered();
 

@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+class QTimer;
+
 namespace Ovrin {
 
 class TransferSignals;
@@ -70,6 +72,8 @@ public:
     QVariant transferProperty(const QDBusObjectPath &transfer, const QString &propertyName);
     bool takePendingRequest(const QString &transfer, QDBusMessage *message);
     void registerAgent();
+    // obexd refused ours for another agent: tell it, and ask again later.
+    void agentSlotTaken(const QDBusMessage &reply);
     void unregisterAgent();
     // The error a request of message is refused with: name ("Rejected",
     // "Canceled") in the words of the obexd that asked.
@@ -100,6 +104,8 @@ public:
     ObexDaemon *daemon = nullptr;
     // The generation the agent is registered with; None while it is not.
     ObexDaemon::Generation registeredWith = ObexDaemon::None;
+    // obexd takes one agent: while another holds it, ours asks again now and then.
+    QTimer *registrationRetry = nullptr;
     QMap<QDBusObjectPath, QDBusMessage> pendingRequests;
     QHash<QString, QVariantMap> transferProperties;
     // Transfer path -> what is known of each push obexd asked about (server side).

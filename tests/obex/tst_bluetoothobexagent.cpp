@@ -360,6 +360,40 @@ private Q_SLOTS:
         QVERIFY(receiver.failed.isEmpty());
     }
 
+    // obexd takes one agent, and a desktop's own came first: ours is refused
+    // and says so once, asks again now and then, and is taken as soon as the
+    // other lets go; from then on it receives.
+    void anotherAgentHoldsObexd()
+    {
+        OtherClient desktop(QDBusConnection::SessionBus, QStringLiteral("desktop"));
+        QDBusMessage take = onObexd5()
+            ? QDBusMessage::createMethodCall(obexd, QStringLiteral("/org/bluez/obex"),
+                                             QStringLiteral("org.bluez.obex.AgentManager1"),
+                                             QStringLiteral("RegisterAgent"))
+            : QDBusMessage::createMethodCall(obexd, QStringLiteral("/"),
+                                             QStringLiteral("org.openobex.Manager"),
+                                             QStringLiteral("RegisterAgent"));
+        take << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/desktop/agent")));
+        QCOMPARE(desktop.bus.call(take).type(), QDBusMessage::ReplyMessage);
+
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Another agent receives obexd's pushes; asking again every 5 s");
+        PushReceiver receiver(PushReceiver::Plain);
+        QCOMPARE(receiver.refused.size(), 1);
+        QCOMPARE(receiver.registered.size(), 0);
+        QTest::qWait(5500);
+        QCOMPARE(receiver.refused.size(), 1);
+        QCOMPARE(receiver.registered.size(), 0);
+
+        desktop.leave();
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.registered.size(), 1, 7000);
+        QCOMPARE(receiver.refused.size(), 1);
+        const QByteArray contents(2048, 'r');
+        pushFromAnna("photo.jpg", "image/jpeg", contents);
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), contents);
+    }
+
     void callersOtherThanTheDaemonAreRefused_data()
     {
         QTest::addColumn<int>("type");

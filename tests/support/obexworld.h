@@ -63,6 +63,7 @@ struct PushReceiver
     QSignalSpy failed { &agent, &Ovrin::BluetoothObexAgent::error };
     QSignalSpy registered { &agent, &Ovrin::BluetoothObexAgent::serviceRegistered };
     QSignalSpy unregistered { &agent, &Ovrin::BluetoothObexAgent::serviceUnregistered };
+    QSignalSpy refused { &agent, &Ovrin::BluetoothObexAgent::serviceRefused };
     std::unique_ptr<Ovrin::BluetoothTransferTracker> tracker;
 
     explicit PushReceiver(Answer answer = Tracked)
