@@ -504,14 +504,16 @@ QString BluetoothObexAgentPrivate::acceptedAnswer(const QString &transfer, Incom
 void BluetoothObexAgentPrivate::pushEnded(const QString &transfer, bool success)
 {
     const IncomingPush push = pushes.value(transfer);
-    const bool stored = success && storeReceivedFile(push);
+    // obexd acts on a cancel at its next packet: after the last one it tells
+    // the push complete. The user cancelled it all the same: nothing is kept.
+    const bool stored = success && !push.canceled && storeReceivedFile(push);
     // A push that failed leaves nothing behind.
     if (!stored)
         removePartialFile(transfer);
     removeTransfer(QDBusObjectPath(transfer));
     if (stored)
         Q_EMIT q->complete(transfer);
-    else if (success)
+    else if (success && !push.canceled)
         Q_EMIT q->error(transfer, QStringLiteral("Unable to store the received file"));
     else
         Q_EMIT q->error(transfer,
@@ -713,7 +715,10 @@ void BluetoothObexAgent::cancelTransfer(const QString &transfer)
     QDBusMessage call = QDBusMessage::createMethodCall(
         service, transfer, obexd5 ? obex5Transfer : transferInterface, QStringLiteral("Cancel"));
     const QDBusMessage reply = bus().call(call);
-    if (reply.type() == QDBusMessage::ErrorMessage)
+    // A transfer that ended meanwhile is gone from obexd: its end is on its way.
+    if (QDBusError(reply).type() == QDBusError::UnknownObject)
+        qCDebug(lcObex, "Cancel: %s has ended already", qPrintable(transfer));
+    else if (reply.type() == QDBusMessage::ErrorMessage)
         qCWarning(lcObex, "%s returned error '%s': %s", "Cancel", qPrintable(reply.errorName()),
                   qPrintable(reply.errorMessage()));
 }

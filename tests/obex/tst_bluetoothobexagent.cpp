@@ -7,6 +7,9 @@
 #include "ovrintranslations.h"
 
 #include <QDBusPendingCall>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -358,6 +361,33 @@ private Q_SLOTS:
             QCOMPARE(readFile(m_base.filePath(it.key())), it.value());
         QVERIFY(!QFileInfo::exists("/tmp/ovrin-hostile-absolute.jpg"));
         QVERIFY(receiver.failed.isEmpty());
+    }
+
+    // obexd acts on a cancel at its next packet: one that comes after the
+    // last finds the push complete. The user cancelled: the file is not
+    // kept, in obexd's folder or elsewhere, and the push ends as cancelled.
+    void aCancelAfterTheLastPacketStillCancels()
+    {
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        const auto received = [] {
+            return sim()->obexServerState().value(QStringLiteral("received")).toArray().size();
+        };
+        const int before = received();
+        QString transfer;
+        pushFromAnna("late.jpg", "image/jpeg", QByteArray(4096, 'l'), -1, &transfer);
+        QVERIFY(receiver.requested.wait());
+        // obexd stores the last packet before the cancel reaches it; this
+        // process hears of it only after asking for the cancel.
+        QDeadlineTimer deadline(5000);
+        while (received() == before && !deadline.hasExpired())
+            QThread::msleep(10);
+        QVERIFY(received() > before);
+        receiver.agent.cancelTransfer(transfer);
+        QTRY_COMPARE(receiver.failed.size(), 1);
+        QCOMPARE(receiver.failed.first(), QVariantList({ transfer, "Transfer canceled" }));
+        QCOMPARE(receiver.completed.size(), 0);
+        QCOMPARE(storedFiles(), QStringList());
     }
 
     // obexd takes one agent, and a desktop's own came first: ours is refused
