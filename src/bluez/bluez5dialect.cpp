@@ -239,7 +239,12 @@ void Bluez5Dialect::reportFound(const Device &device)
 {
     const QVariantMap &properties = device.properties;
     const QString address = properties.value(QStringLiteral("Address")).toString();
-    if (!address.isEmpty())
+    // Without a filter BlueZ 5 scans low energy too: an advertiser with
+    // neither name nor class (BlueZ shows its address, dashed) is nothing a
+    // user can pair or send to, until it says who it is.
+    const bool describes = properties.contains(QStringLiteral("Name"))
+        || properties.contains(QStringLiteral("Class"));
+    if (!address.isEmpty() && describes)
         Q_EMIT deviceFound(address, properties);
 }
 

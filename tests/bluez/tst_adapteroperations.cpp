@@ -331,6 +331,32 @@ private Q_SLOTS:
         second.stopDiscovery();
     }
 
+    // Without a filter BlueZ 5 scans low energy too: an advertiser with
+    // neither name nor class is not reported found until it has a name.
+    void namelessAdvertisersAreNotFound()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 finds inquiry results only");
+        const QString beacon = QStringLiteral("D4:11:22:33:44:55");
+        QVERIFY(sim()->addDevice({ { "address", beacon }, { "le", true }, { "rssi", -70 } }));
+        BluetoothAdapter adapter;
+        QSignalSpy found(&adapter, &BluetoothAdapter::deviceDiscovered);
+        const auto wasFound = [&found](const QString &address) {
+            return std::any_of(found.cbegin(), found.cend(), [&address](const QList<QVariant> &args) {
+                return args.first().value<BluetoothDevice>().address() == address;
+            });
+        };
+        adapter.startDiscovery();
+        QTRY_VERIFY(wasFound(phone));
+        QTest::qWait(300);
+        QVERIFY(!wasFound(beacon));
+        // Its next advertisement carries a name.
+        QVERIFY(sim()->changeDevice(beacon, { { "name", "Step counter" } }));
+        QVERIFY(sim()->reportDeviceFound(beacon));
+        QTRY_VERIFY(wasFound(beacon));
+        adapter.stopDiscovery();
+    }
+
     void createDeviceAnswersForKnownDevices()
     {
         BluetoothAdapter adapter;
