@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QDir>
 #include <QTimer>
 #include <QUuid>
 
@@ -279,9 +281,30 @@ void BluetoothObexAgentPrivate::registerAgent()
     if (registrationRetry)
         registrationRetry->stop();
     registeredWith = generation;
+    if (obexd5)
+        removeStaleIncomingFiles();
     if (wasRefused)
         qCInfo(lcObex, "The OBEX agent is registered: pushes are received again");
     Q_EMIT q->serviceRegistered();
+}
+
+void BluetoothObexAgentPrivate::removeStaleIncomingFiles()
+{
+    // obexd 5 stores in ~/.cache/obexd unless started with another root.
+    QSet<QString> roots = obexdRoots;
+    roots.insert(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                 + QStringLiteral("/obexd"));
+    static const QRegularExpression ours(QStringLiteral(
+        "^incoming-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    // Registered just now: no push of obexd is any agent's at this moment.
+    for (const QString &root : std::as_const(roots)) {
+        const QStringList names = QDir(root).entryList({ QStringLiteral("incoming-*") }, QDir::Files);
+        for (const QString &name : names) {
+            if (ours.match(name).hasMatch() && QFile::remove(root + u'/' + name))
+                qCInfo(lcObex, "Removed %s/%s, left by a push that was never finished",
+                       qPrintable(root), qPrintable(name));
+        }
+    }
 }
 
 void BluetoothObexAgentPrivate::agentSlotTaken(const QDBusMessage &reply)
@@ -494,6 +517,7 @@ QString BluetoothObexAgentPrivate::acceptedAnswer(const QString &transfer, Incom
     // truncates the file before it checks that: it is given a fresh name
     // there, and the file is moved where the owner wants it once complete.
     push->finalFile = fileName;
+    obexdRoots.insert(push->obexdRoot);
     do {
         push->receivingFile = push->obexdRoot + QStringLiteral("/incoming-")
             + QUuid::createUuid().toString(QUuid::WithoutBraces);

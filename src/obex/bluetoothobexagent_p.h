@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QHash>
+#include <QSet>
 #include <QMap>
 #include <QStringList>
 #include <QVariantMap>
@@ -72,6 +73,9 @@ public:
     QVariant transferProperty(const QDBusObjectPath &transfer, const QString &propertyName);
     bool takePendingRequest(const QString &transfer, QDBusMessage *message);
     void registerAgent();
+    // Removes what pushes into obexd 5's folders left when their receiver
+    // died before moving them: names only an agent of this library gives.
+    void removeStaleIncomingFiles();
     // obexd refused ours for another agent: tell it, and ask again later.
     void agentSlotTaken(const QDBusMessage &reply);
     void unregisterAgent();
@@ -106,6 +110,8 @@ public:
     ObexDaemon::Generation registeredWith = ObexDaemon::None;
     // obexd takes one agent: while another holds it, ours asks again now and then.
     QTimer *registrationRetry = nullptr;
+    // obexd 5's folders this agent has seen pushes go to.
+    QSet<QString> obexdRoots;
     QMap<QDBusObjectPath, QDBusMessage> pendingRequests;
     QHash<QString, QVariantMap> transferProperties;
     // Transfer path -> what is known of each push obexd asked about (server side).

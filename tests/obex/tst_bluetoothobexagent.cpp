@@ -10,6 +10,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <QJsonArray>
+#include <QStandardPaths>
+#include <QUuid>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -388,6 +390,41 @@ private Q_SLOTS:
         QCOMPARE(receiver.failed.first(), QVariantList({ transfer, "Transfer canceled" }));
         QCOMPARE(receiver.completed.size(), 0);
         QCOMPARE(storedFiles(), QStringList());
+    }
+
+    // A receiver that died mid-push left obexd 5's file behind under a name
+    // only our agents give: the next agent to register removes it, in obexd's
+    // default folder and in any folder it has seen pushes go to, and nothing else.
+    void filesOfAReceiverThatDiedAreRemoved()
+    {
+        if (!onObexd5())
+            QSKIP("obexd 4 writes where the agent says");
+        const auto leftBehind = [](const QString &folder) {
+            const QString file = folder + QStringLiteral("/incoming-")
+                + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            return writeFile(file, "half a photo") ? file : QString();
+        };
+        const QString defaultRoot
+            = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/obexd";
+        QVERIFY(QDir().mkpath(defaultRoot));
+        const QString stale = leftBehind(defaultRoot);
+        const QString notOurs = defaultRoot + QStringLiteral("/incoming-notes.txt");
+        QVERIFY(!stale.isEmpty() && writeFile(notOurs, "someone else's"));
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(notOurs));
+
+        // A push shows the folder obexd runs with; obexd dies and comes back.
+        pushFromAnna("photo.jpg", "image/jpeg", "p");
+        QTRY_COMPARE(receiver.completed.size(), 1);
+        const QString staleInRoot = leftBehind(m_base.path());
+        QVERIFY(!staleInRoot.isEmpty());
+        QVERIFY(sim()->dropService(obexd));
+        QVERIFY(sim()->restoreService(obexd));
+        QTRY_COMPARE(receiver.registered.size(), 2);
+        QVERIFY(!QFile::exists(staleInRoot));
+        QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), QByteArray("p"));
     }
 
     // obexd takes one agent, and a desktop's own came first: ours is refused
