@@ -88,6 +88,14 @@ BluetoothAdapterPrivate::BluetoothAdapterPrivate()
             &BluetoothAdapterPrivate::deviceCreatedSignal);
     connect(daemon, &BluezDaemon::deviceRemoved, this,
             &BluetoothAdapterPrivate::deviceRemovedSignal);
+    connect(daemon, &BluezDaemon::deviceRemovalFailed, this,
+            [this](const QString &path, const QDBusError &error) {
+                const BluetoothDevice device { QDBusObjectPath(path) };
+                const QString name = error.name();
+                emitOnHandles([&device, &name](BluetoothAdapter *h) {
+                    Q_EMIT h->deviceRemovalFailed(device, name);
+                });
+            });
     connect(daemon, &BluezDaemon::deviceFound, this, &BluetoothAdapterPrivate::deviceFound);
     connect(retryTimer, &QTimer::timeout, this, &BluetoothAdapterPrivate::getBluezAdapter);
     connect(this, &BluetoothAdapterPrivate::discoverableStateInconsistent, this,

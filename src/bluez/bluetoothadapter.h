@@ -101,7 +101,9 @@ public Q_SLOTS:
     /// Cancels a pending creation, which then fails.
     void cancelDeviceCreation(const Ovrin::BluetoothDevice &device);
     /// Makes BlueZ forget the device and its pairing. Returns whether BlueZ
-    /// did (false without an adapter).
+    /// did (false without an adapter). BlueZ 5 answers only once a connected
+    /// device's link is down: true then means asked, and the outcome comes
+    /// later as deviceRemoved() or deviceRemovalFailed().
     bool removeDevice(const Ovrin::BluetoothDevice &device);
     /// Starts an inquiry; found devices arrive as deviceDiscovered().
     void startDiscovery();
@@ -119,6 +121,9 @@ Q_SIGNALS:
     void deviceCreated(const Ovrin::BluetoothDevice &device);
     /// BlueZ forgot a device.
     void deviceRemoved(const Ovrin::BluetoothDevice &device);
+    /// BlueZ refused a removal that removeDevice() asked for, with the D-Bus
+    /// error errorName; the device stays as it was.
+    void deviceRemovalFailed(const Ovrin::BluetoothDevice &device, const QString &errorName);
     /// Creation failed with the D-Bus error errorName.
     void deviceCreationFailed(const QString &errorName);
     /// BlueZ or its adapter went away.

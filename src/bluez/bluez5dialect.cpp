@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <optional>
 #include <utility>
 
 namespace Ovrin {
@@ -823,18 +824,34 @@ void Bluez5Dialect::cancelDeviceCreation(const QString &address)
 
 bool Bluez5Dialect::removeDevice(const QString &devicePath)
 {
-    if (!blockingCall("RemoveDevice",
-                      call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
-                           { QVariant::fromValue(QDBusObjectPath(devicePath)) })))
+    if (m_adapterPath.isEmpty())
         return false;
-    // The object is gone, though its signal may still be on its way: a
-    // pairing asked for right after looks for the device anew. The signal
-    // tells the others, as for any removal.
+    // The object is gone for this process from now on, though BlueZ's
+    // signal is still to come: a pairing asked for right after looks for the
+    // device anew. The signal tells the others, as for any removal.
+    std::optional<Device> removed;
     const auto device = m_devices.constFind(devicePath);
     if (device != m_devices.constEnd()) {
+        removed = *device;
         m_removedHere.insert(devicePath, isKnown(*device));
         m_devices.erase(device);
     }
+    // bluetoothd answers once a connected device's link is down (seconds):
+    // never waited for on the event loop.
+    const QDBusPendingCall removal
+        = m_bus.asyncCall(call(m_adapterPath, adapterInterface, QStringLiteral("RemoveDevice"),
+                               { QVariant::fromValue(QDBusObjectPath(devicePath)) }),
+                          slowCallTimeoutMs);
+    whenAnswered(removal, this, [this, devicePath, removed](const QDBusMessage &answer) {
+        if (answer.type() != QDBusMessage::ErrorMessage)
+            return;
+        // Refused: the device is as it was.
+        m_removedHere.remove(devicePath);
+        if (removed && !m_devices.contains(devicePath))
+            m_devices.insert(devicePath, *removed);
+        warnCallFailed("RemoveDevice", QDBusError(answer));
+        Q_EMIT deviceRemovalFailed(devicePath, QDBusError(answer));
+    });
     return true;
 }
 

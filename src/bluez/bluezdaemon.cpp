@@ -92,6 +92,7 @@ BluezDialect *BluezDaemon::detect()
     connect(found, &BluezDialect::deviceFound, this, &BluezDaemon::deviceFound);
     connect(found, &BluezDialect::deviceCreated, this, &BluezDaemon::deviceCreated);
     connect(found, &BluezDialect::deviceRemoved, this, &BluezDaemon::deviceRemoved);
+    connect(found, &BluezDialect::deviceRemovalFailed, this, &BluezDaemon::deviceRemovalFailed);
     connect(found, &BluezDialect::deviceObjectRemoved, this, &BluezDaemon::deviceObjectRemoved);
     return found;
 }

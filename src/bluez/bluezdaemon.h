@@ -2,6 +2,7 @@
 #define OVRIN_BLUEZDAEMON_H
 
 #include <QDBusObjectPath>
+#include <QDBusError>
 #include <QObject>
 #include <QPointer>
 
@@ -42,6 +43,7 @@ Q_SIGNALS:
     void deviceFound(const QString &address, const QVariantMap &properties);
     void deviceCreated(const QDBusObjectPath &devicePath);
     void deviceRemoved(const QDBusObjectPath &devicePath);
+    void deviceRemovalFailed(const QString &devicePath, const QDBusError &error);
     void deviceObjectRemoved(const QString &devicePath);
 
 private:

@@ -68,6 +68,8 @@ public:
         = 0;
     // The creation then fails; the answer to this call is not looked at.
     virtual void cancelDeviceCreation(const QString &address) = 0;
+    // True once asked; where the daemon answers later (BlueZ 5 waits for
+    // a connected device's link to go), a refusal comes as deviceRemovalFailed().
     virtual bool removeDevice(const QString &devicePath) = 0;
     virtual bool deviceProperties(const QString &devicePath, QVariantMap *properties,
                                   QDBusError *error)
@@ -105,6 +107,8 @@ Q_SIGNALS:
     void deviceFound(const QString &address, const QVariantMap &properties);
     void deviceCreated(const QDBusObjectPath &devicePath);
     void deviceRemoved(const QDBusObjectPath &devicePath);
+    // A removal that removeDevice() asked for and BlueZ answered later refused it.
+    void deviceRemovalFailed(const QString &devicePath, const QDBusError &error);
     // Any device object went, known or found: handles made from now on start
     // afresh, even if an object at the same path comes again.
     void deviceObjectRemoved(const QString &devicePath);

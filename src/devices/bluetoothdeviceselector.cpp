@@ -324,12 +324,13 @@ bool BluetoothDeviceSelector::startSelection(const QVariantList &request)
         qCWarning(lcDevices, "BluetoothDeviceSelector: Bluetooth is not available");
         return false;
     }
-    if (d->adapter->isPowered()) {
-        d->processRequest();
-        return true;
-    }
+    // Blocked by rfkill, the radio is off whatever BlueZ has said so far.
     if (d->adapter->isRadioBlocked()) {
         d->tellRadioBlocked();
+        return true;
+    }
+    if (d->adapter->isPowered()) {
+        d->processRequest();
         return true;
     }
     if (OfflineMode().currentStatus() != OfflineMode::Offline) {

@@ -288,10 +288,36 @@ void PairedDeviceSettingsViewPrivate::connectionFailed(const QString &reason)
 
 void PairedDeviceSettingsViewPrivate::removePairing()
 {
-    if (adapter && adapter->removeDevice(device)) {
-        Q_EMIT view->pairingRemoved();
+    if (removing)
+        return;
+    if (!adapter || !adapter->removeDevice(device)) {
+        removalFailed(device);
         return;
     }
+    // BlueZ 5 answers once a connected device's link is down: the page says
+    // removed when BlueZ tells it, without holding up the screen meanwhile.
+    removing = true;
+    removeButton->setEnabled(false);
+    connect(adapter, &BluetoothAdapter::deviceRemoved, this,
+            &PairedDeviceSettingsViewPrivate::deviceRemoved, Qt::UniqueConnection);
+    connect(adapter, &BluetoothAdapter::deviceRemovalFailed, this,
+            &PairedDeviceSettingsViewPrivate::removalFailed, Qt::UniqueConnection);
+}
+
+void PairedDeviceSettingsViewPrivate::deviceRemoved(const BluetoothDevice &removed)
+{
+    if (!removing || removed.path() != device.path())
+        return;
+    removing = false;
+    Q_EMIT view->pairingRemoved();
+}
+
+void PairedDeviceSettingsViewPrivate::removalFailed(const BluetoothDevice &kept)
+{
+    if (kept.path() != device.path())
+        return;
+    removing = false;
+    removeButton->setEnabled(true);
     SimpleInformationBanner::show(qtTrId("qtn_conn_bt_remove_pairing_failed").arg(device.name()),
                                   bluetoothIcon);
 }

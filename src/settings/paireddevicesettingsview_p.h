@@ -48,9 +48,13 @@ public:
     QGraphicsLinearLayout *buttonLayout = nullptr;
     // A connect request waits this long for the adapter's power-on.
     QTimer powerWait;
+    // BlueZ 5 answers a removal once a connected device's link is down.
+    bool removing = false;
 
 public Q_SLOTS:
     void removePairing();
+    void deviceRemoved(const Ovrin::BluetoothDevice &removed);
+    void removalFailed(const Ovrin::BluetoothDevice &kept);
     void connectDisconnect();
     void devicePropertyChanged(const QString &property);
     void adapterPropertyChanged(const QString &property);
