@@ -12,6 +12,7 @@
 #include "transferspeedmeter.h"
 #include "transfersview.h"
 
+#include <QDir>
 #include <QGraphicsLinearLayout>
 
 using namespace Ovrin;
@@ -98,4 +99,13 @@ void DemoShell::openTransfers()
         = new DemoPage(QStringLiteral("Transfers"),
                        new TransfersView(BluetoothTransferTracker::basePath(), m_transferSpeeds));
     m_transfersPage->open();
+}
+
+QString DemoShell::prepareDocuments()
+{
+    const QString documents = QDir::home().filePath(QStringLiteral("MyDocs"));
+    for (const char *folder : { "Pictures", "Music", "Movies", "Documents" })
+        QDir(documents).mkpath(QLatin1String(folder));
+    BluetoothTransferTracker::setBasePath(documents);
+    return documents;
 }

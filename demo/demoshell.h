@@ -36,6 +36,10 @@ public:
     void show();
     void openTransfers();
 
+    // Makes the folders the handset keeps files in, under MyDocs in the home
+    // folder, and receives files there. Returns MyDocs.
+    static QString prepareDocuments();
+
 private:
     void createHome(const QString &where);
 

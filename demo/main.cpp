@@ -6,7 +6,6 @@
 // Bluetooth daemon of the system bus when there is one, and otherwise (and
 // always for the tour) the simulator on private buses.
 
-#include "bluetoothtransfertracker.h"
 #include "demoshell.h"
 #include "demotour.h"
 #include "ovrintranslations.h"
@@ -115,17 +114,6 @@ QString systemBluez(QString *why)
     return QString();
 }
 
-// Received files go under MyDocs in the home folder, in the folders the
-// handset has; the photo to share waits in the camera's folder.
-QString prepareDocuments()
-{
-    const QString documents = QDir::home().filePath(QStringLiteral("MyDocs"));
-    for (const char *folder : { "Pictures", "Music", "Movies", "Documents" })
-        QDir(documents).mkpath(QLatin1String(folder));
-    Ovrin::BluetoothTransferTracker::setBasePath(documents);
-    return documents;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -158,7 +146,7 @@ int main(int argc, char **argv)
     }
     Ovrin::installTranslations(QLocale(QLocale::English));
 
-    const QString documents = prepareDocuments();
+    const QString documents = DemoShell::prepareDocuments();
     const QString photo = QDir(documents).filePath(QStringLiteral("DCIM/sunset.jpg"));
     SamplePhoto::ensure(photo, QStringLiteral("Sunset"), 1600, 1200);
     const QString simulated = qEnvironmentVariable("OVRIN_BLUEZ") == QLatin1String("5")

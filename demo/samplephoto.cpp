@@ -6,11 +6,32 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 namespace SamplePhoto {
 
-QByteArray jpeg(const QString &caption, int width, int height)
+namespace {
+
+// The same noise every time: the photo's bytes do not change between runs.
+void addGrain(QImage *image, int grain)
+{
+    QRandomGenerator noise(1);
+    for (int y = 0; y < image->height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image->scanLine(y));
+        for (int x = 0; x < image->width(); ++x) {
+            const int offset = int(noise.bounded(2 * grain + 1)) - grain;
+            const QRgb colour = line[x];
+            line[x] = qRgb(qBound(0, qRed(colour) + offset, 255),
+                           qBound(0, qGreen(colour) + offset, 255),
+                           qBound(0, qBlue(colour) + offset, 255));
+        }
+    }
+}
+
+} // namespace
+
+QByteArray jpeg(const QString &caption, int width, int height, int grain)
 {
     QImage image(width, height, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -30,6 +51,8 @@ QByteArray jpeg(const QString &caption, int width, int height)
     painter.setFont(font);
     painter.drawText(QRect(0, int(height * 0.78), width, height / 6), Qt::AlignCenter, caption);
     painter.end();
+    if (grain > 0)
+        addGrain(&image, grain);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -37,7 +60,7 @@ QByteArray jpeg(const QString &caption, int width, int height)
     return bytes;
 }
 
-bool ensure(const QString &path, const QString &caption, int width, int height)
+bool ensure(const QString &path, const QString &caption, int width, int height, int grain)
 {
     if (QFileInfo::exists(path))
         return true;
@@ -45,7 +68,7 @@ bool ensure(const QString &path, const QString &caption, int width, int height)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(jpeg(caption, width, height));
+    file.write(jpeg(caption, width, height, grain));
     return file.commit();
 }
 

@@ -216,6 +216,20 @@ bool startRemoteUser()
         == QDBusMessage::ReplyMessage;
 }
 
+bool showRemotePhone(const QString &name)
+{
+    return setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), true)
+        && setAdapterProperty(remoteAdapter, QStringLiteral("Alias"), name)
+        && setAdapterProperty(remoteAdapter, QStringLiteral("DiscoverableTimeout"), 0u)
+        && setAdapterProperty(remoteAdapter, QStringLiteral("Discoverable"), true);
+}
+
+bool daemonsRunning()
+{
+    return nameOwned(QDBusConnection::systemBus(), bluez)
+        && nameOwned(QDBusConnection::sessionBus(), obexd);
+}
+
 // The kernel's rfkill switch of a controller, written as rfkill(8) does.
 bool writeRfkill(const QString &controller, bool blocked)
 {

@@ -36,6 +36,14 @@ void forgetDevice(const QString &adapter, const QString &address);
 // default and says yes to everything. Call again after bluetoothd restarted.
 bool startRemoteUser();
 
+// hci1 as the user of the other phone leaves it: on, named name, and
+// visible until hidden.
+bool showRemotePhone(const QString &name);
+
+// bluetoothd and obexd both hold their names on the buses: neither has
+// ended since they started.
+bool daemonsRunning();
+
 // The kernel's rfkill switch of a controller ("hci0") blocked or unblocked:
 // /dev/rfkill written in the guest; btsim's switch otherwise.
 bool setRadioBlocked(const QString &controller, bool blocked);
