@@ -149,15 +149,6 @@ class TestRealDaemons : public QObject
         return sheetOnScreen<Sheet>(m_window);
     }
 
-    // hci1 as the user of the other phone leaves it: on, visible, named.
-    void remoteVisible(bool visible)
-    {
-        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), true));
-        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Alias"), remoteName));
-        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("DiscoverableTimeout"), 0u));
-        QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Discoverable"), visible));
-    }
-
     // The remote as discovery reports it to the library.
     BluetoothDevice discoverRemote(qint64 *elapsed = nullptr)
     {
@@ -187,7 +178,8 @@ class TestRealDaemons : public QObject
     // Paired through the library with the confirmation accepted on the sheet.
     bool pairRemote()
     {
-        remoteVisible(true);
+        if (!showRemotePhone(remoteName))
+            return false;
         const BluetoothDevice found = discoverRemote();
         if (!found.isValid() && found.address().isEmpty())
             return false;
@@ -411,7 +403,7 @@ private Q_SLOTS:
     void discoveryFindsTheOtherController()
     {
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         qint64 elapsed = 0;
         const BluetoothDevice found = discoverRemote(&elapsed);
         QCOMPARE(found.address(), m_remoteAddress);
@@ -425,7 +417,7 @@ private Q_SLOTS:
     void deviceListFindsTheOtherPhone()
     {
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         auto *view = showSettingsPage();
         QSignalSpy asked(view, &BluetoothSettingsView::deviceListSelected);
         auto *devices = findItem<DrillDownItem>(view, QStringLiteral("BluetoothDevicesItem"));
@@ -455,7 +447,7 @@ private Q_SLOTS:
     void selectionSheetFindsTheOtherPhone()
     {
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         auto *sheet = new BluetoothDeviceSelectionSheet(m_adapter.get(), {});
         QSignalSpy chosen(sheet, &BluetoothDeviceSelectionSheet::deviceSelectionFinished);
         sheet->appear(&m_window, OrvelSceneWindow::DestroyWhenDone);
@@ -474,7 +466,7 @@ private Q_SLOTS:
     void pairingConfirmedOnTheSheet()
     {
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         const BluetoothDevice found = discoverRemote();
         QCOMPARE(found.address(), m_remoteAddress);
 
@@ -527,7 +519,7 @@ private Q_SLOTS:
     {
         forgetDevice(ourAdapter, m_remoteAddress);
         forgetDevice(remoteAdapter, m_ourAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         const BluetoothDevice found = discoverRemote();
         QCOMPARE(found.address(), m_remoteAddress);
         BluetoothPairingProcess attempt;
@@ -551,7 +543,7 @@ private Q_SLOTS:
     void pairingWithARemoteThatHasGone()
     {
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         const BluetoothDevice found = discoverRemote();
         QCOMPARE(found.address(), m_remoteAddress);
         QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), false));
@@ -612,7 +604,7 @@ private Q_SLOTS:
     {
         freshObexd();
         forgetDevice(ourAdapter, m_remoteAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
         // The other phone's receiving side: in one obexd, the same agent.
         Receiver remote(m_adapter.get());
         QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
@@ -747,7 +739,7 @@ private Q_SLOTS:
         const QString bluez = QStringLiteral("org.bluez");
         forgetDevice(ourAdapter, m_remoteAddress);
         forgetDevice(remoteAdapter, m_ourAddress);
-        remoteVisible(true);
+        QVERIFY(showRemotePhone(remoteName));
 
         timer.restart();
         QVERIFY(replied(asyncCall(system, bluez, ourAdapter, "org.bluez.Adapter1", "StartDiscovery"),
@@ -785,7 +777,7 @@ private Q_SLOTS:
     {
         for (int round = 0; round < 5; ++round) {
             forgetDevice(ourAdapter, m_remoteAddress);
-            remoteVisible(true);
+            QVERIFY(showRemotePhone(remoteName));
             QSignalSpy invalid(m_adapter.get(), &BluetoothAdapter::adapterInvalid);
             m_adapter->startDiscovery();
             killBluetoothd();
@@ -794,7 +786,7 @@ private Q_SLOTS:
             QVERIFY(startBluetoothd());
             QTRY_VERIFY_WITH_TIMEOUT(m_adapter->isValid(), 20000);
             QCOMPARE(m_adapter->address(), m_ourAddress);
-            remoteVisible(true);
+            QVERIFY(showRemotePhone(remoteName));
             const BluetoothDevice found = discoverRemote();
             QCOMPARE(found.address(), m_remoteAddress);
 
