@@ -150,6 +150,8 @@ void BluetoothAdapterPrivate::getBluezAdapter()
     if (path.isEmpty())
         return;
     adapterPath = path;
+    // The radio switch acts on the controller the handles serve.
+    RadioState::setBluetoothAdapter(path);
     retryTimer->stop();
     refreshProperties();
     emitOnHandles([](BluetoothAdapter *h) { Q_EMIT h->adapterValid(); });

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <climits>
 #include <optional>
 #include <utility>
 
@@ -108,6 +109,21 @@ QDBusError Bluez5Dialect::load()
         m_rfkill = new RfkillMonitor(this);
         connect(m_rfkill, &RfkillMonitor::changed, this, &Bluez5Dialect::rfkillChanged);
     }
+    QList<std::pair<QString, Interfaces>> described;
+    const QDBusError error = readObjects(&described);
+    if (error.isValid())
+        return error;
+    // Other daemons answer the call too (test doubles of BlueZ 4 do, with no
+    // objects): BlueZ 5 is known by its own interfaces.
+    if (!holdsBluez5Objects(described))
+        return QDBusError(QDBusError::UnknownInterface,
+                          QStringLiteral("The objects hold no interface of BlueZ 5"));
+    takeObjects(described);
+    return QDBusError();
+}
+
+QDBusError Bluez5Dialect::readObjects(QList<std::pair<QString, Interfaces>> *described) const
+{
     const QDBusMessage answer = m_bus.call(QDBusMessage::createMethodCall(
         bluezService, QStringLiteral("/"), objectManager, QStringLiteral("GetManagedObjects")));
     if (answer.type() != QDBusMessage::ReplyMessage)
@@ -117,7 +133,6 @@ QDBusError Bluez5Dialect::load()
             QDBusError::InvalidSignature,
             QStringLiteral("Unexpected objects of signature %1").arg(answer.signature()));
     const QDBusArgument objects = answer.arguments().value(0).value<QDBusArgument>();
-    QList<std::pair<QString, Interfaces>> described;
     objects.beginMap();
     while (!objects.atEnd()) {
         QDBusObjectPath path;
@@ -125,17 +140,57 @@ QDBusError Bluez5Dialect::load()
         objects.beginMapEntry();
         objects >> path >> interfaces;
         objects.endMapEntry();
-        described.append({ path.path(), interfaces });
+        described->append({ path.path(), interfaces });
     }
     objects.endMap();
-    // Other daemons answer the call too (test doubles of BlueZ 4 do, with no
-    // objects): BlueZ 5 is known by its own interfaces.
-    if (!holdsBluez5Objects(described))
-        return QDBusError(QDBusError::UnknownInterface,
-                          QStringLiteral("The objects hold no interface of BlueZ 5"));
-    for (const auto &[path, interfaces] : std::as_const(described))
-        addObject(path, interfaces);
     return QDBusError();
+}
+
+void Bluez5Dialect::takeObjects(const QList<std::pair<QString, Interfaces>> &described)
+{
+    // The adapter first: which devices are its own depends on it.
+    QStringList adapters;
+    for (const auto &[path, interfaces] : described) {
+        if (interfaces.contains(adapterInterface))
+            adapters << path;
+    }
+    const QString chosen = firstByNumber(adapters);
+    for (const auto &[path, interfaces] : described) {
+        if (path == chosen)
+            addAdapter(path, interfaces.value(adapterInterface));
+    }
+    for (const auto &[path, interfaces] : described)
+        addObject(path, interfaces);
+}
+
+QString Bluez5Dialect::firstByNumber(const QStringList &adapterPaths)
+{
+    // hci2 before hci10: the number, not the text, orders controllers.
+    const auto number = [](const QString &path) {
+        bool ok = false;
+        const int n = path.section(QLatin1Char('/'), -1).mid(3).toInt(&ok);
+        return ok ? n : INT_MAX;
+    };
+    QString first;
+    for (const QString &path : adapterPaths) {
+        if (first.isEmpty() || number(path) < number(first)
+            || (number(path) == number(first) && path < first))
+            first = path;
+    }
+    return first;
+}
+
+void Bluez5Dialect::moveToAnotherAdapter()
+{
+    // As BlueZ 4's default adapter did: the handles go on with the next
+    // controller. Its devices were not followed: everything is read again.
+    if (m_otherAdapters.isEmpty())
+        return;
+    m_otherAdapters.clear();
+    QList<std::pair<QString, Interfaces>> described;
+    if (readObjects(&described).isValid())
+        return;
+    takeObjects(described);
 }
 
 bool Bluez5Dialect::holdsBluez5Objects(const QList<std::pair<QString, Interfaces>> &objects)
@@ -166,8 +221,10 @@ void Bluez5Dialect::addObject(const QString &path, const Interfaces &interfaces)
 
 void Bluez5Dialect::addAdapter(const QString &path, const QVariantMap &properties)
 {
-    if (!m_adapterPath.isEmpty() && m_adapterPath != path)
+    if (!m_adapterPath.isEmpty() && m_adapterPath != path) {
+        m_otherAdapters.insert(path);
         return;
+    }
     const bool isNew = m_adapterPath.isEmpty();
     m_adapterPath = path;
     m_adapter.insert(BluezPropertyTypes::adapter().filtered(properties));
@@ -273,6 +330,9 @@ void Bluez5Dialect::removeObject(const QString &path, const QStringList &interfa
         m_powerRefusedAsBlocked = false;
         m_toldRadioBlocked = false;
         Q_EMIT adapterRemoved();
+        moveToAnotherAdapter();
+    } else if (interfaces.contains(adapterInterface)) {
+        m_otherAdapters.remove(path);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QMap>
+#include <QSet>
 
 class QTimer;
 
@@ -86,6 +87,12 @@ private:
     };
 
     static bool holdsBluez5Objects(const QList<std::pair<QString, Interfaces>> &objects);
+    QDBusError readObjects(QList<std::pair<QString, Interfaces>> *described) const;
+    // Takes the first controller by number as the adapter, then every object.
+    void takeObjects(const QList<std::pair<QString, Interfaces>> &described);
+    static QString firstByNumber(const QStringList &adapterPaths);
+    // The adapter went while another controller is there: that one serves.
+    void moveToAnotherAdapter();
     void addObject(const QString &path, const Interfaces &interfaces);
     void addAdapter(const QString &path, const QVariantMap &properties);
     // Removes from cache what reported held and checked left out.
@@ -135,6 +142,8 @@ private:
     QDBusConnection m_bus;
     QString m_adapterPath;
     QVariantMap m_adapter;
+    // The other controllers' objects, not followed.
+    QSet<QString> m_otherAdapters;
     QMap<QString, Device> m_devices;
     // Removed here, BlueZ's signal still to come: whether each was known.
     QHash<QString, bool> m_removedHere;

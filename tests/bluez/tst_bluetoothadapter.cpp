@@ -198,6 +198,40 @@ private Q_SLOTS:
         QVERIFY(!adapter.isValid());
     }
 
+    // Two controllers: the handles serve the first by number. When it goes,
+    // they go on with the other, as BlueZ 4's default adapter did, and the
+    // radio switch with them; the first coming back changes nothing.
+    void handlesMoveToTheOtherControllerWhenTheirsGoes()
+    {
+        if (!onBluez5())
+            QSKIP("btsim plays a second controller for BlueZ 5");
+        QVERIFY(loadWorld("real/scenarios/two-controllers.json"));
+        const QString first = QStringLiteral("00:AA:01:00:00:00");
+        const QString second = QStringLiteral("00:AA:01:01:00:01");
+        BluetoothAdapter adapter;
+        QTRY_VERIFY(adapter.isValid());
+        QCOMPARE(adapter.address(), first);
+        QSignalSpy invalid(&adapter, &BluetoothAdapter::adapterInvalid);
+        QSignalSpy valid(&adapter, &BluetoothAdapter::adapterValid);
+        QVERIFY(sim()->changeAdapter({ { "present", false } }));
+        QTRY_COMPARE(valid.size(), 1);
+        QCOMPARE(invalid.size(), 1);
+        QCOMPARE(adapter.address(), second);
+        QVERIFY(adapter.isPowered());
+        adapter.setPowered(false);
+        QTRY_VERIFY(!adapter.isPowered());
+        QVERIFY(sim()->changeAdapter({ { "present", true } }));
+        QTest::qWait(300);
+        QCOMPARE(adapter.address(), second);
+        QCOMPARE(valid.size(), 1);
+        QCOMPARE(BluetoothAdapter().address(), second);
+        // The radio switch keeps to the controller the handles serve.
+        const bool firstPowered = simAdapter("powered").toBool();
+        adapter.setPowered(true);
+        QTRY_VERIFY(adapter.isPowered());
+        QCOMPARE(simAdapter("powered").toBool(), firstPowered);
+    }
+
     void deviceListAndLookup()
     {
         BluetoothAdapter adapter;

@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 
+#include <climits>
 #include <functional>
 
 Q_LOGGING_CATEGORY(lcRadio, "ovrin.radiostate")
@@ -54,18 +55,37 @@ QDBusMessage bluez5Powered(const QString &adapter, bool enabled)
     return set;
 }
 
-// The first object with org.bluez.Adapter1 among BlueZ 5's objects.
+// The adapter the application's handles serve, if named and present.
+QString &preferredAdapter()
+{
+    static QString path;
+    return path;
+}
+
+// The preferred adapter among BlueZ 5's objects with org.bluez.Adapter1,
+// else the controller numbered lowest (hci2 before hci10).
 QString bluez5Adapter(const QDBusMessage &objects)
 {
     if (objects.signature() != QLatin1String("a{oa{sa{sv}}}"))
         return QString();
     QMap<QDBusObjectPath, QMap<QString, QVariantMap>> all;
     objects.arguments().value(0).value<QDBusArgument>() >> all;
+    const auto number = [](const QString &path) {
+        bool ok = false;
+        const int n = path.section(QLatin1Char('/'), -1).mid(3).toInt(&ok);
+        return ok ? n : INT_MAX;
+    };
+    QString first;
     for (auto it = all.constBegin(); it != all.constEnd(); ++it) {
-        if (it->contains(QStringLiteral("org.bluez.Adapter1")))
-            return it.key().path();
+        const QString path = it.key().path();
+        if (!it->contains(QStringLiteral("org.bluez.Adapter1")))
+            continue;
+        if (path == preferredAdapter())
+            return path;
+        if (first.isEmpty() || number(path) < number(first))
+            first = path;
     }
-    return QString();
+    return first;
 }
 
 // The process's power requests, in order: one in flight at a time, since two
@@ -191,6 +211,11 @@ RadioState::RadioState(int radios, QObject *parent)
     : QObject(parent)
     , m_radios(radios)
 {
+}
+
+void RadioState::setBluetoothAdapter(const QString &path)
+{
+    preferredAdapter() = path;
 }
 
 void RadioState::setEnabled(bool enabled)

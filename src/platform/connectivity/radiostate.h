@@ -22,6 +22,11 @@ public:
     // even when this object is deleted right after asking.
     void setEnabled(bool enabled);
 
+    // The BlueZ 5 adapter object the Bluetooth radio switch acts on while it
+    // exists (the one the application's adapter handles serve); otherwise the
+    // controller numbered lowest. Process-wide.
+    static void setBluetoothAdapter(const QString &path);
+
 Q_SIGNALS:
     // BlueZ refused to switch the radio on (e.g. "org.bluez.Error.Blocked"
     // while rfkill blocks it); told only while this object lives.
