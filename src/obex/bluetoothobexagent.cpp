@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QDir>
+#include <QStorageInfo>
 #include <QTimer>
 #include <QUuid>
 
@@ -506,6 +507,16 @@ QString BluetoothObexAgentPrivate::acceptedAnswer(const QString &transfer, Incom
                   qPrintable(fileName));
         return QString();
     }
+    // Refused before it starts rather than failed when the disk is full.
+    for (const QString &folder : { QFileInfo(fileName).absolutePath(), push->obexdRoot }) {
+        const QStorageInfo storage(folder);
+        if (folder.isEmpty() || !storage.isValid() || push->size <= qulonglong(storage.bytesAvailable()))
+            continue;
+        qCWarning(lcObex, "Refusing transfer '%s': %llu bytes do not fit in %s", qPrintable(transfer),
+                  push->size, qPrintable(folder));
+        push->tooBig = true;
+        return QString();
+    }
     if (push->obexdRoot.isEmpty()) {
         // A file that is already there is not this transfer's to delete. Asked
         // before answering: obexd makes the file as soon as it has the answer.
@@ -692,9 +703,13 @@ void BluetoothObexAgent::authorizeTransfer(const QString &transfer, const QStrin
     if (d_ptr->type == Server && push != d_ptr->pushes.end()) {
         const QString answer = d_ptr->acceptedAnswer(transfer, &*push, fileName);
         if (answer.isEmpty()) {
+            const bool tooBig = push->tooBig;
             bus().send(message.createErrorReply(
                 BluetoothObexAgentPrivate::errorFor(message, "Rejected"), QString()));
             d_ptr->removeTransfer(QDBusObjectPath(transfer));
+            // The owner accepted it: it hears why nothing comes.
+            if (tooBig)
+                Q_EMIT error(transfer, QStringLiteral("Not enough free space for the file"));
             return;
         }
         push->accepted = true;

@@ -45,6 +45,8 @@ struct IncomingPush
     bool accepted = false;
     // The owner cancelled it while it ran.
     bool canceled = false;
+    // Refused: larger than the free space where it would be stored.
+    bool tooBig = false;
 };
 
 class BluetoothObexAgentPrivate : public QDBusAbstractAdaptor

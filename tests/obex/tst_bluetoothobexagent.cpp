@@ -427,6 +427,31 @@ private Q_SLOTS:
         QCOMPARE(readFile(pictures() + QStringLiteral("/photo.jpg")), QByteArray("p"));
     }
 
+    // A push larger than the free space where it would be stored is refused
+    // before it starts, and its owner told so, rather than failing full.
+    void aPushLargerThanTheFreeSpaceIsRefused()
+    {
+        if (!onObexd5())
+            QSKIP("obexd 4 announces at most 2 GiB");
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        const qint64 petabyte = qint64(1) << 50;
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Refusing transfer '.*': 1125899906842624 bytes "
+                                                "do not fit in "));
+        const uint ticket = sim()->pushFiles(
+            { { "address", anna },
+              { "objects", QJsonArray { QJsonObject { { "name", "huge.jpg" },
+                                                      { "type", "image/jpeg" },
+                                                      { "size", 1024 },
+                                                      { "announcedSize", double(petabyte) } } } } });
+        QTRY_COMPARE(receiver.failed.size(), 1);
+        QCOMPARE(receiver.failed.first().at(1).toString(), "Not enough free space for the file");
+        QCOMPARE(receiver.completed.size(), 0);
+        QVERIFY(sim()->waitForRequest(ticket).has_value());
+        QCOMPARE(storedFiles(), QStringList());
+    }
+
     // obexd takes one agent, and a desktop's own came first: ours is refused
     // and says so once, asks again now and then, and is taken as soon as the
     // other lets go; from then on it receives.
