@@ -73,8 +73,12 @@ void Obex5Client::createSession(const SimCall &call)
         call.replyError(error("Failed"), QString());
         return;
     }
+    // obexd finds a session to reuse by the driver's own spelling of the
+    // target, compared case-sensitively: a lower-case "opp" or the UUID
+    // always opens a new connection.
     for (const auto &[session, path] : m_paths) {
-        if (session->joins(call.sender(), destination) && session->isConnected()) {
+        if (target.toString() == QLatin1String("OPP") && session->joins(call.sender(), destination)
+            && session->isConnected()) {
             call.reply({ QVariant::fromValue(QDBusObjectPath(path)) });
             return;
         }

@@ -360,6 +360,31 @@ private Q_SLOTS:
                  obex5Error("InvalidArguments"));
     }
 
+    // obexd reuses a connected session only for the same owner, destination
+    // and the driver's own spelling of the target ("OPP"): a lower-case
+    // "opp" or the UUID opens a new connection each time.
+    void sessionsAreReusedOnlyForTheDriversSpelling()
+    {
+        const auto sessionFor = [](const QString &target) {
+            const QDBusMessage reply = QDBusConnection::sessionBus().call(
+                createSessionMessage(phone, { { "Target", target } }), QDBus::Block, 10000);
+            return reply.arguments().value(0).value<QDBusObjectPath>().path();
+        };
+        const QString first = sessionFor(u"OPP"_s);
+        QVERIFY(!first.isEmpty());
+        QCOMPARE(sessionFor(u"OPP"_s), first);
+        const QString lower = sessionFor(u"opp"_s);
+        QVERIFY(!lower.isEmpty() && lower != first);
+        const QString again = sessionFor(u"opp"_s);
+        QVERIFY(!again.isEmpty() && again != lower && again != first);
+        const QString uuid = sessionFor(u"00001105-0000-1000-8000-00805f9b34fb"_s);
+        QVERIFY(!uuid.isEmpty() && uuid != first && uuid != lower && uuid != again);
+        for (const QString &session : { first, lower, again, uuid })
+            QVERIFY(ok(QDBusConnection::sessionBus().call(obex5Message(
+                u"/org/bluez/obex"_s, client1, u"RemoveSession"_s,
+                { QVariant::fromValue(QDBusObjectPath(session)) }))));
+    }
+
     void sessionErrorsAndCancel()
     {
         // An owner leaving the bus takes its sessions along.
