@@ -67,7 +67,8 @@ void DiscoveryCycle::inquiryHit(const QString &address)
     m_host->deviceSeen(address);
     const bool withName = nameKnown(*spec);
     auto it = m_found.constFind(address);
-    if (it == m_found.constEnd() || it->rssi != spec->rssi || (withName && !it->withName))
+    if (it == m_found.constEnd() || qAbs(it->rssi - spec->rssi) >= m_host->rssiThreshold()
+        || (withName && !it->withName))
         announce(*spec, withName);
 }
 

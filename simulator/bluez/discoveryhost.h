@@ -22,6 +22,9 @@ public:
     virtual void deviceFound(const DeviceSpec &spec, bool withName) = 0;
     // Every inquiry result, announced or not (BlueZ 5 keeps found devices alive with it).
     virtual void deviceSeen(const QString &address) { Q_UNUSED(address) }
+    // How far a found device's RSSI must move from the one announced to be
+    // announced again.
+    virtual int rssiThreshold() const { return 1; }
 };
 
 #endif // DISCOVERYHOST_H

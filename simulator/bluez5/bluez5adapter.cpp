@@ -441,7 +441,12 @@ void Bluez5Adapter::setDiscoveryFilter(const SimCall &call)
         replyError(call, BluezError::InvalidArguments);
         return;
     }
-    // The simulated neighbourhood answers every inquiry alike: the filter is kept nowhere.
+    // The simulated neighbourhood answers every inquiry alike: only whether
+    // a filter is set is kept, for how often RSSI is told.
+    if (filter.isEmpty())
+        m_filteredOwners.remove(call.sender());
+    else
+        m_filteredOwners.insert(call.sender());
     call.reply();
 }
 
@@ -688,6 +693,7 @@ void Bluez5Adapter::startIncomingPairing(const QString &address, Done done)
 void Bluez5Adapter::peerLeft(const QString &name)
 {
     agentManager()->peerLeft(name);
+    m_filteredOwners.remove(name);
     for (Bluez5Device *device : devices())
         device->callerLeft(name);
     if (m_sessions.remove(name) && m_sessions.isEmpty())

@@ -64,6 +64,9 @@ public:
     void cycleEnded(const QStringList &) override { }
     void deviceFound(const DeviceSpec &spec, bool withName) override;
     void deviceSeen(const QString &address) override;
+    // bluetoothd 5.66 tells a new RSSI only 8 dBm or more from the last one
+    // told, unless a client set a discovery filter.
+    int rssiThreshold() const override { return m_filteredOwners.isEmpty() ? 8 : 1; }
 
     // ControlledAdapter
     void deviceAdded(const QString &address) override;
@@ -122,6 +125,8 @@ private:
     DeviceObjects<Bluez5Device> m_devices;
     QSet<QString> m_sessions;
     QSet<QString> m_pendingDiscovery;
+    // Clients that set a discovery filter.
+    QSet<QString> m_filteredOwners;
     DiscoveryCycle *m_discovery = nullptr;
     bool m_discovering = false;
     QTimer m_discoverableTimer;

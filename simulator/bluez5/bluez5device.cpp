@@ -116,7 +116,7 @@ QVariantMap Bluez5Device::propertiesOf(const DeviceSpec &spec) const
             map.insert(QStringLiteral("Icon"), icon);
     }
     if (m_rssiKnown)
-        map.insert(QStringLiteral("RSSI"), QVariant::fromValue(spec.rssi));
+        map.insert(QStringLiteral("RSSI"), QVariant::fromValue(m_toldRssi));
     applyRaw(spec.rawProperties, &map);
     return map;
 }
@@ -159,7 +159,9 @@ void Bluez5Device::seen(bool withName, bool announce)
         if (announce)
             changed({ QStringLiteral("Name"), QStringLiteral("Alias") });
     }
+    // The RSSI bluetoothd shows is the one the last report it told carried.
     m_rssiKnown = true;
+    m_toldRssi = m_spec->rssi;
     if (announce)
         changed(QStringLiteral("RSSI"));
     restartExpiry();

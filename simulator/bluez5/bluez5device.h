@@ -89,6 +89,7 @@ private:
     bool m_temporary;
     bool m_nameKnown;
     bool m_rssiKnown = false;
+    qint16 m_toldRssi = 0;
     bool m_bonded;
     bool m_uuidsKnown; // service discovery ran once: UUIDs are the device's, not the advertised
     bool m_servicesResolved;

@@ -176,6 +176,35 @@ private Q_SLOTS:
         QCOMPARE(get(hci0, adapter1, u"Discovering"_s), QVariant(false));
     }
 
+    // Without a discovery filter bluetoothd tells a found device's RSSI again
+    // only once it moved 8 dBm or more from the value it told; with one, any move.
+    void rssiIsToldAgainOnlyForAMoveOfEightWithoutAFilter()
+    {
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        QVERIFY(discover(recorder, phone));
+        // The report that brings its name settles first.
+        QTest::qWait(800);
+        const int told = get(dev(phone), device1, u"RSSI"_s).toInt();
+        const QString rssiTold = leaf(dev(phone)) + u":RSSI"_s;
+        const auto movesTo = [&](int rssi) {
+            const int before = recorder.count(rssiTold);
+            if (!sim()->changeDevice(phone, { { "rssi", rssi } }))
+                return false;
+            // Two cycles of the scenario's short inquiry.
+            QTest::qWait(800);
+            return recorder.count(rssiTold) > before;
+        };
+        QVERIFY(!movesTo(told + 5));
+        QVERIFY(!movesTo(told - 7));
+        QVERIFY(movesTo(told + 9));
+        QCOMPARE(get(dev(phone), device1, u"RSSI"_s).toInt(), told + 9);
+        QVERIFY(ok(bluezCall(hci0, adapter1, u"SetDiscoveryFilter"_s,
+                             { QVariantMap { { "Transport", u"bredr"_s } } })));
+        QVERIFY(movesTo(told + 7));
+        QCOMPARE(errorOf(bluezMessage(hci0, adapter1, u"StopDiscovery"_s)), QString());
+    }
+
     void foundDevicesStayOnlyWhenKept_data()
     {
         QTest::addColumn<QString>("keep");
