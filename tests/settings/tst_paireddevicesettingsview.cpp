@@ -324,7 +324,9 @@ private Q_SLOTS:
         showPage(phone);
         QVERIFY(sim()->changeDevice(phone, { { "connected", true } }));
         QVERIFY(sim()->setTiming({ { "disconnectMs", 2500 } }));
-        QTRY_VERIFY(w.adapter->deviceForAddress(phone).isConnected());
+        // The page shows the link (a disconnect button above): taps land where it lays them out.
+        QTRY_VERIFY(connectButton() && connectButton()->text() == qtTrId("qtn_conn_bt_disconnect"));
+        settle();
         QSignalSpy removed(m_view, &PairedDeviceSettingsView::pairingRemoved);
         QElapsedTimer tapped;
         tapped.start();
