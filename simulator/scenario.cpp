@@ -180,12 +180,15 @@ AudioSpec AudioSpec::fromJson(const QJsonObject &json, const AudioSpec &base)
     AudioSpec a = base;
     read(json, "connectError", a.connectError);
     read(json, "delayMs", a.delayMs);
+    read(json, "connectsAfterPairing", a.connectsAfterPairing);
     return a;
 }
 
 QJsonObject AudioSpec::toJson() const
 {
-    return { { "connectError", connectError }, { "delayMs", delayMs } };
+    return { { "connectError", connectError },
+             { "delayMs", delayMs },
+             { "connectsAfterPairing", connectsAfterPairing } };
 }
 
 std::optional<DeviceSpec> DeviceSpec::fromJson(const QJsonObject &json, QString *error)

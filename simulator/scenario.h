@@ -51,6 +51,7 @@ struct AudioSpec
 {
     QString connectError; // Audio.Connect fails with this error name
     int delayMs = -1; // overrides Timing::audioConnectMs when >= 0
+    bool connectsAfterPairing = false; // the headset brings up its audio itself once paired
 
     static AudioSpec fromJson(const QJsonObject &json, const AudioSpec &base);
     QJsonObject toJson() const;

@@ -256,6 +256,17 @@ void Bluez5Device::scheduleIdleDrop()
     m_idle.start(timing().idleDisconnectMs);
 }
 
+void Bluez5Device::linkAfterPairing()
+{
+    // A headset may connect its audio right away; otherwise nothing holds the link.
+    if (!hasAudio() || !m_spec->audio.connectsAfterPairing) {
+        scheduleIdleDrop();
+        return;
+    }
+    afterOnLink(timing().audioConnectMs,
+                [this]() { m_spec->audioState = QStringLiteral("connected"); });
+}
+
 void Bluez5Device::dropLink()
 {
     abortPairing(BluezError::AuthenticationCanceled);

@@ -46,6 +46,8 @@ public:
     void setPaired(bool paired);
     void resolveServices();
     void scheduleIdleDrop();
+    // What holds the link once a pairing is done.
+    void linkAfterPairing();
     // Everything on the link ends now (power off, blocking, removal).
     void dropLink();
     // Signals every property that differs from what before would show.

@@ -219,7 +219,7 @@ void Bluez5Pairing::servicesResolved()
     // Also a pairing the remote started keeps the device now.
     m_device->setTemporary(false);
     m_call.reply();
-    m_device->scheduleIdleDrop();
+    m_device->linkAfterPairing();
     finish(QString());
 }
 

@@ -43,6 +43,9 @@ bool isRadioBlocked(const QVariantMap &adapter)
 const QLatin1String blockedError("org.bluez.Error.Blocked");
 // How long a creation looks for a device that discovery has not found.
 constexpr int lookupTimeLimitMs = 20000;
+// The kernel drops a link nothing uses about 2 s after a pairing's last
+// channel closed; one that lives longer is held by the device's own profiles.
+constexpr int pairingLinkIdleMs = 6000;
 // A controller's inquiry lasts about ten seconds: asked again every second
 // for a little longer than one.
 constexpr int discoveryRetryMs = 1000;
@@ -822,6 +825,7 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
     if (device != m_devices.end()) {
         // A link that comes up now is the pairing's, until it goes.
         device->pairingLink = !device->properties.value(QStringLiteral("Connected")).toBool();
+        device->pairingAnswered.invalidate();
         madeForPairing = !isKnown(*device);
         device->createdHere = device->createdHere || madeForPairing;
     }
@@ -838,6 +842,8 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
                 BluezAgentRoutes::endAttempt(devicePath);
                 unregisterUnusedRouter();
                 auto device = m_devices.find(devicePath);
+                if (device != m_devices.end() && !routeEnd->isError())
+                    device->pairingAnswered.start();
                 if (!madeForPairing || !routeEnd->isError() || device == m_devices.end())
                     return;
                 device->createdHere = false;
@@ -982,7 +988,9 @@ bool Bluez5Dialect::isAudioConnected(const QString &devicePath, QDBusError *erro
     const auto device = m_devices.constFind(devicePath);
     return deviceProperties(devicePath, &properties, error)
         && properties.value(QStringLiteral("Connected")).toBool()
-        && (device == m_devices.constEnd() || !device->pairingLink);
+        && (device == m_devices.constEnd() || !device->pairingLink
+            || (device->pairingAnswered.isValid()
+                && device->pairingAnswered.hasExpired(pairingLinkIdleMs)));
 }
 
 QDBusPendingCall Bluez5Dialect::connectAudio(const QString &devicePath)

@@ -4,6 +4,7 @@
 #include "bluezdialect.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
 #include <QSet>
@@ -75,8 +76,10 @@ private:
     {
         QVariantMap properties;
         bool createdHere = false;
-        // The link is up for a pairing of this process only: no profile on it.
+        // The link is up for a pairing of this process only: no profile on it,
+        // unless it outlives the pairing by more than an idle link does.
         bool pairingLink = false;
+        QElapsedTimer pairingAnswered;
     };
     // A creation waiting for its device to be found first.
     struct Lookup

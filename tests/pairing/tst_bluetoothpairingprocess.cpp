@@ -193,6 +193,39 @@ private Q_SLOTS:
         QTRY_VERIFY(simFlag(phone, "trusted"));
     }
 
+    // The link a pairing brought up is no audio while it goes idle; one a
+    // headset keeps up with its own audio afterwards is, as BlueZ says.
+    void audioAHeadsetBringsUpItselfIsShown_data()
+    {
+        QTest::addColumn<bool>("connectsItself");
+        QTest::newRow("headset connects itself") << true;
+        QTest::newRow("idle link dropped") << false;
+    }
+    void audioAHeadsetBringsUpItselfIsShown()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 tells the audio state itself");
+        QFETCH(bool, connectsItself);
+        QVERIFY(sim()->changeDevice(justWorksHeadset,
+                                    { { "audio", QJsonObject { { "connectsAfterPairing",
+                                                                 connectsItself } } } }));
+        Attempt attempt;
+        attempt.process.setAutoConnected(false);
+        attempt.process.start(foundDevice(justWorksHeadset));
+        QVERIFY(attempt.finished.wait());
+        QCOMPARE(attempt.process.error(), QString());
+        const BluetoothConnectionManager headset(knownDevice(justWorksHeadset));
+        QVERIFY(!headset.isAudioConnected());
+        if (connectsItself) {
+            QTRY_VERIFY_WITH_TIMEOUT(headset.isAudioConnected(), 15000);
+            QVERIFY(simFlag(justWorksHeadset, "connected"));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!simFlag(justWorksHeadset, "connected"), 15000);
+            QVERIFY(!headset.isAudioConnected());
+        }
+        QCOMPARE(audioConnects(), 0);
+    }
+
     // Told by a notification instead of a banner, when the caller asks so.
     void failedAutomaticPairingFallsBackToTheSheet()
     {
