@@ -88,6 +88,7 @@ Timing Timing::fromJson(const QJsonObject &json, const Timing &base)
     read(json, "audioConnectMs", t.audioConnectMs);
     read(json, "agentTimeoutMs", t.agentTimeoutMs);
     read(json, "temporaryTimeoutMs", t.temporaryTimeoutMs);
+    read(json, "autopairRetryMs", t.autopairRetryMs);
     return t;
 }
 
@@ -104,7 +105,8 @@ QJsonObject Timing::toJson() const
              { "idleDisconnectMs", idleDisconnectMs },
              { "audioConnectMs", audioConnectMs },
              { "agentTimeoutMs", agentTimeoutMs },
-             { "temporaryTimeoutMs", temporaryTimeoutMs } };
+             { "temporaryTimeoutMs", temporaryTimeoutMs },
+             { "autopairRetryMs", autopairRetryMs } };
 }
 
 ObexSpec ObexSpec::fromJson(const QJsonObject &json, const ObexSpec &base)

@@ -26,6 +26,7 @@ struct Timing
     int audioConnectMs = 600;
     int agentTimeoutMs = 60000; // the daemon's wait for an agent's answer
     int temporaryTimeoutMs = 30000; // BlueZ 5: a found device not seen again goes; 0: never
+    int autopairRetryMs = 3000; // BlueZ 5: the autopair plugin's next fixed PIN after a wrong one
 
     static Timing fromJson(const QJsonObject &json, const Timing &base);
     QJsonObject toJson() const;

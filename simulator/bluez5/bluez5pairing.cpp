@@ -26,14 +26,15 @@ uint majorClass(const DeviceSpec &spec)
     return spec.deviceClass ? (*spec.deviceClass & 0x1f00) >> 8 : 0;
 }
 
-// bluetoothd's autopair plugin, for pairings it starts: a legacy headset is
-// tried with the usual fixed PINs before anyone is asked...
-bool autopairs(const DeviceSpec &spec)
+// bluetoothd's autopair plugin, for pairings it starts: a legacy headset,
+// hands-free, headphones, portable or hi-fi audio device is tried with the
+// usual fixed PINs, in this order, before anyone is asked...
+QStringList pluginPins(const DeviceSpec &spec)
 {
-    static const QStringList usual { QStringLiteral("0000"), QStringLiteral("1234"),
-                                     QStringLiteral("1111") };
-    return majorClass(spec) == 0x04
-        && (spec.pairing.pin.isEmpty() || usual.contains(spec.pairing.pin));
+    static const QList<uint> audioMinors { 0x01, 0x02, 0x06, 0x07, 0x0a };
+    if (majorClass(spec) != 0x04 || !audioMinors.contains((*spec.deviceClass & 0xfc) >> 2))
+        return {};
+    return { QStringLiteral("0000"), QStringLiteral("1234"), QStringLiteral("1111") };
 }
 
 // ...and a legacy keyboard gets a PIN of the plugin's to type, shown with DisplayPinCode.
@@ -108,8 +109,8 @@ void Bluez5Pairing::runMethod()
     const bool byPlugin = method == QLatin1String("pin") && !isIncoming();
     if (method == QLatin1String("display")) {
         remoteTyped(0);
-    } else if (byPlugin && autopairs(m_device->spec())) {
-        remoteAgreed();
+    } else if (byPlugin && !pluginPins(m_device->spec()).isEmpty()) {
+        tryPluginPin(0);
     } else if (byPlugin && typesDisplayedPin(m_device->spec())) {
         displayPinCode();
     } else if (method == QLatin1String("none")) {
@@ -119,9 +120,32 @@ void Bluez5Pairing::runMethod()
         else
             remoteAgreed();
     } else {
-        const AgentDialogue::Request ask = AgentDialogue::requestFor(pairing, m_device->path());
-        askAgent(ask.member, ask.args);
+        askAgentForMethod();
     }
+}
+
+void Bluez5Pairing::askAgentForMethod()
+{
+    const AgentDialogue::Request ask =
+        AgentDialogue::requestFor(m_device->spec().pairing, m_device->path());
+    askAgent(ask.member, ask.args);
+}
+
+void Bluez5Pairing::tryPluginPin(int attempt)
+{
+    const QStringList pins = pluginPins(m_device->spec());
+    if (attempt >= pins.size()) {
+        askAgentForMethod();
+        return;
+    }
+    // A remote that expects no particular PIN takes the first.
+    const QString &expected = m_device->spec().pairing.pin;
+    if (expected.isEmpty() || expected == pins[attempt]) {
+        remoteAgreed();
+        return;
+    }
+    // The kernel fails this bonding; bluetoothd retries with the next PIN a while later.
+    after(m_device->timing().autopairRetryMs, [this, attempt]() { tryPluginPin(attempt + 1); });
 }
 
 void Bluez5Pairing::remoteTyped(uint entered)

@@ -36,6 +36,9 @@ public:
 private:
     void linkUp();
     void runMethod();
+    void askAgentForMethod();
+    // The autopair plugin's fixed PIN number attempt, or the agent once all failed.
+    void tryPluginPin(int attempt);
     void remoteTyped(uint entered);
     void displayPinCode();
     void askAgent(const QString &member, const QVariantList &args);

@@ -875,6 +875,15 @@ void Bluez5Dialect::notePaired(const QString &devicePath)
     }
 }
 
+bool Bluez5Dialect::triesOwnPins(quint32 classOfDevice) const
+{
+    // bluetoothd's autopair plugin tries "0000", "1234" and "1111" on
+    // headsets, hands-free, headphones, portable and hi-fi audio devices.
+    static const QList<quint32> audioMinors { 0x01, 0x02, 0x06, 0x07, 0x0a };
+    const quint32 major = (classOfDevice >> 8) & 0x1f;
+    return major == 0x04 && audioMinors.contains((classOfDevice & 0xfc) >> 2);
+}
+
 void Bluez5Dialect::cancelDeviceCreation(const QString &address)
 {
     for (const Lookup &lookup : std::as_const(m_lookups)) {

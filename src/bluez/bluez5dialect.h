@@ -51,6 +51,7 @@ public:
     void createDevice(const QString &address, QObject *context, const CreationDone &done) override;
     void createPairedDevice(const QString &address, const QString &agentPath, QObject *context,
                             const CreationDone &done) override;
+    bool triesOwnPins(quint32 classOfDevice) const override;
     void cancelDeviceCreation(const QString &address) override;
     bool removeDevice(const QString &devicePath) override;
     bool deviceProperties(const QString &devicePath, QVariantMap *properties,

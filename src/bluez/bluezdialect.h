@@ -66,6 +66,13 @@ public:
     virtual void createPairedDevice(const QString &address, const QString &agentPath,
                                     QObject *context, const CreationDone &done)
         = 0;
+    // Whether the daemon tries fixed PINs of its own on a legacy device of
+    // this class before it asks the pairing's agent for one.
+    virtual bool triesOwnPins(quint32 classOfDevice) const
+    {
+        Q_UNUSED(classOfDevice)
+        return false;
+    }
     // The creation then fails; the answer to this call is not looked at.
     virtual void cancelDeviceCreation(const QString &address) = 0;
     // True once asked; where the daemon answers later (BlueZ 5 waits for

@@ -7,6 +7,8 @@
 #include "bluetoothpairingprocess.h"
 #include "bluetoothpasskeydisplaysheet.h"
 #include "bluetoothpincodesheet.h"
+#include "bluezdaemon.h"
+#include "bluezdialect.h"
 #include "connectivitydialogserverinterface.h"
 #include "pairinglogging.h"
 #include "simpleinformationbanner.h"
@@ -105,6 +107,8 @@ void BluetoothPairingProcessHandler::start()
                    && m_device.name().startsWith(QLatin1String("brivo"), Qt::CaseInsensitive)) {
             m_autoPairing = true;
             m_trusted = true;
+        } else if (bluezTriesOwnPins()) {
+            m_bluezTriesPins = true;
         } else {
             startLegacyPairing();
             return;
@@ -130,9 +134,18 @@ void BluetoothPairingProcessHandler::startDeviceCreation()
 void BluetoothPairingProcessHandler::startLegacyPairing()
 {
     showPinCodeSheet();
-    const QString proposal =
-            m_device.majorClass() == BluetoothDevice::AudioVideo ? fixedPin : randomPin();
-    m_pinCodeSheet->setPinCode(proposal);
+    m_pinCodeSheet->setPinCode(proposedPin());
+}
+
+QString BluetoothPairingProcessHandler::proposedPin() const
+{
+    return m_device.majorClass() == BluetoothDevice::AudioVideo ? fixedPin : randomPin();
+}
+
+bool BluetoothPairingProcessHandler::bluezTriesOwnPins() const
+{
+    const BluezDialect *dialect = BluezDaemon::instance()->dialect();
+    return dialect && dialect->triesOwnPins(m_device.classOfDevice());
 }
 
 QString BluetoothPairingProcessHandler::randomPin()
@@ -174,6 +187,9 @@ void BluetoothPairingProcessHandler::pinCodeRequested(const BluetoothDevice &dev
     } else {
         m_requestType = PinCodeRequest;
         showPinCodeSheet();
+        // BlueZ's own PINs failed: offer ours, as when the user is asked first.
+        if (m_bluezTriesPins)
+            m_pinCodeSheet->setPinCode(proposedPin());
     }
 }
 

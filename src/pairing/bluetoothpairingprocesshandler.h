@@ -59,6 +59,9 @@ public Q_SLOTS:
 private:
     void startDeviceCreation();
     void startLegacyPairing();
+    // The PIN the sheet offers for this device: the accessory PIN for audio.
+    QString proposedPin() const;
+    bool bluezTriesOwnPins() const;
     bool isOwnDevice(const BluetoothDevice &device, const char *what) const;
     // Each sheet answers for itself, whichever others are alive.
     void sheetAccepted(SimpleSheet *sheet);
@@ -95,6 +98,8 @@ private:
     bool m_finished = false;
     bool m_trusted = false;
     bool m_autoPairing = false;
+    // BlueZ tries its fixed PINs first: the user is asked only if it asks.
+    bool m_bluezTriesPins = false;
 };
 
 } // namespace Ovrin

@@ -253,6 +253,54 @@ private Q_SLOTS:
         QVERIFY(!simFlag(brivoMini, "paired"));
     }
 
+    // BlueZ 5 tries "0000", "1234" and "1111" on a legacy headset before it
+    // asks: the user is asked only if none of them did, with the accessory
+    // PIN proposed, and the attempt runs meanwhile.
+    void legacyHeadsetAskedForAPinOnlyWhenBlueZsOwnFailed_data()
+    {
+        QTest::addColumn<QString>("pin");
+        QTest::newRow("third of BlueZ's PINs") << "1111";
+        QTest::newRow("a PIN of its own") << "4862";
+    }
+    void legacyHeadsetAskedForAPinOnlyWhenBlueZsOwnFailed()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 asks the agent at once; the sheet comes first there");
+        QFETCH(QString, pin);
+        QVERIFY(sim()->changeDevice(justWorksHeadset,
+                                    { { "legacyPairing", true },
+                                      { "pairing", QJsonObject { { "method", "pin" },
+                                                                 { "pin", pin } } } }));
+        Attempt attempt;
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        attempt.process.start(foundDevice(justWorksHeadset));
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(!onScreen<BluetoothPinCodeSheet>());
+        if (pin == QLatin1String("1111")) {
+            QVERIFY(attempt.finished.wait());
+            QCOMPARE(attempt.process.error(), QString());
+            QVERIFY(answersTo(QStringLiteral("RequestPinCode")).isEmpty());
+            QVERIFY(!onScreen<BluetoothPinCodeSheet>());
+        } else {
+            BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
+            QVERIFY(sheet);
+            // Two of BlueZ's PINs failed, each followed by its pause, before it asked.
+            QVERIFY(sinceStart.elapsed() >= 2 * 150);
+            QCOMPARE(sheet->pinCode(), QStringLiteral("7351"));
+            tap(pinEdit(sheet));
+            for (int i = sheet->pinCode().size(); i > 0; --i)
+                QTest::keyClick(&m_window, Qt::Key_Backspace);
+            typeText(&m_window, pin);
+            tap(sheet->acceptButton());
+            QVERIFY(attempt.finished.wait());
+            QCOMPARE(attempt.process.error(), QString());
+            QCOMPARE(answered("RequestPinCode").toString(), pin);
+        }
+        QCOMPARE(attempt.started.size(), 1);
+        QVERIFY(simFlag(justWorksHeadset, "paired"));
+    }
+
     void codeTypedByTheUser_data()
     {
         QTest::addColumn<QString>("address");
