@@ -110,6 +110,8 @@ std::optional<QList<ObexPush::Object>> ObexPush::objectsFromJson(const QJsonObje
         object.announced = number(item, "announcedSize", object.contents.size());
         object.abortAfter = number(item, "abortAfter", number(json, "abortAfter", -1));
         object.stallAfter = number(item, "stallAfter", number(json, "stallAfter", -1));
+        object.goesOnIfRefused = item.value(QLatin1String("goesOnIfRefused"))
+                                     .toBool(json.value(QLatin1String("goesOnIfRefused")).toBool());
         objects.append(object);
     }
     return objects;
@@ -212,12 +214,12 @@ void ObexPush::authorize()
                               if (reply.type() == QDBusMessage::ErrorMessage) {
                                   if (reply.errorName() == noReply)
                                       agents->notify(agent, QStringLiteral("Cancel"));
-                                  self->finish(forbidden);
+                                  self->refuseObject(forbidden);
                                   return;
                               }
                               // Only a path is an answer.
                               if (reply.signature() != QLatin1String("s")) {
-                                  self->finish(forbidden);
+                                  self->refuseObject(forbidden);
                                   return;
                               }
                               self->authorized(reply.arguments().value(0).toString());
@@ -248,11 +250,11 @@ void ObexPush::authorized(const QString &reply)
         // 0.43+: the folder's real path must lie inside the root folder.
         const QString real
             = QFileInfo(QDir::current().absoluteFilePath(folder)).canonicalFilePath();
-        const QString root = QFileInfo(m_service->rootFolder()).canonicalFilePath();
+        const QString root = m_service->rootAsCompared();
         if (real.isEmpty() || root.isEmpty() || !real.startsWith(root)) {
             m_file.close();
             m_filePath.clear();
-            finish(forbidden);
+            refuseObject(forbidden);
             return;
         }
     }
@@ -377,6 +379,16 @@ void ObexPush::finish(const QString &outcome)
 void ObexPush::refuse()
 {
     finish(forbidden);
+}
+
+void ObexPush::refuseObject(const QString &outcome)
+{
+    if (!current().goesOnIfRefused || m_index + 1 >= m_objects.size()) {
+        finish(outcome);
+        return;
+    }
+    m_state = State::Between;
+    nextObject();
 }
 
 void ObexPush::endQuietly(const QString &outcome)

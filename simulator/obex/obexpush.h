@@ -33,6 +33,7 @@ public:
         qint64 announced = 0; // OBEX Length header; -1 when the remote sends none
         qint64 abortAfter = -1;
         qint64 stallAfter = -1;
+        bool goesOnIfRefused = false; // the sender puts its next object after a refusal
     };
 
     ObexPush(ObexServerService *service, const QString &path, const QString &address,
@@ -53,6 +54,8 @@ public:
     void endQuietly(const QString &outcome);
     // Refused as obexd refuses: OBEX Forbidden to the sender.
     void refuse();
+    // This object refused: the sender goes on with its next one, or disconnects.
+    void refuseObject(const QString &outcome);
 
     QJsonObject toJson() const;
     bool isAuthorizing() const { return m_state == State::Authorizing; }

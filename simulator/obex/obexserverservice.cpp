@@ -4,6 +4,7 @@
 #include "simobject.h"
 
 #include <QDBusObjectPath>
+#include <QFileInfo>
 
 namespace {
 const QString managerInterface = QStringLiteral("org.openobex.Manager");
@@ -236,6 +237,11 @@ void ObexServerService::pushAdded(ObexPush *push)
 void ObexServerService::pushRemoved(ObexPush *push)
 {
     tree()->remove(push);
+}
+
+QString ObexServerService::rootAsCompared() const
+{
+    return QFileInfo(rootFolder()).canonicalFilePath();
 }
 
 QString ObexServerService::authorizeMethod() const

@@ -91,6 +91,13 @@ QString Obex5Service::rootFolder() const
     return cache + QStringLiteral("/obexd");
 }
 
+QString Obex5Service::rootAsCompared() const
+{
+    // obexd 5.66 compares the folder's real path with its root as given:
+    // a root reached through a symbolic link takes nothing.
+    return rootFolder();
+}
+
 QString Obex5Service::authorizeMethod() const
 {
     return QStringLiteral("AuthorizePush");

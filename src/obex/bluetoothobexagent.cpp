@@ -429,6 +429,12 @@ void BluetoothObexAgentPrivate::askOwner(const QDBusObjectPath &transfer, const 
     QDBusMessage older;
     if (takePendingRequest(transfer.path(), &older))
         bus().send(older.createErrorReply(errorFor(older, "Canceled"), QString()));
+    // BlueZ 5's obexd asks about every object of a connection on one
+    // transfer: one it let in and then failed without a word (a file it could
+    // not store) has ended, as a failure.
+    const auto earlier = pushes.constFind(transfer.path());
+    if (earlier != pushes.constEnd() && earlier->accepted)
+        pushEnded(transfer.path(), false);
     removeTransfer(transfer);
     pendingRequests.insert(transfer, message);
     pushes.insert(transfer.path(), push);

@@ -247,6 +247,38 @@ private Q_SLOTS:
             QStringList({ "Pictures/photo.jpg", "Pictures/photo_1.jpg", "Pictures/photo_2.jpg" }));
     }
 
+    // obexd 5 compares its root as given: reached through a symbolic link it
+    // takes no file, says nothing on the bus, and the sender goes on with its
+    // next object on the same transfer. The one before has failed: its owner
+    // is told, and what obexd left of it is removed.
+    void objectObexdFailedSilentlyEndsBeforeTheNext()
+    {
+        if (!onObexd5())
+            QSKIP("one transfer per object on BlueZ 4's obexd");
+        QTemporaryDir real;
+        const QString root = m_base.filePath("obexd-root");
+        QVERIFY(QFile::link(real.path(), root));
+        QVERIFY(sim()->setObexOptions({ { "rootFolder", root } }));
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        QString transfer;
+        const QJsonObject photo { { "name", "one.jpg" }, { "type", "image/jpeg" }, { "size", 4000 } };
+        const QJsonObject next { { "name", "two.jpg" }, { "type", "image/jpeg" }, { "size", 4000 } };
+        const uint ticket = sim()->pushFiles(
+            { { "address", anna }, { "goesOnIfRefused", true }, { "objects", QJsonArray { photo, next } } },
+            &transfer);
+        QTRY_COMPARE(receiver.requested.size(), 2);
+        QCOMPARE(receiver.requested.at(1).at(0).toString(), transfer);
+        QCOMPARE(receiver.failed.size(), 1);
+        QCOMPARE(receiver.failed.first().at(0).toString(), transfer);
+        // The sender leaves after its last object: that one has failed too.
+        QVERIFY(sim()->waitForRequest(ticket).has_value());
+        QTRY_COMPARE(receiver.failed.size(), 2);
+        QCOMPARE(receiver.completed.size(), 0);
+        QCOMPARE(filesUnder(real.path()), QStringList());
+        QCOMPARE(storedFiles(), QStringList());
+    }
+
     // Several pushes at once: each keeps its own record, and obexd leaving
     // fails every one and takes away what each had written; the agent is
     // registered again with the next obexd.
