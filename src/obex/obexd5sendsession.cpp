@@ -22,6 +22,12 @@ const QString &transferInterface = Obexd5::transfer;
 // CreateSession is answered only once the link is up and the remote has
 // answered OBEX CONNECT: paging, SDP and the OBEX time-out take many seconds.
 constexpr int createSessionTimeoutMs = 90000;
+// obexd gives the remote 60 s to answer a file's first packet and 10 s for
+// each later one; a failure after that much silence is its time-out. The
+// margins take in that counts are told at most once a second.
+constexpr int firstAnswerSilenceMs = 55000;
+constexpr int laterAnswerSilenceMs = 8000;
+constexpr qulonglong maxObexPacket = 0xffff;
 
 // Never starts obexd: one that left has nothing of ours to act on.
 QDBusPendingCall obexdCall(const QString &daemon, const QString &path, const QString &interface,
@@ -161,7 +167,32 @@ void Obexd5SendSession::fileAccepted(QDBusPendingCallWatcher *call)
     m_transfer = transfer.argumentAt<0>().path();
     m_size = Obexd5::value<qulonglong>(transfer.argumentAt<1>(), QStringLiteral("Size"))
                  .value_or(quint64(QFileInfo(file).size()));
+    m_sinceRemoteAnswered.start();
+    m_lastCount.reset();
+    m_remoteAnswered = false;
     Q_EMIT fileStarted(file, m_size);
+}
+
+void Obexd5SendSession::countTold(qulonglong transferred)
+{
+    // The first count may be the first packet alone, sent before any answer;
+    // one beyond the largest packet OBEX has, or one that moves on after it,
+    // is the remote's answer.
+    if (!m_lastCount) {
+        m_remoteAnswered = transferred > maxObexPacket;
+        m_sinceRemoteAnswered.start();
+    } else if (transferred != *m_lastCount) {
+        m_remoteAnswered = true;
+        m_sinceRemoteAnswered.start();
+    }
+    m_lastCount = transferred;
+}
+
+bool Obexd5SendSession::remoteTimedOut() const
+{
+    return m_sinceRemoteAnswered.isValid()
+        && m_sinceRemoteAnswered.hasExpired(m_remoteAnswered ? laterAnswerSilenceMs
+                                                             : firstAnswerSilenceMs);
 }
 
 void Obexd5SendSession::propertiesChanged(const QDBusMessage &message)
@@ -175,6 +206,7 @@ void Obexd5SendSession::propertiesChanged(const QDBusMessage &message)
     // value: the end is told by Status alone.
     if (const auto transferred
         = Obexd5::value<qulonglong>(changed, QStringLiteral("Transferred"))) {
+        countTold(*transferred);
         QPointer<Obexd5SendSession> alive(this);
         Q_EMIT progress(*transferred, m_size);
         if (!alive || hasEnded())
@@ -218,10 +250,14 @@ void Obexd5SendSession::transferEnded(bool completed)
     // obexd 5 never tells why a file failed. A remote that refuses it keeps
     // the session up; a link that breaks takes the session with it, and
     // RemoveSession, which knows only a session that is still up, tells which.
-    removeSession([this](bool wasUp) {
-        fail(wasUp ? QStringLiteral("Refused by the remote device")
-                   : QStringLiteral("Connection to the remote device lost"),
-             wasUp);
+    // A remote that went out of range is obexd's time-out while the link
+    // still lives: no refusal either.
+    const bool timedOut = remoteTimedOut();
+    removeSession([this, timedOut](bool wasUp) {
+        const bool refused = wasUp && !timedOut;
+        fail(refused ? QStringLiteral("Refused by the remote device")
+                     : QStringLiteral("Connection to the remote device lost"),
+             refused);
     });
 }
 

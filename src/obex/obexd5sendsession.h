@@ -4,8 +4,10 @@
 #include "obexsendsession.h"
 
 #include <QDBusMessage>
+#include <QElapsedTimer>
 
 #include <functional>
+#include <optional>
 
 class QDBusError;
 class QDBusPendingCall;
@@ -37,6 +39,10 @@ private:
     void sendNextFile();
     void fileAccepted(QDBusPendingCallWatcher *call);
     void transferEnded(bool completed);
+    void countTold(qulonglong transferred);
+    // Whether the failure came after the remote was silent for as long as
+    // obexd waits for it: it went away rather than refused.
+    bool remoteTimedOut() const;
     void callFailed(const char *method, const QDBusError &error);
     // Removes the session; whenRemoved (if any) hears whether it was still there.
     void removeSession(const std::function<void(bool)> &whenRemoved = {});
@@ -49,6 +55,11 @@ private:
     QString m_session;
     QString m_transfer; // the file being sent, once obexd took it
     qulonglong m_size = 0;
+    // The remote's last sign of life for the file being sent, and whether it
+    // answered the file's first packet (a count moved on after the first).
+    QElapsedTimer m_sinceRemoteAnswered;
+    std::optional<qulonglong> m_lastCount;
+    bool m_remoteAnswered = false;
 };
 
 } // namespace Ovrin

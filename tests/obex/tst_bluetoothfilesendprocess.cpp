@@ -249,6 +249,29 @@ private Q_SLOTS:
         QVERIFY(!received().contains("never.txt"));
     }
 
+    // A phone that walks away mid-file answers no more: obexd gives up after
+    // its time-out while the link still lives. That is no refusal.
+    void remoteGoneMidFileIsNoRefusal()
+    {
+        if (!onObexd5())
+            QSKIP("obexd 4 tells the time-out in its error");
+        QVERIFY(sim()->setObexOptions({ { "speed", 40000 }, { "responseTimeoutMs", 10000 } }));
+        Send send;
+        send.process.addFile(makeFile("walk.jpg", 400000));
+        QVERIFY(send.startTo(knownDevice(anna)));
+        // The remote answered packets after the first: the count moved on.
+        QTRY_VERIFY_WITH_TIMEOUT(send.progressed.size() >= 3, 10000);
+        const QJsonArray sessions = sim()->obexClientState()["sessions"].toArray();
+        QCOMPARE(sessions.size(), 1);
+        const QString transfer = sessions[0]["transfers"][0]["path"].toString();
+        QVERIFY(sim()->stallTransfer(transfer));
+        QVERIFY(send.failed.wait(20000));
+        QCOMPARE(onlyTransfer().failureMessage,
+                 qtTrId("qtn_conn_bt_t_send_cant") + u' '
+                     + qtTrId("qtn_conn_bt_t_connection_failed").arg(annaName));
+        QTRY_VERIFY(!sessionsLeft());
+    }
+
     void cancelEndsTheSendOnce_data()
     {
         QTest::addColumn<bool>("running");
