@@ -348,6 +348,8 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         scenario.adapter.present = false;
     else
         scenario.adapter = AdapterSpec::fromJson(adapter.toObject(), AdapterSpec());
+    scenario.discoverableTimeoutGiven
+        = adapter.toObject().contains(QLatin1String("discoverableTimeout"));
     if (root.contains(QLatin1String("remoteAdapter"))) {
         const QJsonObject remote = root.value(QLatin1String("remoteAdapter")).toObject();
         if (scenario.bluez != 5) {

@@ -149,6 +149,9 @@ struct Scenario
     int obexd = 4; // the obexd played likewise: 4 (0.45) or 5 (BlueZ 5.66)
     // bluetoothd 5 started with -E: experimental properties such as "PowerState".
     bool experimental = false;
+    // Whether the adapter names its DiscoverableTimeout; if not, bluetoothd
+    // 5's own default (180 s) holds, and BlueZ 4 keeps the handset's 0.
+    bool discoverableTimeoutGiven = false;
     AdapterSpec adapter;
     // BlueZ 5: a second controller of the same bluetoothd ("/org/bluez/hci1"),
     // within reach of the first: the phone at the other end, driven over D-Bus.

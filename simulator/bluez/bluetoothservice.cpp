@@ -42,11 +42,20 @@ bool BluetoothService::isPowered(const QString &address) const
         && isPowered();
 }
 
+namespace {
+
+// bluetoothd 5.66 hides the adapter again after three minutes unless told otherwise.
+constexpr uint bluetoothdDiscoverableTimeout = 180;
+
+} // namespace
+
 void BluetoothService::load(const Scenario &scenario)
 {
     destroyObjects();
     agents()->forgetAll();
     m_world.load(scenario);
+    if (dialect() == 5 && !scenario.discoverableTimeoutGiven)
+        m_world.adapter.discoverableTimeout = bluetoothdDiscoverableTimeout;
     loaded(scenario);
     agents()->setTimeout(m_world.timing.agentTimeoutMs);
     if (tree()->isAttached())

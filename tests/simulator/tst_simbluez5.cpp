@@ -83,6 +83,22 @@ private Q_SLOTS:
         QVERIFY(managedObjects().contains(QDBusObjectPath(hci0)));
     }
 
+    // bluetoothd's own default where the scenario names none: visible for
+    // three minutes, then hidden by the countdown; a 0 written first keeps it.
+    void discoverableTimeoutIsBluetoothdsUnlessNamed()
+    {
+        const auto visible = [] { return get(hci0, adapter1, u"Discoverable"_s).toBool(); };
+        QCOMPARE(get(hci0, adapter1, u"DiscoverableTimeout"_s), QVariant(180u));
+        QVERIFY(sim()->changeAdapter({ { "discoverableTimeout", 1 } }));
+        QCOMPARE(errorOf(setMessage(hci0, adapter1, u"Discoverable"_s, true)), QString());
+        QVERIFY(visible());
+        QTRY_VERIFY_WITH_TIMEOUT(!visible(), 3000);
+        QCOMPARE(errorOf(setMessage(hci0, adapter1, u"DiscoverableTimeout"_s, 0u)), QString());
+        QCOMPARE(errorOf(setMessage(hci0, adapter1, u"Discoverable"_s, true)), QString());
+        QTest::qWait(1500);
+        QVERIFY(visible());
+    }
+
     void managedObjectsHoldTheTreeBelowTheRoot()
     {
         const ManagedObjects objects = managedObjects();
