@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -110,6 +111,7 @@ std::optional<QList<ObexPush::Object>> ObexPush::objectsFromJson(const QJsonObje
         object.announced = number(item, "announcedSize", object.contents.size());
         object.abortAfter = number(item, "abortAfter", number(json, "abortAfter", -1));
         object.stallAfter = number(item, "stallAfter", number(json, "stallAfter", -1));
+        object.pauseBeforeMs = int(number(item, "pauseBeforeMs", 0));
         object.goesOnIfRefused = item.value(QLatin1String("goesOnIfRefused"))
                                      .toBool(json.value(QLatin1String("goesOnIfRefused")).toBool());
         objects.append(object);
@@ -173,6 +175,19 @@ void ObexPush::nextObject()
         finish(QString());
         return;
     }
+    if (current().pauseBeforeMs > 0) {
+        QPointer<ObexPush> self(this);
+        QTimer::singleShot(current().pauseBeforeMs, this, [self]() {
+            if (self && self->m_state != State::Ended)
+                self->putObject();
+        });
+        return;
+    }
+    putObject();
+}
+
+void ObexPush::putObject()
+{
     const Object &object = current();
     m_service->objectHeaders(this);
     // 0.43+ refuses such names before the agent is asked.

@@ -34,6 +34,7 @@ public:
         qint64 abortAfter = -1;
         qint64 stallAfter = -1;
         bool goesOnIfRefused = false; // the sender puts its next object after a refusal
+        int pauseBeforeMs = 0; // the sender's pause before it puts this object
     };
 
     ObexPush(ObexServerService *service, const QString &path, const QString &address,
@@ -56,6 +57,7 @@ public:
     void refuse();
     // This object refused: the sender goes on with its next one, or disconnects.
     void refuseObject(const QString &outcome);
+    void putObject();
 
     QJsonObject toJson() const;
     bool isAuthorizing() const { return m_state == State::Authorizing; }

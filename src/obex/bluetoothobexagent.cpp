@@ -754,6 +754,12 @@ void BluetoothObexAgent::cancelTransfer(const QString &transfer)
     if (push != d_ptr->pushes.end())
         push->canceled = true;
     const bool obexd5 = d_ptr->daemon && d_ptr->daemon->generation() == ObexDaemon::Obexd5;
+    // obexd 5 keeps one transfer for every object of a connection, and a
+    // cancel with none running waits there to spoil the next one.
+    if (obexd5 && d_ptr->type == Server && (push == d_ptr->pushes.end() || !push->accepted)) {
+        qCDebug(lcObex, "Cancel: %s has no push running", qPrintable(transfer));
+        return;
+    }
     const QString service = d_ptr->type == Client ? clientService
         : obexd5                                  ? obex5Service
                                                   : serverService;
