@@ -11,6 +11,7 @@
 #include "obexclienttransferproxy.h"
 #include "obexd5names.h"
 #include "obexlogging.h"
+#include "receivedfilemover.h"
 
 #include <QDebug>
 #include <QFile>
@@ -547,43 +548,44 @@ void BluetoothObexAgentPrivate::pushEnded(const QString &transfer, bool success)
     const IncomingPush push = pushes.value(transfer);
     // obexd acts on a cancel at its next packet: after the last one it tells
     // the push complete. The user cancelled it all the same: nothing is kept.
-    const bool stored = success && !push.canceled && storeReceivedFile(push);
+    const bool kept = success && !push.canceled;
     // A push that failed leaves nothing behind.
-    if (!stored)
+    if (!kept)
         removePartialFile(transfer);
+    // The record goes now: obexd 5 may ask about the connection's next file
+    // on the same transfer while this one is still being stored.
     removeTransfer(QDBusObjectPath(transfer));
-    if (stored)
-        Q_EMIT q->complete(transfer);
-    else if (success && !push.canceled)
-        Q_EMIT q->error(transfer, QStringLiteral("Unable to store the received file"));
-    else
+    if (!kept) {
         Q_EMIT q->error(transfer,
                         push.canceled ? QStringLiteral("Transfer canceled")
                                       : QStringLiteral("Transfer completed unsuccessfully"));
+        return;
+    }
+    storeReceivedFile(push, [this, transfer](bool stored) {
+        if (stored)
+            Q_EMIT q->complete(transfer);
+        else
+            Q_EMIT q->error(transfer, QStringLiteral("Unable to store the received file"));
+    });
 }
 
-bool BluetoothObexAgentPrivate::storeReceivedFile(const IncomingPush &push)
+void BluetoothObexAgentPrivate::storeReceivedFile(const IncomingPush &push,
+                                                  const std::function<void(bool)> &done)
 {
-    if (push.finalFile.isEmpty())
-        return true;
-    // The free name is chosen now: the folder may have gained a file of that
-    // name while the push ran. A rename never replaces one, so a file that
-    // appears between the choice and the move is not lost either.
-    // Where the owner took the name offered, the choice starts again from
-    // the sender's, as it did then.
+    if (push.finalFile.isEmpty()) {
+        done(true);
+        return;
+    }
+    // The free name is chosen when the file is through: the folder may have
+    // gained a file of that name while the push ran. Where the owner took
+    // the name offered, the choice starts again from the sender's, as it
+    // did then.
     const QFileInfo wanted(push.finalFile);
     const QString first = wanted.fileName() == push.fileName
         ? wanted.absolutePath() + u'/' + push.safeName
         : push.finalFile;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (QFile::rename(push.receivingFile, freePath(first)))
-            return true;
-        if (!QFile::exists(push.receivingFile) || !QFileInfo(push.finalFile).absoluteDir().exists())
-            break;
-    }
-    qCWarning(lcObex, "Unable to move the received file %s to %s", qPrintable(push.receivingFile),
-              qPrintable(push.finalFile));
-    return false;
+    ReceivedFileMover::move(push.receivingFile, first, &BluetoothObexAgentPrivate::freePath, this,
+                            done);
 }
 
 // --- obexd's signals ---------------------------------------------------------

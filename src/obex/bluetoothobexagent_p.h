@@ -4,6 +4,7 @@
 #include "bluetoothobexagent.h"
 #include "obexdaemon.h"
 
+#include <functional>
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -96,7 +97,8 @@ public:
     // Ends a push that obexd reports done: a file received into obexd's own
     // folder is moved where the owner wanted it.
     void pushEnded(const QString &transfer, bool success);
-    bool storeReceivedFile(const IncomingPush &push);
+    // done runs once the file is where its owner wants it (true), or could not be.
+    void storeReceivedFile(const IncomingPush &push, const std::function<void(bool)> &done);
     // What obexd is answered when the owner accepts push into fileName; empty
     // to refuse it.
     QString acceptedAnswer(const QString &transfer, IncomingPush *push, const QString &fileName);

@@ -6,6 +6,7 @@
 #include "obexworld.h"
 #include "ovrintranslations.h"
 
+
 #include <QDBusPendingCall>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -14,6 +15,8 @@
 #include <QUuid>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace Ovrin;
 using namespace OvrinTest;
@@ -284,6 +287,35 @@ private Q_SLOTS:
         QCOMPARE(receiver.completed.size(), 0);
         QCOMPARE(filesUnder(real.path()), QStringList());
         QCOMPARE(storedFiles(), QStringList());
+    }
+
+    // obexd's folder on another file system than the owner's: the file is
+    // copied on a thread of its own and then named, under a name still free
+    // when the copy is through; nothing is left on either side.
+    void fileFromAnotherFileSystemIsCopiedWhole()
+    {
+        if (!onObexd5())
+            QSKIP("BlueZ 4's obexd writes where it is told");
+        QTemporaryDir root(QStringLiteral("/dev/shm/ovrin-obexd-XXXXXX"));
+        struct stat rootInfo {};
+        struct stat baseInfo {};
+        if (!root.isValid() || ::stat(QFile::encodeName(root.path()).constData(), &rootInfo) != 0
+            || ::stat(QFile::encodeName(m_base.path()).constData(), &baseInfo) != 0
+            || rootInfo.st_dev == baseInfo.st_dev)
+            QSKIP("no second file system at /dev/shm");
+        QVERIFY(sim()->setObexOptions({ { "rootFolder", root.path() } }));
+        QVERIFY(writeFile(pictures() + "/big.jpg", "older"));
+        PushReceiver receiver(PushReceiver::Plain);
+        QTRY_COMPARE(receiver.registered.size(), 1);
+        const QByteArray contents(8 * 1024 * 1024 + 17, 'x');
+        QString transfer;
+        pushFromAnna("big.jpg", "image/jpeg", contents, -1, &transfer);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.completed.size(), 1, 20000);
+        QCOMPARE(receiver.failed.size(), 0);
+        QCOMPARE(readFile(pictures() + "/big.jpg"), QByteArray("older"));
+        QCOMPARE(readFile(pictures() + "/big_1.jpg"), contents);
+        QCOMPARE(filesUnder(root.path()), QStringList());
+        QCOMPARE(storedFiles(), QStringList({ "Pictures/big.jpg", "Pictures/big_1.jpg" }));
     }
 
     // A cancel that comes after a file of a connection ended, while the sender
