@@ -310,8 +310,13 @@ void Bluez5Device::startIncomingPairing(const AgentClient::Target &agent, const 
 
 void Bluez5Device::cancelPairing(const SimCall &call)
 {
-    if (!m_pairing) {
+    if (!m_pairing || m_pairing->isBonded()) {
+        // bluetoothd still has the kernel forget the key and drop the link,
+        // and tells nothing of it: a pairing past its bonding succeeds all
+        // the same, and the device object says paired.
         replyError(call, BluezError::DoesNotExist);
+        if (m_bonded && m_spec->connected)
+            setConnected(false);
         return;
     }
     // Pair hears of it first.

@@ -232,6 +232,7 @@ void Bluez5Pairing::remoteAgreed()
 void Bluez5Pairing::bonded()
 {
     // The key is stored now; Paired is told only once services are resolved.
+    m_bonded = true;
     m_device->setBonded(true);
     after(m_device->timing().sdpMs, [this]() { servicesResolved(); });
 }

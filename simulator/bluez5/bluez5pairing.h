@@ -26,6 +26,8 @@ public:
 
     void start();
     bool isIncoming() const { return m_call.isNull(); }
+    // The key is stored: only the service search is left, and nothing cancels the pairing.
+    bool isBonded() const { return m_bonded; }
     QString caller() const { return m_call.sender(); }
     // Ends the pairing now with error (CancelPairing, Disconnect, power off, removal).
     void fail(const BluezError::Error &error) { fail(error.qname(), error.qtext()); }
@@ -58,6 +60,7 @@ private:
     quint64 m_request = 0;
     int m_generation = 0;
     bool m_finished = false;
+    bool m_bonded = false;
 };
 
 #endif // BLUEZ5PAIRING_H

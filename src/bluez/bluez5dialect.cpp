@@ -829,6 +829,8 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
         madeForPairing = !isKnown(*device);
         device->createdHere = device->createdHere || madeForPairing;
     }
+    m_pairsRunning.insert(devicePath);
+    m_pairsCancelledLate.remove(devicePath);
     // BlueZ asks the agent its caller had registered when Pair came.
     if (!agentPath.isEmpty() && registerRouter())
         BluezAgentRoutes::startAttempt(devicePath, agentPath);
@@ -840,6 +842,11 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
             [this, devicePath, routeEnd, madeForPairing] {
                 routeEnd->deleteLater();
                 BluezAgentRoutes::endAttempt(devicePath);
+                m_pairsRunning.remove(devicePath);
+                if (m_forgetAfterPair.remove(devicePath) && !routeEnd->isError()) {
+                    m_pairsCancelledLate.insert(devicePath);
+                    removeDevice(devicePath);
+                }
                 unregisterUnusedRouter();
                 auto device = m_devices.find(devicePath);
                 if (device != m_devices.end() && !routeEnd->isError())
@@ -857,6 +864,11 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
     whenAnswered(pairing, context, [self, devicePath, done](const QDBusMessage &answer) {
         if (answer.type() == QDBusMessage::ErrorMessage || !self) {
             done(QDBusObjectPath(), self ? QDBusError(answer) : daemonGone());
+            return;
+        }
+        if (self->m_pairsCancelledLate.remove(devicePath)) {
+            done(QDBusObjectPath(), bluezError("AuthenticationCanceled",
+                                               QStringLiteral("Authentication Canceled")));
             return;
         }
         self->notePaired(devicePath);
@@ -894,7 +906,31 @@ void Bluez5Dialect::cancelDeviceCreation(const QString &address)
             return;
         }
     }
-    m_bus.asyncCall(call(devicePathFor(address), deviceInterface, QStringLiteral("CancelPairing")));
+    const QString devicePath = devicePathFor(address);
+    auto *cancel = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(call(devicePath, deviceInterface, QStringLiteral("CancelPairing"))), this);
+    connect(cancel, &QDBusPendingCallWatcher::finished, this, [this, cancel, devicePath] {
+        cancel->deleteLater();
+        if (cancel->isError()
+            && cancel->error().name() == QLatin1String("org.bluez.Error.DoesNotExist"))
+            cancelCameLate(devicePath);
+    });
+}
+
+void Bluez5Dialect::cancelCameLate(const QString &devicePath)
+{
+    // bluetoothd had no pairing left to cancel, yet it had the kernel forget
+    // the device's key: past its bonding, a Pair still succeeds and BlueZ
+    // calls the device paired. The device goes, so that BlueZ, the kernel
+    // and the screen agree it is not paired, and the pairing ends cancelled.
+    if (m_pairsRunning.contains(devicePath)) {
+        m_forgetAfterPair.insert(devicePath);
+        return;
+    }
+    const auto device = m_devices.constFind(devicePath);
+    if (device != m_devices.constEnd()
+        && device->properties.value(QStringLiteral("Paired")).toBool())
+        removeDevice(devicePath);
 }
 
 bool Bluez5Dialect::removeDevice(const QString &devicePath)

@@ -52,6 +52,8 @@ public:
     void createPairedDevice(const QString &address, const QString &agentPath, QObject *context,
                             const CreationDone &done) override;
     bool triesOwnPins(quint32 classOfDevice) const override;
+    // The kernel forgot the key of a device whose cancel came too late.
+    void cancelCameLate(const QString &devicePath);
     void cancelDeviceCreation(const QString &address) override;
     bool removeDevice(const QString &devicePath) override;
     bool deviceProperties(const QString &devicePath, QVariantMap *properties,
@@ -151,6 +153,11 @@ private:
     QMap<QString, Device> m_devices;
     // Removed here, BlueZ's signal still to come: whether each was known.
     QHash<QString, bool> m_removedHere;
+    // Devices whose Pair of this process runs; of those, the ones whose
+    // cancel came after their bonding, and the answers to tell as cancelled.
+    QSet<QString> m_pairsRunning;
+    QSet<QString> m_forgetAfterPair;
+    QSet<QString> m_pairsCancelledLate;
     int m_discoveryUsers = 0;
     QTimer *m_discoveryRetry;
     int m_discoveryRetriesLeft = 0;

@@ -452,6 +452,50 @@ private Q_SLOTS:
         QTest::newRow("confirmation") << phone;
     }
 
+    // A cancel once the key is stored comes too late for bluetoothd: it has
+    // the kernel forget the key yet lets Pair succeed. The device goes, so
+    // that BlueZ, the kernel and the screen all say it is not paired.
+    void cancelAfterTheKeyWasStoredLeavesTheDeviceUnpaired()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 cancels a creation until its end");
+        QVERIFY(sim()->setTiming({ { "sdpMs", 1500 } }));
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        QSignalSpy removed(adapter.get(), &BluetoothAdapter::deviceRemoved);
+        Attempt attempt;
+        attempt.process.start(foundDevice(oldPhone));
+        BluetoothPinCodeSheet *sheet = waitForSheet<BluetoothPinCodeSheet>();
+        QVERIFY(sheet);
+        tap(pinEdit(sheet));
+        for (int i = sheet->pinCode().size(); i > 0; --i)
+            QTest::keyClick(&m_window, Qt::Key_Backspace);
+        typeText(&m_window, QStringLiteral("1234"));
+        tap(sheet->acceptButton());
+        const QString path = devicePath(defaultAdapterPath(), oldPhone);
+        const auto bonded = [&path] {
+            return bluezCall(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                             QStringLiteral("Get"),
+                             { QStringLiteral("org.bluez.Device1"), QStringLiteral("Bonded") })
+                .arguments()
+                .value(0)
+                .value<QDBusVariant>()
+                .variant()
+                .toBool();
+        };
+        QTRY_VERIFY(bonded());
+        QCOMPARE(onScreen<BluetoothPinCodeSheet>(), sheet);
+        expectPairingFailure(QStringLiteral("org.bluez.Error.AuthenticationCanceled"));
+        tap(sheet->rejectButton());
+        QCOMPARE(attempt.process.error(), canceled);
+        QTRY_COMPARE_WITH_TIMEOUT(attempt.finished.size(), 2, 10000);
+        QCOMPARE(attempt.process.error(), canceled);
+        QTRY_COMPARE(sim()->countCalls("RemoveDevice"), 1);
+        QTRY_VERIFY(!simFlag(oldPhone, "paired"));
+        QTRY_COMPARE(removed.size(), 1);
+        QVERIFY(!adapter->deviceForAddress(oldPhone).isValid());
+        QVERIFY(bannerTexts().isEmpty());
+    }
+
     // The user cancels on the sheet: the attempt ends at once, BlueZ's
     // creation is cancelled, and BlueZ's own failure of it ends the attempt
     // a second time, quietly.
