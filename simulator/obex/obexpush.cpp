@@ -351,6 +351,14 @@ void ObexPush::abortObject(const QString &outcome)
         m_pump->stop();
     const qint64 written = m_file.size();
     m_file.close();
+    // Without a Length obexd cannot tell an object the sender cut short: it
+    // keeps what came and calls the object complete.
+    const bool cutBySender = outcome == aborted || outcome == disconnected;
+    if (cutBySender && current().announced < 0 && m_service->keepsCutShortObjects()) {
+        objectEnded(written, QString());
+        finish(outcome);
+        return;
+    }
     m_file.remove();
     objectFailed(written, outcome);
 }

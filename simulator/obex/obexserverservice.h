@@ -63,6 +63,8 @@ public:
     virtual QString rootFolder() const { return m_options.effectiveRootFolder(); }
     // obexd 5 creates (truncates) the file before it checks the folder.
     virtual bool createsFileBeforeRootCheck() const { return false; }
+    // Whether an object without a Length that the sender cuts short is kept, as complete.
+    virtual bool keepsCutShortObjects() const { return false; }
     // The root a received file's folder must lie in, as obexd compares it.
     virtual QString rootAsCompared() const;
     virtual QString authorizeMethod() const;

@@ -34,6 +34,7 @@ public:
 
     QString rootFolder() const override;
     bool createsFileBeforeRootCheck() const override { return true; }
+    bool keepsCutShortObjects() const override { return true; }
     QString rootAsCompared() const override;
     QString authorizeMethod() const override;
     QVariantList authorizeArguments(const ObexPush *push) const override;

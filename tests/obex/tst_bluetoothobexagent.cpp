@@ -379,8 +379,9 @@ private Q_SLOTS:
             QCOMPARE(report.at(2).toLongLong(),
                      told(announcedSizes.value(transfers.indexOf(report.at(0).toString()))));
 
-        // The end of one push leaves the last one asked about described.
-        QVERIFY(sim()->failTransfer(transfers.at(0)));
+        // The end of one push leaves the last one asked about described. (One
+        // with a size: obexd 5 cannot tell a push without one cut short.)
+        QVERIFY(sim()->failTransfer(transfers.at(1)));
         QVERIFY(receiver.failed.wait());
         QCOMPARE(receiver.agent.fileName(), "push2.jpg");
         QCOMPARE(receiver.agent.mimeType(), "image/jpeg");
@@ -397,8 +398,8 @@ private Q_SLOTS:
             failed << failure.at(0).toString() + u' ' + failure.at(1).toString();
         QCOMPARE(
             failed,
-            QStringList({ transfers.at(0) + QStringLiteral(" Transfer completed unsuccessfully"),
-                          transfers.at(1) + u' ', transfers.at(2) + u' ' }));
+            QStringList({ transfers.at(1) + QStringLiteral(" Transfer completed unsuccessfully"),
+                          transfers.at(0) + u' ', transfers.at(2) + u' ' }));
         QCOMPARE(storedFiles(), QStringList());
         QCOMPARE(receiver.agent.fileName(), QString());
 

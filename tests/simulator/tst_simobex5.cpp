@@ -191,6 +191,38 @@ private Q_SLOTS:
                  QVariantMap({ { "Status", u"complete"_s }, { "Transferred", quint64(0) } }));
     }
 
+    // An object cut short by its sender: with a Length obexd deletes it and
+    // says error; without one it cannot tell, keeps what came and says complete.
+    void objectCutShortIsKeptOnlyWithoutALength_data()
+    {
+        QTest::addColumn<int>("announced");
+        QTest::newRow("with a Length") << 60000;
+        QTest::newRow("without a Length") << -1;
+    }
+    void objectCutShortIsKeptOnlyWithoutALength()
+    {
+        QFETCH(int, announced);
+        m_agent->answer(u"AuthorizePush"_s, u"cut.bin"_s);
+        uint ticket = 0;
+        const QString transfer = push({ { "name", "cut.bin" },
+                                        { "type", "application/octet-stream" },
+                                        { "size", 60000 },
+                                        { "announcedSize", announced },
+                                        { "abortAfter", 20000 },
+                                        { "speed", 200000 } },
+                                      &ticket);
+        QVERIFY(m_agent->waitForCall(u"AuthorizePush"_s));
+        QVERIFY(!outcome(ticket).isEmpty());
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(transfer)));
+        const QVariantList last = changes(transfer).last().arguments;
+        const bool kept = announced < 0;
+        QCOMPARE(qdbus_cast<QVariantMap>(last.value(1)).value(u"Status"_s).toString(),
+                 kept ? u"complete"_s : u"error"_s);
+        QCOMPARE(QFile::exists(m_inbox + u"/cut.bin"_s), kept);
+        if (kept)
+            QVERIFY(readFile(m_inbox + u"/cut.bin"_s).size() < 60000);
+    }
+
     void smallObjectCompletesInOneSignalInTheDefaultRoot()
     {
         QVERIFY(sim()->setObexOptions({ { "rootFolder", QString() } }));
