@@ -284,7 +284,9 @@ void Bluez5Dialect::addDevice(const QString &path, const QVariantMap &announced)
         return;
     }
     // A copy: the creations waiting for it and receivers may change the objects.
-    const Device added = *m_devices.insert(path, Device { properties, false });
+    Device fresh;
+    fresh.properties = properties;
+    const Device added = *m_devices.insert(path, fresh);
     for (int i = m_lookups.size() - 1; i >= 0; --i) {
         if (i < m_lookups.size() && devicePathFor(m_lookups.at(i).address) == path)
             endLookup(m_lookups.at(i).address, QDBusError());
@@ -831,17 +833,18 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
     }
     m_pairsRunning.insert(devicePath);
     m_pairsCancelledLate.remove(devicePath);
-    // BlueZ asks the agent its caller had registered when Pair came.
-    if (!agentPath.isEmpty() && registerRouter())
-        BluezAgentRoutes::startAttempt(devicePath, agentPath);
-    const QDBusPendingCall pairing = m_bus.asyncCall(
+    const QDBusConnection pairBus = agentPath.isEmpty() ? m_bus : busForAttempt(devicePath, agentPath);
+    const QDBusPendingCall pairing = pairBus.asyncCall(
         call(devicePath, deviceInterface, QStringLiteral("Pair")), slowCallTimeoutMs);
     // The route ends with the answer, even when nobody waits for it any more.
     auto *routeEnd = new QDBusPendingCallWatcher(pairing, this);
+    const QString ownBus = pairBus.name() != m_bus.name() ? pairBus.name() : QString();
     connect(routeEnd, &QDBusPendingCallWatcher::finished, this,
-            [this, devicePath, routeEnd, madeForPairing] {
+            [this, devicePath, routeEnd, madeForPairing, ownBus] {
                 routeEnd->deleteLater();
                 BluezAgentRoutes::endAttempt(devicePath);
+                if (!ownBus.isEmpty())
+                    BluezAgentRoutes::closeAttemptBus(ownBus);
                 m_pairsRunning.remove(devicePath);
                 if (m_forgetAfterPair.remove(devicePath) && !routeEnd->isError()) {
                     m_pairsCancelledLate.insert(devicePath);
@@ -874,6 +877,23 @@ void Bluez5Dialect::pair(const QString &devicePath, const QString &agentPath, QO
         self->notePaired(devicePath);
         done(QDBusObjectPath(devicePath), QDBusError());
     });
+}
+
+QDBusConnection Bluez5Dialect::busForAttempt(const QString &devicePath, const QString &agentPath)
+{
+    // BlueZ asks the agent its caller had registered when Pair came: the
+    // default one is ours on this connection, any other gets a connection
+    // of its own, so that both can have a question open.
+    QDBusConnection bus = m_bus;
+    if (agentPath != BluezAgentRoutes::defaultAgent()) {
+        const QDBusConnection own = BluezAgentRoutes::openAttemptBus();
+        if (own.isConnected())
+            bus = own;
+    }
+    if (bus.name() == m_bus.name() && !registerRouter())
+        return m_bus;
+    BluezAgentRoutes::startAttempt(devicePath, agentPath, bus.name());
+    return bus;
 }
 
 void Bluez5Dialect::notePaired(const QString &devicePath)

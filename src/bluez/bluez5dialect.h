@@ -139,6 +139,8 @@ private:
     void endLookup(const QString &address, const QDBusError &error);
     void pair(const QString &devicePath, const QString &agentPath, QObject *context,
               const CreationDone &done);
+    // The connection a pairing answered by agentPath is sent on, its route set.
+    QDBusConnection busForAttempt(const QString &devicePath, const QString &agentPath);
     // A pairing of ours succeeded: the device is known from now on.
     void notePaired(const QString &devicePath);
     // The process's one agent object (see BluezAgentRoutes), registered while used.

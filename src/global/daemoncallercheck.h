@@ -12,6 +12,11 @@ namespace Ovrin {
 // caller should ignore it.
 bool isCallFromDaemon(const QDBusConnection &bus, const QString &daemonService,
                       const QDBusMessage &message, const QString &errorName);
+// The same for a call that came on another connection to that bus, which
+// carries the refusal.
+bool isCallFromDaemon(const QDBusConnection &bus, const QString &daemonService,
+                      const QDBusMessage &message, const QString &errorName,
+                      const QDBusConnection &arrivedOn);
 
 } // namespace Ovrin
 

@@ -34,11 +34,21 @@ bool BluetoothAgentPrivate::fromBluez(const QDBusMessage &message) const
     return isCallFromDaemon(QDBusConnection::systemBus(), QStringLiteral("org.bluez"), message, rejected);
 }
 
+bool BluetoothAgentPrivate::hasRequestsOn(const QString &busName) const
+{
+    for (const Request *request : pendingRequests) {
+        if (request->busName == busName)
+            return true;
+    }
+    return false;
+}
+
 BluetoothDevice BluetoothAgentPrivate::addPendingRequest(RequestType type, const QDBusObjectPath &objPath,
-                                                         const QDBusMessage &message)
+                                                         const QDBusMessage &message,
+                                                         const QDBusConnection &bus)
 {
     message.setDelayedReply(true);
-    auto *request = new Request { type, BluetoothDevice(objPath), message };
+    auto *request = new Request { type, BluetoothDevice(objPath), message, bus.name() };
     pendingRequests.append(request);
     return request->device;
 }
@@ -66,7 +76,7 @@ void BluetoothAgentPrivate::replyRequest(RequestType type, const BluetoothDevice
         if (value.isValid())
             reply << value;
     }
-    QDBusConnection::systemBus().send(reply);
+    QDBusConnection(match->busName).send(reply);
     delete match;
 }
 
@@ -93,12 +103,10 @@ void BluetoothAgentPrivate::replyModeConfirmationMessage(const QString &errorNam
     pendingModeChange = nullptr;
 }
 
-// --- org.bluez.Agent --------------------------------------------------------
+// --- what BlueZ asks ---------------------------------------------------------
 
-void BluetoothAgentPrivate::Release(const QDBusMessage &message)
+void BluetoothAgentPrivate::released()
 {
-    if (!fromBluez(message))
-        return;
     // A receiver may delete the agent; its destructor then answers everything.
     const QPointer<BluetoothAgent> alive(owner);
     Q_EMIT owner->release();
@@ -106,33 +114,79 @@ void BluetoothAgentPrivate::Release(const QDBusMessage &message)
         cancelPendingRequests();
 }
 
-void BluetoothAgentPrivate::Cancel(const QDBusMessage &message)
+void BluetoothAgentPrivate::cancelled()
 {
-    if (!fromBluez(message))
-        return;
     const QPointer<BluetoothAgent> alive(owner);
     Q_EMIT owner->cancel();
     if (alive)
         cancelPendingRequests();
 }
 
+void BluetoothAgentPrivate::askPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message,
+                                       const QDBusConnection &bus)
+{
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(PinCodeRequest, objPath, message, bus);
+    Q_EMIT owner->pinCodeRequested(device);
+}
+
+void BluetoothAgentPrivate::askPasskey(const QDBusObjectPath &objPath, const QDBusMessage &message,
+                                       const QDBusConnection &bus)
+{
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(PasskeyRequest, objPath, message, bus);
+    Q_EMIT owner->passkeyRequested(device);
+}
+
+void BluetoothAgentPrivate::showPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered)
+{
+    agentCalled = true;
+    // Nothing to answer: BlueZ does not wait for a reply, may tell again as
+    // keys are typed, and ends it with the pairing.
+    Q_EMIT owner->passkeyDisplayRequested(BluetoothDevice(objPath), passkey, entered);
+}
+
+void BluetoothAgentPrivate::askConfirmation(const QDBusObjectPath &objPath, uint passkey,
+                                            const QDBusMessage &message, const QDBusConnection &bus)
+{
+    agentCalled = true;
+    const BluetoothDevice device = addPendingRequest(ConfirmationRequest, objPath, message, bus);
+    Q_EMIT owner->confirmationRequested(device, passkey);
+}
+
+void BluetoothAgentPrivate::askAuthorization(const QDBusObjectPath &objPath, const QString &uuid,
+                                             const QDBusMessage &message,
+                                             const QDBusConnection &bus)
+{
+    const BluetoothDevice device = addPendingRequest(AuthorizationRequest, objPath, message, bus);
+    Q_EMIT owner->authorizationRequested(device, uuid);
+}
+
+// --- org.bluez.Agent --------------------------------------------------------
+
+void BluetoothAgentPrivate::Release(const QDBusMessage &message)
+{
+    if (fromBluez(message))
+        released();
+}
+
+void BluetoothAgentPrivate::Cancel(const QDBusMessage &message)
+{
+    if (fromBluez(message))
+        cancelled();
+}
+
 QString BluetoothAgentPrivate::RequestPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message)
 {
-    if (!fromBluez(message))
-        return QString();
-    agentCalled = true;
-    const BluetoothDevice device = addPendingRequest(PinCodeRequest, objPath, message);
-    Q_EMIT owner->pinCodeRequested(device);
+    if (fromBluez(message))
+        askPinCode(objPath, message, QDBusConnection::systemBus());
     return QString();
 }
 
 uint BluetoothAgentPrivate::RequestPasskey(const QDBusObjectPath &objPath, const QDBusMessage &message)
 {
-    if (!fromBluez(message))
-        return 0;
-    agentCalled = true;
-    const BluetoothDevice device = addPendingRequest(PasskeyRequest, objPath, message);
-    Q_EMIT owner->passkeyRequested(device);
+    if (fromBluez(message))
+        askPasskey(objPath, message, QDBusConnection::systemBus());
     return 0;
 }
 
@@ -146,31 +200,22 @@ void BluetoothAgentPrivate::DisplayPasskey(const QDBusObjectPath &objPath, uint 
 void BluetoothAgentPrivate::DisplayPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered,
                                            const QDBusMessage &message)
 {
-    if (!fromBluez(message))
-        return;
-    agentCalled = true;
-    // Nothing to answer: BlueZ does not wait for a reply, may tell again as
-    // keys are typed, and ends it with the pairing.
-    Q_EMIT owner->passkeyDisplayRequested(BluetoothDevice(objPath), passkey, entered);
+    if (fromBluez(message))
+        showPasskey(objPath, passkey, entered);
 }
 
 void BluetoothAgentPrivate::RequestConfirmation(const QDBusObjectPath &objPath, uint passkey,
                                                 const QDBusMessage &message)
 {
-    if (!fromBluez(message))
-        return;
-    agentCalled = true;
-    const BluetoothDevice device = addPendingRequest(ConfirmationRequest, objPath, message);
-    Q_EMIT owner->confirmationRequested(device, passkey);
+    if (fromBluez(message))
+        askConfirmation(objPath, passkey, message, QDBusConnection::systemBus());
 }
 
 void BluetoothAgentPrivate::Authorize(const QDBusObjectPath &objPath, const QString &uuid,
                                       const QDBusMessage &message)
 {
-    if (!fromBluez(message))
-        return;
-    const BluetoothDevice device = addPendingRequest(AuthorizationRequest, objPath, message);
-    Q_EMIT owner->authorizationRequested(device, uuid);
+    if (fromBluez(message))
+        askAuthorization(objPath, uuid, message, QDBusConnection::systemBus());
 }
 
 void BluetoothAgentPrivate::ConfirmModeChange(const QString &mode, const QDBusMessage &message)

@@ -4,6 +4,7 @@
 #include "bluetoothagent.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QList>
@@ -28,13 +29,15 @@ public:
         RequestType type;
         BluetoothDevice device;
         QDBusMessage message;
+        // The connection BlueZ asked on, which carries the answer.
+        QString busName;
     };
 
     explicit BluetoothAgentPrivate(BluetoothAgent *owner);
     ~BluetoothAgentPrivate() override;
 
     BluetoothDevice addPendingRequest(RequestType type, const QDBusObjectPath &objPath,
-                                      const QDBusMessage &message);
+                                      const QDBusMessage &message, const QDBusConnection &bus);
     void replyRequest(RequestType type, const BluetoothDevice &device, const QVariant &value,
                       const QString &errorName);
     void cancelPendingRequests();
@@ -42,6 +45,21 @@ public:
     // Only the daemon may ask the user anything in BlueZ's name; anyone else
     // is refused at once.
     bool fromBluez(const QDBusMessage &message) const;
+    bool hasRequestsOn(const QString &busName) const;
+
+    // What BlueZ asks, once its caller is checked, on the connection it came
+    // on: the D-Bus slots below and BlueZ 5's router both end here.
+    void askPinCode(const QDBusObjectPath &objPath, const QDBusMessage &message,
+                    const QDBusConnection &bus);
+    void askPasskey(const QDBusObjectPath &objPath, const QDBusMessage &message,
+                    const QDBusConnection &bus);
+    void showPasskey(const QDBusObjectPath &objPath, uint passkey, uchar entered);
+    void askConfirmation(const QDBusObjectPath &objPath, uint passkey, const QDBusMessage &message,
+                         const QDBusConnection &bus);
+    void askAuthorization(const QDBusObjectPath &objPath, const QString &uuid,
+                          const QDBusMessage &message, const QDBusConnection &bus);
+    void released();
+    void cancelled();
 
     BluetoothAgent *owner;
     QList<Request *> pendingRequests;

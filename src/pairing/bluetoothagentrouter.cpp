@@ -11,30 +11,17 @@ namespace Ovrin {
 
 namespace {
 const QString rejected = QStringLiteral("org.bluez.Error.Rejected");
-
-// Only the daemon is heard: anyone else is refused before any agent is looked for.
-bool fromBluez(const QDBusMessage &message)
-{
-    return isCallFromDaemon(QDBusConnection::systemBus(), QStringLiteral("org.bluez"), message,
-                            rejected);
-}
 } // namespace
 
 BluetoothAgentRouter *BluetoothAgentRouter::s_instance = nullptr;
 
-BluetoothAgentRouter::BluetoothAgentRouter(QObject *object)
-    : QDBusAbstractAdaptor(object)
-{
-    setAutoRelaySignals(false);
-}
-
 void BluetoothAgentRouter::join(BluetoothAgentPrivate *agent)
 {
     if (!s_instance) {
-        auto *object = new QObject;
-        s_instance = new BluetoothAgentRouter(object);
-        QDBusConnection::systemBus().registerObject(BluezAgentRoutes::routerPath(), object,
-                                                    QDBusConnection::ExportAdaptors);
+        s_instance = new BluetoothAgentRouter;
+        BluezAgentRoutes::setRouterObject(s_instance);
+        QDBusConnection::systemBus().registerObject(BluezAgentRoutes::routerPath(), s_instance,
+                                                    QDBusConnection::ExportAllSlots);
     }
     s_instance->m_agents.insert(agent->path, agent);
 }
@@ -47,8 +34,16 @@ void BluetoothAgentRouter::leave(BluetoothAgentPrivate *agent)
     if (!s_instance->m_agents.isEmpty())
         return;
     QDBusConnection::systemBus().unregisterObject(BluezAgentRoutes::routerPath());
-    delete s_instance->parent();
+    BluezAgentRoutes::setRouterObject(nullptr);
+    // Gone from the pairings' own connections with it.
+    delete s_instance;
     s_instance = nullptr;
+}
+
+bool BluetoothAgentRouter::fromBluez(const QDBusMessage &message) const
+{
+    return isCallFromDaemon(QDBusConnection::systemBus(), QStringLiteral("org.bluez"), message,
+                            rejected, connection());
 }
 
 BluetoothAgentPrivate *BluetoothAgentRouter::target(const QDBusObjectPath &device,
@@ -59,21 +54,44 @@ BluetoothAgentPrivate *BluetoothAgentRouter::target(const QDBusObjectPath &devic
     BluetoothAgentPrivate *agent = m_agents.value(BluezAgentRoutes::agentFor(device.path()));
     if (!agent) {
         qCWarning(lcPairing, "No agent answers for %s", qPrintable(device.path()));
-        QDBusConnection::systemBus().send(message.createErrorReply(rejected, QString()));
+        connection().send(message.createErrorReply(rejected, QString()));
         message.setDelayedReply(true);
     }
     return agent;
+}
+
+QList<BluetoothAgentPrivate *> BluetoothAgentRouter::addressees(bool withOpenRequests) const
+{
+    const QString busName = connection().name();
+    if (BluetoothAgentPrivate *own = m_agents.value(BluezAgentRoutes::agentOnBus(busName)))
+        return { own };
+    QList<BluetoothAgentPrivate *> agents;
+    for (BluetoothAgentPrivate *agent : m_agents) {
+        if (!withOpenRequests || agent->hasRequestsOn(busName))
+            agents.append(agent);
+    }
+    return agents;
+}
+
+bool BluetoothAgentRouter::isAgent(BluetoothAgentPrivate *agent) const
+{
+    // A receiver of an earlier one's signal may have deleted it.
+    for (BluetoothAgentPrivate *known : m_agents) {
+        if (known == agent)
+            return true;
+    }
+    return false;
 }
 
 void BluetoothAgentRouter::Release(const QDBusMessage &message)
 {
     if (!fromBluez(message))
         return;
-    // BlueZ is going: every agent hears it.
-    const QList<BluetoothAgentPrivate *> agents = m_agents.values();
+    // BlueZ is going: every agent it held on this connection hears it.
+    const QList<BluetoothAgentPrivate *> agents = addressees(false);
     for (BluetoothAgentPrivate *agent : agents) {
-        if (m_agents.values().contains(agent))
-            agent->Release(message);
+        if (isAgent(agent))
+            agent->released();
     }
 }
 
@@ -81,11 +99,11 @@ void BluetoothAgentRouter::Cancel(const QDBusMessage &message)
 {
     if (!fromBluez(message))
         return;
-    // BlueZ names no device: the agents with an open request give it up.
-    const QList<BluetoothAgentPrivate *> agents = m_agents.values();
+    // BlueZ names no device: the agents it asked on this connection give it up.
+    const QList<BluetoothAgentPrivate *> agents = addressees(true);
     for (BluetoothAgentPrivate *agent : agents) {
-        if (m_agents.values().contains(agent) && !agent->pendingRequests.isEmpty())
-            agent->Cancel(message);
+        if (isAgent(agent))
+            agent->cancelled();
     }
 }
 
@@ -93,7 +111,7 @@ QString BluetoothAgentRouter::RequestPinCode(const QDBusObjectPath &device,
                                              const QDBusMessage &message)
 {
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->RequestPinCode(device, message);
+        agent->askPinCode(device, message, connection());
     return QString();
 }
 
@@ -102,14 +120,14 @@ void BluetoothAgentRouter::DisplayPinCode(const QDBusObjectPath &device, const Q
 {
     // Shown as a passkey to type on the remote keyboard; answered at once.
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->DisplayPasskey(device, pinCode.toUInt(), uchar(0), message);
+        agent->showPasskey(device, pinCode.toUInt(), uchar(0));
 }
 
 uint BluetoothAgentRouter::RequestPasskey(const QDBusObjectPath &device,
                                           const QDBusMessage &message)
 {
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->RequestPasskey(device, message);
+        agent->askPasskey(device, message, connection());
     return 0;
 }
 
@@ -117,14 +135,14 @@ void BluetoothAgentRouter::DisplayPasskey(const QDBusObjectPath &device, uint pa
                                           ushort entered, const QDBusMessage &message)
 {
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->DisplayPasskey(device, passkey, uchar(qMin<ushort>(entered, 255)), message);
+        agent->showPasskey(device, passkey, uchar(qMin<ushort>(entered, 255)));
 }
 
 void BluetoothAgentRouter::RequestConfirmation(const QDBusObjectPath &device, uint passkey,
                                                const QDBusMessage &message)
 {
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->RequestConfirmation(device, passkey, message);
+        agent->askConfirmation(device, passkey, message, connection());
 }
 
 void BluetoothAgentRouter::RequestAuthorization(const QDBusObjectPath &device,
@@ -133,14 +151,14 @@ void BluetoothAgentRouter::RequestAuthorization(const QDBusObjectPath &device,
     // A pairing the remote side started without a passkey: an authorization
     // of no particular service.
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->Authorize(device, QString(), message);
+        agent->askAuthorization(device, QString(), message, connection());
 }
 
 void BluetoothAgentRouter::AuthorizeService(const QDBusObjectPath &device, const QString &uuid,
                                             const QDBusMessage &message)
 {
     if (BluetoothAgentPrivate *agent = target(device, message))
-        agent->Authorize(device, uuid, message);
+        agent->askAuthorization(device, uuid, message, connection());
 }
 
 } // namespace Ovrin

@@ -25,6 +25,9 @@ const QString rejectedError = QStringLiteral("org.bluez.Error.Rejected");
 // In bluez/scenarios/handset.json: asks for a confirmation, and for a PIN.
 const QString phone = QStringLiteral("F4:0E:22:13:33:03");
 const QString printer = QStringLiteral("00:80:92:A1:66:06");
+// Paired, not trusted: its connections are authorized by the default agent.
+const QString carKit = QStringLiteral("00:1E:AE:4C:22:02");
+const QString audioSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
 // BlueZ 5 calls the process's one agent object here.
 const QString routerPath = QStringLiteral("/com/brivo/btAgent/router");
 } // namespace
@@ -394,6 +397,51 @@ private Q_SLOTS:
             QCOMPARE(defaultHeard.emitted(), QByteArray());
         if (withDefault)
             adapter->unregisterAgent(defaultAgent);
+    }
+
+    void bluez5OverlappingRequestsOfTwoAgentsBothReachTheirOwners_data()
+    {
+        QTest::addColumn<bool>("authorizationFirst");
+        QTest::newRow("an authorization open, then a pairing") << true;
+        QTest::newRow("a pairing open, then an authorization") << false;
+    }
+
+    // bluetoothd lets the agent of a connection answer one request at a time
+    // and refuses the rest at once: a pairing with its own agent is not
+    // refused because the default agent has a question open, nor a
+    // connection because a pairing has one open.
+    void bluez5OverlappingRequestsOfTwoAgentsBothReachTheirOwners()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 asks each agent on its own");
+        QFETCH(bool, authorizationFirst);
+        QVERIFY(useSimulatedBluez());
+        std::unique_ptr<BluetoothAdapter> adapter(BluetoothAdapter::defaultAdapter());
+        BluetoothAgent defaultAgent, attemptAgent;
+        adapter->registerAgent(defaultAgent);
+        QSignalSpy authorizations(&defaultAgent, &BluetoothAgent::authorizationRequested);
+        QSignalSpy confirmations(&attemptAgent, &BluetoothAgent::confirmationRequested);
+        QSignalSpy failed(adapter.get(), &BluetoothAdapter::deviceCreationFailed);
+        uint ticket = 0;
+        if (authorizationFirst) {
+            ticket = sim()->requestAuthorization(carKit, audioSink);
+            QTRY_COMPARE(authorizations.size(), 1);
+        }
+        adapter->startCreatingPairedDevice(addressOnly(phone), &attemptAgent);
+        QTRY_COMPARE(confirmations.size() + failed.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        if (!authorizationFirst) {
+            ticket = sim()->requestAuthorization(carKit, audioSink);
+            QTRY_COMPARE(authorizations.size(), 1);
+        }
+        QVERIFY(ticket);
+
+        defaultAgent.authorizeDevice(authorizations[0][0].value<BluetoothDevice>());
+        QCOMPARE(sim()->waitForRequest(ticket).value_or(QStringLiteral("<none>")), QString());
+        attemptAgent.confirmPasskey(confirmations[0][0].value<BluetoothDevice>());
+        QTRY_VERIFY(simFlag(phone, "paired"));
+        QCOMPARE(failed.size(), 0);
+        adapter->unregisterAgent(defaultAgent);
     }
 
     void bluez5StrangersAreRefusedWithoutEffect_data()
