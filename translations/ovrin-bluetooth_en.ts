@@ -91,6 +91,10 @@
         <source>Visible to other devices</source>
         <translation>Visible to other devices</translation>
     </message>
+    <message id="qtn_conn_bt_discoverable_hint">
+        <source>New devices can pair with this device or send files to it only while it is visible.</source>
+        <translation>New devices can pair with this device or send files to it only while it is visible.</translation>
+    </message>
     <message id="qtn_conn_bt_dun">
         <source>Dial-up networking</source>
         <translation>Dial-up networking</translation>

@@ -42,6 +42,12 @@ bool BluetoothService::isPowered(const QString &address) const
         && isPowered();
 }
 
+bool BluetoothService::takesConnection(const QString &from, const QString &to) const
+{
+    const ControlledAdapter *adapter = controlled();
+    return adapter && isPowered(to) && adapter->takesConnectionFrom(normalizedAddress(from));
+}
+
 namespace {
 
 // bluetoothd 5.66 hides the adapter again after three minutes unless told otherwise.

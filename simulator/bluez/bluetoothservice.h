@@ -33,6 +33,9 @@ public:
     virtual World *worldOf(const QString &address);
     // Whether that controller is up.
     virtual bool isPowered(const QString &address) const;
+    // Whether a device at from can open a link to the local controller at
+    // to ("" for the first) now.
+    virtual bool takesConnection(const QString &from, const QString &to) const;
     // Another controller of this daemon has this address: a push there stays here.
     virtual bool isOwnController(const QString &address) const
     {

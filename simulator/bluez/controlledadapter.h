@@ -15,6 +15,8 @@ public:
     virtual ~ControlledAdapter() = default;
 
     virtual bool isPowered() const = 0;
+    // Whether the remote device at address can open a link to this adapter now.
+    virtual bool takesConnectionFrom(const QString &address) const { Q_UNUSED(address) return isPowered(); }
     virtual void deviceAdded(const QString &address) = 0;
     virtual void deviceChanged(const QString &address, const DeviceSpec &before) = 0;
     virtual void deviceRemoved(const QString &address) = 0;

@@ -635,10 +635,20 @@ void Bluez5Adapter::adapterChanged(const AdapterSpec &before)
     Q_EMIT radioChanged();
 }
 
+bool Bluez5Adapter::takesConnectionFrom(const QString &address) const
+{
+    const DeviceSpec *spec = m_world.device(address);
+    return m_powered && (m_world.adapter.discoverable || (spec && spec->paired));
+}
+
 void Bluez5Adapter::requestAuthorization(const QString &address, const QString &uuid, Done done)
 {
     if (!m_world.device(address)) {
         done(BluezError::DoesNotExist.qname());
+        return;
+    }
+    if (!takesConnectionFrom(address)) {
+        done(BluezError::ConnectionAttemptFailed.qname());
         return;
     }
     Bluez5Device *object = createDeviceObject(address, true);
@@ -673,6 +683,10 @@ void Bluez5Adapter::startIncomingPairing(const QString &address, Done done)
     }
     if (!m_powered) {
         done(Bluez5Error::NotReady.qname());
+        return;
+    }
+    if (!takesConnectionFrom(address)) {
+        done(BluezError::ConnectionAttemptFailed.qname());
         return;
     }
     const Bluez5Device *existing = device(address);

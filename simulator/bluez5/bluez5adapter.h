@@ -43,6 +43,9 @@ public:
     void watch(const QString &name);
 
     bool isPowered() const override { return m_powered; }
+    // The kernel pages in only devices it knows (paired ones) while the
+    // adapter is hidden: an unknown device's page times out.
+    bool takesConnectionFrom(const QString &address) const override;
     bool isDiscovering() const { return m_discovery != nullptr; }
     Bluez5Device *device(const QString &address) const;
     QList<Bluez5Device *> devices() const;

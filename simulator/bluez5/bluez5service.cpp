@@ -237,6 +237,13 @@ bool Bluez5Service::isOwnController(const QString &address) const
     return controller(address) != nullptr;
 }
 
+bool Bluez5Service::takesConnection(const QString &from, const QString &to) const
+{
+    const Bluez5Adapter *receiver = to.isEmpty() ? m_adapter.get() : controller(to);
+    return receiver && receiver->isPowered()
+        && receiver->takesConnectionFrom(normalizedAddress(from));
+}
+
 void Bluez5Service::secureLink(const QString &from, const QString &to, Done done)
 {
     Bluez5Adapter *sender = from.isEmpty() ? m_adapter.get() : controller(from);

@@ -37,6 +37,7 @@ public:
     using BluetoothService::isPowered;
     bool isPowered(const QString &address) const override;
     bool isOwnController(const QString &address) const override;
+    bool takesConnection(const QString &from, const QString &to) const override;
     void secureLink(const QString &from, const QString &to, Done done) override;
 
 protected:

@@ -238,6 +238,13 @@ uint SimControl::PushFile(const QString &json, QString &transfer)
     if (!object)
         return 0;
     return finishLater([this, &transfer, object](auto report, QString *error) {
+        // The sender's page must be answered first.
+        const QString from = object->value(QLatin1String("address")).toString();
+        BluetoothService *bluez = m_simulator->bluez();
+        if (!from.isEmpty() && bluez && !bluez->takesConnection(from, QString())) {
+            report(QStringLiteral("org.bluez.Error.ConnectionAttemptFailed"));
+            return true;
+        }
         return m_simulator->obexServer()->push(*object, report, &transfer, error);
     });
 }

@@ -107,7 +107,10 @@ void SendSession::connectLink()
     BluetoothService *bluez = m_service->bluez();
     World *world = bluez ? bluez->worldOf(m_source) : nullptr;
     const DeviceSpec *device = world ? world->device(normalizedAddress(m_destination)) : nullptr;
-    const bool reachable = device && device->inRange && bluez->isPowered(m_source);
+    const QString source = m_source.isEmpty() ? bluez->world().adapter.address : m_source;
+    const bool reachable = device && device->inRange && bluez->isPowered(m_source)
+        && (!bluez->isOwnController(normalizedAddress(m_destination))
+            || bluez->takesConnection(source, normalizedAddress(m_destination)));
     const int delay
         = reachable ? m_service->options().connectMs : bluez->world().timing.pageTimeoutMs;
     QTimer::singleShot(delay, this, [this, reachable]() {

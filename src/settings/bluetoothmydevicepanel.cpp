@@ -3,6 +3,7 @@
 
 #include "drilldownitem.h"
 #include "orvelbutton.h"
+#include "orvellabel.h"
 #include "orvellayout.h"
 #include "orvellinearlayoutpolicy.h"
 #include "simplecheckboxlabel.h"
@@ -26,6 +27,11 @@ void BluetoothMyDevicePanelPrivate::build(BluetoothMyDevicePanel *panel)
     discoverableRow = new SimpleCheckBoxLabel(
         discoverableSwitch, qtTrId("qtn_conn_bt_discoverable"), OrvelButton::switchType, panel);
     discoverableRow->setObjectName(QStringLiteral("BluetoothDiscoverableSwitch"));
+    // Hidden, the handset takes no link from a device it has not paired yet.
+    discoverableHint = new OrvelLabel(qtTrId("qtn_conn_bt_discoverable_hint"), panel);
+    discoverableHint->setObjectName(QStringLiteral("BluetoothDiscoverableHint"));
+    discoverableHint->setStyleName(QStringLiteral("CommonSubText"));
+    discoverableHint->setWordWrap(true);
 
     if (adapter) {
         connect(adapter, &BluetoothAdapter::propertyChanged, this,
@@ -43,6 +49,7 @@ void BluetoothMyDevicePanelPrivate::build(BluetoothMyDevicePanel *panel)
     auto policy = new OrvelLinearLayoutPolicy(layout, Qt::Vertical);
     policy->addItem(nameItem);
     policy->addItem(discoverableRow);
+    policy->addItem(discoverableHint);
     panel->setContent(content);
 }
 

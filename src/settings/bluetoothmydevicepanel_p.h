@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class OrvelButton;
+class OrvelLabel;
 
 namespace Ovrin {
 
@@ -29,6 +30,7 @@ public:
     DrillDownItem *nameItem = nullptr;
     OrvelButton *discoverableSwitch = nullptr;
     SimpleCheckBoxLabel *discoverableRow = nullptr;
+    OrvelLabel *discoverableHint = nullptr;
 
 public Q_SLOTS:
     void discoverableToggled();

@@ -370,6 +370,7 @@ private Q_SLOTS:
             AllSignalsSpy attemptHeard(&attemptAgent);
             if (answering.isEmpty())
                 expectWarning("^No agent answers for .*" + QString(incoming).replace(':', '_'));
+            QVERIFY(makeVisibleToStrangers());
             const uint ticket = sim()->incomingPairing(incoming);
             QVERIFY(ticket);
             if (answering == QLatin1String("default")) {
@@ -484,6 +485,7 @@ private Q_SLOTS:
         uint ticket = 0;
         if (open) {
             adapter->registerAgent(agent);
+            QVERIFY(makeVisibleToStrangers());
             ticket = sim()->incomingPairing(printer);
             QVERIFY(ticket);
             QTRY_COMPARE(pins.size(), 1);

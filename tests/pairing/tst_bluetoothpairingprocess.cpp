@@ -639,6 +639,7 @@ private Q_SLOTS:
             // its own and with no default agent: refused at once.
             QTRY_COMPARE(calls(pairCall), 1);
             expectWarning("^No agent answers for .*" + QString(keyboard).replace(':', '_'));
+            QVERIFY(makeVisibleToStrangers());
             const uint ticket = sim()->incomingPairing(keyboard);
             QVERIFY(ticket);
             QVERIFY(attempt->finished.wait());

@@ -44,6 +44,19 @@ QDBusMessage callOn(const QDBusConnection &bus, const QString &service, const QS
     return bus.call(message, QDBus::Block, timeout);
 }
 
+// The same, with this process's event loop running meanwhile: the call may
+// need one of its agents to answer first.
+QDBusMessage callServing(const QDBusConnection &bus, const QString &service, const QString &path,
+                         const QString &interface, const QString &member,
+                         const QVariantList &arguments, int timeout)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(arguments);
+    QDBusPendingCall call = bus.asyncCall(message, timeout);
+    (void)QTest::qWaitFor([&call] { return call.isFinished(); }, timeout + 1000);
+    return call.reply();
+}
+
 QDBusMessage bluezCall(const QString &path, const QString &interface, const QString &member,
                        const QVariantList &arguments = {})
 {
@@ -312,7 +325,8 @@ QDBusObjectPath pushFromRemote(const QString &file, QString *error)
     const QDBusConnection session = QDBusConnection::sessionBus();
     const QString ours = adapterProperty(ourAdapter, QStringLiteral("Address")).toString();
     const QString remote = adapterProperty(remoteAdapter, QStringLiteral("Address")).toString();
-    const QDBusMessage created = callOn(
+    // The handset's pairing agent may be asked for the link's bond meanwhile.
+    const QDBusMessage created = callServing(
         session, obexd, QStringLiteral("/org/bluez/obex"), QStringLiteral("org.bluez.obex.Client1"),
         QStringLiteral("CreateSession"),
         { ours,

@@ -380,12 +380,35 @@ private Q_SLOTS:
         QFETCH(QString, agentMember);
         Agent1 agent;
         QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true }, { "discoverableTimeout", 0 } }));
         const uint ticket = request.isEmpty() ? sim()->incomingPairing(address)
                                               : sim()->requestAuthorization(address, request);
         QCOMPARE(outcome(ticket), QString());
         QCOMPARE(agent.members(), QStringList { agentMember });
         QCOMPARE(agent.calls().first().arguments.value(0).toString(), dev(address));
         QCOMPARE(sim()->device(address).value(u"paired"_s).toBool(), request.isEmpty());
+    }
+
+    // With the kernel's connection control, a hidden adapter pages in only
+    // the devices it has paired: a stranger's pairing, connection or push
+    // never reaches bluetoothd, obexd or an agent; a paired device's does.
+    void aHiddenAdapterTakesNoLinkFromStrangers()
+    {
+        Agent1 agent;
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        const QString failed = u"org.bluez.Error.ConnectionAttemptFailed"_s;
+        const QString handsFree = u"0000111f-0000-1000-8000-00805f9b34fb"_s;
+        QCOMPARE(outcome(sim()->incomingPairing(phone)), failed);
+        QCOMPARE(outcome(sim()->requestAuthorization(phone, handsFree)), failed);
+        QCOMPARE(outcome(sim()->pushFile(phone, u"a.txt"_s, u"text/plain"_s, "hello")), failed);
+        QVERIFY(agent.calls().isEmpty());
+        QVERIFY(!managedObjects().contains(QDBusObjectPath(dev(phone))));
+
+        QCOMPARE(outcome(sim()->requestAuthorization(laptop, handsFree)), QString());
+        QCOMPARE(agent.members(), QStringList { u"AuthorizeService"_s });
+        QVERIFY(sim()->changeAdapter({ { "discoverable", true }, { "discoverableTimeout", 0 } }));
+        QCOMPARE(outcome(sim()->incomingPairing(phone)), QString());
+        QVERIFY(sim()->device(phone).value(u"paired"_s).toBool());
     }
 
     void cancelPairingAnswersPairFirst()

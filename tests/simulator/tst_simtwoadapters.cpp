@@ -237,6 +237,11 @@ private Q_SLOTS:
         file.write(contents);
         file.close();
 
+        // Neither knows the other: the receiving one takes the link only while visible.
+        const QString receiver = destination == first ? hci0 : hci1;
+        QVERIFY(set(receiver, u"DiscoverableTimeout"_s, 0u));
+        QVERIFY(set(receiver, u"Discoverable"_s, true));
+
         SignalRecorder recorder(QDBusConnection::sessionBus(), obexd5);
         Bluez5Signals obex(&recorder, QDBusConnection::sessionBus(), obexd5);
         SignalRecorder bluezRecorder(QDBusConnection::systemBus());
@@ -283,6 +288,21 @@ private Q_SLOTS:
         QFile received(root + u"/received.bin"_s);
         QVERIFY(received.open(QIODevice::ReadOnly));
         QCOMPARE(received.readAll(), contents);
+    }
+
+    // A hidden controller pages in only what it has paired: a push from the
+    // other one fails as if nobody answered, and nothing is asked.
+    void pushToAHiddenControllerFromAStrangerFails()
+    {
+        QVERIFY(sim()->setTiming({ { "pageTimeoutMs", 300 } }));
+        Agent1 pairingAgent;
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        const QDBusMessage created = QDBusConnection::sessionBus().call(
+            obexMessage(u"/org/bluez/obex"_s, u"org.bluez.obex.Client1"_s, u"CreateSession"_s,
+                        { second, QVariantMap { { u"Target"_s, u"opp"_s } } }));
+        QCOMPARE(created.errorName(), u"org.bluez.obex.Error.Failed"_s);
+        QCOMPARE(created.errorMessage(), u"Unable to find service record"_s);
+        QVERIFY(pairingAgent.calls().isEmpty());
     }
 
     void pushToAControllerSwitchedOffFails()

@@ -60,6 +60,13 @@ inline bool simFlag(const QString &address, const char *key)
     return simValue(address, key).toBool();
 }
 
+// A hidden BlueZ 5 handset takes no link from a device it has not paired:
+// what such a device starts needs the handset visible (for good) first.
+inline bool makeVisibleToStrangers()
+{
+    return sim()->changeAdapter({ { "discoverable", true }, { "discoverableTimeout", 0 } });
+}
+
 // The device BlueZ knows at address, looked up as a caller would.
 inline Ovrin::BluetoothDevice knownDevice(const QString &address)
 {
