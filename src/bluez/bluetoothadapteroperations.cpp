@@ -211,7 +211,8 @@ void BluetoothAdapterPrivate::deviceFound(const QString &address, const QVariant
                       qPrintable(loggable(address)));
         return;
     }
-    QVariantMap properties = BluezPropertyTypes::device().filtered(value);
+    // Checked by the dialect, which for BlueZ 5 holds them checked already.
+    QVariantMap properties = value;
     // BlueZ sends the address among the values too; the argument counts.
     // Inserting only when they differ saves copying the whole map.
     const auto known = properties.constFind(QStringLiteral("Address"));

@@ -1,5 +1,7 @@
 #include "bluez4dialect.h"
 
+#include "bluezpropertytypes.h"
+
 #include "bluezlogging.h"
 
 #include <QDBusMetaType>
@@ -331,7 +333,7 @@ void Bluez4Dialect::onDeviceRemoved(const QDBusObjectPath &path, const QDBusMess
 
 void Bluez4Dialect::onDeviceFound(const QString &address, const QVariantMap &properties)
 {
-    Q_EMIT deviceFound(address, properties);
+    Q_EMIT deviceFound(address, BluezPropertyTypes::device().filtered(properties));
 }
 
 } // namespace Ovrin

@@ -438,7 +438,9 @@ void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &report
         return;
     }
     const QVariantMap changed = BluezPropertyTypes::device().filtered(reported);
-    const Device before = *device;
+    // Only this of the old state is needed: a copy of the device would make
+    // the insert below copy its whole map, once per RSSI report.
+    const bool wasKnown = isKnown(*device);
     forgetWrongValues(&device->properties, reported, changed);
     device->properties.insert(changed);
     if (!changed.value(QStringLiteral("Connected"), true).toBool())
@@ -451,7 +453,7 @@ void Bluez5Dialect::deviceChanged(const QString &path, const QVariantMap &report
     device = m_devices.find(path);
     if (device == m_devices.end())
         return;
-    if (!isKnown(before) && isKnown(*device)) {
+    if (!wasKnown && isKnown(*device)) {
         Q_EMIT deviceCreated(QDBusObjectPath(path));
         return;
     }

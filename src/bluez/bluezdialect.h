@@ -111,6 +111,7 @@ Q_SIGNALS:
     // A known device's property; name and value as BlueZ 4 has them.
     void devicePropertyChanged(const QString &devicePath, const QString &name,
                                const QVariant &value);
+    // properties are checked already (BluezPropertyTypes::device()).
     void deviceFound(const QString &address, const QVariantMap &properties);
     void deviceCreated(const QDBusObjectPath &devicePath);
     void deviceRemoved(const QDBusObjectPath &devicePath);
