@@ -89,6 +89,7 @@ Timing Timing::fromJson(const QJsonObject &json, const Timing &base)
     read(json, "agentTimeoutMs", t.agentTimeoutMs);
     read(json, "temporaryTimeoutMs", t.temporaryTimeoutMs);
     read(json, "autopairRetryMs", t.autopairRetryMs);
+    read(json, "discoveryIdleMs", t.discoveryIdleMs);
     return t;
 }
 
@@ -106,7 +107,8 @@ QJsonObject Timing::toJson() const
              { "audioConnectMs", audioConnectMs },
              { "agentTimeoutMs", agentTimeoutMs },
              { "temporaryTimeoutMs", temporaryTimeoutMs },
-             { "autopairRetryMs", autopairRetryMs } };
+             { "autopairRetryMs", autopairRetryMs },
+             { "discoveryIdleMs", discoveryIdleMs } };
 }
 
 ObexSpec ObexSpec::fromJson(const QJsonObject &json, const ObexSpec &base)

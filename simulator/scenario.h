@@ -27,6 +27,9 @@ struct Timing
     int agentTimeoutMs = 60000; // the daemon's wait for an agent's answer
     int temporaryTimeoutMs = 30000; // BlueZ 5: a found device not seen again goes; 0: never
     int autopairRetryMs = 3000; // BlueZ 5: the autopair plugin's next fixed PIN after a wrong one
+    // BlueZ 5: bluetoothd's pause between two scans of a discovery, Discovering
+    // still true (5000 in 5.66); 0: the next scan at once.
+    int discoveryIdleMs = 0;
 
     static Timing fromJson(const QJsonObject &json, const Timing &base);
     QJsonObject toJson() const;

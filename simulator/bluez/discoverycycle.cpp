@@ -116,7 +116,11 @@ void DiscoveryCycle::endCycle()
     m_seenLastCycle = m_seenThisCycle;
     m_host->cycleEnded(disappeared);
     // Sessions are still open (the adapter deletes us when the last one goes).
-    later(0, [this]() { beginCycle(); });
+    m_idle = true;
+    later(m_host->idleMs(), [this]() {
+        m_idle = false;
+        beginCycle();
+    });
 }
 
 void DiscoveryCycle::report(const QString &address)

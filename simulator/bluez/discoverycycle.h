@@ -21,6 +21,8 @@ public:
     void start();
     // Announce one device now, as inquiry would.
     void report(const QString &address);
+    // Between two inquiry cycles, in the host's pause.
+    bool isIdle() const { return m_idle; }
 
 private:
     struct Found
@@ -40,6 +42,7 @@ private:
 
     DiscoveryHost *m_host;
     int m_cycle = 0;
+    bool m_idle = false;
     QHash<QString, Found> m_found;
     QSet<QString> m_seenThisCycle;
     QSet<QString> m_seenLastCycle;

@@ -25,6 +25,8 @@ public:
     // How far a found device's RSSI must move from the one announced to be
     // announced again.
     virtual int rssiThreshold() const { return 1; }
+    // The pause between the end of one inquiry cycle and the next.
+    virtual int idleMs() const { return 0; }
 };
 
 #endif // DISCOVERYHOST_H

@@ -395,6 +395,13 @@ void Bluez5Adapter::stopDiscovery(const SimCall &call)
         call.reply();
         return;
     }
+    // Between two scans there is no kernel scan to stop: Discovering=false
+    // goes out at once, ahead of the reply.
+    if (m_discovery && m_discovery->isIdle()) {
+        stopScan();
+        call.reply();
+        return;
+    }
     m_pendingDiscovery.insert(owner);
     answerLater(m_world.timing.stopDiscoveryMs, call, [this, call, owner]() {
         m_pendingDiscovery.remove(owner);

@@ -70,6 +70,7 @@ public:
     // bluetoothd 5.66 tells a new RSSI only 8 dBm or more from the last one
     // told, unless a client set a discovery filter.
     int rssiThreshold() const override { return m_filteredOwners.isEmpty() ? 8 : 1; }
+    int idleMs() const override { return m_world.timing.discoveryIdleMs; }
 
     // ControlledAdapter
     void deviceAdded(const QString &address) override;

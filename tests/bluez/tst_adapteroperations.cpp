@@ -293,6 +293,31 @@ private Q_SLOTS:
         adapter.unregisterAgent(agent);
     }
 
+    // bluetoothd pauses between two scans with Discovering still true; a stop
+    // then tells Discovering=false ahead of its reply. The handle follows
+    // either order, and the next discovery starts as usual.
+    void discoveryStoppedBetweenTwoScansEnds()
+    {
+        if (!onBluez5())
+            QSKIP("BlueZ 4 starts the next scan at once");
+        QVERIFY(sim()->setTiming({ { "inquiryMs", 100 }, { "nameResolveMs", 10 },
+                                   { "discoveryIdleMs", 60000 } }));
+        BluetoothAdapter adapter;
+        QSignalSpy changes(&adapter, &BluetoothAdapter::propertyChanged);
+        adapter.startDiscovery();
+        QTRY_VERIFY(adapter.isDiscovering());
+        QTest::qWait(500);
+        adapter.stopDiscovery();
+        QTRY_VERIFY(!adapter.isDiscovering());
+        QTest::qWait(100);
+        QVERIFY(!adapter.isDiscovering());
+        QCOMPARE(changes.count(QVariantList { QStringLiteral("discovering") }), 2);
+        adapter.startDiscovery();
+        QTRY_VERIFY(adapter.isDiscovering());
+        adapter.stopDiscovery();
+        QTRY_VERIFY(!adapter.isDiscovering());
+    }
+
     void discoveryFeedsEveryHandle()
     {
         BluetoothAdapter first;

@@ -192,6 +192,39 @@ private Q_SLOTS:
         QCOMPARE(get(hci0, adapter1, u"Discovering"_s), QVariant(false));
     }
 
+    void stopBetweenScansTellsDiscoveringFirst_data()
+    {
+        QTest::addColumn<bool>("betweenScans");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("mid-scan: the reply waits for the kernel")
+            << false << QStringList { "reply:StopDiscovery", "hci0:Discovering" };
+        QTest::newRow("between scans: nothing to stop")
+            << true << QStringList { "hci0:Discovering", "reply:StopDiscovery" };
+    }
+    // bluetoothd pauses between two scans of a discovery with Discovering
+    // still true; a StopDiscovery then has no kernel scan to stop.
+    void stopBetweenScansTellsDiscoveringFirst()
+    {
+        QFETCH(bool, betweenScans);
+        QFETCH(QStringList, expected);
+        QVERIFY(sim()->setTiming({ { "inquiryMs", betweenScans ? 100 : 60000 },
+                                   { "nameResolveMs", 10 },
+                                   { "discoveryIdleMs", 60000 } }));
+        QCOMPARE(errorOf(bluezMessage(hci0, adapter1, u"StartDiscovery"_s)), QString());
+        if (betweenScans)
+            QTest::qWait(500);
+        QCOMPARE(get(hci0, adapter1, u"Discovering"_s), QVariant(true));
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        recorder.callAsync(bluezMessage(hci0, adapter1, u"StopDiscovery"_s));
+        QVERIFY(recorder.waitFor(u"reply:StopDiscovery"_s));
+        QVERIFY(recorder.waitFor(u"hci0:Discovering"_s));
+        QStringList order = recorder.labels();
+        order.removeIf([](const QString &label) { return !label.startsWith(u"hci0:"_s)
+                                                         && !label.startsWith(u"reply:"_s); });
+        QCOMPARE(order, expected);
+    }
+
     // Without a discovery filter bluetoothd tells a found device's RSSI again
     // only once it moved 8 dBm or more from the value it told; with one, any move.
     void rssiIsToldAgainOnlyForAMoveOfEightWithoutAFilter()
