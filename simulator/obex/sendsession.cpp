@@ -34,6 +34,11 @@ SendSession::SendSession(ObexClientService *service, const QString &owner,
     , m_destination(destination)
     , m_source(source)
 {
+    m_linkWatch.setInterval(250);
+    connect(&m_linkWatch, &QTimer::timeout, this, [this]() {
+        if (!destinationInRange())
+            remoteDisconnected(running());
+    });
 }
 
 SendSession::~SendSession() = default;
@@ -100,17 +105,40 @@ void SendSession::openBluezSession()
     });
 }
 
+bool SendSession::destinationInRange() const
+{
+    BluetoothService *bluez = m_service->bluez();
+    World *world = bluez ? bluez->worldOf(m_source) : nullptr;
+    const DeviceSpec *device = world ? world->device(normalizedAddress(m_destination)) : nullptr;
+    return device && device->inRange && bluez->isPowered(m_source);
+}
+
+bool SendSession::destinationReachable() const
+{
+    if (!destinationInRange())
+        return false;
+    BluetoothService *bluez = m_service->bluez();
+    const QString source = m_source.isEmpty() ? bluez->world().adapter.address : m_source;
+    return !bluez->isOwnController(normalizedAddress(m_destination))
+        || bluez->takesConnection(source, normalizedAddress(m_destination));
+}
+
+ClientTransfer *SendSession::running() const
+{
+    for (ClientTransfer *transfer : m_transfers) {
+        if (transfer->state() == ClientTransfer::State::Requesting
+            || transfer->state() == ClientTransfer::State::Sending)
+            return transfer;
+    }
+    return nullptr;
+}
+
 void SendSession::connectLink()
 {
     // RFCOMM to the destination from the chosen controller, then OBEX CONNECT.
     // A device that is not around does not answer the page.
     BluetoothService *bluez = m_service->bluez();
-    World *world = bluez ? bluez->worldOf(m_source) : nullptr;
-    const DeviceSpec *device = world ? world->device(normalizedAddress(m_destination)) : nullptr;
-    const QString source = m_source.isEmpty() ? bluez->world().adapter.address : m_source;
-    const bool reachable = device && device->inRange && bluez->isPowered(m_source)
-        && (!bluez->isOwnController(normalizedAddress(m_destination))
-            || bluez->takesConnection(source, normalizedAddress(m_destination)));
+    const bool reachable = destinationReachable();
     const int delay
         = reachable ? m_service->options().connectMs : bluez->world().timing.pageTimeoutMs;
     QTimer::singleShot(delay, this, [this, reachable]() {
@@ -137,6 +165,7 @@ void SendSession::secureLink()
                                            return;
                                        }
                                        self->m_connected = true;
+                                       self->m_linkWatch.start();
                                        self->connected();
                                    });
 }
@@ -243,6 +272,7 @@ void SendSession::shutdown(bool releaseBluez)
     if (m_ended)
         return;
     m_ended = true;
+    m_linkWatch.stop();
     m_requests.clear();
     const QList<ClientTransfer *> transfers = m_transfers;
     m_transfers.clear();
@@ -258,7 +288,8 @@ void SendSession::shutdown(bool releaseBluez)
 
 void SendSession::remoteDisconnected(ClientTransfer *running)
 {
-    running->linkLost();
+    if (running)
+        running->linkLost();
     shutdown(true);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class ClientTransfer;
 class ObexClientService;
@@ -57,6 +58,12 @@ private:
     };
 
     void openBluezSession();
+    // The destination is around and the source controller on: a link up stays.
+    bool destinationInRange() const;
+    // ...and it answers a page from the source controller now.
+    bool destinationReachable() const;
+    // The file on its way, if any.
+    ClientTransfer *running() const;
     void connectLink();
     void secureLink();
     void connected();
@@ -77,6 +84,9 @@ private:
     AgentClient::Target m_agent;
     QList<Request> m_requests;
     QList<ClientTransfer *> m_transfers;
+    // While the link is up: it drops when either end goes out of reach (the
+    // other phone walks away or is switched off, our controller goes off).
+    QTimer m_linkWatch;
 };
 
 #endif // SENDSESSION_H

@@ -773,6 +773,35 @@ private Q_SLOTS:
         QCOMPARE(finished.size() + failed.size(), 1);
     }
 
+    // The other phone goes (its radio blocked) in the middle of a file: the
+    // send fails as a lost connection, not as the other phone's refusal.
+    void phoneGoneMidSendIsNoRefusal()
+    {
+        freshObexd();
+        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
+            QVERIFY(pairRemote());
+        Receiver remote(m_adapter.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
+        BluetoothFileSendProcess send;
+        QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
+        send.addFile(makeFile("walkaway.jpg", content(3 * 1024 * 1024, 'w')));
+        send.setDestination(m_adapter->deviceForAddress(m_remoteAddress));
+        QVERIFY(send.start());
+        QTRY_VERIFY_WITH_TIMEOUT(remote.paths.size() == 1, 60000);
+        QTest::qWait(3000);
+        QVERIFY(remote.completed.isEmpty());
+        QVERIFY(setRadioBlocked(QStringLiteral("hci1"), true));
+        const auto unblock = qScopeGuard([this] {
+            QVERIFY(setRadioBlocked(QStringLiteral("hci1"), false));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(), 10000);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), 60000);
+        QCOMPARE(failed.first().first().toString(),
+                 QStringLiteral("Connection to the remote device lost"));
+        QTRY_VERIFY_WITH_TIMEOUT(obexClientSessions().isEmpty(), 30000);
+    }
+
     // The same work as the library's, with bare QtDBus calls: discovery to
     // the remote's object with its name, a pairing confirmed by an agent,
     // a 1 MB push through obexd's client.

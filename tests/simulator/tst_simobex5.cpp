@@ -392,6 +392,35 @@ private Q_SLOTS:
                  obex5Error("InvalidArguments"));
     }
 
+    // The other device walks out of range in the middle of a file: the link
+    // drops, the file ends "error" and the session goes with it, as obexd
+    // tells a broken link (RemoveSession then knows no such session).
+    void aLinkThatDropsTakesTheSessionWithIt()
+    {
+        QVERIFY(sim()->setObexSpeed(20000));
+        const QString file = m_outbox + u"/walk.jpg"_s;
+        QVERIFY(writeFile(file, QByteArray(200000, 'w')));
+        const QDBusMessage created = QDBusConnection::sessionBus().call(
+            createSessionMessage(phone, { { "Target", u"OPP"_s } }));
+        QVERIFY(ok(created));
+        const QString session = created.arguments().value(0).value<QDBusObjectPath>().path();
+        const QDBusMessage sent = QDBusConnection::sessionBus().call(sendFileMessage(session, file));
+        QVERIFY(ok(sent));
+        const QString transfer = sent.arguments().value(0).value<QDBusObjectPath>().path();
+        QVERIFY(m_recorder->waitFor(leaf(transfer) + u":Status,Transferred"_s));
+        QVERIFY(sim()->changeDevice(phone, { { "inRange", false } }));
+        QVERIFY(m_recorder->waitFor(u"InterfacesRemoved:"_s + leaf(session), 3000));
+        QCOMPARE(qdbus_cast<QVariantMap>(changes(transfer).last().arguments.value(1)),
+                 QVariantMap({ { "Status", u"error"_s } }));
+        QVERIFY(sim()->obexClientState().value("sent"_L1).toArray().at(0)["delivered"_L1].toInt()
+                < 200000);
+        QCOMPARE(QDBusConnection::sessionBus()
+                     .call(obex5Message(u"/org/bluez/obex"_s, client1, u"RemoveSession"_s,
+                                        { objectPath(session) }))
+                     .errorName(),
+                 obex5Error("InvalidArguments"));
+    }
+
     // obexd reuses a connected session only for the same owner, destination
     // and the driver's own spelling of the target ("OPP"): a lower-case
     // "opp" or the UUID opens a new connection each time.
