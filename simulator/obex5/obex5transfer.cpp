@@ -55,13 +55,13 @@ void Obex5Transfer::started(bool singlePacket)
     if (singlePacket)
         return;
     m_status = QStringLiteral("active");
-    changed({ QStringLiteral("Size"), QStringLiteral("Status") });
+    changed({ QStringLiteral("Size"), QStringLiteral("Status"), QStringLiteral("Transferred") });
 }
 
 void Obex5Transfer::progressed()
 {
+    // The receiving side tells no progress: the count is read, never signalled.
     m_transferred = m_push->transferred();
-    changed(QStringLiteral("Transferred"));
 }
 
 void Obex5Transfer::ended(bool success, bool singlePacket)
@@ -70,9 +70,11 @@ void Obex5Transfer::ended(bool success, bool singlePacket)
     if (!std::exchange(m_started, false))
         return;
     m_status = success ? QStringLiteral("complete") : QStringLiteral("error");
-    changed(QStringLiteral("Status"));
+    // The end tells the count too, read after the reset below (0).
     if (singlePacket)
-        changed(QStringLiteral("Size"));
+        changed({ QStringLiteral("Status"), QStringLiteral("Transferred"), QStringLiteral("Size") });
+    else
+        changed({ QStringLiteral("Transferred"), QStringLiteral("Status") });
     // os_reset_session: the signal, sent later, reads these cleared values.
     m_headers = false;
     m_name.clear();

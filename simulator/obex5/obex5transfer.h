@@ -9,8 +9,9 @@ class ObexPush;
 
 // "org.bluez.obex.Transfer1" of one incoming OPP connection of obexd 5: one
 // object serves every object pushed over the connection. Only Status,
-// Transferred and Size are ever signalled; obexd sets the others silently and
-// clears them at the end of each object, before its signal leaves.
+// Transferred and Size are ever signalled, at the start and the end of an
+// object (no progress in between); obexd sets the others silently and clears
+// them, the count too, at the end of each object, before its signal leaves.
 class Obex5Transfer : public PropertyObject
 {
     Q_OBJECT

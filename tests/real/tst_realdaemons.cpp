@@ -200,6 +200,29 @@ class TestRealDaemons : public QObject
         return (!finished.isEmpty() || finished.wait(30000)) && attempt.error().isEmpty();
     }
 
+    // A file of a few MB on its way to the other phone.
+    struct BigSend
+    {
+        explicit BigSend(BluetoothAdapter *adapter) : remote(adapter) { }
+        Receiver remote;
+        BluetoothFileSendProcess send;
+        QSignalSpy finished { &send, &BluetoothFileSendProcess::finished };
+        QSignalSpy failed { &send, &BluetoothFileSendProcess::error };
+    };
+    // Started, accepted, its data flowing for a few seconds, far from its end.
+    void startBigSend(BigSend *big, const char *name, char seed)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!big->remote.registered.isEmpty(), 10000);
+        big->send.addFile(makeFile(name, content(3 * 1024 * 1024, seed)));
+        big->send.setDestination(m_adapter->deviceForAddress(m_remoteAddress));
+        QVERIFY(big->send.start());
+        // obexd tells the receiving side no progress before the end: the
+        // data flows a few seconds after the other phone said yes.
+        QTRY_VERIFY_WITH_TIMEOUT(big->remote.paths.size() == 1, 60000);
+        QTest::qWait(4000);
+        QVERIFY(big->remote.completed.isEmpty());
+    }
+
     // The genuine obexd 5.66, both phones in one process here, crashes (a
     // jump into freed memory) when its server half takes a file within
     // seconds of a refused or cancelled one: each OBEX check starts with an
@@ -617,7 +640,14 @@ private Q_SLOTS:
         Receiver receiver(m_adapter.get());
         QTRY_VERIFY_WITH_TIMEOUT(!receiver.registered.isEmpty(), 10000);
         const QByteArray photo = content(3000, 'v');
-        const QDBusObjectPath session = pushFromRemote(makeFile("visible.jpg", photo), &error);
+        const QString file = makeFile("visible.jpg", photo);
+        QDBusObjectPath session = pushFromRemote(file, &error);
+        // An obexd started just now may not have its profiles registered
+        // with bluetoothd yet: its channel refuses, once.
+        if (session.path().isEmpty() && error.contains(QStringLiteral("Connection refused"))) {
+            QTest::qWait(2000);
+            session = pushFromRemote(file, &error);
+        }
         QVERIFY2(!session.path().isEmpty(), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(receiver.completed.size(), 1, 30000);
         endRemoteSession(session);
@@ -749,57 +779,20 @@ private Q_SLOTS:
         freshObexd();
         if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
             QVERIFY(pairRemote());
-        Receiver remote(m_adapter.get());
-        QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
-        BluetoothFileSendProcess send;
-        QSignalSpy finished(&send, &BluetoothFileSendProcess::finished);
-        QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
-        send.addFile(makeFile("film.jpg", content(3 * 1024 * 1024, 'f')));
-        send.setDestination(m_adapter->deviceForAddress(m_remoteAddress));
-        QVERIFY(send.start());
-        // obexd tells the receiving side no progress before the end: the
-        // data flows a few seconds after the other phone said yes.
-        QTRY_VERIFY_WITH_TIMEOUT(remote.paths.size() == 1, 60000);
-        QTest::qWait(4000);
-        QVERIFY(remote.completed.isEmpty());
-        send.cancel();
-        QCOMPARE(finished.size(), 1);
+        BigSend big(m_adapter.get());
+        startBigSend(&big, "film.jpg", 'f');
+        if (QTest::currentTestFailed())
+            return;
+        big.send.cancel();
+        QCOMPARE(big.finished.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(obexClientSessions().isEmpty(), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(!remote.failed.isEmpty() || !remote.completed.isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!big.remote.failed.isEmpty() || !big.remote.completed.isEmpty(),
+                                 30000);
         if (!genuine()) {
-            QCOMPARE(remote.completed.size(), 0);
-            QTRY_VERIFY(!QFile::exists(remote.paths.first()));
+            QCOMPARE(big.remote.completed.size(), 0);
+            QTRY_VERIFY(!QFile::exists(big.remote.paths.first()));
         }
-        QCOMPARE(finished.size() + failed.size(), 1);
-    }
-
-    // The other phone goes (its radio blocked) in the middle of a file: the
-    // send fails as a lost connection, not as the other phone's refusal.
-    void phoneGoneMidSendIsNoRefusal()
-    {
-        freshObexd();
-        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
-            QVERIFY(pairRemote());
-        Receiver remote(m_adapter.get());
-        QTRY_VERIFY_WITH_TIMEOUT(!remote.registered.isEmpty(), 10000);
-        BluetoothFileSendProcess send;
-        QSignalSpy failed(&send, &BluetoothFileSendProcess::error);
-        send.addFile(makeFile("walkaway.jpg", content(3 * 1024 * 1024, 'w')));
-        send.setDestination(m_adapter->deviceForAddress(m_remoteAddress));
-        QVERIFY(send.start());
-        QTRY_VERIFY_WITH_TIMEOUT(remote.paths.size() == 1, 60000);
-        QTest::qWait(3000);
-        QVERIFY(remote.completed.isEmpty());
-        QVERIFY(setRadioBlocked(QStringLiteral("hci1"), true));
-        const auto unblock = qScopeGuard([this] {
-            QVERIFY(setRadioBlocked(QStringLiteral("hci1"), false));
-            QTRY_VERIFY_WITH_TIMEOUT(
-                adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(), 10000);
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), 60000);
-        QCOMPARE(failed.first().first().toString(),
-                 QStringLiteral("Connection to the remote device lost"));
-        QTRY_VERIFY_WITH_TIMEOUT(obexClientSessions().isEmpty(), 30000);
+        QCOMPARE(big.finished.size() + big.failed.size(), 1);
     }
 
     // The same work as the library's, with bare QtDBus calls: discovery to
@@ -960,6 +953,33 @@ private Q_SLOTS:
         QVERIFY2(!session.path().isEmpty(), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(receiver.completed.size(), 1, 30000);
         endRemoteSession(session);
+    }
+
+    // The other phone goes (its radio blocked) in the middle of a file: the
+    // send fails as a lost connection, not as the other phone's refusal.
+    // Last: after the power cycle the emulated controller takes no new link.
+    void phoneGoneMidSendIsNoRefusal()
+    {
+        freshObexd();
+        if (!m_adapter->deviceForAddress(m_remoteAddress).isValid())
+            QVERIFY(pairRemote());
+        BigSend big(m_adapter.get());
+        startBigSend(&big, "walkaway.jpg", 'w');
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(setRadioBlocked(QStringLiteral("hci1"), true));
+        // The other phone comes back as it was: on, and visible (the power
+        // cycle hid it).
+        const auto unblock = qScopeGuard([] {
+            QVERIFY(setRadioBlocked(QStringLiteral("hci1"), false));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                adapterProperty(remoteAdapter, QStringLiteral("Powered")).toBool(), 10000);
+            QVERIFY(showRemotePhone(remoteName));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!big.failed.isEmpty(), 60000);
+        QCOMPARE(big.failed.first().first().toString(),
+                 QStringLiteral("Connection to the remote device lost"));
+        QTRY_VERIFY_WITH_TIMEOUT(obexClientSessions().isEmpty(), 30000);
     }
 };
 
