@@ -229,6 +229,22 @@ bool startRemoteUser()
         == QDBusMessage::ReplyMessage;
 }
 
+QStringList controllerSettings(int index)
+{
+    QProcess btmgmt;
+    btmgmt.start(QStringLiteral("btmgmt"), { QStringLiteral("--index"), QString::number(index),
+                                            QStringLiteral("info") });
+    btmgmt.waitForFinished(10000);
+    const QString prefix = QStringLiteral("current settings:");
+    const QStringList lines = QString::fromLocal8Bit(btmgmt.readAllStandardOutput()).split(u'\n');
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(prefix))
+            return trimmed.mid(prefix.size()).split(u' ', Qt::SkipEmptyParts);
+    }
+    return {};
+}
+
 bool showRemotePhone(const QString &name)
 {
     return setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), true)

@@ -48,6 +48,10 @@ bool daemonsRunning();
 // /dev/rfkill written in the guest; btsim's switch otherwise.
 bool setRadioBlocked(const QString &controller, bool blocked);
 
+// The kernel's current settings of a genuine controller (index 0 for hci0)
+// as btmgmt reads them: "powered", "connectable", "discoverable", ...
+QStringList controllerSettings(int index);
+
 // bluetoothd killed at once (SIGKILL of the genuine one; btsim drops the
 // name) and started again; true once both adapters are back and powered.
 void killBluetoothd();
