@@ -74,18 +74,31 @@ bool SignalRecorder::waitFor(const QString &label, int timeoutMs, int occurrence
 
 void SignalRecorder::callAsync(const QDBusMessage &call, int timeoutMs)
 {
-    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, timeoutMs), this);
-    const QString member = call.member();
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, member](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                const QDBusMessage reply = w->reply();
-                m_replies.insert(member, reply);
-                const QString label = reply.type() == QDBusMessage::ErrorMessage
-                    ? QStringLiteral("error:%1:%2").arg(member, reply.errorName())
-                    : QStringLiteral("reply:%1").arg(member);
-                m_entries.append({ member, reply.arguments(), label });
-            });
+    auto *catcher = new RecordedReply(this, call.member());
+    if (!m_connection.callWithCallback(call, catcher, SLOT(replied(QDBusMessage)),
+                                       SLOT(failed(QDBusError, QDBusMessage)), timeoutMs))
+        catcher->failed(m_connection.lastError(), call);
+}
+
+void SignalRecorder::recordReply(const QString &member, const QDBusMessage &reply)
+{
+    m_replies.insert(member, reply);
+    const QString label = reply.type() == QDBusMessage::ErrorMessage
+        ? QStringLiteral("error:%1:%2").arg(member, reply.errorName())
+        : QStringLiteral("reply:%1").arg(member);
+    m_entries.append({ member, reply.arguments(), label });
+}
+
+void RecordedReply::replied(const QDBusMessage &reply)
+{
+    m_recorder->recordReply(m_member, reply);
+    deleteLater();
+}
+
+void RecordedReply::failed(const QDBusError &error, const QDBusMessage &call)
+{
+    m_recorder->recordReply(m_member, call.createErrorReply(error));
+    deleteLater();
 }
 
 void SignalRecorder::note(const QString &label, const QVariantList &arguments)

@@ -41,6 +41,8 @@ public:
     // "reply:Member" (or "error:Member:ErrorName") when it arrives.
     void callAsync(const QDBusMessage &call, int timeoutMs = 25000);
     QDBusMessage replyOf(const QString &member) const;
+    // A reply as it arrived; called for callAsync's calls.
+    void recordReply(const QString &member, const QDBusMessage &reply);
 
 private Q_SLOTS:
     void onSignal(const QDBusMessage &message);
@@ -49,6 +51,28 @@ private:
     QDBusConnection m_connection;
     QList<Entry> m_entries;
     QHash<QString, QDBusMessage> m_replies;
+};
+
+// Hands one call's reply to its recorder. Replies come this way, as signals
+// do, in the order they left the service: a QDBusPendingCallWatcher takes one
+// more trip through the event loop, and a signal sent right after the reply
+// could be recorded first.
+class RecordedReply : public QObject
+{
+    Q_OBJECT
+public:
+    RecordedReply(SignalRecorder *recorder, const QString &member)
+        : QObject(recorder), m_recorder(recorder), m_member(member)
+    {
+    }
+
+public Q_SLOTS:
+    void replied(const QDBusMessage &reply);
+    void failed(const QDBusError &error, const QDBusMessage &call);
+
+private:
+    SignalRecorder *m_recorder;
+    QString m_member;
 };
 
 #endif // SIGNALRECORDER_H
