@@ -39,6 +39,17 @@ constexpr Error AuthenticationTimeout { "org.bluez.Error.AuthenticationTimeout",
 
 inline QString failed() { return QStringLiteral("org.bluez.Error.Failed"); }
 
+// The error a remote's refusal of a pairing reaches the caller with.
+inline Error remoteRefusal(const QString &name)
+{
+    for (const Error &known : { AuthenticationRejected, AuthenticationCanceled,
+                                AuthenticationTimeout, ConnectionAttemptFailed, AlreadyExists }) {
+        if (name == QLatin1String(known.name))
+            return known;
+    }
+    return AuthenticationFailed;
+}
+
 } // namespace BluezError
 
 #include "simcall.h"

@@ -16,6 +16,7 @@
 
 class AgentManager;
 class Bluez5Device;
+class Bluez5Pairing;
 class Bluez5Service;
 class DiscoveryCycle;
 class PropertiesBatcher;
@@ -87,6 +88,9 @@ Q_SIGNALS:
     void radioChanged();
     // The link or the bond with the device at address changed.
     void linkChanged(const QString &address);
+    // A pairing we started is about to ask the users: the remote at address
+    // may have one of its own (told synchronously).
+    void pairingReachesRemote(const QString &address, Bluez5Pairing *pairing);
 
 private:
     // "PowerState" is told only by a bluetoothd started with -E.

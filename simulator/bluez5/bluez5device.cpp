@@ -334,6 +334,11 @@ void Bluez5Device::pairingFailed()
         setTemporary(true);
 }
 
+void Bluez5Device::pairingReachesRemote(Bluez5Pairing *pairing)
+{
+    Q_EMIT m_adapter->pairingReachesRemote(m_spec->address, pairing);
+}
+
 void Bluez5Device::pairingFinished(Bluez5Pairing *pairing)
 {
     if (m_pairing == pairing)

@@ -59,6 +59,7 @@ public:
     void startIncomingPairing(const AgentClient::Target &agent, const QString &capability,
                               ControlledAdapter::Done done);
     // Called by the pairing.
+    void pairingReachesRemote(Bluez5Pairing *pairing);
     void pairingFailed();
     void pairingFinished(Bluez5Pairing *pairing);
     void abortPairing(const BluezError::Error &error);

@@ -7,19 +7,9 @@
 #include <QDBusObjectPath>
 #include <QTimer>
 
-namespace {
+#include <utility>
 
-// The error a remote's refusal (named in the scenario) reaches the caller with.
-BluezError::Error remoteError(const QString &name)
-{
-    using namespace BluezError;
-    for (const Error &known : { AuthenticationRejected, AuthenticationCanceled,
-                                AuthenticationTimeout, ConnectionAttemptFailed, AlreadyExists }) {
-        if (name == QLatin1String(known.name))
-            return known;
-    }
-    return AuthenticationFailed;
-}
+namespace {
 
 uint majorClass(const DeviceSpec &spec)
 {
@@ -59,6 +49,7 @@ Bluez5Pairing::Bluez5Pairing(Bluez5Device *device, const SimCall &call,
 
 Bluez5Pairing::~Bluez5Pairing()
 {
+    unpair();
     if (m_request)
         m_device->agents()->forget(m_request);
     // Deleted unfinished (a scenario reload): nobody is left waiting.
@@ -88,6 +79,19 @@ void Bluez5Pairing::start()
         return;
     }
     after(timing.linkMs, [this]() { linkUp(); });
+    // A remote that is a controller of ours answers with a pairing of its own.
+    if (!isIncoming())
+        m_device->pairingReachesRemote(this);
+}
+
+void Bluez5Pairing::remoteRefused(const QString &errorName)
+{
+    // The remote did not take the link, or took it and refused at once.
+    ++m_generation;
+    const BluezError::Error error = BluezError::remoteRefusal(errorName);
+    const bool paged = qstrcmp(error.name, BluezError::ConnectionAttemptFailed.name) == 0;
+    const Timing &timing = m_device->timing();
+    after(paged ? timing.pageTimeoutMs : timing.linkMs, [this, error]() { fail(error); });
 }
 
 void Bluez5Pairing::linkUp()
@@ -118,7 +122,7 @@ void Bluez5Pairing::runMethod()
         if (isIncoming())
             askAgent(QStringLiteral("RequestAuthorization"), { path });
         else
-            remoteAgreed();
+            ourSideAnswered(true);
     } else {
         askAgentForMethod();
     }
@@ -190,7 +194,7 @@ void Bluez5Pairing::askAgent(const QString &member, const QVariantList &args)
     AgentClient *agents = m_device->agents();
     // No agent, or one busy with another request: the request is refused.
     if (!m_agent.isValid() || agents->hasPendingRequest(m_agent)) {
-        fail(BluezError::AuthenticationFailed);
+        ourSideAnswered(false);
         return;
     }
     m_request = agents->request(m_agent, member, args, [this, member](const QDBusMessage &reply) {
@@ -203,19 +207,62 @@ void Bluez5Pairing::agentAnswered(const QDBusMessage &reply, const QString &memb
 {
     switch (AgentDialogue::judge(m_device->spec().pairing, reply)) {
     case AgentDialogue::Verdict::Accepted:
-        remoteAgreed();
+        ourSideAnswered(true);
         return;
     case AgentDialogue::Verdict::TimedOut:
         // The kernel gets a negative reply; confirmations also hear Cancel.
         if (member != QLatin1String("RequestPinCode") && member != QLatin1String("RequestPasskey"))
             m_device->agents()->notify(m_agent, QStringLiteral("Cancel"));
-        fail(BluezError::AuthenticationTimeout);
+        if (m_peer)
+            ourSideAnswered(false);
+        else
+            fail(BluezError::AuthenticationTimeout);
         return;
     case AgentDialogue::Verdict::Refused:
     case AgentDialogue::Verdict::WrongSecret:
         // bluetoothd ignores the error's name: any refusal fails the same way.
-        fail(BluezError::AuthenticationFailed);
+        ourSideAnswered(false);
         return;
+    }
+}
+
+void Bluez5Pairing::pairWith(Bluez5Pairing *peer)
+{
+    unpair();
+    peer->unpair();
+    m_peer = peer;
+    peer->m_peer = this;
+}
+
+Bluez5Pairing *Bluez5Pairing::unpair()
+{
+    Bluez5Pairing *peer = std::exchange(m_peer, nullptr);
+    if (peer)
+        peer->m_peer = nullptr;
+    return peer;
+}
+
+void Bluez5Pairing::ourSideAnswered(bool agreed)
+{
+    m_answer = agreed ? Answer::Yes : Answer::No;
+    if (!m_peer) {
+        if (agreed)
+            remoteAgreed();
+        else
+            fail(BluezError::AuthenticationFailed);
+        return;
+    }
+    // The controllers settle the pairing once both users have answered,
+    // whoever said No first: the other side's question stays open until then.
+    if (m_peer->m_answer == Answer::None)
+        return;
+    Bluez5Pairing *peer = unpair();
+    if (agreed && peer->m_answer == Answer::Yes) {
+        peer->remoteAgreed();
+        remoteAgreed();
+    } else {
+        peer->fail(BluezError::AuthenticationFailed);
+        fail(BluezError::AuthenticationFailed);
     }
 }
 
@@ -223,7 +270,7 @@ void Bluez5Pairing::remoteAgreed()
 {
     const QString &refusal = m_device->spec().pairing.error;
     if (!refusal.isEmpty()) {
-        fail(remoteError(refusal));
+        fail(BluezError::remoteRefusal(refusal));
         return;
     }
     bonded();
@@ -265,7 +312,11 @@ void Bluez5Pairing::fail(const QString &errorName, const QString &text)
     cancelAgentRequest();
     m_call.replyError(errorName, text);
     m_device->pairingFailed();
+    Bluez5Pairing *peer = unpair();
     finish(errorName);
+    // The kernel of the other end hears the pairing failed.
+    if (peer)
+        peer->fail(BluezError::AuthenticationFailed);
 }
 
 void Bluez5Pairing::callerLeft()
@@ -274,7 +325,10 @@ void Bluez5Pairing::callerLeft()
     cancelAgentRequest();
     m_call = SimCall();
     m_device->pairingFailed();
+    Bluez5Pairing *peer = unpair();
     finish(QStringLiteral("org.freedesktop.DBus.Error.Disconnected"));
+    if (peer)
+        peer->fail(BluezError::AuthenticationFailed);
 }
 
 void Bluez5Pairing::finish(const QString &errorName)
@@ -282,6 +336,7 @@ void Bluez5Pairing::finish(const QString &errorName)
     if (m_finished)
         return;
     m_finished = true;
+    unpair();
     if (m_done)
         m_done(errorName);
     m_device->pairingFinished(this);

@@ -29,6 +29,13 @@ public:
     // The key is stored: only the service search is left, and nothing cancels the pairing.
     bool isBonded() const { return m_bonded; }
     QString caller() const { return m_call.sender(); }
+    QString capability() const { return m_capability; }
+    // Both ends of a pairing between two controllers of this daemon: each
+    // side's user answers, and the bond is made once both have agreed. A
+    // link that fails on one side fails the other.
+    void pairWith(Bluez5Pairing *peer);
+    // The remote refused before anyone was asked (errorName from its side).
+    void remoteRefused(const QString &errorName);
     // Ends the pairing now with error (CancelPairing, Disconnect, power off, removal).
     void fail(const BluezError::Error &error) { fail(error.qname(), error.qtext()); }
     void fail(const QString &errorName, const QString &text);
@@ -45,7 +52,11 @@ private:
     void displayPinCode();
     void askAgent(const QString &member, const QVariantList &args);
     void agentAnswered(const QDBusMessage &reply, const QString &member);
+    // Our side's user agreed (or nobody had to be asked), or said No.
+    void ourSideAnswered(bool agreed);
     void remoteAgreed();
+    // Drops the link with the other end; returns it.
+    Bluez5Pairing *unpair();
     void bonded();
     void servicesResolved();
     void cancelAgentRequest();
@@ -57,6 +68,9 @@ private:
     AgentClient::Target m_agent;
     QString m_capability;
     ControlledAdapter::Done m_done;
+    Bluez5Pairing *m_peer = nullptr;
+    enum class Answer { None, Yes, No };
+    Answer m_answer = Answer::None;
     quint64 m_request = 0;
     int m_generation = 0;
     bool m_finished = false;

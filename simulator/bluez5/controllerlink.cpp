@@ -2,8 +2,11 @@
 
 #include "bluez5adapter.h"
 #include "bluez5device.h"
+#include "bluez5pairing.h"
 
 #include <QPointer>
+
+#include <memory>
 
 namespace {
 
@@ -22,6 +25,10 @@ ControllerLink::ControllerLink(Bluez5Adapter *first, Bluez5Adapter *second, QObj
                 [this, adapter]() { showTo(other(adapter), adapter); });
         connect(adapter, &Bluez5Adapter::linkChanged, this,
                 [this, adapter](const QString &address) { mirrorLink(adapter, address); });
+        connect(adapter, &Bluez5Adapter::pairingReachesRemote, this,
+                [this, adapter](const QString &address, Bluez5Pairing *pairing) {
+                    answerPairing(adapter, address, pairing);
+                });
         showTo(other(adapter), adapter);
     }
 }
@@ -56,7 +63,7 @@ void ControllerLink::showTo(Bluez5Adapter *observer, Bluez5Adapter *radio)
     peer.uuids = shown.uuids;
     peer.eirUuids = shown.uuids;
     // Both sides KeyboardDisplay with SSP: numeric comparison, and the emulated
-    // controllers' value is always 0. The other side accepts by itself.
+    // controllers' value is always 0.
     peer.pairing.method = QStringLiteral("confirm");
     peer.pairing.passkey = 0;
     if (!peer.inRange)
@@ -76,9 +83,12 @@ void ControllerLink::mirrorLink(Bluez5Adapter *from, const QString &address)
     const DeviceSpec before = *theirs;
     theirs->connected = mine->connected;
     // An incoming link makes a device object; a new bond is stored on both
-    // sides. Removing the device on one side leaves the other's key alone.
+    // sides (by the other side's own pairing if it runs one). Removing the
+    // device on one side leaves the other's key alone.
+    const Bluez5Device *object = to->device(from->address());
     theirs->known = theirs->known || mine->connected;
-    theirs->paired = theirs->paired || mine->paired;
+    if (!object || !object->pairing())
+        theirs->paired = theirs->paired || mine->paired;
     if (!theirs->connected)
         theirs->audioState = QStringLiteral("disconnected");
     to->deviceChanged(theirs->address, before);
@@ -93,8 +103,37 @@ void ControllerLink::secure(Bluez5Adapter *from, Bluez5Adapter *to, ControlledAd
     }
     // The initiator asks for no man-in-the-middle protection on such a link:
     // just works, which bluetoothd puts to the receiving side's default agent.
-    DeviceSpec &spec = to->world().devices[from->address()];
-    spec.pairing.method = QStringLiteral("none");
+    startResponder(from, to, QStringLiteral("none"), std::move(done));
+}
+
+void ControllerLink::answerPairing(Bluez5Adapter *from, const QString &address,
+                                   Bluez5Pairing *pairing)
+{
+    Bluez5Adapter *to = other(from);
+    if (address != to->address())
+        return;
+    // Numeric comparison on both sides; an initiator without input or output
+    // makes it just works, put to the receiving user as an authorization.
+    const bool comparison = pairing->capability() != QLatin1String("NoInputNoOutput");
+    // Once both run, each side tells the other how it ended; only a refusal
+    // before the responder asked anyone (no link, no pairing taken) is told here.
+    auto started = std::make_shared<bool>(false);
+    QPointer<Bluez5Pairing> initiator(pairing);
+    startResponder(from, to, comparison ? QStringLiteral("confirm") : QStringLiteral("none"),
+                   [initiator, started](const QString &error) {
+                       if (!*started && initiator && !error.isEmpty())
+                           initiator->remoteRefused(error);
+                   });
+    *started = true;
+    Bluez5Device *responder = to->device(from->address());
+    if (initiator && responder && responder->pairing())
+        pairing->pairWith(responder->pairing());
+}
+
+void ControllerLink::startResponder(Bluez5Adapter *from, Bluez5Adapter *to, const QString &method,
+                                    ControlledAdapter::Done done)
+{
+    to->world().devices[from->address()].pairing.method = method;
     QPointer<ControllerLink> self(this);
     to->startIncomingPairing(from->address(), [self, from, to, done](const QString &error) {
         if (self)

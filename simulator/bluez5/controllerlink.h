@@ -6,6 +6,7 @@
 #include <QObject>
 
 class Bluez5Adapter;
+class Bluez5Pairing;
 
 // Two controllers of one bluetoothd within reach of each other, as btvirt
 // makes them: each is a remote device in the other's world. What one shows of
@@ -26,6 +27,12 @@ public:
 
 private:
     Bluez5Adapter *other(Bluez5Adapter *adapter) const;
+    // A pairing from one controller to the other: the receiving side's
+    // default agent is asked as well, and the bond needs both answers.
+    void answerPairing(Bluez5Adapter *from, const QString &address, Bluez5Pairing *pairing);
+    // to's default agent is asked about a pairing from's side started, by method.
+    void startResponder(Bluez5Adapter *from, Bluez5Adapter *to, const QString &method,
+                        ControlledAdapter::Done done);
     // observer's picture of radio, told on observer's device object if it has one.
     void showTo(Bluez5Adapter *observer, Bluez5Adapter *radio);
     // from's device object of the other controller changed its link or bond.

@@ -7,6 +7,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVariant>
@@ -115,14 +116,25 @@ bool nameOwned(const QDBusConnection &bus, const QString &name)
     return bus.interface()->isServiceRegistered(name).value();
 }
 
-// Says yes to whatever bluetoothd asks the other phone's user.
-class RemoteUser : public QObject
+// Says yes to whatever bluetoothd asks the other phone's user, or No to
+// pairings while told to.
+class RemoteUser : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
 
+public:
+    static bool refusesPairing;
+    static int refusals;
+
 public Q_SLOTS:
-    Q_SCRIPTABLE void RequestConfirmation(const QDBusObjectPath &, uint) { }
+    Q_SCRIPTABLE void RequestConfirmation(const QDBusObjectPath &, uint)
+    {
+        if (!refusesPairing)
+            return;
+        ++refusals;
+        sendErrorReply(QStringLiteral("org.bluez.Error.Rejected"), QStringLiteral("No"));
+    }
     Q_SCRIPTABLE void RequestAuthorization(const QDBusObjectPath &) { }
     Q_SCRIPTABLE void AuthorizeService(const QDBusObjectPath &, const QString &) { }
     Q_SCRIPTABLE QString RequestPinCode(const QDBusObjectPath &) { return QStringLiteral("0000"); }
@@ -132,6 +144,9 @@ public Q_SLOTS:
     Q_SCRIPTABLE void Release() { }
     Q_SCRIPTABLE void Cancel() { }
 };
+
+bool RemoteUser::refusesPairing = false;
+int RemoteUser::refusals = 0;
 
 SimulatorClient *simulator()
 {
@@ -227,6 +242,16 @@ bool startRemoteUser()
                   QStringLiteral("RequestDefaultAgent"), { path })
                .type()
         == QDBusMessage::ReplyMessage;
+}
+
+void setRemoteUserRefusesPairing(bool refuses)
+{
+    RemoteUser::refusesPairing = refuses;
+}
+
+int pairingsRefusedByRemoteUser()
+{
+    return RemoteUser::refusals;
 }
 
 QStringList controllerSettings(int index)

@@ -35,6 +35,9 @@ void forgetDevice(const QString &adapter, const QString &address);
 // an agent of the test's own, on a bus connection of its own, is made the
 // default and says yes to everything. Call again after bluetoothd restarted.
 bool startRemoteUser();
+// The other phone's user says No to pairings from now on (or yes again).
+void setRemoteUserRefusesPairing(bool refuses);
+int pairingsRefusedByRemoteUser();
 
 // hci1 as the user of the other phone leaves it: on, named name, and
 // visible until hidden.

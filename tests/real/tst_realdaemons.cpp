@@ -571,6 +571,42 @@ private Q_SLOTS:
         QVERIFY(device.isEmpty() || !deviceProperty(device, QStringLiteral("Paired")).toBool());
     }
 
+    // The user of the other phone says No. The controllers settle the
+    // pairing once both users have answered: our sheet still asks, and only
+    // our Yes ends the pairing, failed with its text; neither side is paired.
+    void pairingRefusedOnTheOtherPhone()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        forgetDevice(remoteAdapter, m_ourAddress);
+        QVERIFY(showRemotePhone(remoteName));
+        const BluetoothDevice found = discoverRemote();
+        QCOMPARE(found.address(), m_remoteAddress);
+        setRemoteUserRefusesPairing(true);
+        const auto sayYesAgain = qScopeGuard([] { setRemoteUserRefusesPairing(false); });
+        const int refusedBefore = pairingsRefusedByRemoteUser();
+        BluetoothPairingProcess attempt;
+        QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
+        attempt.start(found);
+        auto *sheet = waitForSheet<BluetoothConfirmationSheet>();
+        QVERIFY(sheet);
+        QTRY_COMPARE_WITH_TIMEOUT(pairingsRefusedByRemoteUser(), refusedBefore + 1, 10000);
+        QTest::qWait(1000);
+        QVERIFY(finished.isEmpty());
+        QCOMPARE(sheetOnScreen<BluetoothConfirmationSheet>(m_window), sheet);
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Device creation failed: "));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Pairing failed, reason="));
+        tap(sheet->acceptButton());
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 30000);
+        QCOMPARE(attempt.error(), QStringLiteral("org.bluez.Error.AuthenticationFailed"));
+        QTRY_COMPARE(bannerTexts(), QStringList { qtTrId("qtn_conn_bt_pair_fail_auth_failed") });
+        QCOMPARE(finished.size(), 1);
+        for (const QString &device : { deviceObject(ourAdapter, m_remoteAddress),
+                                       deviceObject(remoteAdapter, m_ourAddress) }) {
+            QVERIFY(device.isEmpty() || !deviceProperty(device, QStringLiteral("Paired")).toBool());
+        }
+    }
+
     // The other phone switched off: the pairing fails with its text and
     // without a hang.
     void pairingWithARemoteThatHasGone()

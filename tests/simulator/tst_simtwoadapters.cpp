@@ -31,6 +31,20 @@ class TestSimTwoAdapters : public SimTest5
 {
     Q_OBJECT
 
+    // The user of the other phone: the default agent, on a connection of its own.
+    struct RemoteUser
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus,
+                                                            u"remote-user"_s);
+        ScriptedAgent agent { bus, u"/test/remoteuser"_s };
+        RemoteUser()
+        {
+            agentManagerError("RegisterAgent", bus, agent.path());
+            agentManagerError("RequestDefaultAgent", bus, agent.path());
+        }
+        ~RemoteUser() { QDBusConnection::disconnectFromBus(u"remote-user"_s); }
+    };
+
     bool set(const QString &adapter, const QString &name, const QVariant &value)
     {
         return ok(QDBusConnection::systemBus().call(setMessage(adapter, adapter1, name, value)));
@@ -158,40 +172,96 @@ private Q_SLOTS:
         QCOMPARE(get(hci1, adapter1, u"Discoverable"_s), QVariant(false));
     }
 
-    void pairingAsksOneConfirmationOfZero_data()
+    // Each side asks its own user to compare the emulated controllers' 0.
+    // The controllers settle once both have answered: a No from one side
+    // fails the pairing on both only when the other has answered too.
+    void pairingAsksBothUsersToConfirmZero_data()
     {
-        QTest::addColumn<bool>("accept");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("accepted") << true << QString();
-        QTest::newRow("rejected") << false << bluezError("AuthenticationFailed");
+        QTest::addColumn<bool>("weAccept");
+        QTest::addColumn<bool>("theyAccept");
+        QTest::newRow("both agree") << true << true;
+        QTest::newRow("we refuse") << false << true;
+        QTest::newRow("they refuse") << true << false;
     }
-    void pairingAsksOneConfirmationOfZero()
+    void pairingAsksBothUsersToConfirmZero()
     {
-        QFETCH(bool, accept);
-        QFETCH(QString, error);
+        QFETCH(bool, weAccept);
+        QFETCH(bool, theyAccept);
         SignalRecorder recorder(QDBusConnection::systemBus());
         Bluez5Signals bluez5(&recorder);
-        Agent1 agent(&recorder);
+        RemoteUser them;
+        Agent1 us(&recorder);
         QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
         QVERIFY(findSecond(recorder));
-        if (!accept)
-            agent.refuse(u"RequestConfirmation"_s);
+        us.hold(u"RequestConfirmation"_s);
+        them.agent.hold(u"RequestConfirmation"_s);
         recorder.callAsync(bluezMessage(devOf(hci0, second), device1, u"Pair"_s));
+        QVERIFY(us.waitForCall(u"RequestConfirmation"_s));
+        QVERIFY(them.agent.waitForCall(u"RequestConfirmation"_s));
+        QCOMPARE(us.calls().first().arguments, (QVariantList { devOf(hci0, second), 0u }));
+        QCOMPARE(them.agent.calls().first().arguments, (QVariantList { devOf(hci1, first), 0u }));
+
+        // The one who says No answers first; the other is still asked.
+        ScriptedAgent &firstToAnswer = weAccept ? them.agent : us;
+        ScriptedAgent &secondToAnswer = weAccept ? us : them.agent;
+        if (weAccept && theyAccept)
+            firstToAnswer.answerHeld();
+        else
+            firstToAnswer.refuseHeld();
+        QTest::qWait(300);
+        QCOMPARE(recorder.replyOf(u"Pair"_s).type(), QDBusMessage::InvalidMessage);
+        secondToAnswer.answerHeld();
+
         QTRY_VERIFY(recorder.replyOf(u"Pair"_s).type() != QDBusMessage::InvalidMessage);
-        QCOMPARE(recorder.replyOf(u"Pair"_s).errorName(), error);
-        QCOMPARE(agent.members(), QStringList { u"RequestConfirmation"_s });
-        QCOMPARE(agent.calls().first().arguments, (QVariantList { devOf(hci0, second), 0u }));
-        QCOMPARE(get(devOf(hci0, second), device1, u"Paired"_s), QVariant(accept));
-        // The other side stored the bond too, without asking anyone.
-        const QVariantMap mirror
-            = managedObjects().value(QDBusObjectPath(devOf(hci1, first))).value(device1);
-        QCOMPARE(mirror.value(u"Paired"_s, false), QVariant(accept));
-        if (!accept)
+        const bool paired = weAccept && theyAccept;
+        QCOMPARE(recorder.replyOf(u"Pair"_s).errorName(),
+                 paired ? QString() : bluezError("AuthenticationFailed"));
+        // Nobody's question was taken back.
+        QCOMPARE(us.members(), QStringList { u"RequestConfirmation"_s });
+        QCOMPARE(them.agent.members(), QStringList { u"RequestConfirmation"_s });
+        QCOMPARE(get(devOf(hci0, second), device1, u"Paired"_s), QVariant(paired));
+        // Their side stores the bond once its own service search is done.
+        QTRY_COMPARE(managedObjects().value(QDBusObjectPath(devOf(hci1, first)))
+                         .value(device1).value(u"Paired"_s, false),
+                     QVariant(paired));
+        if (!paired)
             return;
         QCOMPARE(get(devOf(hci0, second), device1, u"Connected"_s), QVariant(true));
         // No audio profile on a phone's controller: nothing for Connect to connect.
         QCOMPARE(errorOf(bluezMessage(devOf(hci0, second), device1, u"Connect"_s)),
                  bluezError("NotAvailable"));
+    }
+
+    // One agent for both users is still busy with our question when theirs
+    // comes: theirs is refused at once, and the pairing fails once ours is answered.
+    void oneAgentForBothSidesFailsThePairing()
+    {
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        Agent1 agent(&recorder);
+        QCOMPARE(agentManagerError("RegisterAgent", QDBusConnection::systemBus()), QString());
+        QVERIFY(findSecond(recorder));
+        agent.hold(u"RequestConfirmation"_s);
+        recorder.callAsync(bluezMessage(devOf(hci0, second), device1, u"Pair"_s));
+        QVERIFY(agent.waitForCall(u"RequestConfirmation"_s));
+        QTest::qWait(300);
+        agent.answerHeld();
+        QTRY_VERIFY(recorder.replyOf(u"Pair"_s).type() != QDBusMessage::InvalidMessage);
+        QCOMPARE(recorder.replyOf(u"Pair"_s).errorName(), bluezError("AuthenticationFailed"));
+        QCOMPARE(agent.members(), QStringList { u"RequestConfirmation"_s });
+    }
+
+    void pairingWithAHiddenControllerFindsNobody()
+    {
+        QVERIFY(sim()->setTiming({ { "pageTimeoutMs", 300 } }));
+        SignalRecorder recorder(QDBusConnection::systemBus());
+        Bluez5Signals bluez5(&recorder);
+        RemoteUser them;
+        QVERIFY(findSecond(recorder));
+        QVERIFY(set(hci1, u"Discoverable"_s, false));
+        QCOMPARE(errorOf(bluezMessage(devOf(hci0, second), device1, u"Pair"_s)),
+                 bluezError("ConnectionAttemptFailed"));
+        QVERIFY(them.agent.calls().isEmpty());
     }
 
     void pairingWithAControllerSwitchedOffTimesOut()
