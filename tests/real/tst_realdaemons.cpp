@@ -181,6 +181,18 @@ class TestRealDaemons : public QObject
         return found;
     }
 
+    // The other phone, known to neither side, visible, and found by the
+    // library; a device without an address if discovery did not report it.
+    BluetoothDevice strangerFound()
+    {
+        forgetDevice(ourAdapter, m_remoteAddress);
+        forgetDevice(remoteAdapter, m_ourAddress);
+        if (!showRemotePhone(remoteName))
+            return {};
+        const BluetoothDevice found = discoverRemote();
+        return found.address() == m_remoteAddress ? found : BluetoothDevice();
+    }
+
     // Paired through the library with the confirmation accepted on the sheet.
     bool pairRemote()
     {
@@ -498,10 +510,8 @@ private Q_SLOTS:
     // Numeric comparison, confirmed on the sheet: paired, then trusted.
     void pairingConfirmedOnTheSheet()
     {
-        forgetDevice(ourAdapter, m_remoteAddress);
-        QVERIFY(showRemotePhone(remoteName));
-        const BluetoothDevice found = discoverRemote();
-        QCOMPARE(found.address(), m_remoteAddress);
+        const BluetoothDevice found = strangerFound();
+        QVERIFY(!found.address().isEmpty());
 
         QSignalSpy created(m_adapter.get(), &BluetoothAdapter::deviceCreated);
         BluetoothPairingProcess attempt;
@@ -550,11 +560,8 @@ private Q_SLOTS:
     // knows no pairing, the remote is not paired.
     void pairingRefusedOnTheSheet()
     {
-        forgetDevice(ourAdapter, m_remoteAddress);
-        forgetDevice(remoteAdapter, m_ourAddress);
-        QVERIFY(showRemotePhone(remoteName));
-        const BluetoothDevice found = discoverRemote();
-        QCOMPARE(found.address(), m_remoteAddress);
+        const BluetoothDevice found = strangerFound();
+        QVERIFY(!found.address().isEmpty());
         BluetoothPairingProcess attempt;
         QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
         attempt.start(found);
@@ -576,11 +583,8 @@ private Q_SLOTS:
     // our Yes ends the pairing, failed with its text; neither side is paired.
     void pairingRefusedOnTheOtherPhone()
     {
-        forgetDevice(ourAdapter, m_remoteAddress);
-        forgetDevice(remoteAdapter, m_ourAddress);
-        QVERIFY(showRemotePhone(remoteName));
-        const BluetoothDevice found = discoverRemote();
-        QCOMPARE(found.address(), m_remoteAddress);
+        const BluetoothDevice found = strangerFound();
+        QVERIFY(!found.address().isEmpty());
         setRemoteUserRefusesPairing(true);
         const auto sayYesAgain = qScopeGuard([] { setRemoteUserRefusesPairing(false); });
         const int refusedBefore = pairingsRefusedByRemoteUser();
@@ -611,10 +615,8 @@ private Q_SLOTS:
     // without a hang.
     void pairingWithARemoteThatHasGone()
     {
-        forgetDevice(ourAdapter, m_remoteAddress);
-        QVERIFY(showRemotePhone(remoteName));
-        const BluetoothDevice found = discoverRemote();
-        QCOMPARE(found.address(), m_remoteAddress);
+        const BluetoothDevice found = strangerFound();
+        QVERIFY(!found.address().isEmpty());
         QVERIFY(setAdapterProperty(remoteAdapter, QStringLiteral("Powered"), false));
         BluetoothPairingProcess attempt;
         QSignalSpy finished(&attempt, &BluetoothPairingProcess::finished);
