@@ -309,10 +309,11 @@ void Bluez5Pairing::fail(const QString &errorName, const QString &text)
     if (m_finished)
         return;
     ++m_generation;
+    // Parted first: what the link's end sets off may reach the other side.
+    Bluez5Pairing *peer = unpair();
     cancelAgentRequest();
     m_call.replyError(errorName, text);
     m_device->pairingFailed();
-    Bluez5Pairing *peer = unpair();
     finish(errorName);
     // The kernel of the other end hears the pairing failed.
     if (peer)
@@ -322,10 +323,10 @@ void Bluez5Pairing::fail(const QString &errorName, const QString &text)
 void Bluez5Pairing::callerLeft()
 {
     ++m_generation;
+    Bluez5Pairing *peer = unpair();
     cancelAgentRequest();
     m_call = SimCall();
     m_device->pairingFailed();
-    Bluez5Pairing *peer = unpair();
     finish(QStringLiteral("org.freedesktop.DBus.Error.Disconnected"));
     if (peer)
         peer->fail(BluezError::AuthenticationFailed);
